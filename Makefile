@@ -1,0 +1,45 @@
+# Tarvela: `make run`, `make test`, `make bench`. Each installs what it needs first.
+JOBS ?= $(shell nproc)
+CMAKE_GEN = -G Ninja
+BUILD = build
+
+.PHONY: all deps build test test-plain test-asan test-tsan bench run clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The plain suite, then the whole suite under AddressSanitizer + UBSan, then the
+# threaded tests under ThreadSanitizer.
+test: test-plain test-asan test-tsan
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTARVELA_SANITIZE=asan -DTARVELA_BUILD_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 900
+
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELA_SANITIZE=tsan -DTARVELA_BUILD_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS) --target tarvela_thread_tests
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L threads --timeout 900
+
+bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target tarvela_benches
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.01 2>&1 | grep -E '^BENCH ' || exit 1; done
+
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan

@@ -1,0 +1,193 @@
+#include "core/manual_time.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace tarvela {
+
+// ---- queue ----
+
+class ManualTime::ManualQueue final : public SerialQueue {
+public:
+    explicit ManualQueue(ManualTime& t) : time_(t) { time_.queues_.push_back(this); }
+    ~ManualQueue() override {
+        auto& q = time_.queues_;
+        q.erase(std::remove(q.begin(), q.end(), this), q.end());
+    }
+    double now() override { return time_.now_; }
+    void async(std::function<void()> fn) override { items_.push_back(std::move(fn)); }
+    void sync(std::function<void()> fn) override {
+        // A serial queue runs what was submitted before first.
+        while (!items_.empty()) runItem();
+        fn();
+    }
+
+    struct T final : Timer {
+        double interval;
+        double next;
+        bool cancelled = false;
+        std::function<void()> tick;
+        void cancel() override { cancelled = true; }
+    };
+    std::shared_ptr<Timer> startTimer(double interval, double, std::function<void()> tick) override {
+        auto t = std::make_shared<T>();
+        t->interval = interval;
+        t->next = time_.now_;
+        t->tick = std::move(tick);
+        timers_.push_back(t);
+        return t;
+    }
+
+    void runItem() {
+        auto fn = std::move(items_.front());
+        items_.pop_front();
+        fn();
+    }
+    double nextTimer() {
+        timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [](auto& t) { return t->cancelled; }),
+                      timers_.end());
+        double best = std::numeric_limits<double>::infinity();
+        for (auto& t : timers_) best = std::min(best, t->next);
+        return best;
+    }
+    bool fireDueTimer() {
+        for (auto& t : timers_) {
+            if (!t->cancelled && t->next <= time_.now_) {
+                auto keep = t;
+                keep->next += keep->interval;
+                keep->tick();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    ManualTime& time_;
+    std::deque<std::function<void()>> items_;
+    std::vector<std::shared_ptr<T>> timers_;
+};
+
+// ---- run loop ----
+
+double ManualRunLoop::now() { return time_.now_; }
+
+void ManualRunLoop::post(std::function<void()> fn) {
+    {
+        std::lock_guard<std::mutex> lock(postMutex_);
+        posted_.push_back(std::move(fn));
+    }
+    postCv_.notify_all();
+}
+
+RunLoop::TimerId ManualRunLoop::after(double seconds, std::function<void()> fn) {
+    TimerId id = nextId_++;
+    timers_[id] = Timer{time_.now_ + std::max(seconds, 0.0), 0, std::move(fn)};
+    return id;
+}
+
+RunLoop::TimerId ManualRunLoop::every(double seconds, std::function<void()> fn) {
+    TimerId id = nextId_++;
+    double interval = std::max(seconds, 1e-6);
+    timers_[id] = Timer{time_.now_ + interval, interval, std::move(fn)};
+    return id;
+}
+
+void ManualRunLoop::cancel(TimerId id) { timers_.erase(id); }
+
+RunLoop::WatchId ManualRunLoop::watchFd(int, std::function<void()>) { return nextId_++; }
+void ManualRunLoop::unwatchFd(WatchId) {}
+
+bool ManualRunLoop::waitForPost(double maxSeconds) {
+    std::unique_lock<std::mutex> lock(postMutex_);
+    postCv_.wait_for(lock, std::chrono::duration<double>(maxSeconds), [&] { return !posted_.empty(); });
+    return !posted_.empty();
+}
+
+bool ManualRunLoop::runOnePosted() {
+    std::function<void()> fn;
+    {
+        std::lock_guard<std::mutex> lock(postMutex_);
+        if (posted_.empty()) return false;
+        fn = std::move(posted_.front());
+        posted_.pop_front();
+    }
+    fn();
+    return true;
+}
+
+// ---- time ----
+
+ManualTime::ManualTime() : loop_(std::make_unique<ManualRunLoop>(*this)) {}
+ManualTime::~ManualTime() = default;
+
+std::unique_ptr<SerialQueue> ManualTime::makeQueue(const char*) { return std::make_unique<ManualQueue>(*this); }
+
+SerialQueueFactory ManualTime::queueFactory() {
+    return [this](const char* label) { return makeQueue(label); };
+}
+
+bool ManualTime::runOneDue() {
+    if (loop_->runOnePosted()) return true;
+    for (auto* q : std::vector<ManualQueue*>(queues_)) {
+        if (std::find(queues_.begin(), queues_.end(), q) == queues_.end()) continue;
+        if (!q->items_.empty()) {
+            q->runItem();
+            return true;
+        }
+    }
+    for (auto* q : std::vector<ManualQueue*>(queues_)) {
+        if (std::find(queues_.begin(), queues_.end(), q) == queues_.end()) continue;
+        if (q->fireDueTimer()) return true;
+    }
+    // Main-loop timers due now, earliest first (ties by creation order).
+    RunLoop::TimerId best = 0;
+    double bestDue = std::numeric_limits<double>::infinity();
+    for (auto& [id, t] : loop_->timers_) {
+        if (t.due <= now_ && t.due < bestDue) {
+            best = id;
+            bestDue = t.due;
+        }
+    }
+    if (best != 0) {
+        auto it = loop_->timers_.find(best);
+        std::function<void()> fn;
+        if (it->second.interval > 0) {
+            it->second.due += it->second.interval;
+            fn = it->second.fn;  // copy: the timer may cancel itself while running
+        } else {
+            fn = std::move(it->second.fn);
+            loop_->timers_.erase(it);
+        }
+        fn();
+        return true;
+    }
+    return false;
+}
+
+double ManualTime::nextDue() const {
+    double best = std::numeric_limits<double>::infinity();
+    for (auto* q : queues_) best = std::min(best, q->nextTimer());
+    for (auto& [id, t] : loop_->timers_) best = std::min(best, t.due);
+    return best;
+}
+
+void ManualTime::drain() {
+    while (runOneDue()) {
+    }
+}
+
+void ManualTime::advance(double seconds) {
+    double target = now_ + std::max(seconds, 0.0);
+    drain();
+    for (;;) {
+        double due = nextDue();
+        if (due > target) break;
+        now_ = std::max(now_, due);
+        drain();
+    }
+    now_ = target;
+    drain();
+}
+
+}  // namespace tarvela

@@ -1,0 +1,166 @@
+// The seam between Tarvela's logic and the window system. The logic speaks the
+// accessibility vocabulary (elements, attributes named "AXPosition", ...);
+// platform/sim and platform/x11 implement it. Nothing above this header knows
+// which one it talks to.
+//
+// Threading: every call is made on the main thread, except setAttribute with
+// "AXPosition", which the strip animation makes from its own threads; every
+// implementation must take that concurrently for different windows.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "core/geometry.h"
+
+namespace tarvela {
+
+// An opaque handle to a window or to an application. Two handles are the same
+// window exactly when they compare equal; a closed window's handle stays valid
+// and its reads fail.
+struct AXElement {
+    enum class Kind : uint8_t { None, Window, Application };
+    Kind kind = Kind::None;
+    uint64_t id = 0;  // window id, or the process identifier for an application
+
+    static AXElement window(uint64_t id) { return {Kind::Window, id}; }
+    static AXElement application(int32_t pid) { return {Kind::Application, static_cast<uint64_t>(static_cast<uint32_t>(pid))}; }
+    bool isWindow() const { return kind == Kind::Window; }
+    bool operator==(const AXElement&) const = default;
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+struct AXElementHash {
+    size_t operator()(const AXElement& e) const noexcept {
+        return std::hash<uint64_t>()(e.id) ^ (static_cast<size_t>(e.kind) << 1);
+    }
+};
+
+// What an attribute read can yield. Readers ask for one alternative and treat
+// any other as missing.
+using AttrValue = std::variant<bool, int64_t, double, std::string, Point, Size, AXElement, std::vector<AXElement>>;
+
+// Attribute, action and notification names, as the logic uses them.
+namespace ax {
+inline constexpr std::string_view Position = "AXPosition";
+inline constexpr std::string_view SizeAttr = "AXSize";
+inline constexpr std::string_view Subrole = "AXSubrole";
+inline constexpr std::string_view Minimized = "AXMinimized";
+inline constexpr std::string_view FullScreen = "AXFullScreen";
+inline constexpr std::string_view Windows = "AXWindows";
+inline constexpr std::string_view FocusedWindow = "AXFocusedWindow";
+inline constexpr std::string_view EnhancedUserInterface = "AXEnhancedUserInterface";
+inline constexpr std::string_view Main = "AXMain";
+inline constexpr std::string_view Title = "AXTitle";
+inline constexpr std::string_view Raise = "AXRaise";
+inline constexpr std::string_view StandardWindow = "AXStandardWindow";
+inline constexpr std::string_view Dialog = "AXDialog";
+
+inline constexpr std::string_view FocusedWindowChanged = "AXFocusedWindowChanged";
+inline constexpr std::string_view WindowCreated = "AXWindowCreated";
+inline constexpr std::string_view UIElementDestroyed = "AXUIElementDestroyed";
+inline constexpr std::string_view WindowMiniaturized = "AXWindowMiniaturized";
+inline constexpr std::string_view WindowDeminiaturized = "AXWindowDeminiaturized";
+}  // namespace ax
+
+// A picture in 32-bit ARGB, row by row.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> argb;
+};
+using ImageRef = std::shared_ptr<const Image>;
+
+enum class ActivationPolicy { Regular, Accessory, Prohibited };
+
+struct RunningApp {
+    int32_t pid = 0;
+    std::optional<std::string> localizedName;
+    std::optional<std::string> bundleIdentifier;
+    ImageRef icon;
+    ActivationPolicy activationPolicy = ActivationPolicy::Regular;
+};
+
+// A display as the platform lists it. Frames are in screen coordinates
+// (origin bottom-left of the first display, y up).
+struct Screen {
+    uint64_t id = 0;  // stable for as long as the display stays connected
+    Rect frame;
+    Rect visibleFrame;
+    std::string localizedName;
+    double backingScaleFactor = 1;
+};
+
+// One accessibility observer for one application. Notifications reach the
+// callback on the main thread once attached; destroying the observer detaches it.
+class AXObserver {
+public:
+    virtual ~AXObserver() = default;
+    virtual void addNotification(const AXElement& appElement, std::string_view notification) = 0;
+    // Starts delivery (the run-loop source being added to the main run loop).
+    virtual void attach() = 0;
+    virtual void detach() = 0;
+};
+using AXCallback = std::function<void(const AXElement& element, const std::string& notification)>;
+
+enum class WorkspaceEvent {
+    DidLaunchApplication,
+    DidTerminateApplication,
+    DidActivateApplication,
+    ActiveSpaceDidChange,
+    ScreenParametersDidChange,
+};
+using WorkspaceHandler = std::function<void(WorkspaceEvent, const std::optional<RunningApp>& app)>;
+
+// A registration (notification observer, event monitor). Destroying it unsubscribes.
+class Subscription {
+public:
+    virtual ~Subscription() = default;
+};
+using SubscriptionRef = std::unique_ptr<Subscription>;
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- accessibility ---
+    virtual std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name) = 0;
+    // Status is reported but every caller in the logic ignores it, as on the original platform.
+    virtual bool setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) = 0;
+    virtual bool performAction(const AXElement& el, std::string_view action) = 0;
+    virtual std::optional<int32_t> pidOf(const AXElement& el) = 0;
+    // The platform's window number: stable, never 0; none when unknown.
+    virtual std::optional<uint32_t> windowNumber(const AXElement& el) = 0;
+    // Whether Tarvela may move other applications' windows.
+    virtual bool isProcessTrusted() = 0;
+    // Null when no observer can be made for that process.
+    virtual std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) = 0;
+
+    // --- applications ---
+    virtual std::vector<RunningApp> runningApplications() = 0;
+    virtual std::optional<RunningApp> runningApplication(int32_t pid) = 0;
+    virtual std::optional<RunningApp> frontmostApplication() = 0;
+    virtual bool activate(int32_t pid) = 0;
+    virtual int32_t ownPid() = 0;
+    // Launches the application with that bundle identifier; false when none is installed.
+    virtual bool launchApplication(const std::string& bundleIdentifier) = 0;
+    virtual bool isApplicationInstalled(const std::string& bundleIdentifier) = 0;
+
+    // --- displays ---
+    virtual std::vector<Screen> screens() = 0;
+
+    // --- notifications and monitors (delivered on the main thread) ---
+    virtual SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) = 0;
+    virtual SubscriptionRef addMouseUpMonitor(std::function<void()> handler) = 0;
+
+    // --- window pictures (for the overview); null when none can be had ---
+    virtual ImageRef capture(const AXElement& window) { (void)window; return nullptr; }
+};
+
+}  // namespace tarvela

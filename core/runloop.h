@@ -1,0 +1,29 @@
+// The main thread's run loop, as the logic sees it: posted work, one-shot and
+// repeating timers, the time, and file-descriptor watches. The application runs
+// a poll loop behind it; tests drive a ManualRunLoop and advance its clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace tarvela {
+
+class RunLoop {
+public:
+    using TimerId = uint64_t;  // never 0
+    using WatchId = uint64_t;
+
+    virtual ~RunLoop() = default;
+    // Seconds on a monotonic clock.
+    virtual double now() = 0;
+    // Runs fn on the main thread soon, after work posted before it. Any thread may post.
+    virtual void post(std::function<void()> fn) = 0;
+    virtual TimerId after(double seconds, std::function<void()> fn) = 0;
+    virtual TimerId every(double seconds, std::function<void()> fn) = 0;
+    // Unknown or already fired ids are ignored.
+    virtual void cancel(TimerId id) = 0;
+    virtual WatchId watchFd(int fd, std::function<void()> onReadable) = 0;
+    virtual void unwatchFd(WatchId id) = 0;
+};
+
+}  // namespace tarvela

@@ -1,0 +1,71 @@
+// The user-defaults store: typed values under string keys, written through at
+// once. Readers ask for one type; a value of another type reads as missing.
+// The file-backed store lives beside this; MemoryDefaults serves tests.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tarvela {
+
+using Data = std::vector<uint8_t>;
+using DefaultsValue = std::variant<bool, int64_t, double, std::string, Data>;
+
+class Defaults {
+public:
+    virtual ~Defaults() = default;
+    virtual std::optional<DefaultsValue> get(const std::string& key) = 0;
+    virtual void set(const std::string& key, const DefaultsValue& value) = 0;
+    virtual void remove(const std::string& key) = 0;
+    virtual std::vector<std::string> keys() = 0;
+
+    std::optional<bool> getBool(const std::string& key) { return as<bool>(key); }
+    std::optional<int64_t> getInt(const std::string& key) { return as<int64_t>(key); }
+    std::optional<double> getDouble(const std::string& key) { return as<double>(key); }
+    std::optional<std::string> getString(const std::string& key) { return as<std::string>(key); }
+    std::optional<Data> getData(const std::string& key) { return as<Data>(key); }
+
+private:
+    template <class T>
+    std::optional<T> as(const std::string& key) {
+        auto v = get(key);
+        if (!v) return std::nullopt;
+        if (auto* t = std::get_if<T>(&*v)) return *t;
+        return std::nullopt;
+    }
+};
+
+class MemoryDefaults final : public Defaults {
+public:
+    std::optional<DefaultsValue> get(const std::string& key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        auto it = values_.find(key);
+        if (it == values_.end()) return std::nullopt;
+        return it->second;
+    }
+    void set(const std::string& key, const DefaultsValue& value) override {
+        std::lock_guard<std::mutex> lock(m_);
+        values_[key] = value;
+    }
+    void remove(const std::string& key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        values_.erase(key);
+    }
+    std::vector<std::string> keys() override {
+        std::lock_guard<std::mutex> lock(m_);
+        std::vector<std::string> out;
+        for (auto& [k, v] : values_) out.push_back(k);
+        return out;
+    }
+
+private:
+    std::mutex m_;
+    std::map<std::string, DefaultsValue> values_;
+};
+
+}  // namespace tarvela
