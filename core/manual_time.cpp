@@ -25,6 +25,8 @@ public:
 
     struct T final : Timer {
         double interval;
+        double start;
+        long long fired = 0;
         double next;
         bool cancelled = false;
         std::function<void()> tick;
@@ -33,7 +35,7 @@ public:
     std::shared_ptr<Timer> startTimer(double interval, double, std::function<void()> tick) override {
         auto t = std::make_shared<T>();
         t->interval = interval;
-        t->next = time_.now_;
+        t->start = t->next = time_.now_;
         t->tick = std::move(tick);
         timers_.push_back(t);
         return t;
@@ -55,7 +57,8 @@ public:
         for (auto& t : timers_) {
             if (!t->cancelled && t->next <= time_.now_) {
                 auto keep = t;
-                keep->next += keep->interval;
+                // From the start, not by accumulation, so tick k lands on start + k * interval.
+                keep->next = keep->start + static_cast<double>(++keep->fired) * keep->interval;
                 keep->tick();
                 return true;
             }

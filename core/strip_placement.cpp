@@ -1,0 +1,291 @@
+// Turning columns into window positions and sizes, and the commands that
+// change which windows the strip holds and how they are grouped.
+#include <algorithm>
+#include <cmath>
+
+#include "core/strip.h"
+#include "core/strip_anim.h"
+#include "core/strip_geometry.h"
+
+namespace tarvela {
+
+std::optional<std::pair<int, int>> Strip::find(const AXElement& el) const {
+    for (size_t c = 0; c < cols.size(); ++c)
+        for (size_t r = 0; r < cols[c].items.size(); ++r)
+            if (cols[c].items[r].el == el) return std::make_pair(static_cast<int>(c), static_cast<int>(r));
+    return std::nullopt;
+}
+
+const Item* Strip::focusedItem() const {
+    if (focusC < 0 || static_cast<size_t>(focusC) >= cols.size()) return nullptr;
+    const Col& col = cols[static_cast<size_t>(focusC)];
+    if (focusR < 0 || static_cast<size_t>(focusR) >= col.items.size()) return nullptr;
+    return &col.items[static_cast<size_t>(focusR)];
+}
+
+double Strip::target(int col) const { return geom::targetOffset(cw, col, usableWidth(), align_, offset); }
+
+void Strip::resize() {
+    cancelAnim();
+    if (cols.empty()) {
+        cw.clear();
+        notify();
+        if (onSettled) onSettled();
+        return;
+    }
+    focusC = std::min(focusC, static_cast<int>(cols.size()) - 1);
+    focusR = std::min(focusR, static_cast<int>(cols[static_cast<size_t>(focusC)].items.size()) - 1);
+
+    Platform& p = *env_.platform;
+    const Rect VR = visibleRect();
+    const double U = VR.width - 2 * geom::margin;
+    const double uh = geom::usableHeight(VR.height);
+    const Point corner{VR.minX() + geom::margin, VR.minY() + geom::top};
+    std::vector<double> widths;
+    widths.reserve(cols.size());
+    for (Col& col : cols) {
+        const int n = static_cast<int>(col.items.size());
+        const double h = geom::rowHeight(n, uh);
+        const double wt = geom::widthFor(col.frac, U);
+        double u = 0;
+        for (Item& it : col.items) {
+            p.setAttribute(it.el, ax::Position, corner);
+            p.setAttribute(it.el, ax::SizeAttr, Size{wt, h});
+            auto f = frame(p, it.el);
+            const Size got = f ? f->size() : Size{wt, h};
+            it.size = got;
+            it.placed.reset();
+            u = std::max(u, got.width);
+            const double W = got.width;
+            if (W < wt - 2) it.maxW = W;
+            else if (W > wt + 2) it.minW = W;
+            else if (it.maxW && W > *it.maxW + 2) it.maxW.reset();
+        }
+        if (n >= 2) {
+            for (Item& it : col.items) {
+                if (it.size.width < u - 2) {
+                    p.setAttribute(it.el, ax::SizeAttr, Size{u, h});
+                    auto pos = attr<Point>(p, it.el, ax::Position);
+                    auto sz = attr<Size>(p, it.el, ax::SizeAttr);
+                    if (pos && sz) it.size = *sz;
+                }
+            }
+            u = 0;
+            for (const Item& it : col.items) u = std::max(u, it.size.width);
+        }
+        widths.push_back(u);
+    }
+    cw = std::move(widths);
+    const double b = target(focusC);
+    offset = b;
+    place(b);
+    setLive(offset);
+    measure();
+    notify();
+    if (onSettled) onSettled();
+    if (onActivity) onActivity();
+}
+
+void Strip::place(double o) {
+    Platform& p = *env_.platform;
+    const Rect VR = visibleRect();
+    const double uh = geom::usableHeight(VR.height);
+    for (size_t i = 0; i < cols.size() && i < cw.size(); ++i) {
+        const int n = static_cast<int>(cols[i].items.size());
+        const double x = VR.minX() + geom::margin + geom::columnLeft(cw, i) - o;
+        for (int j = 0; j < n; ++j) {
+            Item& it = cols[i].items[static_cast<size_t>(j)];
+            const Point P{x, VR.minY() + geom::rowY(n, j, uh)};
+            if (it.placed && std::fabs(it.placed->x - P.x) < 0.5 && std::fabs(it.placed->y - P.y) < 0.5) continue;
+            p.setAttribute(it.el, ax::Position, P);
+            it.placed = P;
+        }
+    }
+}
+
+static std::vector<Col> withoutEmpty(std::vector<Col> columns) {
+    std::erase_if(columns, [](const Col& c) { return c.items.empty(); });
+    return columns;
+}
+
+void Strip::start(std::vector<Col> columns, Layout l) {
+    running = true;
+    if (layout != l) {
+        layout = l;
+        notify();
+    }
+    cols = withoutEmpty(std::move(columns));
+    focusC = 0;
+    focusR = 0;
+    Platform& p = *env_.platform;
+    if (auto front = p.frontmostApplication()) {
+        if (auto fw = attr<AXElement>(p, AXElement::application(front->pid), ax::FocusedWindow)) {
+            if (auto at = find(*fw)) {
+                focusC = at->first;
+                focusR = at->second;
+            }
+        }
+    }
+    resize();
+}
+
+void Strip::setColumns(std::vector<Col> columns, Layout l) {
+    if (layout != l) {
+        layout = l;
+        notify();
+    }
+    cols = withoutEmpty(std::move(columns));
+    focusC = 0;
+    focusR = 0;
+    resize();
+}
+
+void Strip::applyLayout(Layout l) {
+    std::optional<AXElement> noted;
+    if (const Item* f = focusedItem()) noted = f->el;
+    if (layout != l) {
+        layout = l;
+        notify();
+    }
+    std::vector<Item> all;
+    for (const Col& c : cols)
+        for (const Item& it : c.items) all.push_back(it);
+    cols = group(all, l);
+    if (noted)
+        if (auto at = find(*noted)) {
+            focusC = at->first;
+            focusR = at->second;
+        }
+    resize();
+}
+
+void Strip::add(Item item) {
+    const int b = cols.empty() ? 0 : std::min(focusC + 1, static_cast<int>(cols.size()));
+    Col col;
+    col.frac = defaultFrac(item, Layout::strip);
+    col.items.push_back(std::move(item));
+    cols.insert(cols.begin() + b, std::move(col));
+    focusC = b;
+    focusR = 0;
+    resize();
+    if (onActivity) onActivity();
+}
+
+std::optional<Item> Strip::remove(const AXElement& el) {
+    auto at = find(el);
+    if (!at) return std::nullopt;
+    const auto [c, r] = *at;
+    Col& col = cols[static_cast<size_t>(c)];
+    Item removed = col.items[static_cast<size_t>(r)];
+    col.items.erase(col.items.begin() + r);
+    if (col.items.empty()) cols.erase(cols.begin() + c);
+    const int n = static_cast<int>(cols.size());
+    if (focusC >= n) focusC = std::max(n - 1, 0);
+    if (c == focusC) {
+        focusR = n == 0 ? 0
+                        : std::min(focusR, std::max(static_cast<int>(cols[static_cast<size_t>(focusC)].items.size()) - 1, 0));
+    } else if (c < focusC && cols.size() < cw.size()) {
+        focusC = std::max(focusC - 1, 0);
+    }
+    resize();
+    return removed;
+}
+
+std::vector<Item> Strip::prune() {
+    Platform& p = *env_.platform;
+    std::vector<Item> dead;
+    for (const Col& c : cols)
+        for (const Item& it : c.items) {
+            const bool gone = !attr<Point>(p, it.el, ax::Position) || !attr<Size>(p, it.el, ax::SizeAttr) ||
+                              !isTileable(p, it.el);
+            if (gone) dead.push_back(it);
+        }
+    if (dead.empty()) return dead;
+    std::optional<AXElement> noted;
+    if (const Item* f = focusedItem()) noted = f->el;
+    for (Col& c : cols)
+        std::erase_if(c.items, [&](const Item& it) {
+            return std::any_of(dead.begin(), dead.end(), [&](const Item& d) { return d.el == it.el; });
+        });
+    cols = withoutEmpty(std::move(cols));
+    std::optional<std::pair<int, int>> at = noted ? find(*noted) : std::nullopt;
+    if (at) {
+        focusC = at->first;
+        focusR = at->second;
+    } else {
+        focusC = std::min(focusC, std::max(static_cast<int>(cols.size()) - 1, 0));
+        focusR = 0;
+    }
+    resize();
+    return dead;
+}
+
+std::optional<Point> Strip::placedPoint(const AXElement& el) const {
+    auto at = find(el);
+    if (!at) return std::nullopt;
+    return cols[static_cast<size_t>(at->first)].items[static_cast<size_t>(at->second)].placed;
+}
+
+void Strip::reseat(const AXElement& el) {
+    if (!running || animating) return;
+    auto at = find(el);
+    if (!at) return;
+    cols[static_cast<size_t>(at->first)].items[static_cast<size_t>(at->second)].placed.reset();
+    place(offset);
+}
+
+void Strip::raise(int c, int r) {
+    if (c < 0 || static_cast<size_t>(c) >= cols.size()) return;
+    const Col& col = cols[static_cast<size_t>(c)];
+    if (r < 0 || static_cast<size_t>(r) >= col.items.size()) return;
+    const Item& it = col.items[static_cast<size_t>(r)];
+    Platform& p = *env_.platform;
+    if (p.runningApplication(it.pid)) p.activate(it.pid);
+    p.performAction(it.el, ax::Raise);
+    p.setAttribute(it.el, ax::Main, true);
+    setFocusC(c);
+    focusR = r;
+    moveTo(c, true);
+}
+
+void Strip::focusChanged(const AXElement& el) {
+    if (!running) return;
+    auto at = find(el);
+    if (!at) return;
+    const auto [c, r] = *at;
+    if (c == focusC && r == focusR && (animating || std::fabs(offset - target(focusC)) <= 0.5)) return;
+    setFocusC(c);
+    focusR = r;
+    moveTo(c, true);
+}
+
+void Strip::stackLeft() {
+    if (!focusedItem()) return;
+    const size_t fc = static_cast<size_t>(focusC);
+    if (cols[fc].items.size() == 1) {
+        if (focusC == 0) return;
+        Item it = cols[fc].items.front();
+        cols.erase(cols.begin() + focusC);
+        focusC -= 1;
+        cols[fc - 1].items.push_back(std::move(it));
+        focusR = static_cast<int>(cols[fc - 1].items.size()) - 1;
+    } else {
+        Item it = cols[fc].items[static_cast<size_t>(focusR)];
+        cols[fc].items.erase(cols[fc].items.begin() + focusR);
+        Col nc;
+        nc.frac = cols[fc].frac;
+        nc.items.push_back(std::move(it));
+        cols.insert(cols.begin() + focusC + 1, std::move(nc));
+        focusC += 1;
+        focusR = 0;
+    }
+    resize();
+    if (onActivity) onActivity();
+}
+
+void Strip::setAlign(Align a) {
+    align_ = a;
+    if (running) moveTo(focusC, true);
+}
+
+}  // namespace tarvela
