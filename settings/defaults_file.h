@@ -57,6 +57,12 @@ private:
     mutable std::mutex m_;
     std::map<std::string, DefaultsValue> values_;
     bool lastWriteOk_ = true;
+    bool cleanedTemporaries_ = false;
 };
+
+// Replaces `file` with `text` so that a crash at any moment leaves the old
+// contents or the new: temporary file beside it, fsync, rename, fsync of the
+// folder. Gives none on success, else what failed.
+std::optional<std::string> replaceFileAtomically(const std::filesystem::path& file, const std::string& text);
 
 }  // namespace tarvela
