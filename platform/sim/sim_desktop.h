@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +81,12 @@ struct WriteCounts {
     int64_t total() const { return position + size + main + raise + enhancedUI + minimized; }
     bool operator==(const WriteCounts&) const = default;
 };
+
+// For test failure messages.
+inline std::ostream& operator<<(std::ostream& os, const WriteCounts& c) {
+    return os << "{position " << c.position << ", size " << c.size << ", main " << c.main << ", raise " << c.raise
+              << ", enhancedUI " << c.enhancedUI << ", minimized " << c.minimized << "}";
+}
 
 struct WriteRecord {
     AXElement el;
