@@ -1,0 +1,126 @@
+// Global keyboard shortcuts: one hot key per action, four for jumping to
+// columns 1 to 4, and one per saved workspace with a slot.
+//
+// Hot-key numbers: 1 to 11 are the actions in `allActions` order (jump's own 3
+// is never registered), 101 to 104 jump to column 1 to 4, 200 to 209 restore
+// the workspace of slot 0 to 9.
+//
+// Custom bindings persist under "shortcuts" as one JSON object keyed by action
+// raw value, read once at construction, all or nothing (unreadable = every
+// action on its default). Every change of the bindings writes them and
+// re-registers; so does every change of the saved workspaces.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "input/hotkey_service.h"
+#include "input/key_codes.h"
+#include "settings/defaults.h"
+#include "settings/export.h"
+#include "settings/signal.h"
+#include "settings/workspaces.h"
+
+namespace tarvela {
+
+enum class Action {
+    focusNext,
+    focusPrev,
+    jump,
+    sendDisplay,
+    cycleWidth,
+    wider,
+    narrower,
+    stackLeft,
+    floatToggle,
+    overview,
+    tileFour
+};
+
+// Fixed order: hot-key numbers, the shortcut list and iteration all follow it.
+inline constexpr std::array<Action, 11> allActions{
+    Action::focusNext, Action::focusPrev, Action::jump,        Action::sendDisplay, Action::cycleWidth, Action::wider,
+    Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour};
+
+std::string_view rawValue(Action a);
+std::optional<Action> actionFromRaw(std::string_view raw);
+// The user-facing title: "Focus next column", "Jump to column 1–4", ...
+std::string label(Action a);
+KeyBinding defaultBinding(Action a);
+// Position in `allActions`.
+int position(Action a);
+
+struct ActionGroup {
+    std::string title;
+    std::vector<Action> actions;
+};
+// How the shortcut list is laid out: "Move around", "Shape columns", "Layouts and overview".
+const std::vector<ActionGroup>& actionGroups();
+
+class Hotkeys final : public BindingsStore {
+public:
+    static constexpr const char* key = "shortcuts";
+
+    // `workspaces` may be null (no workspace shortcuts); when given, every real
+    // change of its list re-registers.
+    Hotkeys(Defaults& d, HotkeyService& service, WorkspaceStore* workspaces);
+    // Unregisters what it holds; the service's handler then does nothing.
+    ~Hotkeys();
+    Hotkeys(const Hotkeys&) = delete;
+    Hotkeys& operator=(const Hotkeys&) = delete;
+
+    // Custom bindings only; an action without an entry uses its default.
+    const Bindings& bindings() const override { return bindings_; }
+    // Saves (on success) and re-registers. An empty map resets every action.
+    void setBindings(Bindings b) override;
+    // The binding in force for an action: custom, else default.
+    KeyBinding effective(Action a) const;
+
+    // Stores a custom binding; jump keeps key code 18 and "1–4" and takes only the modifiers.
+    void set(Action a, const KeyBinding& binding);
+
+    // Unregisters everything, then registers the actions, the jumps and the
+    // workspace slots again. A refused registration is logged and skipped.
+    void registerAll();
+    // Unregisters everything (while a shortcut is being recorded).
+    void suspend();
+
+    // What already uses `binding`, other than `excluding`: an action's label or
+    // a workspace's name; none when it is free.
+    std::optional<std::string> conflict(const KeyBinding& binding, Action excluding) const;
+
+    // A pressed hot-key number (see the table above).
+    void fire(uint32_t number);
+
+    std::function<void(Action, int)> onAction;
+    std::function<void(int)> onWorkspace;
+
+    bool installed() const { return installed_; }
+    size_t registeredCount() const { return refs_.size(); }
+
+    // After every real change of `bindings`.
+    Signal<> changed;
+
+private:
+    void installIfNeeded();
+    void reg(uint32_t keyCode, uint32_t mods, uint32_t number);
+    void save();
+
+    Defaults& d_;
+    HotkeyService& service_;
+    WorkspaceStore* workspaces_;
+    Bindings bindings_;
+    std::vector<HotkeyHandle> refs_;
+    bool installed_ = false;
+    Connection workspacesChanged_;
+    // The installed handler reaches this object only while it lives.
+    std::shared_ptr<Hotkeys*> self_ = std::make_shared<Hotkeys*>(this);
+};
+
+}  // namespace tarvela

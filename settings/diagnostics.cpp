@@ -1,0 +1,114 @@
+#include "settings/diagnostics.h"
+
+#include <spawn.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "settings/app_info.h"
+#include "settings/export.h"
+
+extern char** environ;
+
+namespace tarvela {
+
+namespace {
+const char* yesNo(bool b) { return b ? "true" : "false"; }
+}  // namespace
+
+std::string diagnosticsReport(const std::string& version, const std::string& osLine, const ManagerReport& m) {
+    std::vector<std::string> lines{
+        "Tarvela " + version,
+        osLine,
+        std::string("Accessibility: ") + yesNo(m.trusted),
+        std::string("On: ") + yesNo(m.on) + " Paused: " + yesNo(m.paused),
+        "Displays: " + std::to_string(m.displays),
+    };
+    for (auto& s : m.strips)
+        lines.push_back("Display " + std::to_string(s.index) + " " + s.shortName + ": " + std::to_string(s.columns) +
+                        " columns, " + std::to_string(s.windows) + " windows, layout " +
+                        std::string(rawValue(s.layout)));
+    lines.push_back("Window titles and file paths are never included.");
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += '\n';
+        out += lines[i];
+    }
+    return out;
+}
+
+std::string operatingSystemLine() {
+    struct utsname u {};
+    if (::uname(&u) != 0) return "Linux";
+    return std::string(u.sysname) + " " + u.release;
+}
+
+std::filesystem::path sendDiagnostics(const std::string& report, const std::filesystem::path& folder,
+                                      MailService& mail) {
+    auto file = folder / diagnosticsFileName;
+    (void)writeFileAtomically(file, report);
+    if (mail.canCompose())
+        mail.compose(AppInfo::supportAddress, "Tarvela diagnostics", "Diagnostics attached.", file);
+    else
+        mail.reveal(file);
+    return file;
+}
+
+XdgMailService::XdgMailService() : XdgMailService(spawnDetached, onPath) {}
+
+XdgMailService::XdgMailService(Spawn spawn, FindProgram findProgram)
+    : spawn_(std::move(spawn)), find_(std::move(findProgram)) {}
+
+bool XdgMailService::canCompose() { return find_("xdg-email"); }
+
+void XdgMailService::compose(const std::string& recipient, const std::string& subject, const std::string& text,
+                             const std::filesystem::path& attachment) {
+    // xdg-email takes the address last; everything is passed as separate
+    // arguments, so nothing in them is ever interpreted by a shell.
+    bool started = spawn_({"xdg-email", "--subject", subject, "--body", text, "--attach", attachment.string(),
+                           recipient});
+    if (!started) reveal(attachment);
+}
+
+void XdgMailService::reveal(const std::filesystem::path& file) {
+    auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    spawn_({"xdg-open", folder.string()});
+}
+
+bool XdgMailService::onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (dir.empty()) dir = ".";
+        if (::access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool XdgMailService::spawnDetached(const std::vector<std::string>& argv) {
+    if (argv.empty()) return false;
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+    // Reap it whenever it ends, without holding up the caller.
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+}  // namespace tarvela
