@@ -1,0 +1,229 @@
+#include "platform/x11/desktop_entries.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarvela::x11 {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos) return {};
+    size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+// Value escapes of the desktop-entry format (\s \n \t \r \\).
+std::string unescapeValue(const std::string& v) {
+    std::string out;
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (v[i] != '\\' || i + 1 == v.size()) {
+            out += v[i];
+            continue;
+        }
+        char n = v[++i];
+        switch (n) {
+            case 's': out += ' '; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'r': out += '\r'; break;
+            case '\\': out += '\\'; break;
+            default: out += '\\'; out += n;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> splitPath(const char* value, const std::string& fallback) {
+    std::string s = (value && *value) ? value : fallback;
+    std::vector<std::string> out;
+    std::stringstream ss(s);
+    std::string part;
+    while (std::getline(ss, part, ':'))
+        if (!part.empty()) out.push_back(part);
+    return out;
+}
+}  // namespace
+
+std::optional<DesktopEntry> parseDesktopEntry(const std::string& id, const std::string& text) {
+    DesktopEntry e;
+    e.id = id;
+    std::istringstream in(text);
+    std::string line, type;
+    bool inMain = false;
+    bool noDisplay = false;
+    while (std::getline(in, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inMain = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMain) continue;
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = trim(line.substr(0, eq));
+        std::string value = unescapeValue(trim(line.substr(eq + 1)));
+        if (key == "Type") type = value;
+        else if (key == "Name") e.name = value;
+        else if (key == "Exec") e.exec = value;
+        else if (key == "TryExec") e.tryExec = value;
+        else if (key == "StartupWMClass") e.startupWMClass = value;
+        else if (key == "Hidden") e.hidden = value == "true";
+        else if (key == "NoDisplay") noDisplay = value == "true";
+    }
+    (void)noDisplay;  // still launchable: NoDisplay only hides it from menus
+    if (type != "Application") return std::nullopt;
+    return e;
+}
+
+std::vector<std::string> execArguments(const std::string& exec) {
+    std::vector<std::string> args;
+    std::string cur;
+    bool inQuotes = false, have = false;
+    auto flush = [&] {
+        if (have) args.push_back(cur);
+        cur.clear();
+        have = false;
+    };
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (inQuotes) {
+            if (c == '"') {
+                inQuotes = false;
+            } else if (c == '\\' && i + 1 < exec.size() && std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) {
+                cur += exec[++i];
+            } else {
+                cur += c;
+            }
+            continue;
+        }
+        if (c == '"') {
+            inQuotes = true;
+            have = true;
+        } else if (c == ' ' || c == '\t') {
+            flush();
+        } else if (c == '%' && i + 1 < exec.size()) {
+            char code = exec[++i];
+            if (code == '%') {
+                cur += '%';
+                have = true;
+            }
+            // Every other field code stands for files, URLs or icons we never pass.
+        } else {
+            cur += c;
+            have = true;
+        }
+    }
+    if (inQuotes) return {};
+    flush();
+    // A field code alone makes an empty argument: drop it, not pass "".
+    std::erase_if(args, [](const std::string& a) { return a.empty(); });
+    return args;
+}
+
+std::vector<std::string> applicationDirs() {
+    std::vector<std::string> dirs;
+    const char* home = std::getenv("HOME");
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome && *dataHome) dirs.push_back(std::string(dataHome) + "/applications");
+    else if (home && *home) dirs.push_back(std::string(home) + "/.local/share/applications");
+    for (auto& d : splitPath(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
+        dirs.push_back(d + "/applications");
+    return dirs;
+}
+
+void DesktopIndex::load(const std::vector<std::string>& dirs) {
+    entries_.clear();
+    for (const auto& dir : dirs) {
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec)) continue;
+        for (auto it = fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            const fs::path& p = it->path();
+            if (p.extension() != ".desktop" || !it->is_regular_file(ec)) continue;
+            std::string rel = fs::relative(p, dir, ec).string();
+            if (ec) continue;
+            std::string id = rel.substr(0, rel.size() - 8);
+            std::replace(id.begin(), id.end(), '/', '-');
+            if (entries_.count(id)) continue;
+            std::ifstream f(p);
+            std::stringstream ss;
+            ss << f.rdbuf();
+            if (auto e = parseDesktopEntry(id, ss.str())) entries_.emplace(id, std::move(*e));
+        }
+    }
+}
+
+const DesktopEntry* DesktopIndex::byId(const std::string& id) const {
+    auto it = entries_.find(id);
+    return it == entries_.end() || it->second.hidden ? nullptr : &it->second;
+}
+
+const DesktopEntry* DesktopIndex::byWMClass(const std::string& instance, const std::string& cls) const {
+    if (cls.empty() && instance.empty()) return nullptr;
+    for (auto& [id, e] : entries_)
+        if (!e.hidden && !e.startupWMClass.empty() && e.startupWMClass == cls) return &e;
+    const std::string lc = lower(cls), li = lower(instance);
+    for (auto& [id, e] : entries_) {
+        if (e.hidden) continue;
+        const std::string lid = lower(id);
+        if ((!lc.empty() && lid == lc) || (!li.empty() && lid == li)) return &e;
+    }
+    return nullptr;
+}
+
+bool programExists(const std::string& program) {
+    if (program.empty()) return false;
+    if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
+    for (auto& dir : splitPath(std::getenv("PATH"), "/usr/local/bin:/usr/bin:/bin")) {
+        std::string full = dir + "/" + program;
+        struct stat st;
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+bool spawnDetached(const std::vector<std::string>& argv) {
+    if (argv.empty()) return false;
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        // The middle process exits at once, so the application is reparented to
+        // init and never becomes our zombie.
+        setsid();
+        if (fork() == 0) {
+            int devnull = open("/dev/null", O_RDWR);
+            if (devnull >= 0) dup2(devnull, STDIN_FILENO);
+            execvp(cargv[0], cargv.data());
+            _exit(127);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
+}  // namespace tarvela::x11

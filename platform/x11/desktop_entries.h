@@ -1,0 +1,53 @@
+// XDG desktop entries: the installed applications by desktop-file id, how to
+// start one (its Exec line without field codes), and which entry a window's
+// WM_CLASS belongs to. The id is the application's bundle identifier here.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvela::x11 {
+
+struct DesktopEntry {
+    std::string id;  // "org.gnome.Terminal" for .../applications/org.gnome.Terminal.desktop
+    std::string name;
+    std::string exec;
+    std::string tryExec;
+    std::string startupWMClass;
+    bool hidden = false;  // Hidden=true: the entry is deleted as far as users go
+};
+
+// The [Desktop Entry] group of a file's text; none when it is not an application.
+std::optional<DesktopEntry> parseDesktopEntry(const std::string& id, const std::string& text);
+
+// The Exec line split into arguments, quoting resolved and field codes dropped
+// ("%%" is a literal percent). Empty for a malformed line (unbalanced quote).
+std::vector<std::string> execArguments(const std::string& exec);
+
+// Where entries live, most important first: $XDG_DATA_HOME (or ~/.local/share),
+// then each of $XDG_DATA_DIRS (or /usr/local/share:/usr/share), each + "/applications".
+std::vector<std::string> applicationDirs();
+
+class DesktopIndex {
+public:
+    // Reads every *.desktop under the given directories; an id found twice keeps the first.
+    void load(const std::vector<std::string>& dirs);
+    const DesktopEntry* byId(const std::string& id) const;
+    // The entry for a window's WM_CLASS: StartupWMClass equal to the class, else
+    // an id equal to the class or instance (letter case ignored).
+    const DesktopEntry* byWMClass(const std::string& instance, const std::string& cls) const;
+    size_t size() const { return entries_.size(); }
+
+private:
+    std::map<std::string, DesktopEntry> entries_;
+};
+
+// Whether the program can be found (an absolute path, or on $PATH).
+bool programExists(const std::string& program);
+
+// Starts argv detached from us (double fork, own session); false when it could not fork.
+bool spawnDetached(const std::vector<std::string>& argv);
+
+}  // namespace tarvela::x11

@@ -1,0 +1,81 @@
+// The EWMH root properties panels and pagers read: what we support, who we
+// are, the clients in mapping and stacking order, the active window, one
+// desktop and its work area. Written whenever what they describe changes.
+#include <algorithm>
+
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+void X11Platform::Impl::publishRootProps() {
+    const xcb_window_t root = conn.root();
+    const std::vector<uint32_t> supported = {
+        a._NET_SUPPORTED, a._NET_SUPPORTING_WM_CHECK, a._NET_CLIENT_LIST, a._NET_CLIENT_LIST_STACKING,
+        a._NET_ACTIVE_WINDOW, a._NET_WORKAREA, a._NET_NUMBER_OF_DESKTOPS, a._NET_CURRENT_DESKTOP,
+        a._NET_DESKTOP_VIEWPORT, a._NET_DESKTOP_GEOMETRY, a._NET_CLOSE_WINDOW, a._NET_WM_MOVERESIZE,
+        a._NET_WM_NAME, a._NET_WM_PID, a._NET_WM_ICON, a._NET_WM_DESKTOP, a._NET_FRAME_EXTENTS, a._NET_WM_STATE,
+        a._NET_WM_STATE_FULLSCREEN, a._NET_WM_STATE_HIDDEN, a._NET_WM_STATE_SKIP_TASKBAR, a._NET_WM_STRUT,
+        a._NET_WM_STRUT_PARTIAL, a._NET_WM_WINDOW_TYPE, a._NET_WM_WINDOW_TYPE_NORMAL, a._NET_WM_WINDOW_TYPE_DIALOG,
+        a._NET_WM_WINDOW_TYPE_UTILITY, a._NET_WM_WINDOW_TYPE_SPLASH, a._NET_WM_WINDOW_TYPE_DOCK,
+        a._NET_WM_WINDOW_TYPE_DESKTOP, a._NET_WM_WINDOW_TYPE_NOTIFICATION};
+    conn.setCardinals(root, a._NET_SUPPORTED, XCB_ATOM_ATOM, supported);
+    conn.setCardinals(root, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {owner_});
+    conn.setCardinals(owner_, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {owner_});
+    conn.setText(owner_, a._NET_WM_NAME, "Tarvela");
+    conn.setCardinals(root, a._NET_NUMBER_OF_DESKTOPS, XCB_ATOM_CARDINAL, {1});
+    conn.setCardinals(root, a._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, {0});
+    conn.setCardinals(root, a._NET_DESKTOP_VIEWPORT, XCB_ATOM_CARDINAL, {0, 0});
+    conn.setCardinals(root, a._NET_DESKTOP_GEOMETRY, XCB_ATOM_CARDINAL,
+                      {conn.screen()->width_in_pixels, conn.screen()->height_in_pixels});
+    updateClientLists();
+    updateActiveWindow();
+}
+
+void X11Platform::Impl::deleteRootProps() {
+    const xcb_window_t root = conn.root();
+    for (xcb_atom_t p : {a._NET_SUPPORTED, a._NET_SUPPORTING_WM_CHECK, a._NET_CLIENT_LIST,
+                         a._NET_CLIENT_LIST_STACKING, a._NET_ACTIVE_WINDOW, a._NET_WORKAREA})
+        xcb_delete_property(conn.raw(), root, p);
+}
+
+void X11Platform::Impl::updateClientLists() {
+    if (!wm_) return;
+    std::vector<const Client*> byMapping;
+    for (auto& [w, c] : clients_) byMapping.push_back(&c);
+    std::sort(byMapping.begin(), byMapping.end(), [](const Client* x, const Client* y) { return x->seq < y->seq; });
+    std::vector<uint32_t> list;
+    for (const Client* c : byMapping) list.push_back(c->win);
+    conn.setCardinals(conn.root(), a._NET_CLIENT_LIST, XCB_ATOM_WINDOW, list);
+    conn.setCardinals(conn.root(), a._NET_CLIENT_LIST_STACKING, XCB_ATOM_WINDOW,
+                      std::vector<uint32_t>(stacking_.begin(), stacking_.end()));
+}
+
+void X11Platform::Impl::updateActiveWindow() {
+    if (!wm_) return;
+    conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focused_});
+}
+
+void X11Platform::Impl::updateWorkarea() {
+    if (!wm_) return;
+    const int w = conn.screen()->width_in_pixels, h = conn.screen()->height_in_pixels;
+    Rect area = visibleArea(Rect(0, 0, w, h), struts(), w, h);
+    conn.setCardinals(conn.root(), a._NET_WORKAREA, XCB_ATOM_CARDINAL,
+                      {static_cast<uint32_t>(area.x), static_cast<uint32_t>(area.y),
+                       static_cast<uint32_t>(area.width), static_cast<uint32_t>(area.height)});
+}
+
+void X11Platform::Impl::writeNetState(const Client& c) {
+    // Keep what others put there; we own only these three.
+    std::vector<uint32_t> states;
+    for (xcb_atom_t s : c.props.netState)
+        if (s != a._NET_WM_STATE_FULLSCREEN && s != a._NET_WM_STATE_HIDDEN && s != a._NET_WM_STATE_SKIP_TASKBAR)
+            states.push_back(s);
+    if (c.fullscreen) states.push_back(a._NET_WM_STATE_FULLSCREEN);
+    if (c.iconic) states.push_back(a._NET_WM_STATE_HIDDEN);
+    if (c.skipTaskbar) states.push_back(a._NET_WM_STATE_SKIP_TASKBAR);
+    conn.setCardinals(c.win, a._NET_WM_STATE, XCB_ATOM_ATOM, states);
+}
+
+}  // namespace tarvela

@@ -1,0 +1,112 @@
+// Accessibility observers, workspace notifications and the mouse-up monitor.
+// Every delivery is posted to the run loop, so a callback never runs inside an
+// X event handler and may call back into the platform freely. Handles the
+// logic holds unregister themselves and outlive the platform harmlessly.
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+namespace {
+
+class X11Observer final : public AXObserver {
+public:
+    X11Observer(std::weak_ptr<Notifier> n, uint64_t id) : n_(std::move(n)), id_(id) {}
+    ~X11Observer() override {
+        if (auto n = n_.lock()) n->ax.erase(id_);
+    }
+    void addNotification(const AXElement&, std::string_view notification) override {
+        if (auto n = n_.lock(); n && n->ax.count(id_)) n->ax[id_].names.emplace(notification);
+    }
+    void attach() override { setAttached(true); }
+    void detach() override { setAttached(false); }
+
+private:
+    void setAttached(bool on) {
+        if (auto n = n_.lock(); n && n->ax.count(id_)) n->ax[id_].attached = on;
+    }
+    std::weak_ptr<Notifier> n_;
+    uint64_t id_;
+};
+
+// Removes one entry from one of the notifier's registries when dropped.
+template <class Map>
+class Registration final : public Subscription {
+public:
+    Registration(std::weak_ptr<Notifier> n, Map Notifier::*map, uint64_t id) : n_(std::move(n)), map_(map), id_(id) {}
+    ~Registration() override {
+        if (auto n = n_.lock()) ((*n).*map_).erase(id_);
+    }
+
+private:
+    std::weak_ptr<Notifier> n_;
+    Map Notifier::*map_;
+    uint64_t id_;
+};
+
+}  // namespace
+
+void X11Platform::Impl::postAX(int32_t pid, const AXElement& el, std::string_view name) {
+    if (pid <= 0) return;
+    for (auto& [id, reg] : notifier->ax) {
+        if (reg.pid != pid || !reg.attached || !reg.names.count(name)) continue;
+        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id, el, name = std::string(name)] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->ax.find(id);
+            // Detached or dropped since: nothing is delivered.
+            if (it == alive->ax.end() || !it->second.attached) return;
+            AXCallback cb = it->second.cb;
+            cb(el, name);
+        });
+    }
+}
+
+void X11Platform::Impl::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app) {
+    for (auto& [id, reg] : notifier->workspace) {
+        if (reg.event != ev) continue;
+        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id, ev, app] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->workspace.find(id);
+            if (it == alive->workspace.end()) return;
+            WorkspaceHandler h = it->second.handler;
+            h(ev, app);
+        });
+    }
+}
+
+void X11Platform::Impl::postMouseUp() {
+    for (auto& [id, fn] : notifier->mouseUp) {
+        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->mouseUp.find(id);
+            if (it == alive->mouseUp.end()) return;
+            auto handler = it->second;
+            handler();
+        });
+    }
+}
+
+std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback callback) {
+    if (pid <= 0 || !callback) return nullptr;
+    const uint64_t id = d_->notifier->nextId++;
+    d_->notifier->ax[id] = Notifier::AXReg{pid, {}, false, std::move(callback)};
+    return std::make_unique<X11Observer>(d_->notifier, id);
+}
+
+SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
+    const uint64_t id = d_->notifier->nextId++;
+    d_->notifier->workspace[id] = Notifier::WsReg{event, std::move(handler)};
+    return std::make_unique<Registration<decltype(Notifier::workspace)>>(d_->notifier, &Notifier::workspace, id);
+}
+
+SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
+    const uint64_t id = d_->notifier->nextId++;
+    d_->notifier->mouseUp[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Notifier::mouseUp)>>(d_->notifier, &Notifier::mouseUp, id);
+}
+
+}  // namespace tarvela

@@ -1,0 +1,62 @@
+#include "platform/x11/size_hints.h"
+
+#include <algorithm>
+
+namespace tarvela::x11 {
+
+namespace {
+// WM_SIZE_HINTS flags.
+constexpr uint32_t PMinSize = 1u << 4;
+constexpr uint32_t PMaxSize = 1u << 5;
+constexpr uint32_t PResizeInc = 1u << 6;
+constexpr uint32_t PBaseSize = 1u << 8;
+
+int clampedInt(uint32_t v) { return static_cast<int>(std::min<uint32_t>(v, 1u << 20)); }
+}  // namespace
+
+SizeHints parseSizeHints(const std::vector<uint32_t>& words) {
+    SizeHints h;
+    if (words.size() < 5) return h;
+    const uint32_t flags = words[0];
+    auto word = [&](size_t i) { return i < words.size() ? clampedInt(words[i]) : 0; };
+    if (flags & PMinSize) {
+        h.minW = word(5);
+        h.minH = word(6);
+        h.hasMin = true;
+    }
+    if (flags & PMaxSize) {
+        h.maxW = word(7);
+        h.maxH = word(8);
+    }
+    if (flags & PResizeInc) {
+        h.incW = std::max(word(9), 1);
+        h.incH = std::max(word(10), 1);
+    }
+    if ((flags & PBaseSize) && words.size() >= 17) {
+        h.baseW = word(15);
+        h.baseH = word(16);
+        h.hasBase = true;
+    }
+    return h;
+}
+
+Dimensions applySizeHints(const SizeHints& h, int w, int hgt) {
+    // ICCCM: a missing base size is the minimum size, a missing minimum the base.
+    const int baseW = h.hasBase ? h.baseW : (h.hasMin ? h.minW : 0);
+    const int baseH = h.hasBase ? h.baseH : (h.hasMin ? h.minH : 0);
+    const int minW = h.hasMin ? h.minW : (h.hasBase ? h.baseW : 0);
+    const int minH = h.hasMin ? h.minH : (h.hasBase ? h.baseH : 0);
+
+    w = std::max(w, minW);
+    hgt = std::max(hgt, minH);
+    if (h.maxW > 0) w = std::min(w, h.maxW);
+    if (h.maxH > 0) hgt = std::min(hgt, h.maxH);
+    if (h.incW > 1 && w > baseW) w = baseW + (w - baseW) / h.incW * h.incW;
+    if (h.incH > 1 && hgt > baseH) hgt = baseH + (hgt - baseH) / h.incH * h.incH;
+    // Rounding down may fall below the minimum when min is not on the grid.
+    if (w < minW) w += h.incW;
+    if (hgt < minH) hgt += h.incH;
+    return {std::max(w, 1), std::max(hgt, 1)};
+}
+
+}  // namespace tarvela::x11

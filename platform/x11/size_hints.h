@@ -1,0 +1,34 @@
+// ICCCM size hints (WM_NORMAL_HINTS) and what they let a window be: the sizes
+// a client accepts, applied before a resize is sent, so that what the logic
+// reads back is what the client really has (a terminal keeps whole cells).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tarvela::x11 {
+
+struct SizeHints {
+    int minW = 0, minH = 0;
+    int maxW = 0, maxH = 0;  // 0 = no maximum
+    int baseW = 0, baseH = 0;
+    int incW = 1, incH = 1;
+    bool hasBase = false;
+    bool hasMin = false;
+};
+
+// From the raw WM_NORMAL_HINTS words (18 of them; fewer from old clients).
+SizeHints parseSizeHints(const std::vector<uint32_t>& words);
+
+struct Dimensions {
+    int width;
+    int height;
+};
+
+// The size a client with these hints ends up with when asked for (w, h):
+// clamped to minimum and maximum, then rounded down to whole increments above
+// the base size (ICCCM 4.1.2.3; the base defaults to the minimum and the other
+// way round). Never below 1.
+Dimensions applySizeHints(const SizeHints& h, int w, int hgt);
+
+}  // namespace tarvela::x11

@@ -1,0 +1,298 @@
+// The event table: one thin handler per X event, each decoding its event and
+// calling one operation of the client records (clients.cpp). Errors for
+// windows that vanished are ordinary results, never a reason to stop.
+#include <xcb/randr.h>
+#include <xcb/xinput.h>
+
+#include "core/log.h"
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+void X11Platform::Impl::buildHandlerTable() {
+    handlers.fill(nullptr);
+    handlers[XCB_MAP_REQUEST] = &Impl::onMapRequest;
+    handlers[XCB_CONFIGURE_REQUEST] = &Impl::onConfigureRequest;
+    handlers[XCB_CONFIGURE_NOTIFY] = &Impl::onConfigureNotify;
+    handlers[XCB_UNMAP_NOTIFY] = &Impl::onUnmapNotify;
+    handlers[XCB_DESTROY_NOTIFY] = &Impl::onDestroyNotify;
+    handlers[XCB_CLIENT_MESSAGE] = &Impl::onClientMessage;
+    handlers[XCB_PROPERTY_NOTIFY] = &Impl::onPropertyNotify;
+    handlers[XCB_BUTTON_PRESS] = &Impl::onButtonPress;
+    handlers[XCB_MOTION_NOTIFY] = &Impl::onMotionNotify;
+    handlers[XCB_BUTTON_RELEASE] = &Impl::onButtonRelease;
+    handlers[XCB_FOCUS_IN] = &Impl::onFocusIn;
+    handlers[XCB_SELECTION_CLEAR] = &Impl::onSelectionClear;
+    handlers[XCB_GE_GENERIC] = &Impl::onGeneric;
+    if (randrEventBase >= 0 && randrEventBase + XCB_RANDR_NOTIFY < 128) {
+        handlers[randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY] = &Impl::onRandr;
+        handlers[randrEventBase + XCB_RANDR_NOTIFY] = &Impl::onRandr;
+    }
+}
+
+void X11Platform::Impl::dispatchEvents() {
+    if (inDispatch) return;  // a handler that waits drains through its caller's loop
+    if (conn.broken()) {
+        if (watch) {
+            log("lost the connection to the X server");
+            loop.unwatchFd(watch);
+            watch = 0;
+            wm_ = false;
+        }
+        return;
+    }
+    inDispatch = true;
+    conn.setDispatching(true);
+    while (EventPtr e = conn.nextEvent()) handle(e.get());
+    conn.setDispatching(false);
+    inDispatch = false;
+    xcb_flush(conn.raw());
+    if (screensChangePending_) {
+        screensChangePending_ = false;
+        postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+    }
+}
+
+void X11Platform::Impl::handle(xcb_generic_event_t* e) {
+    const uint8_t type = e->response_type & 0x7f;
+    if (type == 0) return onError(e);
+    if (Handler h = handlers[type]) (this->*h)(e);
+}
+
+void X11Platform::Impl::onError(xcb_generic_event_t* e) {
+    auto* err = reinterpret_cast<xcb_generic_error_t*>(e);
+    switch (err->error_code) {
+        case XCB_WINDOW:
+        case XCB_DRAWABLE:
+        case XCB_MATCH:
+        case XCB_PIXMAP:
+            return;  // a window that went away between our request and the server
+        default:
+            log(format("X error %d on request %d.%d", err->error_code, err->major_code, err->minor_code));
+    }
+}
+
+void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
+    const xcb_window_t w = reinterpret_cast<xcb_map_request_event_t*>(e)->window;
+    if (!wm_) return;
+    if (Client* c = client(w)) {
+        // ICCCM 4.1.4: a client maps its iconic window to restore it.
+        if (c->iconic) deiconify(w);
+        return;
+    }
+    if (docks_.count(w)) {
+        xcb_map_window(conn.raw(), w);
+        return;
+    }
+    WindowProps props = readProps({w}).front();
+    if (!props.exists) return;
+    switch (props.type) {
+        case WinType::Dock:
+            manageDock(w, props);
+            return;
+        case WinType::Desktop:
+        case WinType::Other:
+            // Desktops, notifications and popups are shown as they ask, never managed.
+            xcb_map_window(conn.raw(), w);
+            return;
+        default:
+            if (props.overrideRedirect) {
+                xcb_map_window(conn.raw(), w);
+                return;
+            }
+            manage(w, std::move(props), false);
+    }
+}
+
+void X11Platform::Impl::onConfigureRequest(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_configure_request_event_t*>(e);
+    xcb_connection_t* c = conn.raw();
+    Client* cl = client(ev->window);
+    if (!cl) {
+        // Not ours to arrange (not mapped yet, a dock): exactly as asked.
+        uint32_t values[7];
+        int n = 0;
+        uint16_t mask = ev->value_mask;
+        if (mask & XCB_CONFIG_WINDOW_X) values[n++] = static_cast<uint32_t>(ev->x);
+        if (mask & XCB_CONFIG_WINDOW_Y) values[n++] = static_cast<uint32_t>(ev->y);
+        if (mask & XCB_CONFIG_WINDOW_WIDTH) values[n++] = ev->width;
+        if (mask & XCB_CONFIG_WINDOW_HEIGHT) values[n++] = ev->height;
+        if (mask & XCB_CONFIG_WINDOW_BORDER_WIDTH) values[n++] = ev->border_width;
+        if (mask & XCB_CONFIG_WINDOW_SIBLING) values[n++] = ev->sibling;
+        if (mask & XCB_CONFIG_WINDOW_STACK_MODE) values[n++] = ev->stack_mode;
+        xcb_configure_window(c, ev->window, mask, values);
+        return;
+    }
+    bool arranged = false;
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        if (auto it = geo_.find(ev->window); it != geo_.end()) arranged = it->second.arranged;
+    }
+    if (arranged || cl->fullscreen) {
+        // ICCCM 4.1.5: a refused request is answered with the current geometry.
+        if (auto g = geometry(ev->window)) sendSyntheticConfigure(ev->window, *g);
+        return;
+    }
+    uint32_t values[4];
+    int n = 0;
+    const uint16_t mask = ev->value_mask & (XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                            XCB_CONFIG_WINDOW_HEIGHT);
+    if (mask & XCB_CONFIG_WINDOW_X) values[n++] = static_cast<uint32_t>(ev->x);
+    if (mask & XCB_CONFIG_WINDOW_Y) values[n++] = static_cast<uint32_t>(ev->y);
+    if (mask & XCB_CONFIG_WINDOW_WIDTH) values[n++] = ev->width;
+    if (mask & XCB_CONFIG_WINDOW_HEIGHT) values[n++] = ev->height;
+    if (mask) xcb_configure_window(c, ev->window, mask, values);
+    if ((ev->value_mask & XCB_CONFIG_WINDOW_STACK_MODE) && ev->stack_mode == XCB_STACK_MODE_ABOVE) raise(ev->window);
+    if (!(mask & (XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT))) {
+        // A move or nothing: the client still expects to hear where it is.
+        if (auto g = geometry(ev->window)) sendSyntheticConfigure(ev->window, *g);
+    }
+}
+
+void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+    if (ev->window == conn.root()) {
+        // Root resizes, and monitors changed with `xrandr --setmonitor`, come only this way.
+        screensChanged();
+        return;
+    }
+    if (!client(ev->window)) return;
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(ev->window);
+    if (it == geo_.end()) return;
+    // Sizes only: a position written by a worker may be newer than this event.
+    it->second.rect.width = ev->width;
+    it->second.rect.height = ev->height;
+}
+
+void X11Platform::Impl::onUnmapNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_unmap_notify_event_t*>(e);
+    const bool synthetic = e->response_type & 0x80;
+    if (Client* c = client(ev->window)) {
+        if (!synthetic && c->ignoreUnmaps > 0) {
+            --c->ignoreUnmaps;
+            return;
+        }
+        unmanage(ev->window, true);
+    } else if (docks_.erase(ev->window)) {
+        updateWorkarea();
+        screensChanged();
+    }
+}
+
+void X11Platform::Impl::onDestroyNotify(xcb_generic_event_t* e) {
+    const xcb_window_t w = reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window;
+    if (client(w)) {
+        unmanage(w, false);
+    } else if (docks_.erase(w)) {
+        updateWorkarea();
+        screensChanged();
+    }
+}
+
+void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_client_message_event_t*>(e);
+    const xcb_window_t w = ev->window;
+    const uint32_t* d = ev->data.data32;
+    Client* c = client(w);
+    if (!c || ev->format != 32) return;
+    if (ev->type == a.WM_CHANGE_STATE) {
+        if (d[0] == 3) iconify(w);  // IconicState
+    } else if (ev->type == a._NET_WM_STATE) {
+        const uint32_t action = d[0];  // 0 remove, 1 add, 2 toggle
+        for (xcb_atom_t prop : {d[1], d[2]}) {
+            if (prop == a._NET_WM_STATE_FULLSCREEN) {
+                setFullscreen(w, action == 1 || (action == 2 && !c->fullscreen));
+            } else if (prop == a._NET_WM_STATE_HIDDEN) {
+                if (action == 1 || (action == 2 && !c->iconic)) iconify(w);
+                else deiconify(w);
+            } else if (prop == a._NET_WM_STATE_SKIP_TASKBAR) {
+                c->skipTaskbar = action == 1 || (action == 2 && !c->skipTaskbar);
+                writeNetState(*c);
+            }
+            c = client(w);
+            if (!c) return;
+        }
+    } else if (ev->type == a._NET_ACTIVE_WINDOW) {
+        activateWindow(w, d[1] ? d[1] : XCB_CURRENT_TIME);
+    } else if (ev->type == a._NET_CLOSE_WINDOW) {
+        closeWindow(w);
+    } else if (ev->type == a._NET_WM_MOVERESIZE) {
+        constexpr uint32_t kMove = 8, kCancel = 11;
+        if (d[2] == kMove) startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true);
+        else if (d[2] == kCancel && move_) endMove();
+    }
+}
+
+void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_property_notify_event_t*>(e);
+    if (ev->window == barrier_) return;  // a barrier whose waiter has given up
+    if (ev->window == conn.root()) {
+        if (ev->atom == a.RESOURCE_MANAGER) screensChanged();
+        return;
+    }
+    if (Client* c = client(ev->window)) {
+        refreshProp(*c, ev->atom);
+        return;
+    }
+    auto dock = docks_.find(ev->window);
+    if (dock != docks_.end() && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
+        dock->second = readProps({ev->window}).front().strut;
+        updateWorkarea();
+        screensChanged();
+    }
+}
+
+void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_button_press_event_t*>(e);
+    xcb_connection_t* c = conn.raw();
+    if (!client(ev->event)) {
+        xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
+        return;
+    }
+    if (ev->detail == 1 && (ev->state & XCB_MOD_MASK_1)) {
+        // Alt+drag: the passive grab is already ours; keep it for the move.
+        startMove(ev->event, ev->root_x, ev->root_y, false);
+        xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
+        return;
+    }
+    // Click to focus, and the click still reaches the window.
+    activateWindow(ev->event, ev->time);
+    xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
+}
+
+void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
+    if (!move_) return;
+    auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
+    const Point p{static_cast<double>(move_->originX + ev->root_x - move_->pointerX),
+                  static_cast<double>(move_->originY + ev->root_y - move_->pointerY)};
+    writePosition(move_->win, p, false);
+}
+
+void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
+    if (!move_ || ev->detail != 1) return;
+    endMove();
+    // With XInput 2 the raw release reports this same release.
+    if (!xi2) postMouseUp();
+}
+
+void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_focus_in_event_t*>(e);
+    if (ev->mode == XCB_NOTIFY_MODE_GRAB || ev->mode == XCB_NOTIFY_MODE_UNGRAB) return;
+    if (ev->detail == XCB_NOTIFY_DETAIL_POINTER) return;
+    if (client(ev->event)) noteFocus(ev->event);
+}
+
+void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
+
+void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
+    auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);
+    if (xinputOpcode < 0 || ge->extension != xinputOpcode || ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
+    auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
+    if (raw->detail == 1) postMouseUp();
+}
+
+}  // namespace tarvela

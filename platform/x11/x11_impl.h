@@ -1,0 +1,269 @@
+// The inside of X11Platform, shared by the files that implement one concern
+// each: the connection and WM_S0 (wm_selection.cpp), the event table and its
+// handlers (wm_events.cpp), client records (clients.cpp), EWMH root
+// properties (ewmh_root.cpp), displays and struts (x11_monitors.cpp), the
+// access operations (access.cpp), applications (apps.cpp), notifications
+// (notify.cpp) and pictures (pictures.cpp).
+//
+// Invariants:
+// - clients_ holds exactly the windows we manage; every one of them has a geo_
+//   entry, and nothing else has one. Reads of a window not in clients_ fail.
+// - stacking_ is clients_ ordered bottom to top; docks_ are never in clients_.
+// - geo_ is the only state other threads touch, always under geoMu_; the main
+//   thread never holds geoMu_ across an X round trip or a callback.
+// - owner_ != 0 exactly when we hold WM_S0 (wm_ is true).
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/x11/desktop_entries.h"
+#include "platform/x11/monitors.h"
+#include "platform/x11/size_hints.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_platform.h"
+
+namespace tarvela {
+
+namespace x11 {
+
+enum class WinType { Untyped, Normal, Dialog, Utility, Splash, Toolbar, Menu, Dock, Desktop, Transient, Other };
+
+// What a window says about itself, read in one pipelined batch when it appears
+// and refreshed on PropertyNotify.
+struct WindowProps {
+    bool exists = false;  // the attributes could be read
+    bool overrideRedirect = false;
+    bool viewable = false;
+    Rect geom;
+    uint16_t border = 0;
+    WinType type = WinType::Untyped;
+    xcb_window_t transientFor = XCB_NONE;
+    int32_t pid = 0;
+    std::string instance, cls, gtkAppId, title;
+    SizeHints hints;
+    bool acceptsInput = true;
+    bool startsIconic = false;
+    bool takeFocus = false, deleteWindow = false;
+    std::vector<xcb_atom_t> netState;
+    std::optional<Strut> strut;
+    uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
+};
+
+struct Client {
+    xcb_window_t win = XCB_NONE;
+    uint64_t seq = 0;  // mapping order
+    WindowProps props;
+    bool iconic = false;
+    bool fullscreen = false;
+    bool skipTaskbar = false;
+    bool isMain = false;
+    Rect savedGeom;        // before full screen
+    int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
+    uint64_t focusSeq = 0;  // when it last held the focus; 0 = never
+};
+
+// What position writes from other threads need; see the invariants above.
+struct Geo {
+    Rect rect;
+    SizeHints hints;
+    bool arranged = false;
+};
+
+// Observer and subscription registries; shared with the handles the logic
+// holds, which may outlive the platform.
+struct Notifier {
+    struct AXReg {
+        int32_t pid;
+        std::set<std::string, std::less<>> names;
+        bool attached = false;
+        AXCallback cb;
+    };
+    struct WsReg {
+        WorkspaceEvent event;
+        WorkspaceHandler handler;
+    };
+    std::map<uint64_t, AXReg> ax;
+    std::map<uint64_t, WsReg> workspace;
+    std::map<uint64_t, std::function<void()>> mouseUp;
+    uint64_t nextId = 1;
+};
+
+}  // namespace x11
+
+struct X11Platform::Impl {
+    using Handler = void (Impl::*)(xcb_generic_event_t*);
+
+    Impl(RunLoop& loop, X11Options options);
+    ~Impl();
+
+    RunLoop& loop;
+    X11Options opts;
+    x11::Connection conn;
+    const x11::Atoms& a;
+    RunLoop::WatchId watch = 0;
+    bool drainPosted = false;
+    bool inDispatch = false;
+    // Work posted to the run loop checks this before touching the Impl.
+    std::shared_ptr<int> life = std::make_shared<int>(0);
+
+    // Extensions.
+    int randrEventBase = -1;
+    bool randr15 = false;
+    int xinputOpcode = -1;
+    bool xi2 = false;
+    bool composite = false;
+    bool shm = false;
+
+    xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
+    xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
+    bool wm_ = false;
+
+    std::map<xcb_window_t, x11::Client> clients_;
+    std::vector<xcb_window_t> stacking_;
+    std::map<xcb_window_t, std::optional<x11::Strut>> docks_;
+    uint64_t nextSeq_ = 1;
+    xcb_window_t focused_ = XCB_NONE;
+    uint64_t focusCounter_ = 0;
+    int32_t activePid_ = 0;
+
+    std::mutex geoMu_;
+    std::unordered_map<xcb_window_t, x11::Geo> geo_;
+    std::atomic<uint64_t> positionRequests_{0};
+
+    struct Move {
+        xcb_window_t win;
+        int pointerX, pointerY;
+        int originX, originY;
+    };
+    std::optional<Move> move_;
+
+    std::optional<std::vector<Screen>> screens_;
+    bool screensChangePending_ = false;
+
+    x11::DesktopIndex desktop_;
+    double desktopLoadedAt_ = -1;
+    std::map<int32_t, ImageRef> icons_;
+
+    struct Shm {
+        uint32_t seg = 0;
+        int id = -1;
+        void* addr = nullptr;
+        size_t size = 0;
+    } shm_;
+
+    std::shared_ptr<x11::Notifier> notifier = std::make_shared<x11::Notifier>();
+    std::array<Handler, 128> handlers{};
+
+    // --- x11_platform.cpp ---
+    void queryExtensions();
+    void selectRootEvents();
+    void postDrain();
+
+    // --- wm_selection.cpp ---
+    bool acquire(bool replace);
+    bool tryAcquire();
+    // Lets go of every window and of WM_S0, leaving windows where they are.
+    void releaseWm();
+    xcb_timestamp_t timestamp();
+    bool sync();
+
+    // --- wm_events.cpp ---
+    void buildHandlerTable();
+    void dispatchEvents();
+    void handle(xcb_generic_event_t* e);
+    void onError(xcb_generic_event_t* e);
+    void onMapRequest(xcb_generic_event_t* e);
+    void onConfigureRequest(xcb_generic_event_t* e);
+    void onConfigureNotify(xcb_generic_event_t* e);
+    void onUnmapNotify(xcb_generic_event_t* e);
+    void onDestroyNotify(xcb_generic_event_t* e);
+    void onClientMessage(xcb_generic_event_t* e);
+    void onPropertyNotify(xcb_generic_event_t* e);
+    void onButtonPress(xcb_generic_event_t* e);
+    void onMotionNotify(xcb_generic_event_t* e);
+    void onButtonRelease(xcb_generic_event_t* e);
+    void onFocusIn(xcb_generic_event_t* e);
+    void onSelectionClear(xcb_generic_event_t* e);
+    void onRandr(xcb_generic_event_t* e);
+    void onGeneric(xcb_generic_event_t* e);
+
+    // --- clients.cpp ---
+    std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);
+    void refreshProp(x11::Client& c, xcb_atom_t atom);
+    void manage(xcb_window_t w, x11::WindowProps props, bool adopting);
+    void unmanage(xcb_window_t w, bool withdrawn);
+    void adoptExisting();
+    void adoptFocus();
+    void iconify(xcb_window_t w);
+    void deiconify(xcb_window_t w);
+    void setFullscreen(xcb_window_t w, bool on);
+    void focusClient(xcb_window_t w, xcb_timestamp_t time);
+    void noteFocus(xcb_window_t w);
+    void focusFallback();
+    void raise(xcb_window_t w);
+    void activateWindow(xcb_window_t w, xcb_timestamp_t time);
+    void closeWindow(xcb_window_t w);
+    void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer);
+    void endMove();
+    x11::Client* client(xcb_window_t w);
+    std::optional<Rect> geometry(xcb_window_t w);
+    bool writePosition(xcb_window_t w, Point p, bool arrange);
+    bool writeSize(xcb_window_t w, Size s, bool arrange);
+    void configureClient(xcb_window_t w, const Rect& r);
+    void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
+    void setGeo(xcb_window_t w, const Rect& r);
+    void manageDock(xcb_window_t w, const x11::WindowProps& props);
+
+    // --- ewmh_root.cpp ---
+    void publishRootProps();
+    void deleteRootProps();
+    void updateClientLists();
+    void updateActiveWindow();
+    void updateWorkarea();
+    void writeNetState(const x11::Client& c);
+    void writeWmState(xcb_window_t w, uint32_t state);
+
+    // --- x11_monitors.cpp ---
+    std::vector<x11::Monitor> queryMonitors();
+    std::vector<x11::Strut> struts() const;
+    const std::vector<Screen>& screens();
+    void screensChanged();
+    std::optional<Rect> monitorFor(const Rect& r);
+
+    // --- access.cpp ---
+    std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name);
+    bool setAttribute(const AXElement& el, std::string_view name, const AttrValue& value);
+    bool performAction(const AXElement& el, std::string_view action);
+    std::string subrole(const x11::Client& c) const;
+    std::vector<AXElement> windowsOf(int32_t pid) const;
+    std::optional<xcb_window_t> focusedWindowOf(int32_t pid) const;
+
+    // --- apps.cpp ---
+    int32_t resolvePid(xcb_window_t w, int32_t netWmPid);
+    std::optional<RunningApp> appInfo(int32_t pid);
+    std::vector<RunningApp> runningApplications();
+    std::optional<RunningApp> frontmost();
+    bool activate(int32_t pid);
+    const x11::DesktopIndex& desktop();
+    ImageRef iconOf(int32_t pid);
+
+    // --- notify.cpp ---
+    void postAX(int32_t pid, const AXElement& el, std::string_view name);
+    void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
+    void postMouseUp();
+
+    // --- pictures.cpp ---
+    ImageRef capture(xcb_window_t w);
+    void freeShm();
+};
+
+}  // namespace tarvela

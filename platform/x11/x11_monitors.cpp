@@ -1,0 +1,82 @@
+// Displays as RandR 1.5 monitors (or the whole root without it), less the
+// struts of docks and panels, cached until RandR, the root or a strut says
+// they changed.
+#include <xcb/randr.h>
+
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+std::vector<Monitor> X11Platform::Impl::queryMonitors() {
+    std::vector<Monitor> out;
+    const xcb_screen_t* s = conn.screen();
+    if (randr15) {
+        auto r = conn.get(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(conn.raw(), conn.root(), 1));
+        if (r) {
+            std::vector<xcb_get_atom_name_cookie_t> names;
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+                const xcb_randr_monitor_info_t* m = it.data;
+                Monitor mon;
+                mon.id = m->name;
+                mon.rect = Rect(m->x, m->y, m->width, m->height);
+                mon.primary = m->primary;
+                out.push_back(mon);
+                names.push_back(xcb_get_atom_name(conn.raw(), m->name));
+            }
+            for (size_t i = 0; i < out.size(); ++i) {
+                if (auto n = conn.get(xcb_get_atom_name_reply, names[i]))
+                    out[i].name.assign(xcb_get_atom_name_name(n.get()), xcb_get_atom_name_name_length(n.get()));
+            }
+        }
+    }
+    if (out.empty()) {
+        Monitor whole;
+        whole.id = 1;
+        whole.name = "screen";
+        whole.rect = Rect(0, 0, s->width_in_pixels, s->height_in_pixels);
+        whole.primary = true;
+        out.push_back(whole);
+    }
+    return out;
+}
+
+std::vector<Strut> X11Platform::Impl::struts() const {
+    std::vector<Strut> out;
+    for (auto& [w, s] : docks_)
+        if (s) out.push_back(*s);
+    return out;
+}
+
+const std::vector<Screen>& X11Platform::Impl::screens() {
+    if (!screens_) {
+        const double scale = scaleFromResources(conn.property(conn.root(), a.RESOURCE_MANAGER, 1 << 16).text());
+        // The root size may have changed since the connection was set up.
+        int rootW = conn.screen()->width_in_pixels, rootH = conn.screen()->height_in_pixels;
+        if (auto g = conn.get(xcb_get_geometry_reply, xcb_get_geometry(conn.raw(), conn.root()))) {
+            rootW = g->width;
+            rootH = g->height;
+        }
+        screens_ = toScreens(queryMonitors(), struts(), rootW, rootH, scale);
+    }
+    return *screens_;
+}
+
+void X11Platform::Impl::screensChanged() {
+    screens_.reset();
+    screensChangePending_ = true;
+}
+
+std::optional<Rect> X11Platform::Impl::monitorFor(const Rect& r) {
+    std::vector<Monitor> mons = queryMonitors();
+    if (mons.empty()) return std::nullopt;
+    const Point mid{r.midX(), r.midY()};
+    for (const Monitor& m : mons)
+        if (m.rect.contains(mid)) return m.rect;
+    for (const Monitor& m : mons)
+        if (m.primary) return m.rect;
+    return mons.front().rect;
+}
+
+}  // namespace tarvela

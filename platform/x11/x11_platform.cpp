@@ -1,0 +1,179 @@
+#include "platform/x11/x11_platform.h"
+
+#include <unistd.h>
+#include <xcb/composite.h>
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xinput.h>
+
+#include "core/log.h"
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+X11Platform::Impl::Impl(RunLoop& l, X11Options options)
+    : loop(l), opts(std::move(options)), conn(opts.display), a(conn.atoms()) {
+    queryExtensions();
+    buildHandlerTable();
+
+    barrier_ = xcb_generate_id(conn.raw());
+    const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
+    xcb_create_window(conn.raw(), XCB_COPY_FROM_PARENT, barrier_, conn.root(), -100, -100, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    selectRootEvents();
+
+    conn.setDrainHook([this] { postDrain(); });
+    watch = loop.watchFd(conn.fd(), [this] { dispatchEvents(); });
+    acquire(opts.replace);
+    xcb_flush(conn.raw());
+}
+
+X11Platform::Impl::~Impl() {
+    loop.unwatchFd(watch);
+    conn.setDrainHook(nullptr);
+    if (wm_) releaseWm();
+    freeShm();
+    xcb_destroy_window(conn.raw(), barrier_);
+    xcb_flush(conn.raw());
+}
+
+void X11Platform::Impl::queryExtensions() {
+    xcb_connection_t* c = conn.raw();
+    xcb_prefetch_extension_data(c, &xcb_randr_id);
+    xcb_prefetch_extension_data(c, &xcb_input_id);
+    xcb_prefetch_extension_data(c, &xcb_composite_id);
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+
+    auto* randr = xcb_get_extension_data(c, &xcb_randr_id);
+    auto* input = xcb_get_extension_data(c, &xcb_input_id);
+    auto* comp = xcb_get_extension_data(c, &xcb_composite_id);
+    auto* shmExt = xcb_get_extension_data(c, &xcb_shm_id);
+    // Version requests go out together; the replies are collected after.
+    xcb_randr_query_version_cookie_t rv{};
+    xcb_input_xi_query_version_cookie_t iv{};
+    xcb_composite_query_version_cookie_t cv{};
+    if (randr && randr->present) rv = xcb_randr_query_version(c, 1, 5);
+    if (input && input->present) iv = xcb_input_xi_query_version(c, 2, 2);
+    if (comp && comp->present) cv = xcb_composite_query_version(c, 0, 4);
+    if (randr && randr->present) {
+        if (auto r = conn.get(xcb_randr_query_version_reply, rv)) {
+            randrEventBase = randr->first_event;
+            randr15 = r->major_version > 1 || (r->major_version == 1 && r->minor_version >= 5);
+        }
+    }
+    if (input && input->present) {
+        if (auto r = conn.get(xcb_input_xi_query_version_reply, iv)) {
+            xinputOpcode = input->major_opcode;
+            xi2 = r->major_version >= 2;
+        }
+    }
+    if (comp && comp->present) {
+        if (auto r = conn.get(xcb_composite_query_version_reply, cv))
+            composite = r->major_version > 0 || r->minor_version >= 2;
+    }
+    shm = shmExt && shmExt->present;
+}
+
+void X11Platform::Impl::selectRootEvents() {
+    xcb_connection_t* c = conn.raw();
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &mask);
+    if (randrEventBase >= 0)
+        xcb_randr_select_input(c, conn.root(),
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                                   XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+    if (xi2) {
+        // Every button release anywhere, grabs or not: the global mouse-up monitor.
+        struct {
+            xcb_input_event_mask_t head;
+            uint32_t bits;
+        } m{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE};
+        xcb_input_xi_select_events(c, conn.root(), 1, &m.head);
+    }
+}
+
+void X11Platform::Impl::postDrain() {
+    if (drainPosted) return;
+    drainPosted = true;
+    loop.post([this, alive = std::weak_ptr<int>(life)] {
+        if (alive.expired()) return;
+        drainPosted = false;
+        dispatchEvents();
+    });
+}
+
+// --- X11Platform ---
+
+X11Platform::X11Platform(RunLoop& loop, X11Options options) : d_(std::make_unique<Impl>(loop, std::move(options))) {}
+X11Platform::~X11Platform() = default;
+
+bool X11Platform::tryAcquire() { return d_->tryAcquire(); }
+void X11Platform::dispatchEvents() { d_->dispatchEvents(); }
+bool X11Platform::sync() { return d_->sync(); }
+std::string X11Platform::displayName() const { return d_->conn.displayName(); }
+uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
+
+void X11Platform::setArranged(const AXElement& window, bool arranged) {
+    if (!window.isWindow()) return;
+    std::lock_guard<std::mutex> lock(d_->geoMu_);
+    auto it = d_->geo_.find(static_cast<xcb_window_t>(window.id));
+    if (it != d_->geo_.end()) it->second.arranged = arranged;
+}
+
+void X11Platform::releaseAllArranged() {
+    std::lock_guard<std::mutex> lock(d_->geoMu_);
+    for (auto& [w, g] : d_->geo_) g.arranged = false;
+}
+
+std::optional<AttrValue> X11Platform::copyAttribute(const AXElement& el, std::string_view name) {
+    return d_->copyAttribute(el, name);
+}
+bool X11Platform::setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) {
+    return d_->setAttribute(el, name, value);
+}
+bool X11Platform::performAction(const AXElement& el, std::string_view action) { return d_->performAction(el, action); }
+
+std::optional<int32_t> X11Platform::pidOf(const AXElement& el) {
+    if (el.kind == AXElement::Kind::Application) return static_cast<int32_t>(el.id);
+    if (auto* c = d_->client(static_cast<xcb_window_t>(el.id)); c && el.isWindow() && c->props.pid > 0)
+        return c->props.pid;
+    return std::nullopt;
+}
+
+std::optional<uint32_t> X11Platform::windowNumber(const AXElement& el) {
+    if (!el.isWindow() || el.id == 0 || el.id > 0xffffffffu) return std::nullopt;
+    return static_cast<uint32_t>(el.id);
+}
+
+bool X11Platform::isProcessTrusted() { return d_->wm_; }
+std::vector<RunningApp> X11Platform::runningApplications() { return d_->runningApplications(); }
+std::optional<RunningApp> X11Platform::runningApplication(int32_t pid) { return d_->appInfo(pid); }
+std::optional<RunningApp> X11Platform::frontmostApplication() { return d_->frontmost(); }
+bool X11Platform::activate(int32_t pid) { return d_->activate(pid); }
+int32_t X11Platform::ownPid() { return static_cast<int32_t>(getpid()); }
+std::vector<Screen> X11Platform::screens() { return d_->screens(); }
+ImageRef X11Platform::capture(const AXElement& window) {
+    if (!window.isWindow()) return nullptr;
+    return d_->capture(static_cast<xcb_window_t>(window.id));
+}
+
+bool X11Platform::launchApplication(const std::string& bundleIdentifier) {
+    const DesktopEntry* e = d_->desktop().byId(bundleIdentifier);
+    if (!e) return false;
+    auto argv = execArguments(e->exec);
+    if (argv.empty() || !programExists(argv[0])) return false;
+    return spawnDetached(argv);
+}
+
+bool X11Platform::isApplicationInstalled(const std::string& bundleIdentifier) {
+    const DesktopEntry* e = d_->desktop().byId(bundleIdentifier);
+    if (!e) return false;
+    if (!e->tryExec.empty() && !programExists(e->tryExec)) return false;
+    auto argv = execArguments(e->exec);
+    return !argv.empty() && programExists(argv[0]);
+}
+
+}  // namespace tarvela

@@ -1,0 +1,87 @@
+// Tarvela's platform on an X11 display. To place windows freely and own the
+// stacking order, Tarvela is the display's window manager: a small,
+// undecorated, non-reparenting stacking one that holds WM_S0, honours the
+// ICCCM size hints and the usual EWMH requests, and keeps the EWMH root
+// properties current. The logic arranges windows on top of it through the
+// Platform operations.
+//
+// Threading: construct, call and destroy on the main thread, whose RunLoop
+// watches the X connection; setAttribute("AXPosition") may come from any
+// thread and never waits for the X server.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/platform.h"
+#include "core/runloop.h"
+
+namespace tarvela {
+
+struct X11Options {
+    std::string display;          // empty: $DISPLAY
+    bool replace = false;         // ask a running window manager to hand over (ICCCM)
+    double replaceTimeout = 5.0;  // seconds to wait for the old one to let go
+};
+
+class X11Platform final : public Platform {
+public:
+    // Opens the display (std::runtime_error when it cannot), watches it on
+    // `loop`, and becomes the window manager unless another one holds WM_S0
+    // (then isProcessTrusted() is false until tryAcquire() succeeds).
+    explicit X11Platform(RunLoop& loop, X11Options options = {});
+    ~X11Platform() override;
+    X11Platform(const X11Platform&) = delete;
+    X11Platform& operator=(const X11Platform&) = delete;
+
+    // Takes WM_S0 if nobody holds it (never steals) and starts managing the
+    // windows already on screen. Returns isProcessTrusted(). The permission
+    // poll calls it.
+    bool tryAcquire();
+
+    // Handles every event the connection has queued. The descriptor watch
+    // calls it; so may anyone who wants events handled now.
+    void dispatchEvents();
+    // Barrier: returns once every event the server generated before the call
+    // has been handled (a property change on our own window, waited for).
+    // False when the connection is gone.
+    bool sync();
+
+    // Windows the logic arranges keep their geometry against their own
+    // ConfigureRequests. Any geometry write through setAttribute marks one;
+    // this clears or sets the mark (e.g. when the manager stops).
+    void setArranged(const AXElement& window, bool arranged);
+    void releaseAllArranged();
+
+    std::string displayName() const;
+    // X requests sent by position writes so far (two per write), for benchmarks.
+    uint64_t positionRequests() const;
+
+    // Platform
+    std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name) override;
+    bool setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) override;
+    bool performAction(const AXElement& el, std::string_view action) override;
+    std::optional<int32_t> pidOf(const AXElement& el) override;
+    std::optional<uint32_t> windowNumber(const AXElement& el) override;
+    bool isProcessTrusted() override;
+    std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) override;
+    std::vector<RunningApp> runningApplications() override;
+    std::optional<RunningApp> runningApplication(int32_t pid) override;
+    std::optional<RunningApp> frontmostApplication() override;
+    bool activate(int32_t pid) override;
+    int32_t ownPid() override;
+    bool launchApplication(const std::string& bundleIdentifier) override;
+    bool isApplicationInstalled(const std::string& bundleIdentifier) override;
+    std::vector<Screen> screens() override;
+    SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
+    SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
+    ImageRef capture(const AXElement& window) override;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+}  // namespace tarvela
