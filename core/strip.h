@@ -161,6 +161,7 @@ public:
 private:
     struct AnimShared;
     struct Job;
+    struct AnimRun;
     Strip(StripEnv env, Screen screen, int index);
 
     void resize();

@@ -10,13 +10,6 @@
 
 namespace tarvela {
 
-// Lives as long as the strip; only ever touched on the strip's animation queue.
-// Ticks hold it weakly: a tick that finds it gone knows the strip is gone.
-struct Strip::AnimShared {
-    std::shared_ptr<SerialQueue::Timer> source;  // the running animation's timer
-    double liveOffset = 0;                        // the offset as the animation last wrote it
-};
-
 struct Strip::Job {
     AXElement el;
     int32_t pid = 0;
@@ -25,6 +18,26 @@ struct Strip::Job {
     double y = 0;
     double w = 0;
     std::optional<double> lastX;
+};
+
+// One slide's running state, owned by its ticks.
+struct Strip::AnimRun {
+    std::vector<Job> jobs;
+    double start = 0;
+    double t0 = 0;
+    int frames = 0;
+    bool done = false;
+};
+
+// Lives as long as the strip; only ever touched on the strip's animation queue.
+// Ticks hold it weakly: a tick that finds it gone knows the strip is gone.
+struct Strip::AnimShared {
+    std::shared_ptr<SerialQueue::Timer> source;  // the running animation's timer
+    double liveOffset = 0;                        // the offset as the animation last wrote it
+    // The last slide started, finished or not: where it really left each window.
+    // A slide that is cancelled or replaced part-way leaves windows away from
+    // the positions the strip recorded, so whoever comes next starts from here.
+    std::shared_ptr<AnimRun> current;
 };
 
 namespace anim {

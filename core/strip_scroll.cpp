@@ -25,10 +25,21 @@ double Strip::liveOffset() {
 
 void Strip::cancelAnim() {
     auto anim = anim_;
-    animQ_->sync([anim] {
+    std::shared_ptr<AnimRun> run;
+    animQ_->sync([anim, &run] {
         if (anim->source) anim->source->cancel();
         anim->source.reset();
+        run = std::move(anim->current);
     });
+    // Record where the stopped slide really left each window, so the placement
+    // that follows moves them back into line instead of trusting stale records.
+    if (run) {
+        for (const Job& j : run->jobs) {
+            if (!j.lastX) continue;
+            if (auto at = find(j.el))
+                cols[static_cast<size_t>(at->first)].items[static_cast<size_t>(at->second)].placed = Point{*j.lastX, j.y};
+        }
+    }
     if (animating) {
         animating = false;
         setScrolling(false);
@@ -100,14 +111,18 @@ void Strip::startAnimation(SerialQueue* queue, std::weak_ptr<AnimShared> weak, P
     if (anim->source) anim->source->cancel();
     anim->source.reset();
 
-    struct State {
-        std::vector<Job> jobs;
-        double start = 0, t0 = 0;
-        int frames = 0;
-        bool done = false;
-    };
-    auto st = std::make_shared<State>();
+    auto st = std::make_shared<AnimRun>();
     st->jobs = std::move(jobsIn);
+    // Replacing a slide part-way: its windows are where its ticks put them, not
+    // where the strip last recorded them.
+    if (anim->current) {
+        std::map<uint64_t, double> written;
+        for (const Job& j : anim->current->jobs)
+            if (j.lastX) written[j.el.id] = *j.lastX;
+        for (Job& j : st->jobs)
+            if (auto it = written.find(j.el.id); it != written.end()) j.lastX = it->second;
+    }
+    anim->current = st;
     st->start = anim->liveOffset;
     st->t0 = queue->now();
 

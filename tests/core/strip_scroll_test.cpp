@@ -195,3 +195,23 @@ TEST_F(SlideTest, ScrollingAndSettlingNeedARunningStripWithColumns) {
     EXPECT_EQ(idle->offset, 0);
     EXPECT_EQ(sim.totals().raise, 0);
 }
+
+TEST_F(SlideTest, ASlideStoppedPartWayLeavesNoWindowOutOfLine) {
+    // Heading for 1000, stopped by a jump back to where the strip still rests.
+    strip->raise(2, 0);
+    time.advance(0.1);
+    strip->raise(0, 0);
+    EXPECT_FALSE(strip->animating);
+    expectAtRest();
+    // Stopped by free scrolling: the scroll places from where the slide really was.
+    strip->raise(3, 0);
+    time.advance(0.1);
+    strip->scrollBy(0);
+    expectAtRest();
+    // Replaced by another slide, which then finishes.
+    strip->raise(4, 0);
+    time.advance(0.05);
+    strip->raise(1, 0);
+    finishSlide();
+    expectAtRest();
+}
