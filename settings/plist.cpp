@@ -237,15 +237,9 @@ std::string PlistDict::text() const {
     // one too) turns it into a line feed. Parsing has already normalised line
     // ends, so any carriage return left is one a value holds: write it as a
     // character reference, which survives.
-    std::string text = out.str(), escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        if (c == '\r')
-            escaped += "&#13;";
-        else
-            escaped += c;
-    }
-    return escaped;
+    std::string text = out.str();
+    for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 5)) text.replace(at, 1, "&#13;");
+    return text;
 }
 
 std::string base64Encode(const Data& data) {
