@@ -57,7 +57,8 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
     if (!s_->trusted) return std::nullopt;
     if (el.isWindow()) {
         SimWindow* w = s_->openWindow(el);
-        if (!w || w->unreadable.count(name)) return std::nullopt;
+        if (w && w->readsLeft && (*w->readsLeft)-- == 0) s_->close(*w);
+        if (!w || w->closed || w->unreadable.count(name)) return std::nullopt;
         SimApp* a = s_->app(w->pid);
         if (!a || a->unresponsive) return std::nullopt;
         if (name == ax::Position) return AttrValue(w->frame.origin());
@@ -120,102 +121,102 @@ bool SimDesktop::isProcessTrusted() {
 
 // ---------------------------------------------------------------- writes
 
-bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) {
-    const std::optional<WriteKind> kind = writeKind(name);
-    if (!kind) return false;
-    const bool onApp = *kind == WriteKind::EnhancedUI;
-    if (onApp != (el.kind == AXElement::Kind::Application)) return false;
+namespace {
 
+// What a write does to the desktop; the caller holds the lock.
+bool apply(State& s, const AXElement& el, WriteKind kind, const AttrValue* value) {
+    if (!s.trusted) return false;
+    if (kind == WriteKind::EnhancedUI) {
+        SimApp* a = el.kind == AXElement::Kind::Application ? s.app(appPid(el)) : nullptr;
+        if (!a || a->unresponsive || !std::holds_alternative<bool>(*value)) return false;
+        a->enhancedUI = std::get<bool>(*value);
+        return true;
+    }
+    SimWindow* w = s.openWindow(el);
+    SimApp* a = w ? s.app(w->pid) : nullptr;
+    if (!a || a->unresponsive) return false;
+    const bool* flag = value ? std::get_if<bool>(value) : nullptr;
+    switch (kind) {
+        case WriteKind::Position: {
+            auto* p = std::get_if<Point>(value);
+            if (!p || w->spec.fullScreen) return false;
+            w->frame.x = p->x;
+            w->frame.y = p->y;
+            return true;
+        }
+        case WriteKind::Size: {
+            auto* sz = std::get_if<Size>(value);
+            if (!sz || w->spec.fullScreen || w->spec.refuseResize) return false;
+            const Size got = constrainSize(w->spec, *sz);
+            w->frame.width = got.width;
+            w->frame.height = got.height;
+            return true;
+        }
+        case WriteKind::Main:
+            if (!flag) return false;
+            if (*flag) {
+                a->main = w->id;
+                s.setFocused(*a, w->id);
+            } else if (a->main == w->id) {
+                a->main = 0;
+            }
+            return true;
+        case WriteKind::Minimized:
+            if (!flag) return false;
+            s.setMinimized(*w, *flag);
+            return true;
+        case WriteKind::Raise:
+            s.raise(*w);
+            if (!w->spec.minimized) s.setFocused(*a, w->id);
+            return true;
+        case WriteKind::EnhancedUI: break;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool SimDesktop::write(const AXElement& el, WriteKind kind, const AttrValue* value) {
     double cost;
     {
         std::lock_guard lock(s_->m);
-        const std::optional<int32_t> pid = onApp ? appPid(el) : (s_->window(el) ? std::optional(s_->window(el)->pid) : std::nullopt);
+        std::optional<int32_t> pid;
+        if (el.kind == AXElement::Kind::Application) pid = appPid(el);
+        else if (SimWindow* w = s_->window(el)) pid = w->pid;
         SimApp* a = pid ? s_->app(*pid) : nullptr;
         cost = a && a->writeCost ? *a->writeCost : s_->writeCost;
     }
     spend(cost);
 
-    std::lock_guard lock(s_->m);
-    bool ok = false;
-    if (s_->trusted) {
-        if (onApp) {
-            SimApp* a = s_->app(appPid(el));
-            if (a && !a->unresponsive && std::holds_alternative<bool>(value)) {
-                a->enhancedUI = std::get<bool>(value);
-                ok = true;
-            }
-        } else if (SimWindow* w = s_->openWindow(el)) {
-            SimApp* a = s_->app(w->pid);
-            if (a && !a->unresponsive) {
-                switch (*kind) {
-                    case WriteKind::Position:
-                        if (auto* p = std::get_if<Point>(&value); p && !w->spec.fullScreen) {
-                            w->frame.x = p->x;
-                            w->frame.y = p->y;
-                            ok = true;
-                        }
-                        break;
-                    case WriteKind::Size:
-                        if (auto* sz = std::get_if<Size>(&value); sz && !w->spec.fullScreen && !w->spec.refuseResize) {
-                            const Size got = constrainSize(w->spec, *sz);
-                            w->frame.width = got.width;
-                            w->frame.height = got.height;
-                            ok = true;
-                        }
-                        break;
-                    case WriteKind::Main:
-                        if (auto* b = std::get_if<bool>(&value)) {
-                            if (*b) {
-                                a->main = w->id;
-                                s_->setFocused(*a, w->id);
-                            } else if (a->main == w->id) {
-                                a->main = 0;
-                            }
-                            ok = true;
-                        }
-                        break;
-                    case WriteKind::Minimized:
-                        if (auto* b = std::get_if<bool>(&value)) {
-                            s_->setMinimized(*w, *b);
-                            ok = true;
-                        }
-                        break;
-                    default: break;
-                }
-            }
-        }
+    std::function<void(const WriteRecord&)> hook;
+    bool ok;
+    {
+        std::lock_guard lock(s_->m);
+        ok = apply(*s_, el, kind, value);
+        count(s_->counts[el], kind);
+        hook = s_->writeHook;
+        if (s_->logOn)
+            s_->log.push_back({el, kind, value ? std::optional(*value) : std::nullopt, std::this_thread::get_id(), ok});
     }
-    count(s_->counts[el], *kind);
-    if (s_->logOn) s_->log.push_back(WriteRecord{el, *kind, value, std::this_thread::get_id(), ok});
+    if (hook) hook({el, kind, value ? std::optional(*value) : std::nullopt, std::this_thread::get_id(), ok});
     return ok;
 }
 
-bool SimDesktop::performAction(const AXElement& el, std::string_view action) {
-    if (action != ax::Raise) return false;
-    double cost;
-    {
-        std::lock_guard lock(s_->m);
-        SimWindow* w = s_->window(el);
-        SimApp* a = w ? s_->app(w->pid) : nullptr;
-        cost = a && a->writeCost ? *a->writeCost : s_->writeCost;
-    }
-    spend(cost);
+bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) {
+    const std::optional<WriteKind> kind = writeKind(name);
+    if (!kind) return false;
+    if ((*kind == WriteKind::EnhancedUI) != (el.kind == AXElement::Kind::Application)) return false;
+    return write(el, *kind, &value);
+}
 
+bool SimDesktop::performAction(const AXElement& el, std::string_view action) {
+    if (action != ax::Raise || !el.isWindow()) return false;
+    return write(el, WriteKind::Raise, nullptr);
+}
+
+void SimDesktop::setWriteHook(std::function<void(const WriteRecord&)> hook) {
     std::lock_guard lock(s_->m);
-    bool ok = false;
-    if (s_->trusted) {
-        if (SimWindow* w = s_->openWindow(el)) {
-            SimApp* a = s_->app(w->pid);
-            if (a && !a->unresponsive) {
-                s_->raise(*w);
-                if (!w->spec.minimized) s_->setFocused(*a, w->id);
-                ok = true;
-            }
-        }
-    }
-    count(s_->counts[el], WriteKind::Raise);
-    if (s_->logOn) s_->log.push_back(WriteRecord{el, WriteKind::Raise, std::nullopt, std::this_thread::get_id(), ok});
-    return ok;
+    s_->writeHook = std::move(hook);
 }
 
 void SimDesktop::setWriteCost(double seconds) {
@@ -450,6 +451,16 @@ void SimDesktop::setConstraints(const AXElement& el, const WindowSpec& spec) {
     w->spec.base = spec.base;
     w->spec.inc = spec.inc;
     w->spec.refuseResize = spec.refuseResize;
+}
+
+void SimDesktop::closeAfterReads(const AXElement& el, int reads) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->openWindow(el)) w->readsLeft = std::max(reads, 0);
+}
+
+void SimDesktop::setFrame(const AXElement& el, const Rect& frameAX) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->openWindow(el)) w->frame = frameAX;
 }
 
 void SimDesktop::focusWindow(const AXElement& el) {

@@ -169,6 +169,11 @@ public:
     // Makes one attribute of a window (or application) element fail to read.
     void setUnreadable(const AXElement& el, std::string_view attribute, bool unreadable = true);
     void setConstraints(const AXElement& el, const WindowSpec& spec);  // size rules only
+    // The window closes on its own after that many more attribute reads: a
+    // window that goes away between two calls (0 = before the next read).
+    void closeAfterReads(const AXElement& el, int reads);
+    // The application moves or resizes its own window. Not a Tarvela write.
+    void setFrame(const AXElement& el, const Rect& frameAX);
     // A user click: the application comes to the front, the window takes the
     // focus and rises. Not a Tarvela write.
     void focusWindow(const AXElement& el);
@@ -200,6 +205,9 @@ public:
     void resetCounts();  // also empties the write log
     void enableWriteLog(bool on);
     std::vector<WriteRecord> writeLog() const;
+    // Called after every write, on the writing thread, with no lock held (it
+    // may call back into the desktop, e.g. to close a window mid-animation).
+    void setWriteHook(std::function<void(const WriteRecord&)> hook);
 
     // ---- subscriptions ----
     int liveObservers() const;
@@ -211,6 +219,7 @@ public:
     struct State;
 
 private:
+    bool write(const AXElement& el, WriteKind kind, const AttrValue* value);
     std::shared_ptr<State> s_;
 };
 

@@ -19,6 +19,7 @@ struct SimWindow {
     WindowSpec spec;
     bool closed = false;
     std::optional<Rect> beforeFullScreen;
+    std::optional<int> readsLeft;  // closes itself when a read finds 0
     std::set<std::string, std::less<>> unreadable;
 };
 
@@ -74,6 +75,7 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::unordered_map<AXElement, WriteCounts, AXElementHash> counts;
     bool logOn = false;
     std::vector<WriteRecord> log;
+    std::function<void(const WriteRecord&)> writeHook;
 
     std::map<uint64_t, SimObserverRec> observers;
     std::map<uint64_t, std::pair<WorkspaceEvent, WorkspaceHandler>> workspace;

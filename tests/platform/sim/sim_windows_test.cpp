@@ -186,5 +186,34 @@ TEST_F(SimWindows, UserFocusAndDragAreNotTarvelaWrites) {
     EXPECT_EQ(sim.totals(), WriteCounts{});
 }
 
+TEST_F(SimWindows, WindowClosesBetweenTwoReads) {
+    const AXElement w = sim.addWindow(pid, Rect(1, 2, 300, 200));
+    sim.closeAfterReads(w, 1);
+    EXPECT_TRUE(sim.copyAttribute(w, ax::Position));
+    EXPECT_EQ(frame(sim, w), std::nullopt) << "position read first, size never";
+    EXPECT_TRUE(sim.isClosed(w));
+    EXPECT_EQ(sim.windowsOf(pid), std::vector<AXElement>{});
+}
+
+TEST_F(SimWindows, WriteHookSeesEachWriteAndMayCloseTheWindow) {
+    const AXElement w = sim.addWindow(pid, Rect(0, 0, 300, 200));
+    std::vector<WriteKind> seen;
+    sim.setWriteHook([&](const WriteRecord& r) {
+        seen.push_back(r.kind);
+        if (r.kind == WriteKind::Position) sim.closeWindow(r.el);  // closes under the animation's feet
+    });
+    EXPECT_TRUE(sim.setAttribute(w, ax::SizeAttr, Size{400, 300}));
+    EXPECT_TRUE(sim.setAttribute(w, ax::Position, Point{5, 5}));
+    EXPECT_FALSE(sim.setAttribute(w, ax::Position, Point{6, 6}));
+    EXPECT_EQ(seen, (std::vector<WriteKind>{WriteKind::Size, WriteKind::Position, WriteKind::Position}));
+    EXPECT_EQ(sim.frameOf(w), Rect(5, 5, 400, 300));
+
+    // The application moving itself is no Tarvela write.
+    const AXElement v = sim.addWindow(pid, Rect());
+    sim.setFrame(v, Rect(7, 8, 9, 10));
+    EXPECT_EQ(frame(sim, v), Rect(7, 8, 9, 10));
+    EXPECT_EQ(seen.size(), 3u);
+}
+
 }  // namespace
 }  // namespace tarvela
