@@ -139,6 +139,11 @@ public:
     virtual std::optional<uint32_t> windowNumber(const AXElement& el) = 0;
     // Whether Tarvela may move other applications' windows.
     virtual bool isProcessTrusted() = 0;
+    // Like isProcessTrusted, but first tries to gain the permission where the
+    // platform can do that without asking the user (on X11: take the window
+    // manager selection once it is free). Never prompts. The permission poll
+    // and start() use it.
+    virtual bool requestTrust() { return isProcessTrusted(); }
     // Null when no observer can be made for that process.
     virtual std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) = 0;
 

@@ -1,0 +1,286 @@
+// Keeping the strips in step with the windows: building them from scratch,
+// watching every application and the workspace, adopting new windows,
+// dropping closed ones, following the focus and repairing drags.
+#include <algorithm>
+#include <cmath>
+
+#include "core/log.h"
+#include "core/window_access.h"
+#include "manager/window_manager.h"
+
+namespace tarvela {
+
+namespace {
+constexpr double mouseUpDelay = 0.15;
+constexpr double newWindowDelay = 0.35;
+constexpr double spaceChangeDelay = 0.4;
+constexpr double displayChangeDelay = 0.5;
+constexpr double launchDelay = 0.6;
+// A drag that moved a window by no more than this, both ways, is no drag.
+constexpr double dragSlop = 8;
+}  // namespace
+
+bool WindowManager::ruleExcludes(const std::optional<std::string>& bundleID) const {
+    auto r = rules_.rule(bundleID);
+    return r && r->behavior != Behavior::tile;
+}
+
+std::optional<AXElement> WindowManager::frontWindow() {
+    auto front = platform_.frontmostApplication();
+    if (!front) return std::nullopt;
+    return attr<AXElement>(platform_, AXElement::application(front->pid), ax::FocusedWindow);
+}
+
+// ---- rebuild ----
+
+void WindowManager::rebuild() {
+    shutDownStrips();
+
+    const std::vector<Screen> screens = platform_.screens();
+    std::vector<StripRef> fresh;
+    StripEnv env;
+    env.platform = &platform_;
+    env.main = &main_;
+    env.makeQueue = makeQueue_;
+    env.workers = workers_;
+    env.widths = &widths_;
+    for (size_t i = 0; i < screens.size(); ++i) fresh.push_back(Strip::create(env, screens[i], static_cast<int>(i)));
+    strips.set(fresh);
+
+    for (const StripRef& s : fresh) {
+        s->setAlign(prefs.align());
+        std::weak_ptr<Strip> ws = s;
+        s->onActivity = weakly([](WindowManager& m) {
+            if (m.onActivity) m.onActivity();
+        });
+        s->onSettled = weakly([ws](WindowManager& m) {
+            m.feedback_.updateDim();
+            if (auto strip = ws.lock()) m.remember(*strip);
+        });
+        auto id = s->observe(weakly([](WindowManager& m) { m.changed.emit(); }));
+        bag.emplace_back(s, id);
+    }
+
+    std::vector<std::vector<Item>> lists(fresh.size());
+    for (const Win& w : tileableWindows(platform_)) {
+        observe(w.app.pid);
+        if (std::find(floating.begin(), floating.end(), w.el) != floating.end()) continue;
+        if (ruleExcludes(w.app.bundleIdentifier)) continue;
+        if (lists.empty()) continue;
+        const int i = screenIndex(screens, frame(platform_, w.el));
+        lists[static_cast<size_t>(std::clamp(i, 0, static_cast<int>(lists.size()) - 1))].push_back(
+            Item::make(w.el, w.app));
+    }
+    for (const RunningApp& app : platform_.runningApplications())
+        if (app.activationPolicy == ActivationPolicy::Regular) observe(app.pid);
+
+    for (size_t i = 0; i < fresh.size(); ++i) {
+        std::vector<Item>& items = lists[i];
+        std::vector<double> left;
+        left.reserve(items.size());
+        std::vector<size_t> order(items.size());
+        for (size_t k = 0; k < items.size(); ++k) {
+            auto f = frame(platform_, items[k].el);
+            left.push_back(f ? f->minX() : 0);
+            order[k] = k;
+        }
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return left[a] < left[b]; });
+        std::vector<Item> sorted;
+        sorted.reserve(items.size());
+        for (size_t k : order) sorted.push_back(std::move(items[k]));
+        Strip& s = *fresh[i];
+        s.start(recall(s, sorted), prefs.layout());
+        log("display " + std::to_string(i) + " " + s.shortName() + ": " + std::to_string(sorted.size()) + " windows");
+    }
+
+    std::optional<Rect> focusFrame;
+    if (auto w = frontWindow()) focusFrame = frame(platform_, *w);
+    displayIdx.set(screenIndex(screens, focusFrame));
+    changed.emit();
+    feedback_.updateDim();
+}
+
+// ---- watching ----
+
+void WindowManager::watchWorkspace() {
+    mouseMonitor.reset();
+    mouseMonitor = platform_.addMouseUpMonitor(weakly([](WindowManager& m) {
+        m.later(mouseUpDelay, [](WindowManager& mm) { mm.mouseUp(); });
+    }));
+
+    auto add = [this](WorkspaceEvent e, std::function<void(WindowManager&, const std::optional<RunningApp>&)> fn) {
+        Weak w = self_;
+        return platform_.addWorkspaceObserver(e, [w, fn](WorkspaceEvent, const std::optional<RunningApp>& app) {
+            if (auto s = w.lock())
+                if (*s) fn(**s, app);
+        });
+    };
+    std::vector<SubscriptionRef> tokens;
+    tokens.push_back(add(WorkspaceEvent::DidLaunchApplication, [](WindowManager& m, const std::optional<RunningApp>& app) {
+        if (!app) return;
+        m.later(launchDelay, [a = *app](WindowManager& mm) {
+            mm.observe(a.pid);
+            mm.adoptWindows(a);
+        });
+    }));
+    tokens.push_back(add(WorkspaceEvent::DidTerminateApplication, [](WindowManager& m, const std::optional<RunningApp>& app) {
+        if (!app) return;
+        m.observers.erase(app->pid);
+        m.pruneAll(app->localizedName);
+    }));
+    tokens.push_back(add(WorkspaceEvent::DidActivateApplication,
+                         [](WindowManager& m, const std::optional<RunningApp>&) { m.focusChanged(); }));
+    tokens.push_back(add(WorkspaceEvent::ActiveSpaceDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
+        m.later(spaceChangeDelay, [](WindowManager& mm) {
+            if (mm.on()) mm.rebuild();
+        });
+    }));
+    tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
+        m.later(displayChangeDelay, [](WindowManager& mm) {
+            if (mm.on()) mm.rebuild();
+        });
+    }));
+    wsObs = std::move(tokens);
+}
+
+void WindowManager::observe(int32_t pid) {
+    if (!on() || observers.count(pid) || pid == platform_.ownPid()) return;
+    Weak w = self_;
+    RunLoop* loop = &main_;
+    // Never handled inside the platform's callback: always later, on the main queue.
+    auto observer = platform_.createObserver(pid, [w, loop](const AXElement& el, const std::string& name) {
+        loop->post([w, el, name] {
+            if (auto s = w.lock())
+                if (*s) (*s)->axNotification(el, name);
+        });
+    });
+    if (!observer) return;
+    const AXElement app = AXElement::application(pid);
+    for (std::string_view n : {ax::FocusedWindowChanged, ax::WindowCreated, ax::UIElementDestroyed,
+                               ax::WindowMiniaturized, ax::WindowDeminiaturized})
+        observer->addNotification(app, n);
+    observer->attach();
+    observers[pid] = std::move(observer);
+}
+
+void WindowManager::axNotification(const AXElement& el, const std::string& name) {
+    if (name == ax::FocusedWindowChanged) {
+        focusChanged();
+    } else if (name == ax::WindowCreated || name == ax::WindowDeminiaturized) {
+        windowCreated(el);
+    } else if (name == ax::UIElementDestroyed || name == ax::WindowMiniaturized) {
+        pruneAll(std::nullopt);
+    }
+}
+
+// ---- new windows ----
+
+void WindowManager::adoptWindows(const RunningApp& app) {
+    if (!on() || paused()) return;
+    auto windows = attr<std::vector<AXElement>>(platform_, AXElement::application(app.pid), ax::Windows)
+                       .value_or(std::vector<AXElement>{});
+    for (const AXElement& el : windows) {
+        auto subrole = attr<std::string>(platform_, el, ax::Subrole);
+        if (!subrole || *subrole != ax::StandardWindow) continue;
+        if (attr<bool>(platform_, el, ax::Minimized).value_or(false)) continue;
+        if (attr<bool>(platform_, el, ax::FullScreen).value_or(false)) continue;
+        if (isManaged(el)) continue;
+        windowCreated(el);
+    }
+}
+
+void WindowManager::windowCreated(const AXElement& el) {
+    if (!on() || paused()) return;
+    later(newWindowDelay, [el](WindowManager& m) { m.judgeNewWindow(el); });
+}
+
+void WindowManager::judgeNewWindow(const AXElement& el) {
+    if (!on() || paused() || strips().empty()) return;
+    if (!isTileable(platform_, el) || isManaged(el)) return;
+    auto pid = platform_.pidOf(el);
+    if (!pid) return;
+    auto app = platform_.runningApplication(*pid);
+    if (!app) return;
+    if (ruleExcludes(app->bundleIdentifier)) return;
+    const auto& list = strips();
+    const int i = std::min(screenIndex(platform_, frame(platform_, el)), static_cast<int>(list.size()) - 1);
+    StripRef s = list[static_cast<size_t>(i)];
+    s->add(Item::make(el, *app));
+    log("new window: " + app->localizedName.value_or("?") + " joined " + s->shortName());
+}
+
+bool WindowManager::isManaged(const AXElement& el) const {
+    for (const StripRef& s : strips())
+        if (s->find(el)) return true;
+    return std::find(floating.begin(), floating.end(), el) != floating.end();
+}
+
+// ---- closed windows ----
+
+void WindowManager::pruneAll(const std::optional<std::string>& reason) {
+    if (!on()) return;
+    // Without the permission every read fails and every window would look
+    // closed; the permission watch stops the manager at its next tick instead.
+    if (!platform_.isProcessTrusted()) return;
+    std::vector<std::string> names;
+    // A strip's resize may call back into the manager; hold the list steady.
+    const std::vector<StripRef> list = strips();
+    for (const StripRef& s : list)
+        for (const Item& it : s->prune()) names.push_back(it.app);
+    std::erase_if(floating, [this](const AXElement& el) {
+        return !attr<Point>(platform_, el, ax::Position) || !attr<Size>(platform_, el, ax::SizeAttr);
+    });
+    driftCheck(reason, names);
+    feedback_.updateDim();
+}
+
+// ---- focus ----
+
+void WindowManager::focusChanged() {
+    if (on()) pruneAll(std::nullopt);
+    if (on() && !paused()) {
+        if (auto w = frontWindow()) {
+            const std::vector<StripRef> list = strips();
+            for (const StripRef& s : list) {
+                if (!s->find(*w)) continue;
+                if (displayIdx() != s->index) displayIdx.set(s->index);
+                s->focusChanged(*w);
+            }
+        }
+    }
+    feedback_.updateDim();
+}
+
+// ---- drags ----
+
+void WindowManager::mouseUp() {
+    if (!on() || paused()) return;
+    auto w = frontWindow();
+    if (!w) return;
+    auto f = frame(platform_, *w);
+    if (!f) return;
+    const std::vector<StripRef> list = strips();
+    StripRef s;
+    for (const StripRef& c : list)
+        if (c->find(*w)) {
+            s = c;
+            break;
+        }
+    if (!s || s->animating) return;
+    const int d = screenIndex(platform_, f);
+    if (d != s->index && d < static_cast<int>(list.size())) {
+        if (auto item = s->remove(*w)) {
+            const StripRef& to = list[static_cast<size_t>(d)];
+            const std::string app = item->app;
+            to->add(std::move(*item));
+            displayIdx.set(d);
+            note.set("Moved " + app + " to " + to->displayName());
+            return;
+        }
+    }
+    if (auto p = s->placedPoint(*w)) {
+        if (std::fabs(p->x - f->minX()) > dragSlop || std::fabs(p->y - f->minY()) > dragSlop) s->reseat(*w);
+    }
+}
+
+}  // namespace tarvela

@@ -1,0 +1,168 @@
+// Where windows go: the placement memory that carries the arrangement across
+// rebuilds, floating a window out of the strips and back, sending a window to
+// the next display, and the keyboard actions.
+#include <algorithm>
+#include <map>
+
+#include "core/window_access.h"
+#include "input/hotkeys.h"
+#include "manager/window_manager.h"
+
+namespace tarvela {
+
+namespace {
+constexpr size_t memoryLimit = 400;
+constexpr double floatMaxW = 900;
+constexpr double floatMaxH = 640;
+}  // namespace
+
+// ---- memory ----
+
+void WindowManager::remember(const Strip& strip) {
+    for (size_t c = 0; c < strip.cols.size(); ++c) {
+        const Col& col = strip.cols[c];
+        for (size_t r = 0; r < col.items.size(); ++r) {
+            auto n = windowNumber(platform_, col.items[r].el);
+            if (!n) continue;
+            memory[*n] = Memo{static_cast<int>(c), static_cast<int>(r), col.frac};
+        }
+    }
+    if (memory.size() > memoryLimit) {
+        // No ages are kept: forgetting a random half is cheap and bounds the memory.
+        std::bernoulli_distribution keep(0.5);
+        std::erase_if(memory, [&](const auto&) { return !keep(rng_); });
+    }
+}
+
+std::vector<Col> WindowManager::recall(const Strip& strip, const std::vector<Item>& items) {
+    struct Entry {
+        int row;
+        size_t order;
+        Item item;
+        double frac;
+    };
+    std::map<int, std::vector<Entry>> groups;
+    std::vector<Item> fresh;
+    size_t order = 0;
+    for (const Item& it : items) {
+        auto n = windowNumber(platform_, it.el);
+        auto m = n ? memory.find(*n) : memory.end();
+        if (m == memory.end()) {
+            fresh.push_back(it);
+            continue;
+        }
+        groups[m->second.col].push_back(Entry{m->second.row, order++, it, m->second.frac});
+    }
+    if (groups.empty()) return groupDefault(strip, fresh);
+
+    std::vector<Col> out;
+    for (auto& [key, entries] : groups) {
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.row < b.row; });
+        Col col;
+        col.frac = entries.front().frac;
+        for (Entry& e : entries) col.items.push_back(std::move(e.item));
+        out.push_back(std::move(col));
+    }
+    for (Item& it : fresh) {
+        Col col;
+        col.frac = Strip::defaultFrac(it, Layout::strip, &widths_);
+        col.items.push_back(std::move(it));
+        out.push_back(std::move(col));
+    }
+    return out;
+}
+
+std::vector<Col> WindowManager::groupDefault(const Strip& strip, const std::vector<Item>& items) {
+    if (items.empty()) return {};
+    return strip.group(items, prefs.layout());
+}
+
+// ---- floating ----
+
+void WindowManager::toggleFloat() {
+    auto w = frontWindow();
+    if (!w) return;
+    auto at = std::find(floating.begin(), floating.end(), *w);
+    if (at != floating.end()) {
+        floating.erase(at);
+        const auto& list = strips();
+        auto pid = platform_.pidOf(*w);
+        auto app = pid ? platform_.runningApplication(*pid) : std::nullopt;
+        if (list.empty() || !app) return;
+        // A window the rules keep out of the strips, or one that cannot be
+        // tiled (a dialog), only stops floating: a strip would drop it again
+        // at once.
+        if (ruleExcludes(app->bundleIdentifier) || !isTileable(platform_, *w)) return;
+        const int i = std::min(screenIndex(platform_, frame(platform_, *w)), static_cast<int>(list.size()) - 1);
+        list[static_cast<size_t>(i)]->add(Item::make(*w, *app));
+        note.set(app->localizedName.value_or("Window") + " is tiled again");
+    } else {
+        const std::vector<StripRef> list = strips();
+        for (const StripRef& s : list)
+            if (s->find(*w)) s->remove(*w);
+        floating.push_back(*w);
+        if (auto f = frame(platform_, *w))
+            platform_.setAttribute(*w, ax::SizeAttr, Size{std::min(f->width, floatMaxW), std::min(f->height, floatMaxH)});
+        note.set("Window floats until you press the shortcut again");
+    }
+    feedback_.updateDim();
+}
+
+// ---- displays ----
+
+void WindowManager::send() {
+    StripRef from = cur();
+    StripRef to = other();
+    if (!from || !to) {
+        note.set("Plug in a second display to send windows across.");
+        return;
+    }
+    const Item* focused = from->focusedItem();
+    if (!focused) return;
+    const AXElement el = focused->el;
+    auto item = from->remove(el);
+    if (!item) return;
+    const std::string app = item->app;
+    to->add(std::move(*item));
+    to->raise(to->focusC, 0);
+    displayIdx.set(to->index);
+    note.set("Sent " + app + " to " + to->displayName());
+}
+
+// ---- actions ----
+
+void WindowManager::perform(Action action, int n) {
+    if (!on() || paused()) return;
+    StripRef s = cur();
+    if (!s) return;
+    const int count = static_cast<int>(s->cols.size());
+    switch (action) {
+        case Action::focusNext:
+            if (count > 0) s->raise(std::clamp(s->focusC + 1, 0, count - 1), 0);
+            break;
+        case Action::focusPrev:
+            if (count > 0) s->raise(std::clamp(s->focusC - 1, 0, count - 1), 0);
+            break;
+        case Action::jump:
+            if (n >= 1 && n <= count) s->raise(n - 1, 0);
+            break;
+        case Action::sendDisplay: send(); break;
+        case Action::cycleWidth: s->cycleWidth(); break;
+        case Action::wider: s->stepWidth(1); break;
+        case Action::narrower: s->stepWidth(-1); break;
+        case Action::stackLeft: s->stackLeft(); break;
+        case Action::floatToggle: toggleFloat(); break;
+        case Action::overview:
+            if (feedback_.overviewOpen())
+                feedback_.closeOverview();
+            else
+                feedback_.showOverview();
+            break;
+        case Action::tileFour:
+            prefs.layout.set(Layout::grid22);
+            s->applyLayout(Layout::grid22);
+            break;
+    }
+}
+
+}  // namespace tarvela

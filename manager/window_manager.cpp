@@ -1,0 +1,169 @@
+// Lifecycle: construction, start and stop, the permission watch, the pause and
+// the status text.
+#include "manager/window_manager.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/log.h"
+
+namespace tarvela {
+
+namespace {
+WindowManager* sharedInstance = nullptr;
+constexpr double permissionInterval = 1.5;
+constexpr double pauseLength = 3600;
+}  // namespace
+
+WindowManager& WindowManager::shared() {
+    if (!sharedInstance) {
+        log("WindowManager::shared used before the shell installed one");
+        std::abort();
+    }
+    return *sharedInstance;
+}
+
+void WindowManager::setShared(WindowManager* manager) { sharedInstance = manager; }
+
+WindowManager::WindowManager(Deps d)
+    : prefs(d.prefs),
+      platform_(d.platform),
+      main_(d.main),
+      makeQueue_(std::move(d.makeQueue)),
+      workers_(d.workers ? std::move(d.workers) : makeInlineParallelFor()),
+      rules_(d.rules),
+      workspaces_(d.workspaces),
+      feedback_(d.feedback),
+      widths_(d.rules, d.prefs),
+      rng_(d.seed ? *d.seed : std::random_device{}()),
+      self_(std::make_shared<WindowManager*>(this)) {
+    trusted.value_ = platform_.isProcessTrusted();
+    paused.didSet_ = [this] { schedulePauseEnd(); };
+}
+
+WindowManager::~WindowManager() {
+    *self_ = nullptr;
+    if (sharedInstance == this) sharedInstance = nullptr;
+    if (permTimer) main_.cancel(*permTimer);
+    if (pauseTimer) main_.cancel(*pauseTimer);
+    // The strips go before the links that watch them; no window is moved.
+    for (const StripRef& s : strips()) shutDown(*s);
+    bag.clear();
+}
+
+std::function<void()> WindowManager::weakly(std::function<void(WindowManager&)> fn) const {
+    return [w = Weak(self_), fn = std::move(fn)] {
+        if (auto s = w.lock())
+            if (*s) fn(**s);
+    };
+}
+
+void WindowManager::later(double seconds, std::function<void(WindowManager&)> fn) {
+    main_.after(seconds, weakly(std::move(fn)));
+}
+
+// ---- start and stop ----
+
+void WindowManager::shutDown(Strip& s) {
+    s.running = false;
+    s.cancelAnim();
+    s.cols.clear();
+    s.cw.clear();
+}
+
+void WindowManager::shutDownStrips() {
+    for (const StripRef& s : strips()) shutDown(*s);
+    bag.clear();
+}
+
+void WindowManager::start() {
+    trusted.set(platform_.requestTrust());
+    if (!trusted()) {
+        log("start: no accessibility permission");
+        if (onPermissionLost) onPermissionLost();
+        return;
+    }
+    stop(false);
+    on.set(true);
+    rebuild();
+    watchWorkspace();
+}
+
+void WindowManager::stop(bool keepObservers) {
+    shutDownStrips();
+    strips.set({});
+    if (!keepObservers) {
+        for (auto& [pid, observer] : observers) observer->detach();
+        observers.clear();
+        wsObs.clear();
+    }
+    on.set(false);
+    feedback_.updateDim();
+}
+
+// ---- permission ----
+
+void WindowManager::startWatchingPermission() {
+    if (permTimer) main_.cancel(*permTimer);
+    permTimer = main_.every(permissionInterval, weakly([](WindowManager& m) { m.checkPermission(); }));
+}
+
+void WindowManager::checkPermission() {
+    const bool t = platform_.requestTrust();
+    if (t == trusted()) return;
+    trusted.set(t);
+    if (t) {
+        log("Accessibility permission granted");
+        if (wasOnBeforeLoss || (prefs.enabled() && prefs.onboarded())) start();
+        return;
+    }
+    log("Accessibility permission lost");
+    wasOnBeforeLoss = on();
+    if (on()) stop(false);
+    if (onPermissionLost) onPermissionLost();
+}
+
+// ---- pause ----
+
+void WindowManager::schedulePauseEnd() {
+    if (pauseTimer) {
+        main_.cancel(*pauseTimer);
+        pauseTimer.reset();
+    }
+    if (paused()) {
+        pauseTimer = main_.after(pauseLength, weakly([](WindowManager& m) {
+                                     m.pauseTimer.reset();
+                                     m.paused.set(false);
+                                 }));
+    }
+    feedback_.updateDim();
+}
+
+// ---- status ----
+
+std::string WindowManager::statusLine() const {
+    if (!note().empty()) return note();
+    if (!trusted()) return "Tarvela needs Accessibility access to move windows.";
+    if (!on()) return "Tarvela is off. Turn this on to arrange windows.";
+    if (paused()) return "Paused for 1 hour. Windows are left where they are.";
+    const StripRef s = cur();
+    return "Tarvela is on · " + (s ? s->displayName() : std::string()) + " · " +
+           std::to_string(s ? s->cols.size() : 0) + " columns";
+}
+
+StripRef WindowManager::cur() const {
+    const auto& list = strips();
+    if (list.empty()) return nullptr;
+    const int last = static_cast<int>(list.size()) - 1;
+    return list[static_cast<size_t>(std::clamp(displayIdx(), 0, last))];
+}
+
+StripRef WindowManager::other() const {
+    const auto& list = strips();
+    if (list.size() < 2) return nullptr;
+    const int n = static_cast<int>(list.size());
+    const int i = ((displayIdx() + 1) % n + n) % n;
+    return list[static_cast<size_t>(i)];
+}
+
+}  // namespace tarvela

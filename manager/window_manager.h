@@ -1,0 +1,223 @@
+// The window manager: owns one strip per display, decides when Tarvela runs
+// (the permission, the user's on switch, the one-hour pause), keeps the strips
+// in step with the windows the platform reports, remembers where each window
+// sat, floats windows out of the strips and back, moves them between
+// displays, runs the keyboard actions and saves and restores workspaces.
+//
+// Everything here runs on the main thread. Platform notifications, timers and
+// delayed work reach the manager only through a weak handle, so nothing fires
+// into a manager that has gone. Sources by concern:
+//   window_manager.cpp  lifecycle, permission watch, pause, status text
+//   discovery.cpp       rebuild, observation, new/closed windows, focus, drags
+//   placement.cpp       placement memory, floating, send, actions
+//   workspaces.cpp      saving and restoring workspaces, drift notices
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/platform.h"
+#include "core/runloop.h"
+#include "core/serial_queue.h"
+#include "core/strip.h"
+#include "manager/feedback_hooks.h"
+#include "manager/rule_widths.h"
+#include "settings/prefs.h"
+#include "settings/rules.h"
+#include "settings/signal.h"
+#include "settings/workspaces.h"
+
+namespace tarvela {
+
+enum class Action;  // the keyboard actions, defined with the shortcuts
+
+// A published property: every assignment (even of the same value) stores the
+// value, tells the property's own subscribers, then the owner's `changed`, and
+// then runs the owner's follow-up for that property, if any.
+template <class T>
+class Published {
+public:
+    Published(Signal<>& owner, T initial) : owner_(owner), value_(std::move(initial)) {}
+    Published(const Published&) = delete;
+    Published& operator=(const Published&) = delete;
+
+    const T& operator()() const { return value_; }
+    const T& get() const { return value_; }
+    void set(T v) {
+        value_ = std::move(v);
+        changed.emit(value_);
+        owner_.emit();
+        if (didSet_) didSet_();
+    }
+
+    Signal<T> changed;
+
+private:
+    friend class WindowManager;
+    Signal<>& owner_;
+    T value_;
+    std::function<void()> didSet_;
+};
+
+using StripRef = std::shared_ptr<Strip>;
+
+class WindowManager {
+public:
+    // A window's place when its strip last came to rest.
+    struct Memo {
+        int col = 0;
+        int row = 0;
+        double frac = 0.5;
+        bool operator==(const Memo&) const = default;
+    };
+
+    struct Deps {
+        Platform& platform;
+        RunLoop& main;
+        SerialQueueFactory makeQueue;          // one animation queue per strip; threads when empty
+        std::shared_ptr<ParallelFor> workers;  // the animation's per-application writers
+        Prefs& prefs;
+        RuleStore& rules;
+        WorkspaceStore& workspaces;
+        FeedbackHooks& feedback;
+        std::optional<uint64_t> seed{};  // of the memory's thinning; random when none
+    };
+
+    explicit WindowManager(Deps deps);
+    ~WindowManager();
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+    // The process's instance, installed by the shell that wires the
+    // collaborators together. Aborts when none is installed.
+    static WindowManager& shared();
+    static void setShared(WindowManager* manager);
+
+    // Any published property changed, or any strip's published state.
+    Signal<> changed;
+
+    // ---- published state ----
+    Published<bool> on{changed, false};
+    // Assigning it (the popover's pause button) restarts or ends the hour.
+    Published<bool> paused{changed, false};
+    Published<int> displayIdx{changed, 0};
+    // Set by the manager only; the status item and popover empty it.
+    Published<std::string> note{changed, std::string()};
+    Published<bool> trusted{changed, false};
+    Published<std::vector<StripRef>> strips{changed, {}};
+
+    std::function<void()> onActivity;
+    std::function<void()> onPermissionLost;
+    std::function<void(const std::string& title, const std::string& body)> onNotice;
+
+    // ---- the rest of the state (read by tests and diagnostics) ----
+    std::vector<AXElement> floating;
+    std::unordered_map<uint32_t, Memo> memory;
+    SubscriptionRef mouseMonitor;
+    std::map<int32_t, std::unique_ptr<AXObserver>> observers;
+    // Forwards one strip's changes to `changed`; dropping it unsubscribes.
+    class StripLink {
+    public:
+        StripLink(const StripRef& strip, Strip::ObserverId id) : strip_(strip), id_(id) {}
+        StripLink(StripLink&& o) noexcept : strip_(std::move(o.strip_)), id_(o.id_) { o.strip_.reset(); }
+        StripLink& operator=(StripLink&&) = delete;
+        StripLink(const StripLink&) = delete;
+        ~StripLink() {
+            if (auto s = strip_.lock()) s->unobserve(id_);
+        }
+
+    private:
+        std::weak_ptr<Strip> strip_;
+        Strip::ObserverId id_;
+    };
+    std::vector<StripLink> bag;
+    std::vector<SubscriptionRef> wsObs;
+    std::optional<RunLoop::TimerId> pauseTimer;
+    std::optional<RunLoop::TimerId> permTimer;
+    bool wasOnBeforeLoss = false;
+    Prefs& prefs;
+
+    // ---- lifecycle (window_manager.cpp) ----
+    // Switches on when the permission is held, always from a clean state.
+    void start();
+    // Leaves every window where it is; keeps floating, memory and the pause.
+    void stop(bool keepObservers);
+    // The 1.5-second permission poll; called once at launch.
+    void startWatchingPermission();
+    std::string statusLine() const;
+    // The strip of the display the user works on / of the next display.
+    StripRef cur() const;
+    StripRef other() const;
+
+    // ---- discovery (discovery.cpp) ----
+    void rebuild();
+    // Drops closed, minimised and full-screen windows; `reason` names an
+    // application that has just quit.
+    void pruneAll(const std::optional<std::string>& reason);
+    void focusChanged();
+
+    // ---- placement (placement.cpp) ----
+    void send();
+    // One keyboard action on the current strip; `n` is jump's column, from 1.
+    void perform(Action action, int n);
+
+    // ---- workspaces (workspaces.cpp) ----
+    void saveWorkspace(const std::string& name, std::optional<int> slot);
+    // Returns at once; the windows move when the launched applications had their time.
+    void restore(const Workspace& ws);
+
+    // What new columns start at; the strips use it.
+    WidthDefaults& widths() { return widths_; }
+
+private:
+    using Weak = std::weak_ptr<WindowManager*>;
+    // Wraps work for a timer or a notification: it runs only while the manager lives.
+    std::function<void()> weakly(std::function<void(WindowManager&)> fn) const;
+    void later(double seconds, std::function<void(WindowManager&)> fn);
+
+    void checkPermission();
+    void schedulePauseEnd();
+    void shutDown(Strip& s);
+    void shutDownStrips();
+
+    void watchWorkspace();
+    void observe(int32_t pid);
+    void axNotification(const AXElement& el, const std::string& name);
+    void adoptWindows(const RunningApp& app);
+    void windowCreated(const AXElement& el);
+    void judgeNewWindow(const AXElement& el);
+    bool isManaged(const AXElement& el) const;
+    void mouseUp();
+    // Whether the application's rule keeps its windows out of the strips (float or ignore).
+    bool ruleExcludes(const std::optional<std::string>& bundleID) const;
+    // The frontmost application's focused window.
+    std::optional<AXElement> frontWindow();
+
+    void remember(const Strip& strip);
+    std::vector<Col> recall(const Strip& strip, const std::vector<Item>& items);
+    std::vector<Col> groupDefault(const Strip& strip, const std::vector<Item>& items);
+    void toggleFloat();
+
+    void finishRestore(const Workspace& ws);
+    void driftCheck(const std::optional<std::string>& reason, const std::vector<std::string>& pruned);
+
+    Platform& platform_;
+    RunLoop& main_;
+    SerialQueueFactory makeQueue_;
+    std::shared_ptr<ParallelFor> workers_;
+    RuleStore& rules_;
+    WorkspaceStore& workspaces_;
+    FeedbackHooks& feedback_;
+    RuleWidths widths_;
+    std::mt19937_64 rng_;
+    std::shared_ptr<WindowManager*> self_;
+};
+
+}  // namespace tarvela
