@@ -360,16 +360,7 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
         // ICCCM "no input": keys go nowhere rather than to the previous window.
         xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, owner_ ? owner_ : barrier_, time);
     }
-    if (c->props.takeFocus) {
-        xcb_client_message_event_t msg{};
-        msg.response_type = XCB_CLIENT_MESSAGE;
-        msg.format = 32;
-        msg.window = w;
-        msg.type = a.WM_PROTOCOLS;
-        msg.data.data32[0] = a.WM_TAKE_FOCUS;
-        msg.data.data32[1] = time;
-        xcb_send_event(xc, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
-    }
+    if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);
 }
 
@@ -437,13 +428,18 @@ void X11Platform::Impl::closeWindow(xcb_window_t w) {
         xcb_kill_client(conn.raw(), w);
         return;
     }
+    sendProtocol(w, a.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
+}
+
+// ICCCM 4.2.8: a WM_PROTOCOLS message, sent to the client alone.
+void X11Platform::Impl::sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time) {
     xcb_client_message_event_t msg{};
     msg.response_type = XCB_CLIENT_MESSAGE;
     msg.format = 32;
     msg.window = w;
     msg.type = a.WM_PROTOCOLS;
-    msg.data.data32[0] = a.WM_DELETE_WINDOW;
-    msg.data.data32[1] = XCB_CURRENT_TIME;
+    msg.data.data32[0] = protocol;
+    msg.data.data32[1] = time;
     xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
 }
 

@@ -275,8 +275,7 @@ void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
     if (!move_ || ev->detail != 1) return;
     endMove();
-    // With XInput 2 the raw release reports this same release.
-    if (!xi2) postMouseUp();
+    mouseUp(ev->time);
 }
 
 void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
@@ -286,13 +285,22 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     if (client(ev->event)) noteFocus(ev->event);
 }
 
+// One release can arrive twice (our grab's ButtonRelease and the raw event,
+// which the server withholds from a client during its own pointer grab): both
+// carry the same server time.
+void X11Platform::Impl::mouseUp(xcb_timestamp_t time) {
+    if (time == lastMouseUp_) return;
+    lastMouseUp_ = time;
+    postMouseUp();
+}
+
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
 
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);
     if (xinputOpcode < 0 || ge->extension != xinputOpcode || ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
-    if (raw->detail == 1) postMouseUp();
+    if (raw->detail == 1) mouseUp(raw->time);
 }
 
 }  // namespace tarvela

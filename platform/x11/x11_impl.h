@@ -145,6 +145,7 @@ struct X11Platform::Impl {
         int originX, originY;
     };
     std::optional<Move> move_;
+    xcb_timestamp_t lastMouseUp_ = 0;
 
     std::optional<std::vector<Screen>> screens_;
     bool screensChangePending_ = false;
@@ -195,6 +196,7 @@ struct X11Platform::Impl {
     void onSelectionClear(xcb_generic_event_t* e);
     void onRandr(xcb_generic_event_t* e);
     void onGeneric(xcb_generic_event_t* e);
+    void mouseUp(xcb_timestamp_t time);
 
     // --- clients.cpp ---
     std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);
@@ -212,6 +214,7 @@ struct X11Platform::Impl {
     void raise(xcb_window_t w);
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
+    void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
     void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer);
     void endMove();
     x11::Client* client(xcb_window_t w);

@@ -1,0 +1,517 @@
+// The X11 platform against a private Xvfb with real clients.
+#include <signal.h>
+#include <xcb/xcb.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/window_access.h"
+#include "x11_fixture.h"
+
+namespace tarvela::testing {
+namespace {
+
+using Events = std::vector<std::pair<AXElement, std::string>>;
+
+struct Recorder {
+    Events ax;
+    std::vector<std::pair<WorkspaceEvent, std::optional<RunningApp>>> ws;
+    std::vector<SubscriptionRef> subs;
+    std::vector<std::unique_ptr<AXObserver>> observers;
+
+    void watchWorkspace(Platform& p) {
+        for (auto ev : {WorkspaceEvent::DidLaunchApplication, WorkspaceEvent::DidTerminateApplication,
+                        WorkspaceEvent::DidActivateApplication, WorkspaceEvent::ScreenParametersDidChange})
+            subs.push_back(p.addWorkspaceObserver(ev, [this](WorkspaceEvent e, const std::optional<RunningApp>& app) {
+                ws.emplace_back(e, app);
+            }));
+    }
+    void observe(Platform& p, int32_t pid) {
+        auto o = p.createObserver(pid, [this](const AXElement& el, const std::string& n) { ax.emplace_back(el, n); });
+        ASSERT_TRUE(o);
+        for (auto n : {ax::FocusedWindowChanged, ax::WindowCreated, ax::UIElementDestroyed, ax::WindowMiniaturized,
+                       ax::WindowDeminiaturized})
+            o->addNotification(AXElement::application(pid), n);
+        o->attach();
+        observers.push_back(std::move(o));
+    }
+    bool sawAX(const AXElement& el, std::string_view name) const {
+        for (auto& [e, n] : ax)
+            if (e == el && n == name) return true;
+        return false;
+    }
+    int countWs(WorkspaceEvent ev, int32_t pid = 0) const {
+        int n = 0;
+        for (auto& [e, app] : ws)
+            if (e == ev && (pid == 0 || (app && app->pid == pid))) ++n;
+        return n;
+    }
+};
+
+xcb_window_t xid(const AXElement& el) { return static_cast<xcb_window_t>(el.id); }
+
+TEST_F(X11Test, TakesWmS0AndPublishesTheEwmhRootProperties) {
+    startPlatform();
+    ASSERT_TRUE(wm_->isProcessTrusted());
+    const xcb_window_t owner = tc_->selectionOwner("WM_S0");
+    ASSERT_NE(owner, 0u);
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_SUPPORTING_WM_CHECK"), std::vector<uint32_t>{owner});
+    EXPECT_EQ(tc_->cardinals(owner, "_NET_SUPPORTING_WM_CHECK"), std::vector<uint32_t>{owner});
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{1});
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_WORKAREA"), (std::vector<uint32_t>{0, 0, 1920, 1080}));
+    auto supported = tc_->cardinals(tc_->root(), "_NET_SUPPORTED");
+    for (const char* a : {"_NET_WM_STATE_FULLSCREEN", "_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST_STACKING",
+                          "_NET_WM_STRUT_PARTIAL", "_NET_CLOSE_WINDOW", "_NET_WM_MOVERESIZE"})
+        EXPECT_NE(std::find(supported.begin(), supported.end(), tc_->atom(a)), supported.end()) << a;
+
+    // A second instance on the same display is not trusted and never steals.
+    X11Options o;
+    o.display = display_;
+    X11Platform second(loop_, o);
+    EXPECT_FALSE(second.isProcessTrusted());
+    EXPECT_FALSE(second.tryAcquire());
+    EXPECT_TRUE(second.copyAttribute(AXElement::window(owner), ax::Position) == std::nullopt);
+    EXPECT_EQ(tc_->selectionOwner("WM_S0"), owner);
+    EXPECT_TRUE(wm_->sync());
+    EXPECT_TRUE(wm_->isProcessTrusted());
+}
+
+TEST_F(X11Test, AdoptsWindowsAlreadyOnScreenWithTheirApplications) {
+    Child term = client({"xterm"});
+    Child logo = client({"xlogo"});
+    // No window manager yet: both map themselves. Wait until the server shows them.
+    std::vector<xcb_window_t> shown;
+    ASSERT_TRUE(waitFor([&] {
+        shown.clear();
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        if (tree) {
+            auto* kids = xcb_query_tree_children(tree);
+            for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+                if (tc_->viewable(kids[i])) shown.push_back(kids[i]);
+        }
+        free(tree);
+        return shown.size() >= 2;
+    }));
+    startPlatform();
+    ASSERT_TRUE(wm_->isProcessTrusted());
+    const AXElement t = windowOf(term.pid(), 1), l = windowOf(logo.pid(), 1);
+    ASSERT_TRUE(t && l);
+    EXPECT_EQ(attr<std::string>(*wm_, t, ax::Subrole), std::string(ax::StandardWindow));
+    EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), false);
+    EXPECT_EQ(wm_->pidOf(t), term.pid());
+    EXPECT_EQ(wm_->windowNumber(t), xid(t));
+
+    auto apps = wm_->runningApplications();
+    ASSERT_EQ(apps.size(), 2u);
+    // xterm names its pid; xlogo does not, and is found through X-Resource.
+    auto app = [&](pid_t pid) { return *std::find_if(apps.begin(), apps.end(), [&](auto& a) { return a.pid == pid; }); };
+    EXPECT_EQ(app(term.pid()).localizedName, "XTerm");  // from its desktop entry
+    EXPECT_EQ(app(term.pid()).bundleIdentifier, "debian-xterm");
+    EXPECT_EQ(app(logo.pid()).localizedName, "XLogo");  // no entry: its WM_CLASS class
+    EXPECT_EQ(app(logo.pid()).bundleIdentifier, "XLogo");
+    EXPECT_EQ(app(logo.pid()).activationPolicy, ActivationPolicy::Regular);
+
+    auto list = tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST");
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_NE(std::find(list.begin(), list.end(), xid(t)), list.end());
+    EXPECT_EQ(tileableWindows(*wm_).size(), 2u);
+}
+
+TEST_F(X11Test, NotificationsFollowWindowsAppearingWithdrawingAndClosing) {
+    startPlatform();
+    Recorder rec;
+    rec.watchWorkspace(*wm_);
+    Child term = client({"xterm"});
+    rec.observe(*wm_, term.pid());
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::WindowCreated) && rec.sawAX(t, ax::FocusedWindowChanged); }));
+    EXPECT_EQ(rec.countWs(WorkspaceEvent::DidLaunchApplication, term.pid()), 1);
+    EXPECT_EQ(rec.countWs(WorkspaceEvent::DidActivateApplication, term.pid()), 1);
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{xid(t)});
+    EXPECT_EQ(attr<AXElement>(*wm_, AXElement::application(term.pid()), ax::FocusedWindow), t);
+    EXPECT_EQ(wm_->frontmostApplication()->pid, term.pid());
+
+    // A window of our own that withdraws (unmaps) and comes back is destroyed and created again.
+    const xcb_window_t own = tc_->createWindow(10, 10, 200, 100);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {424242});
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    rec.observe(*wm_, 424242);
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(AXElement::window(own), ax::WindowCreated); }));
+    xcb_unmap_window(tc_->c(), own);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(AXElement::window(own), ax::UIElementDestroyed); }));
+    EXPECT_FALSE(frame(*wm_, AXElement::window(own)));
+    EXPECT_EQ(rec.countWs(WorkspaceEvent::DidTerminateApplication, 424242), 1);
+    rec.ax.clear();
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(AXElement::window(own), ax::WindowCreated); }));
+    EXPECT_TRUE(frame(*wm_, AXElement::window(own)));
+
+    // Killing the terminal: its window is destroyed, its application terminates,
+    // and its element stays a handle whose reads fail.
+    kill(term.pid(), SIGKILL);
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::UIElementDestroyed); }));
+    ASSERT_TRUE(waitFor([&] { return rec.countWs(WorkspaceEvent::DidTerminateApplication, term.pid()) == 1; }));
+    auto terminated = std::find_if(rec.ws.begin(), rec.ws.end(), [&](auto& e) {
+        return e.first == WorkspaceEvent::DidTerminateApplication && e.second && e.second->pid == term.pid();
+    });
+    EXPECT_EQ(terminated->second->localizedName, "XTerm");
+    EXPECT_FALSE(frame(*wm_, t));
+    EXPECT_FALSE(attr<std::string>(*wm_, t, ax::Subrole));
+    EXPECT_FALSE(wm_->setAttribute(t, ax::Position, Point{1, 1}));
+    EXPECT_FALSE(wm_->runningApplication(term.pid()));
+    EXPECT_TRUE(wm_->sync());
+}
+
+TEST_F(X11Test, GeometryWritesHonourSizeHintsAndReadBackFromTheServer) {
+    startPlatform();
+    Child term = client({"xterm"});
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    wm_->setAttribute(t, ax::Position, Point{100, 50});
+    wm_->setAttribute(t, ax::SizeAttr, Size{490, 300});
+    EXPECT_EQ(frame(*wm_, t), Rect(100, 50, 490, 290));
+    wm_->setAttribute(t, ax::SizeAttr, Size{500, 300});
+    EXPECT_EQ(attr<Size>(*wm_, t, ax::SizeAttr), (Size{496, 290}));
+    wm_->setAttribute(t, ax::SizeAttr, Size{960, 1000});
+    EXPECT_EQ(attr<Size>(*wm_, t, ax::SizeAttr)->width, 958);
+    // Off screen is allowed: the strip parks columns beyond the display edges.
+    wm_->setAttribute(t, ax::Position, Point{-700.4, 20.6});
+    EXPECT_EQ(attr<Point>(*wm_, t, ax::Position), (Point{-700, 21}));
+    auto g = tc_->geometry(xid(t));
+    EXPECT_EQ(g.x, -700);
+    EXPECT_EQ(g.w, 958);
+
+    // A window's own ConfigureRequest is honoured until the logic arranges it.
+    const xcb_window_t own = tc_->createWindow(0, 0, 300, 200);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {515151});
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    const AXElement o = windowOf(515151);
+    ASSERT_EQ(o, AXElement::window(own));
+    const uint32_t req[] = {50, 60, 400, 250};
+    const uint16_t mask = XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+    xcb_configure_window(tc_->c(), own, mask, req);
+    tc_->sync();
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(frame(*wm_, o), Rect(50, 60, 400, 250));
+    wm_->setAttribute(o, ax::Position, Point{700, 100});
+    const uint32_t req2[] = {0, 0, 100, 100};
+    xcb_configure_window(tc_->c(), own, mask, req2);
+    tc_->sync();
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(frame(*wm_, o), Rect(700, 100, 400, 250));
+    wm_->setArranged(o, false);
+    xcb_configure_window(tc_->c(), own, mask, req2);
+    tc_->sync();
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(frame(*wm_, o), Rect(0, 0, 100, 100));
+}
+
+TEST_F(X11Test, IconifyByClientRequestAndRestoreByActivation) {
+    startPlatform();
+    Recorder rec;
+    Child term = client({"xterm"});
+    rec.observe(*wm_, term.pid());
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    ASSERT_TRUE(wm_->sync());
+    tc_->rootMessage(xid(t), "WM_CHANGE_STATE", {3});  // IconicState, as XIconifyWindow sends it
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::WindowMiniaturized); }));
+    ASSERT_TRUE(wm_->sync());  // our requests have reached the server before the test looks
+    EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), true);
+    EXPECT_FALSE(isTileable(*wm_, t));
+    EXPECT_FALSE(tc_->viewable(xid(t)));
+    EXPECT_EQ(tc_->cardinals(xid(t), "WM_STATE").at(0), 3u);
+    auto state = tc_->cardinals(xid(t), "_NET_WM_STATE");
+    EXPECT_NE(std::find(state.begin(), state.end(), tc_->atom("_NET_WM_STATE_HIDDEN")), state.end());
+    // Still the application's window while minimised.
+    EXPECT_EQ(attr<std::vector<AXElement>>(*wm_, AXElement::application(term.pid()), ax::Windows)->size(), 1u);
+
+    tc_->rootMessage(xid(t), "_NET_ACTIVE_WINDOW", {1, 0, 0});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::WindowDeminiaturized); }));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), false);
+    EXPECT_TRUE(tc_->viewable(xid(t)));
+    EXPECT_EQ(tc_->cardinals(xid(t), "WM_STATE").at(0), 1u);
+    EXPECT_TRUE(tc_->cardinals(xid(t), "_NET_WM_STATE").empty());
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{xid(t)});
+
+    // The logic minimises and restores through the attribute too.
+    wm_->setAttribute(t, ax::Minimized, true);
+    EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), true);
+    wm_->setAttribute(t, ax::Minimized, false);
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(tc_->viewable(xid(t)));
+    EXPECT_TRUE(isTileable(*wm_, t));
+}
+
+TEST_F(X11Test, FullScreenRequestsCoverTheMonitorAndComeBack) {
+    startPlatform();
+    Child term = client({"xterm"});
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    wm_->setAttribute(t, ax::Position, Point{200, 100});
+    wm_->setAttribute(t, ax::SizeAttr, Size{490, 300});
+    const Rect before = *frame(*wm_, t);
+    tc_->rootMessage(xid(t), "_NET_WM_STATE", {1, tc_->atom("_NET_WM_STATE_FULLSCREEN"), 0, 1});
+    ASSERT_TRUE(waitFor([&] { return attr<bool>(*wm_, t, ax::FullScreen) == true; }));
+    EXPECT_EQ(frame(*wm_, t), Rect(0, 0, 1920, 1080));
+    EXPECT_FALSE(isTileable(*wm_, t));
+    auto state = tc_->cardinals(xid(t), "_NET_WM_STATE");
+    EXPECT_NE(std::find(state.begin(), state.end(), tc_->atom("_NET_WM_STATE_FULLSCREEN")), state.end());
+    tc_->rootMessage(xid(t), "_NET_WM_STATE", {2, tc_->atom("_NET_WM_STATE_FULLSCREEN"), 0, 1});  // toggle off
+    ASSERT_TRUE(waitFor([&] { return attr<bool>(*wm_, t, ax::FullScreen) == false; }));
+    EXPECT_EQ(frame(*wm_, t), before);
+}
+
+TEST_F(X11Test, ActivationRequestsClicksAndRaiseMoveFocusAndStacking) {
+    startPlatform();
+    Recorder rec;
+    rec.watchWorkspace(*wm_);
+    Child a = client({"xlogo"});
+    const AXElement wa = windowOf(a.pid());
+    Child b = client({"xterm"});
+    const AXElement wb = windowOf(b.pid());
+    ASSERT_TRUE(wa && wb);
+    rec.observe(*wm_, a.pid());
+    wm_->setAttribute(wa, ax::Position, Point{0, 0});
+    wm_->setAttribute(wa, ax::SizeAttr, Size{400, 400});
+    wm_->setAttribute(wb, ax::Position, Point{1000, 0});
+    ASSERT_TRUE(waitFor([&] { return wm_->frontmostApplication() && wm_->frontmostApplication()->pid == b.pid(); }));
+    auto top = [&] { return tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST_STACKING").back(); };
+    EXPECT_EQ(top(), xid(wb));
+
+    tc_->rootMessage(xid(wa), "_NET_ACTIVE_WINDOW", {2, 0, 0});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(wa, ax::FocusedWindowChanged); }));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(top(), xid(wa));
+    EXPECT_EQ(wm_->frontmostApplication()->pid, a.pid());
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{xid(wa)});
+    ASSERT_TRUE(waitFor([&] { return rec.countWs(WorkspaceEvent::DidActivateApplication, a.pid()) >= 1; }));
+
+    // A click on the terminal focuses and raises it, and the click still reaches it.
+    tc_->motion(1100, 100);
+    tc_->button(1, true);
+    tc_->button(1, false);
+    ASSERT_TRUE(waitFor([&] { return wm_->frontmostApplication()->pid == b.pid(); }));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(top(), xid(wb));
+
+    // activate(pid) and AXRaise, as the strip's raise does them.
+    EXPECT_TRUE(wm_->activate(a.pid()));
+    EXPECT_TRUE(wm_->performAction(wa, ax::Raise));
+    EXPECT_TRUE(wm_->setAttribute(wa, ax::Main, true));
+    EXPECT_EQ(attr<bool>(*wm_, wa, ax::Main), true);
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(top(), xid(wa));
+    EXPECT_EQ(wm_->frontmostApplication()->pid, a.pid());
+    EXPECT_FALSE(wm_->activate(999999));
+}
+
+TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
+    startPlatform();
+    Recorder rec;
+    Child term = client({"xterm"});
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    rec.observe(*wm_, term.pid());
+    wm_->setAttribute(t, ax::Position, Point{100, 100});
+    wm_->setAttribute(t, ax::SizeAttr, Size{700, 500});
+    const Rect parent = *frame(*wm_, t);
+
+    const xcb_window_t dlg = tc_->createWindow(0, 0, 200, 100);
+    tc_->setCardinals(dlg, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW, {xid(t)});
+    tc_->setCardinals(dlg, "_NET_WM_PID", XCB_ATOM_CARDINAL, {static_cast<uint32_t>(term.pid())});
+    xcb_map_window(tc_->c(), dlg);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(dlg)).has_value(); }));
+    EXPECT_EQ(attr<std::string>(*wm_, AXElement::window(dlg), ax::Subrole), std::string(ax::Dialog));
+    const Rect d = *frame(*wm_, AXElement::window(dlg));
+    EXPECT_NEAR(d.midX(), parent.midX(), 1);
+    EXPECT_NEAR(d.midY(), parent.midY(), 1);
+    EXPECT_EQ(tileableWindows(*wm_).size(), 1u);  // the dialog floats
+    xcb_destroy_window(tc_->c(), dlg);
+    tc_->sync();
+
+    tc_->rootMessage(xid(t), "_NET_CLOSE_WINDOW", {0, 1});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::UIElementDestroyed); }));
+    EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+TEST_F(X11Test, DockStrutsShrinkTheVisibleFrameAndDocksAreNotManaged) {
+    startPlatform();
+    Recorder rec;
+    rec.watchWorkspace(*wm_);
+    ASSERT_EQ(wm_->screens().size(), 1u);
+    EXPECT_EQ(wm_->screens()[0].frame, Rect(0, 0, 1920, 1080));
+    EXPECT_EQ(wm_->screens()[0].visibleFrame, Rect(0, 0, 1920, 1080));
+
+    const xcb_window_t dock = tc_->createWindow(0, 0, 1920, 30);
+    tc_->setCardinals(dock, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DOCK")});
+    tc_->setCardinals(dock, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, {0, 0, 30, 0, 0, 0, 0, 0, 0, 1919, 0, 0});
+    tc_->setCardinals(dock, "_NET_WM_PID", XCB_ATOM_CARDINAL, {777777});
+    xcb_map_window(tc_->c(), dock);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return rec.countWs(WorkspaceEvent::ScreenParametersDidChange) >= 1; }));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(tc_->viewable(dock));
+    // Screen coordinates, y up: the top panel takes 30 points off the top.
+    EXPECT_EQ(wm_->screens()[0].visibleFrame, Rect(0, 0, 1920, 1050));
+    EXPECT_EQ(axRect(*wm_, wm_->screens()[0].visibleFrame), Rect(0, 30, 1920, 1050));
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_WORKAREA"), (std::vector<uint32_t>{0, 30, 1920, 1050}));
+    EXPECT_FALSE(frame(*wm_, AXElement::window(dock)));
+    EXPECT_TRUE(tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST").empty());
+    EXPECT_TRUE(wm_->runningApplications().empty());
+
+    // The panel grows; then it goes away.
+    rec.ws.clear();
+    tc_->setCardinals(dock, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, {0, 0, 0, 0});
+    tc_->setCardinals(dock, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return wm_->screens()[0].visibleFrame == Rect(0, 40, 1920, 1040); }));
+    xcb_destroy_window(tc_->c(), dock);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return wm_->screens()[0].visibleFrame == Rect(0, 0, 1920, 1080); }));
+    EXPECT_GE(rec.countWs(WorkspaceEvent::ScreenParametersDidChange), 2);
+}
+
+TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
+    startPlatform();
+    Recorder rec;
+    rec.watchWorkspace(*wm_);
+    ASSERT_EQ(wm_->screens().size(), 1u);
+    Child left = client({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"});
+    ASSERT_TRUE(waitFor([&] { return left.exited(); }));
+    Child right = client({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"});
+    ASSERT_TRUE(waitFor([&] { return right.exited(); }));
+    ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    EXPECT_GE(rec.countWs(WorkspaceEvent::ScreenParametersDidChange), 1);
+    auto s = wm_->screens();
+    EXPECT_EQ(s[0].frame, Rect(0, 0, 960, 1080));
+    EXPECT_EQ(s[1].frame, Rect(960, 0, 960, 1080));
+    EXPECT_EQ(s[1].localizedName, "R");
+    EXPECT_NE(s[0].id, s[1].id);
+    EXPECT_EQ(screenIndex(*wm_, Rect(1000, 10, 200, 200)), 1);
+
+    // A full-screen request now covers only its own monitor.
+    Child term = client({"xterm"});
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    wm_->setAttribute(t, ax::Position, Point{1100, 100});
+    wm_->setAttribute(t, ax::FullScreen, true);
+    EXPECT_EQ(frame(*wm_, t), Rect(960, 0, 960, 1080));
+}
+
+TEST_F(X11Test, AltDragAndMoveResizeRequestsMoveWindowsAndEndWithMouseUp) {
+    startPlatform();
+    int mouseUps = 0;
+    auto monitor = wm_->addMouseUpMonitor([&] { ++mouseUps; });
+    Child logo = client({"xlogo"});
+    const AXElement l = windowOf(logo.pid());
+    ASSERT_TRUE(l);
+    wm_->setAttribute(l, ax::Position, Point{100, 100});
+    wm_->setAttribute(l, ax::SizeAttr, Size{200, 200});
+    ASSERT_TRUE(wm_->sync());
+
+    constexpr uint8_t kAltL = 64;  // Alt_L in the X server's default keymap
+    tc_->motion(150, 150);
+    tc_->key(kAltL, true);
+    tc_->button(1, true);
+    tc_->motion(250, 180);
+    tc_->motion(350, 210);
+    tc_->button(1, false);
+    tc_->key(kAltL, false);
+    ASSERT_TRUE(waitFor([&] { return mouseUps >= 1; }));
+    EXPECT_EQ(attr<Point>(*wm_, l, ax::Position), (Point{300, 160}));
+
+    // _NET_WM_MOVERESIZE (move) as a toolkit sends it from a button press in its own title area.
+    const int before = mouseUps;
+    tc_->motion(320, 180);
+    tc_->button(1, true);
+    ASSERT_TRUE(wm_->sync());
+    tc_->rootMessage(xid(l), "_NET_WM_MOVERESIZE", {320, 180, 8, 1, 1});
+    tc_->sync();
+    ASSERT_TRUE(wm_->sync());
+    tc_->motion(420, 380);
+    tc_->button(1, false);
+    ASSERT_TRUE(waitFor([&] { return mouseUps > before; }));
+    EXPECT_EQ(attr<Point>(*wm_, l, ax::Position), (Point{400, 360}));
+}
+
+TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
+    startPlatform();
+    Child logo = client({"xlogo"});
+    const AXElement l = windowOf(logo.pid());
+    ASSERT_TRUE(l);
+    wm_->setAttribute(l, ax::SizeAttr, Size{120, 90});
+    wm_->setAttribute(l, ax::Position, Point{1850, 100});  // partly off screen
+    ASSERT_TRUE(wm_->sync());
+    // xlogo repaints after the resize: wait until the picture shows both its colours.
+    ImageRef img;
+    ASSERT_TRUE(waitFor([&] {
+        img = wm_->capture(l);
+        if (!img) return false;
+        bool black = false, white = false;
+        for (uint32_t px : img->argb) {
+            black |= (px & 0xffffff) == 0;
+            white |= (px & 0xffffff) == 0xffffff;
+        }
+        return black && white;
+    }));
+    EXPECT_EQ(img->width, 120);
+    EXPECT_EQ(img->height, 90);
+    EXPECT_EQ(img->argb[0] >> 24, 0xffu);
+    EXPECT_FALSE(wm_->capture(AXElement::window(12345)));
+}
+
+TEST_F(X11Test, ApplicationsAreDescribedFromTheirWindowsAndDesktopEntries) {
+    std::filesystem::create_directories(tmp_ + "/data/applications");
+    std::ofstream(tmp_ + "/data/applications/org.example.Logo.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Example Logo\nExec=xlogo %U\n";
+    startPlatform();
+    EXPECT_TRUE(wm_->isApplicationInstalled("org.example.Logo"));
+    EXPECT_FALSE(wm_->isApplicationInstalled("org.example.Missing"));
+    EXPECT_FALSE(wm_->launchApplication("org.example.Missing"));
+
+    // A window that names a GTK application id, and carries two icon sizes.
+    const xcb_window_t own = tc_->createWindow(0, 0, 300, 200);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {606060});
+    tc_->setString(own, tc_->atom("_GTK_APPLICATION_ID"), tc_->atom("UTF8_STRING"), "org.example.Logo");
+    std::vector<uint32_t> icon = {16, 16};
+    icon.resize(2 + 256, 0xff0000ff);
+    icon.push_back(64);
+    icon.push_back(64);
+    icon.resize(icon.size() + 64 * 64, 0xff00ff00);
+    tc_->setCardinals(own, "_NET_WM_ICON", XCB_ATOM_CARDINAL, icon);
+    tc_->setCardinals(own, "_NET_WM_STATE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_STATE_SKIP_TASKBAR")});
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    ASSERT_TRUE(windowOf(606060));
+    auto app = wm_->runningApplication(606060);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->bundleIdentifier, "org.example.Logo");
+    EXPECT_EQ(app->localizedName, "Example Logo");
+    ASSERT_TRUE(app->icon);
+    EXPECT_EQ(app->icon->width, 64);
+    EXPECT_EQ(app->icon->argb.at(0), 0xff00ff00u);
+    // Skip-taskbar: an accessory, whose windows are not enumerated for tiling.
+    EXPECT_EQ(app->activationPolicy, ActivationPolicy::Accessory);
+    EXPECT_TRUE(tileableWindows(*wm_).empty());
+
+    // Launching by desktop-file id starts the program detached, on our display.
+    ASSERT_TRUE(wm_->launchApplication("org.example.Logo"));
+    ASSERT_TRUE(waitFor([&] {
+        for (auto& a : wm_->runningApplications())
+            if (a.localizedName == std::optional<std::string>("XLogo")) return true;
+        return false;
+    }));
+    for (auto& a : wm_->runningApplications())
+        if (a.pid != 606060) kill(a.pid, SIGTERM);
+}
+
+}  // namespace
+}  // namespace tarvela::testing
