@@ -193,6 +193,7 @@ public:
     std::vector<AXElement> stackingOrder() const;          // open windows, topmost first
 
     // ---- permission ----
+    // Untrusted: every read and write fails and no observer can be made.
     void setTrusted(bool trusted);
 
     // ---- writes ----
