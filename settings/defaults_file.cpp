@@ -279,7 +279,14 @@ void FileDefaults::write(const std::string& key, const DefaultsValue* value) {
         dict.set(key, *value);
     else
         dict.remove(key);
-    if (auto error = replaceFileAtomically(file_, dict.text())) return failed(*error);
+    // A file kept elsewhere and linked here (dotfiles) stays linked: the
+    // replacement goes where the link points.
+    fs::path target = file_;
+    if (fs::is_symlink(file_, ec)) {
+        fs::path resolved = fs::weakly_canonical(file_, ec);
+        if (!ec) target = resolved;
+    }
+    if (auto error = replaceFileAtomically(target, dict.text())) return failed(*error);
     lastWriteOk_ = true;
 }
 

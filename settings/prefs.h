@@ -7,6 +7,7 @@
 //   prefs.enabled()              read
 //   prefs.enabled.set(false)     assign: write through, side effects, notify
 //   auto c = prefs.enabled.changed.connect([](const bool& on) { ... });
+//   auto c = prefs.showDock.observe(...)   the same, called with the current value first
 //
 // Main thread only.
 #pragma once
@@ -91,6 +92,13 @@ public:
     }
 
     Signal<T> changed;
+
+    // Calls `fn` with the current value now and with every later change (for
+    // observers that must act on the start-up value too, e.g. the Dock icon).
+    [[nodiscard]] Connection observe(typename Signal<T>::Slot fn) {
+        fn(value_);
+        return changed.connect(std::move(fn));
+    }
 
 private:
     friend class Prefs;

@@ -302,6 +302,22 @@ TEST(FileDefaults, LeftoverTemporaryFilesOfAKilledWriterAreCleanedUp) {
               (std::vector<std::string>{"p.plist", "p.plist.lock", "p.plist.tmp-other-name"}));
 }
 
+TEST(FileDefaults, AFileLinkedFromElsewhereStaysLinked) {
+    TempDir dir;
+    fs::create_directories(dir / "dotfiles");
+    fs::create_directories(dir / "config");
+    {
+        FileDefaults real(dir / "dotfiles/real.plist");
+        real.set("before", true);
+    }
+    fs::create_symlink("../dotfiles/real.plist", dir / "config/p.plist");
+    FileDefaults d(dir / "config/p.plist");
+    EXPECT_EQ(d.getBool("before"), true);
+    d.set("after", int64_t{2});
+    EXPECT_TRUE(fs::is_symlink(dir / "config/p.plist"));
+    EXPECT_EQ(FileDefaults(dir / "dotfiles/real.plist").getInt("after"), 2);
+}
+
 TEST(Base64, DecodesOnlyWellFormedInput) {
     EXPECT_EQ(base64Encode(Data{'M', 'a', 'n'}), "TWFu");
     EXPECT_EQ(base64Encode(Data{'M', 'a'}), "TWE=");

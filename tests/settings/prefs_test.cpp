@@ -352,8 +352,13 @@ TEST(Prefs, ObserversHearRealChangesOnlyAndStopWhenTheirConnectionGoes) {
     }
     p.layout.set(Layout::three);  // connection gone
     EXPECT_EQ(layouts, (std::vector<Layout>{Layout::grid22, Layout::two}));
-    EXPECT_EQ(any, 4);
-    EXPECT_EQ(d.writes.size(), 7u) << "every assignment still writes";
+
+    std::vector<bool> docks;
+    auto observing = p.showDock.observe([&](const bool& v) { docks.push_back(v); });
+    p.showDock.set(true);
+    EXPECT_EQ(docks, (std::vector<bool>{false, true})) << "the current value first, then changes";
+    EXPECT_EQ(any, 5);
+    EXPECT_EQ(d.writes.size(), 8u) << "every assignment still writes";
 }
 
 }  // namespace
