@@ -18,7 +18,7 @@ std::vector<uint32_t> Property::cardinals() const {
     std::vector<uint32_t> out;
     if (format != 32) return out;
     out.resize(data.size() / 4);
-    std::memcpy(out.data(), data.data(), out.size() * 4);
+    if (!out.empty()) std::memcpy(out.data(), data.data(), out.size() * 4);
     return out;
 }
 
