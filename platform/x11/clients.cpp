@@ -161,9 +161,11 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     }
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
-    xcb_grab_button(c, 0, w, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-                    XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_BUTTON_INDEX_ANY,
-                    XCB_MOD_MASK_ANY);
+    // Clicks only: wheel buttons pass untouched (and Alt+wheel stays the root's).
+    for (uint8_t button : {1, 2, 3})
+        xcb_grab_button(c, 0, w,
+                        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
+                        XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_ANY);
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);

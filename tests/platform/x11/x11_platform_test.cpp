@@ -240,6 +240,14 @@ TEST_F(X11Test, IconifyByClientRequestAndRestoreByActivation) {
     EXPECT_TRUE(tc_->cardinals(xid(t), "_NET_WM_STATE").empty());
     EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{xid(t)});
 
+    // _NET_WM_STATE_HIDDEN asked for directly works the same way.
+    rec.ax.clear();
+    tc_->rootMessage(xid(t), "_NET_WM_STATE", {1, tc_->atom("_NET_WM_STATE_HIDDEN"), 0, 1});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::WindowMiniaturized); }));
+    tc_->rootMessage(xid(t), "_NET_WM_STATE", {0, tc_->atom("_NET_WM_STATE_HIDDEN"), 0, 1});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::WindowDeminiaturized); }));
+    EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), false);
+
     // The logic minimises and restores through the attribute too.
     wm_->setAttribute(t, ax::Minimized, true);
     EXPECT_EQ(attr<bool>(*wm_, t, ax::Minimized), true);
@@ -247,6 +255,25 @@ TEST_F(X11Test, IconifyByClientRequestAndRestoreByActivation) {
     ASSERT_TRUE(wm_->sync());
     EXPECT_TRUE(tc_->viewable(xid(t)));
     EXPECT_TRUE(isTileable(*wm_, t));
+}
+
+TEST_F(X11Test, EventsReadWhileWaitingForARepliesAreStillHandled) {
+    startPlatform();
+    Recorder rec;
+    rec.watchWorkspace(*wm_);
+    const xcb_window_t own = tc_->createWindow(10, 10, 200, 100);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {313131});
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();  // the MapRequest is now on its way to the window manager
+    // A read outside the event handler waits for its reply and may pull that
+    // event off the socket into xcb's queue, where the descriptor watch cannot see it.
+    EXPECT_EQ(wm_->screens().size(), 1u);  // not cached yet: several round trips
+    // Only the run loop runs now, waking on its descriptors alone: the event must not be stuck.
+    ASSERT_TRUE(loop_.runUntil([&] { return rec.countWs(WorkspaceEvent::DidLaunchApplication, 313131) == 1; }, 5));
+    EXPECT_TRUE(frame(*wm_, AXElement::window(own)));
+    // An application's enhanced-interface switch does not exist here: it reads as missing.
+    EXPECT_FALSE(wm_->copyAttribute(AXElement::application(313131), ax::EnhancedUserInterface));
+    EXPECT_TRUE(wm_->copyAttribute(AXElement::application(313131), ax::Windows));
 }
 
 TEST_F(X11Test, FullScreenRequestsCoverTheMonitorAndComeBack) {
