@@ -97,9 +97,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
             if (proto == a.WM_DELETE_WINDOW) p.deleteWindow = true;
         }
         for (uint32_t s : prop[10].cardinals()) p.netState.push_back(s);
-        const int rootW = conn.screen()->width_in_pixels, rootH = conn.screen()->height_in_pixels;
-        p.strut = parseStrut(prop[11].cardinals(), rootW, rootH);
-        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), rootW, rootH);
+        p.strut = parseStrut(prop[11].cardinals(), rootW_, rootH_);
+        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), rootW_, rootH_);
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
     }
     return out;

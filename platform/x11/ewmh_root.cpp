@@ -27,8 +27,6 @@ void X11Platform::Impl::publishRootProps() {
     conn.setCardinals(root, a._NET_NUMBER_OF_DESKTOPS, XCB_ATOM_CARDINAL, {1});
     conn.setCardinals(root, a._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, {0});
     conn.setCardinals(root, a._NET_DESKTOP_VIEWPORT, XCB_ATOM_CARDINAL, {0, 0});
-    conn.setCardinals(root, a._NET_DESKTOP_GEOMETRY, XCB_ATOM_CARDINAL,
-                      {conn.screen()->width_in_pixels, conn.screen()->height_in_pixels});
     updateClientLists();
     updateActiveWindow();
 }
@@ -59,7 +57,9 @@ void X11Platform::Impl::updateActiveWindow() {
 
 void X11Platform::Impl::updateWorkarea() {
     if (!wm_) return;
-    const int w = conn.screen()->width_in_pixels, h = conn.screen()->height_in_pixels;
+    const int w = rootW_, h = rootH_;
+    conn.setCardinals(conn.root(), a._NET_DESKTOP_GEOMETRY, XCB_ATOM_CARDINAL,
+                      {static_cast<uint32_t>(w), static_cast<uint32_t>(h)});
     Rect area = visibleArea(Rect(0, 0, w, h), struts(), w, h);
     conn.setCardinals(conn.root(), a._NET_WORKAREA, XCB_ATOM_CARDINAL,
                       {static_cast<uint32_t>(area.x), static_cast<uint32_t>(area.y),

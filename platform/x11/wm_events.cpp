@@ -79,7 +79,7 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
     if (!wm_) return;
     if (Client* c = client(w)) {
         // ICCCM 4.1.4: a client maps its iconic window to restore it.
-        if (c->iconic) deiconify(w);
+        if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);
         return;
     }
     if (docks_.count(w)) {
@@ -155,6 +155,11 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_configure_notify_event_t*>(e);
     if (ev->window == conn.root()) {
         // Root resizes, and monitors changed with `xrandr --setmonitor`, come only this way.
+        if (ev->width != rootW_ || ev->height != rootH_) {
+            rootW_ = ev->width;
+            rootH_ = ev->height;
+            updateWorkarea();
+        }
         screensChanged();
         return;
     }

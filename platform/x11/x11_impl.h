@@ -126,6 +126,8 @@ struct X11Platform::Impl {
     xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
     xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
     bool wm_ = false;
+    // The root's size, kept current from its ConfigureNotify (RandR resizes it).
+    int rootW_ = 0, rootH_ = 0;
 
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;

@@ -11,7 +11,6 @@ using namespace x11;
 
 std::vector<Monitor> X11Platform::Impl::queryMonitors() {
     std::vector<Monitor> out;
-    const xcb_screen_t* s = conn.screen();
     if (randr15) {
         auto r = conn.get(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(conn.raw(), conn.root(), 1));
         if (r) {
@@ -35,7 +34,7 @@ std::vector<Monitor> X11Platform::Impl::queryMonitors() {
         Monitor whole;
         whole.id = 1;
         whole.name = "screen";
-        whole.rect = Rect(0, 0, s->width_in_pixels, s->height_in_pixels);
+        whole.rect = Rect(0, 0, rootW_, rootH_);
         whole.primary = true;
         out.push_back(whole);
     }
@@ -52,13 +51,7 @@ std::vector<Strut> X11Platform::Impl::struts() const {
 const std::vector<Screen>& X11Platform::Impl::screens() {
     if (!screens_) {
         const double scale = scaleFromResources(conn.property(conn.root(), a.RESOURCE_MANAGER, 1 << 16).text());
-        // The root size may have changed since the connection was set up.
-        int rootW = conn.screen()->width_in_pixels, rootH = conn.screen()->height_in_pixels;
-        if (auto g = conn.get(xcb_get_geometry_reply, xcb_get_geometry(conn.raw(), conn.root()))) {
-            rootW = g->width;
-            rootH = g->height;
-        }
-        screens_ = toScreens(queryMonitors(), struts(), rootW, rootH, scale);
+        screens_ = toScreens(queryMonitors(), struts(), rootW_, rootH_, scale);
     }
     return *screens_;
 }

@@ -17,6 +17,8 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
     : loop(l), opts(std::move(options)), conn(opts.display), a(conn.atoms()) {
     queryExtensions();
     buildHandlerTable();
+    rootW_ = conn.screen()->width_in_pixels;
+    rootH_ = conn.screen()->height_in_pixels;
 
     barrier_ = xcb_generate_id(conn.raw());
     const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
