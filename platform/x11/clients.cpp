@@ -359,7 +359,7 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
         xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, w, time);
     } else if (!c->props.takeFocus) {
         // ICCCM "no input": keys go nowhere rather than to the previous window.
-        xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, owner_ ? owner_ : barrier_, time);
+        xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_NONE, time);
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);

@@ -369,6 +369,28 @@ TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
     EXPECT_TRUE(waitFor([&] { return term.exited(); }));
 }
 
+TEST_F(X11Test, FocusAndCloseGoThroughTheClientsOwnProtocols) {
+    startPlatform();
+    // A window that takes focus itself (ICCCM "globally active") and closes on request.
+    const xcb_window_t own = tc_->createWindow(50, 50, 300, 200);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {717171});
+    tc_->setCardinals(own, "WM_PROTOCOLS", XCB_ATOM_ATOM, {tc_->atom("WM_TAKE_FOCUS"), tc_->atom("WM_DELETE_WINDOW")});
+    tc_->setCardinals(own, "WM_HINTS", tc_->atom("WM_HINTS"), {1, 0, 0, 0, 0, 0, 0, 0, 0});  // InputHint: false
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    uint32_t got = 0;
+    ASSERT_TRUE(waitFor([&] { return (got = tc_->takeProtocolMessage(own)) != 0; }));
+    EXPECT_EQ(got, tc_->atom("WM_TAKE_FOCUS"));
+    EXPECT_EQ(wm_->frontmostApplication()->pid, 717171);
+    tc_->rootMessage(own, "_NET_CLOSE_WINDOW", {0, 1});
+    ASSERT_TRUE(waitFor([&] { return (got = tc_->takeProtocolMessage(own)) != 0; }));
+    EXPECT_EQ(got, tc_->atom("WM_DELETE_WINDOW"));
+    // Asked, not killed: the window is still there until it closes itself.
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(tc_->viewable(own));
+    EXPECT_TRUE(frame(*wm_, AXElement::window(own)));
+}
+
 TEST_F(X11Test, DockStrutsShrinkTheVisibleFrameAndDocksAreNotManaged) {
     startPlatform();
     Recorder rec;
