@@ -122,12 +122,13 @@ Workspace workspaceFromJSON(const Json& j, const std::string& path) {
     w.widths = decode::list(decode::member(j, "widths", path), decode::at(path, "widths"), decode::number);
 
     if (auto* s = decode::optionalMember(j, "slot")) {
-        auto slot = decode::integer(*s, decode::at(path, "slot"), INT64_MIN, INT64_MAX);
+        // Any integer is a slot; one beyond the digits (however large) only loses its shortcut.
+        bool beyond = s->is_number_unsigned() && s->get<uint64_t>() > 9;
+        auto slot = beyond ? 10 : decode::integer(*s, decode::at(path, "slot"), INT64_MIN, INT64_MAX);
         if (slot >= 0 && slot <= 9)
             w.slot = static_cast<int>(slot);
         else
-            log("workspace \"" + w.name + "\" has slot " + std::to_string(slot) +
-                ", which has no key; it keeps no shortcut");
+            log("workspace \"" + w.name + "\" has slot " + s->dump() + ", which has no key; it keeps no shortcut");
     }
     return w;
 }

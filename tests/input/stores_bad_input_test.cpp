@@ -92,13 +92,18 @@ void expectFaithfulWorkspaces(const Json& src, const std::vector<Workspace>& got
         }
         ASSERT_EQ(e.at("widths").size(), w.widths.size());
         for (size_t k = 0; k < w.widths.size(); ++k) EXPECT_EQ(e["widths"][k].get<double>(), w.widths[k]);
+        // Any integer slot decodes; only 0 to 9 is kept.
         auto* s = present(e, "slot");
-        if (s && isInteger(*s) && s->get<int64_t>() >= 0 && s->get<int64_t>() <= 9 && !s->is_number_unsigned())
+        if (s) {
+            ASSERT_TRUE(isInteger(*s));
+        }
+        bool digit = s && (s->is_number_unsigned() ? s->get<uint64_t>() <= 9
+                                                     : s->get<int64_t>() >= 0 && s->get<int64_t>() <= 9);
+        if (digit) {
             EXPECT_EQ(w.slot, s->get<int64_t>());
-        else if (s && s->is_number_unsigned() && s->get<uint64_t>() <= 9)
-            EXPECT_EQ(w.slot, static_cast<int64_t>(s->get<uint64_t>()));
-        else
+        } else {
             EXPECT_FALSE(w.slot);
+        }
     }
 }
 

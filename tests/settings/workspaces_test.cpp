@@ -135,7 +135,7 @@ TEST(WorkspaceStore, StoredListIsDecodedAllOrNothing) {
 }
 
 TEST(WorkspaceStore, SlotWithoutADigitKeyIsDroppedButTheWorkspaceKept) {
-    for (const char* slot : {"10", "-1", "4294967296"}) {
+    for (const char* slot : {"10", "-1", "4294967296", "18446744073709551615", "-9223372036854775808"}) {
         LogCapture log;
         MemoryDefaults d;
         d.set("workspaces",
