@@ -65,6 +65,8 @@ public:
     std::optional<int32_t> pidOf(const AXElement& el) override;
     std::optional<uint32_t> windowNumber(const AXElement& el) override;
     bool isProcessTrusted() override;
+    // The permission poll: becomes the window manager as soon as the display has none.
+    bool requestTrust() override { return tryAcquire(); }
     std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) override;
     std::vector<RunningApp> runningApplications() override;
     std::optional<RunningApp> runningApplication(int32_t pid) override;

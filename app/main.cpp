@@ -1,0 +1,133 @@
+// tarvela: the window manager on an X11 display.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/router.h"
+#include "app/shell.h"
+#include "app/single_instance.h"
+#include "core/log.h"
+#include "core/poll_runloop.h"
+#include "input/hotkey_service.h"
+#include "manager/feedback_hooks.h"
+#include "platform/x11/x11_platform.h"
+#include "settings/app_info.h"
+#include "settings/defaults_file.h"
+#include "settings/login_item.h"
+
+using namespace tarvela;
+
+namespace {
+
+const char* kUsage =
+    "Usage: tarvela [options]\n"
+    "\n"
+    "Lines the windows of all running applications up in a horizontal strip of\n"
+    "full-height columns per display, and slides the strip as focus moves.\n"
+    "Tarvela is the display's window manager: start it from ~/.xinitrc, a display\n"
+    "manager session, or with --replace inside a running session.\n"
+    "\n"
+    "Options:\n"
+    "  --display NAME   the X display to manage (default: $DISPLAY)\n"
+    "  --replace        ask the running window manager to hand over\n"
+    "  --version        print the version and exit\n"
+    "  -h, --help       print this help and exit\n"
+    "\n"
+    "Environment:\n"
+    "  TARVELA_DEFAULTS   settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)\n";
+
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(stopPipe[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    X11Options x11;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("tarvela %s\n", AppInfo::version().c_str());
+            return 0;
+        } else if (a == "--replace") {
+            x11.replace = true;
+        } else if (a == "--display") {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "tarvela: --display needs a display name, e.g. --display :1\n");
+                return 2;
+            }
+            x11.display = args[++i];
+        } else if (a == "--preview") {
+            ++i;  // its window name
+        } else if (a.rfind("--", 0) == 0 && a != "--reset-notifier" && a != "--show-update" && a != "--notify-check") {
+            std::fprintf(stderr, "tarvela: unknown option %s (see tarvela --help)\n", a.c_str());
+            return 2;
+        }
+    }
+
+    const std::string display = !x11.display.empty() ? x11.display : (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+    if (display.empty()) {
+        std::fprintf(stderr, "tarvela: no display: set DISPLAY or pass --display\n");
+        return 1;
+    }
+    auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
+    if (!instance) {
+        log("already running on " + display + "; asked it to come forward");
+        return 0;
+    }
+
+    PollRunLoop loop;
+    std::unique_ptr<X11Platform> platform;
+    try {
+        platform = std::make_unique<X11Platform>(loop, x11);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tarvela: %s\n", e.what());
+        return 1;
+    }
+
+    if (::pipe2(stopPipe, O_CLOEXEC) != 0) return 1;
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    loop.watchFd(stopPipe[0], [&] {
+        char c;
+        [[maybe_unused]] ssize_t n = ::read(stopPipe[0], &c, 1);
+        loop.quit();
+    });
+
+    SimHotkeyService hotkeys;  // global shortcuts on X11 come with the input work
+    HeadlessRouter router;
+    NoFeedback feedback;
+    FileDefaults& defaults = FileDefaults::standard();
+    ShellDeps deps{*platform, loop, defaults, hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard()};
+    auto shell = std::make_unique<Shell>(deps);
+    router.completeOnboarding = [&] { shell->completeOnboarding(); };
+    instance->listen(loop, [&] { shell->reopen(); });
+
+    shell->start(args);
+    loop.run();
+
+    log("stopping: windows stay where they are");
+    shell->terminate();
+    platform->releaseAllArranged();
+    shell.reset();
+    platform.reset();
+    return 0;
+}
