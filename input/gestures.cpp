@@ -1,0 +1,145 @@
+#include "input/gestures.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/log.h"
+#include "input/key_codes.h"
+#include "manager/feedback_hooks.h"
+#include "manager/window_manager.h"
+
+namespace tarvela {
+
+namespace {
+Gestures* sharedGestures = nullptr;
+}
+
+GestureHost GestureHost::of(WindowManager& wm, FeedbackHooks& feedback) {
+    return {[&wm] { return wm.on() && !wm.paused(); }, [&wm] { return wm.cur(); },
+            [&feedback] { feedback.showOverview(); }};
+}
+
+Gestures::Gestures(RunLoop& main, Prefs& prefs, GestureHost host, GestureSources& sources, Touches& touches)
+    : main_(main),
+      prefs_(prefs),
+      host_(std::move(host)),
+      sources_(sources),
+      touches_(touches),
+      self_(std::make_shared<Gestures*>(this)) {}
+
+Gestures::~Gestures() {
+    *self_ = nullptr;
+    if (sharedGestures == this) sharedGestures = nullptr;
+    stop();
+    if (settleWork_) main_.cancel(*settleWork_);
+    // Touches outlives us and may still call the handler: it finds nobody.
+}
+
+Gestures& Gestures::shared() {
+    if (!sharedGestures) std::abort();
+    return *sharedGestures;
+}
+
+void Gestures::setShared(Gestures* gestures) { sharedGestures = gestures; }
+
+double Gestures::speedFor(int scrollSpeed) {
+    switch (std::clamp(scrollSpeed, 0, 2)) {
+        case 0: return 0.6;
+        case 2: return 1.7;
+        default: return 1.0;
+    }
+}
+
+void Gestures::start() {
+    stop();
+    installTap();
+    Weak weak = self_;
+    if (auto m = sources_.addMagnifyMonitor([weak](const MagnifyEvent& e) {
+            if (auto s = weak.lock(); s && *s) (*s)->pinch(e);
+        }))
+        monitors_.push_back(std::move(m));
+    // Recognised swipes may come from another thread: hop to the main loop.
+    RunLoop* main = &main_;
+    touches_.start([weak, main](int d) {
+        main->post([weak, d] {
+            if (auto s = weak.lock(); s && *s) (*s)->swiped(d);
+        });
+    });
+}
+
+void Gestures::stop() {
+    monitors_.clear();
+    tap_.reset();
+}
+
+void Gestures::installTap() {
+    Weak weak = self_;
+    tap_ = sources_.installScrollTap([weak](const ScrollEvent& e) {
+        auto s = weak.lock();
+        return s && *s && (*s)->scroll(e);
+    });
+    if (!tap_) log("gestures: event tap unavailable (needs Accessibility)");
+}
+
+bool Gestures::scroll(const ScrollEvent& e) {
+    // The rejection path runs for every scroll of every application: keep it cheap.
+    if (!prefs_.optionScroll() || !(e.modifierFlags & eventflags::option)) return false;
+    if (!host_.active()) return false;
+    std::shared_ptr<Strip> strip = host_.cur();
+    if (!strip) return false;
+
+    double delta = std::fabs(e.deltaX) > std::fabs(e.deltaY) ? e.deltaX : e.deltaY;
+    if (!e.precise) delta *= lineFactor;
+    const double amount = prefs_.natural() != e.invertedFromDevice ? delta : -delta;
+    strip->scrollBy(amount * speed());
+
+    // Every further event pushes the settle back.
+    if (settleWork_) main_.cancel(*settleWork_);
+    Weak weak = self_;
+    std::weak_ptr<Strip> target = strip;
+    settleWork_ = main_.after(settleDelay, [weak, target] {
+        auto s = weak.lock();
+        if (!s || !*s) return;
+        (*s)->settleWork_.reset();
+        if (auto st = target.lock()) st->settle();
+    });
+    return true;
+}
+
+void Gestures::pinch(const MagnifyEvent& e) {
+    if (!prefs_.pinch4() || !host_.active()) return;
+    if (e.phase == gesturephase::began) pinchSum_ = 0;
+    pinchSum_ += e.magnification;
+    if (e.phase == gesturephase::ended || e.phase == gesturephase::cancelled) {
+        if (pinchSum_ < pinchInThreshold) host_.showOverview();
+        pinchSum_ = 0;
+    }
+}
+
+void Gestures::swiped(int d) {
+    if (!prefs_.swipe3() || !host_.active()) return;
+    std::shared_ptr<Strip> strip = host_.cur();
+    if (!strip) return;
+    if (!prefs_.natural()) d = -d;
+    if (strip->cols.empty()) return;
+    const int last = static_cast<int>(strip->cols.size()) - 1;
+    strip->raise(std::clamp(strip->focusC + d, 0, last), 0);
+}
+
+Connection Gestures::restartWhenTrusted(WindowManager& wm) {
+    // The current value is skipped; only a change from missing to granted counts
+    // (the manager re-assigns the same value on every start).
+    auto last = std::make_shared<bool>(wm.trusted());
+    Weak weak = self_;
+    RunLoop* main = &main_;
+    return wm.trusted.changed.connect([last, weak, main](const bool& t) {
+        const bool became = t && !*last;
+        *last = t;
+        if (!became) return;
+        main->post([weak] {
+            if (auto s = weak.lock(); s && *s) (*s)->start();
+        });
+    });
+}
+
+}  // namespace tarvela
