@@ -221,7 +221,13 @@ TEST_F(ManagerTest, DragsAcrossDisplaysAndWithinOne) {
     sim.mouseUp();
     settle();
     EXPECT_EQ(sim.frameOf(b)->origin(), home.origin());
+    // Resizing by the right or bottom edge keeps the top-left corner: no reseat.
     sim.resetCounts();
+    sim.setFrame(b, Rect(home.x, home.y, home.width - 100, home.height - 60));
+    sim.mouseUp();
+    settle();
+    EXPECT_EQ(sim.frameOf(b)->origin(), home.origin());
+    EXPECT_EQ(sim.writes(b).position, 0);
     sim.dragWindow(b, Point{home.x + 8, home.y - 8});
     sim.mouseUp();
     settle();

@@ -303,3 +303,42 @@ TEST_F(ManagerTest, TimersAndNotificationsDoNothingOnceTheManagerIsGone) {
     EXPECT_EQ(sim.liveWorkspaceObservers(), 0);
     EXPECT_EQ(sim.liveMouseMonitors(), 0);
 }
+
+TEST_F(ManagerTest, DimOverlayIsRefreshedWheneverWhatIsShownChanges) {
+    display("Built-in Display");
+    const int32_t pid = app("Safari");
+    AXElement a = window(pid, 100);
+    AXElement b = window(pid, 800);
+    AXElement c = window(pid, 1400);
+    int dims = feedback.dims;
+    auto refreshed = [&](const char* what) {
+        EXPECT_GT(feedback.dims, dims) << what;
+        dims = feedback.dims;
+    };
+    startAndSettle();
+    refreshed("start");
+    sim.focusWindow(c);  // off to the right: the strip slides to it
+    time.drain();
+    refreshed("focus change");
+    time.advance(0.2);
+    dims = feedback.dims;
+    time.advance(0.2);
+    refreshed("slide at rest");
+    sim.closeWindow(a);
+    time.drain();
+    refreshed("prune");
+    sim.postActiveSpaceChange();
+    settle();
+    refreshed("rebuild");
+    sim.focusWindow(b);
+    settle();
+    dims = feedback.dims;
+    wm->perform(Action::floatToggle, 0);
+    refreshed("float");
+    wm->paused.set(true);
+    refreshed("pause");
+    wm->paused.set(false);
+    refreshed("unpause");
+    wm->stop(false);
+    refreshed("stop");
+}
