@@ -56,6 +56,7 @@ void X11Platform::Impl::dispatchEvents() {
 }
 
 void X11Platform::Impl::handle(xcb_generic_event_t* e) {
+    if (conn.filter(e)) return;
     const uint8_t type = e->response_type & 0x7f;
     if (type == 0) return onError(e);
     if (Handler h = handlers[type]) (this->*h)(e);

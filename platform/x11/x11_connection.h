@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,24 @@ public:
     // can no longer see, so someone must drain them.
     void setDrainHook(std::function<void()> hook) { drainHook_ = std::move(hook); }
     void setDispatching(bool on) { dispatching_ = on; }
+
+    // Input sources beside the window manager (hot keys, the wheel grab,
+    // gestures) share this connection: each filter sees every event before the
+    // window manager's own handlers and returns true when it consumed it.
+    using EventFilter = std::function<bool(xcb_generic_event_t*)>;
+    uint64_t addEventFilter(EventFilter f) {
+        filters_[nextFilter_] = std::move(f);
+        return nextFilter_++;
+    }
+    void removeEventFilter(uint64_t id) { filters_.erase(id); }
+    bool filter(xcb_generic_event_t* e) {
+        for (auto it = filters_.begin(); it != filters_.end();) {
+            auto next = std::next(it);  // a filter may remove itself
+            if (it->second(e)) return true;
+            it = next;
+        }
+        return false;
+    }
     bool onMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
 private:
@@ -123,6 +142,8 @@ private:
     std::function<void()> drainHook_;
     bool dispatching_ = false;
     std::thread::id mainThread_;
+    std::map<uint64_t, EventFilter> filters_;
+    uint64_t nextFilter_ = 1;
 };
 
 }  // namespace tarvela::x11

@@ -116,6 +116,7 @@ bool X11Platform::tryAcquire() { return d_->tryAcquire(); }
 void X11Platform::dispatchEvents() { d_->dispatchEvents(); }
 bool X11Platform::sync() { return d_->sync(); }
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
+x11::Connection& X11Platform::connection() { return d_->conn; }
 uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
 
 void X11Platform::setArranged(const AXElement& window, bool arranged) {

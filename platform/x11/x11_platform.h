@@ -19,6 +19,10 @@
 
 namespace tarvela {
 
+namespace x11 {
+class Connection;
+}
+
 struct X11Options {
     std::string display;          // empty: $DISPLAY
     bool replace = false;         // ask a running window manager to hand over (ICCCM)
@@ -55,6 +59,9 @@ public:
     void releaseAllArranged();
 
     std::string displayName() const;
+    // The connection, for input sources that live beside the window manager
+    // (they register event filters on it); see x11_connection.h.
+    x11::Connection& connection();
     // X requests sent by position writes so far (two per write), for benchmarks.
     uint64_t positionRequests() const;
 
