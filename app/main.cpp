@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
     HeadlessRouter router;
     NoFeedback feedback;
     FileDefaults& defaults = FileDefaults::standard();
-    ShellDeps deps{*platform, loop, defaults, hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard()};
+    ShellDeps deps{*platform, loop, defaults, hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
+                   [&] { platform->releaseAllArranged(); }};
     auto shell = std::make_unique<Shell>(deps);
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
     instance->listen(loop, [&] { shell->reopen(); });
@@ -126,7 +127,6 @@ int main(int argc, char** argv) {
 
     log("stopping: windows stay where they are");
     shell->terminate();
-    platform->releaseAllArranged();
     shell.reset();
     platform.reset();
     return 0;

@@ -30,6 +30,10 @@ void Shell::start(const std::vector<std::string>& args) {
     auto dim = [this] { deps_.main.post([this] { deps_.feedback.updateDim(); }); };
     bag_.push_back(prefs.dimLevel.observe([dim](const int&) { dim(); }));
     bag_.push_back(prefs.blur.observe([dim](const bool&) { dim(); }));
+    if (deps_.managerStopped)
+        bag_.push_back(manager.on.changed.connect([this](const bool& on) {
+            if (!on) deps_.managerStopped();
+        }));
 
     hotkeys.onAction = [this](Action a, int n) { manager.perform(a, n); };
     hotkeys.onWorkspace = [this](int slot) {

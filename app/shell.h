@@ -4,6 +4,7 @@
 // build it on the simulated desktop.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ struct ShellDeps {
     SerialQueueFactory makeQueue;          // empty: a thread per strip
     std::shared_ptr<ParallelFor> workers;  // null: a small pool
     LoginItemService* loginItems = nullptr;
+    // Called whenever the manager goes off (stopped, permission lost, quitting):
+    // the platform lets go of the windows it arranged, so they behave as on a
+    // floating desktop again.
+    std::function<void()> managerStopped;
 };
 
 class Shell {

@@ -1,0 +1,274 @@
+// The shell's start sequence, shortcut wiring and quitting, headless on the
+// simulated desktop with a manual clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/router.h"
+#include "app/shell.h"
+#include "core/log.h"
+#include "core/manual_time.h"
+#include "input/hotkey_service.h"
+#include "manager/feedback_hooks.h"
+#include "platform/sim/sim_desktop.h"
+#include "settings/app_info.h"
+#include "settings/defaults.h"
+
+namespace tarvela::testing {
+namespace {
+
+class RecordingRouter final : public Router {
+public:
+    std::vector<std::string> calls;
+    void settings(const std::optional<std::string>& pane) override {
+        calls.push_back("settings" + (pane ? ":" + *pane : std::string()));
+    }
+    void onboarding() override { calls.push_back("onboarding"); }
+    void permissionLost() override { calls.push_back("permissionLost"); }
+};
+
+class ShellTest : public ::testing::Test {
+protected:
+    ManualTime time;
+    SimDesktop sim{time.loop()};
+    MemoryDefaults defaults;
+    SimHotkeyService keys;
+    RecordingRouter router;
+    NoFeedback feedback;
+    std::unique_ptr<Shell> shell;
+    std::vector<std::string> logs;
+    int stops = 0;
+    int32_t pid = 0;
+    std::vector<AXElement> wins;
+
+    void SetUp() override {
+        setLogSink([this](const std::string& l) { logs.push_back(l); });
+        sim.addStandardDisplay("Built-in Display");
+        pid = sim.addApp(AppSpec{std::nullopt, "Term", std::optional<std::string>("org.term"), nullptr,
+                                 ActivationPolicy::Regular});
+        for (double x : {100.0, 700.0, 1300.0}) wins.push_back(sim.addWindow(pid, Rect(x, 100, 500, 600)));
+    }
+    void TearDown() override {
+        shell.reset();
+        setLogSink(nullptr);
+    }
+
+    // Stored before the shell reads them, as a previous run would have left them.
+    void stored(bool onboarded, bool enabled) {
+        Prefs p(defaults);
+        p.onboarded.set(onboarded);
+        p.enabled.set(enabled);
+    }
+    Shell& make(Router& r) {
+        ShellDeps d{sim,       time.loop(), defaults, keys, r, feedback, time.queueFactory(), makeInlineParallelFor(),
+                    nullptr,   [this] { ++stops; }};
+        shell = std::make_unique<Shell>(d);
+        return *shell;
+    }
+    Shell& make() { return make(router); }
+
+    static std::string launchLine(bool onboarded, bool trusted) {
+        return "[Tarvela] launched " + AppInfo::version() + " · onboarded " + (onboarded ? "true" : "false") +
+               " · accessibility " + (trusted ? "true" : "false");
+    }
+    int countLaunchLines() const {
+        return static_cast<int>(std::count_if(logs.begin(), logs.end(),
+                                              [](const std::string& l) { return l.rfind("[Tarvela] launched ", 0) == 0; }));
+    }
+    bool logged(const std::string& line) const { return std::find(logs.begin(), logs.end(), line) != logs.end(); }
+};
+
+TEST_F(ShellTest, FirstRunOpensOnboardingAndLeavesTheManagerOff) {
+    Shell& s = make();
+    s.start({});
+    EXPECT_EQ(router.calls, std::vector<std::string>{"onboarding"});
+    EXPECT_FALSE(s.manager.on());
+    ASSERT_FALSE(logs.empty());
+    EXPECT_EQ(logs.back(), launchLine(false, true));
+    time.advance(5);  // the permission watch does not start a manager the user has not set up
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(sim.totals().position, 0);
+
+    s.completeOnboarding();
+    EXPECT_TRUE(s.prefs.onboarded());
+    EXPECT_TRUE(s.manager.on());
+    ASSERT_EQ(s.manager.strips().size(), 1u);
+    EXPECT_EQ(s.manager.strips()[0]->cols.size(), 3u);
+}
+
+TEST_F(ShellTest, HeadlessOnboardingCompletesAtOnceAndStarts) {
+    HeadlessRouter headless;
+    Shell& s = make(headless);
+    headless.completeOnboarding = [&] { s.completeOnboarding(); };
+    s.start({});
+    EXPECT_TRUE(s.manager.on());
+    ASSERT_EQ(s.manager.strips().size(), 1u);
+    EXPECT_EQ(s.manager.strips()[0]->cols.size(), 3u);
+    EXPECT_EQ(logs.back(), launchLine(true, true));
+}
+
+TEST_F(ShellTest, OnboardedEnabledAndTrustedStartsTheManagerBeforeTheLaunchLine) {
+    stored(true, true);
+    Shell& s = make();
+    s.start({});
+    EXPECT_TRUE(router.calls.empty());
+    EXPECT_TRUE(s.manager.on());
+    ASSERT_EQ(s.manager.strips().size(), 1u);
+    EXPECT_EQ(s.manager.strips()[0]->cols.size(), 3u);
+    ASSERT_GE(logs.size(), 2u);
+    EXPECT_EQ(logs.back(), launchLine(true, true));
+    EXPECT_EQ(countLaunchLines(), 1);
+    // The strip's own line comes first: the launch line reports a finished start.
+    auto display = std::find_if(logs.begin(), logs.end(), [](const std::string& l) { return l.find("display 0 ") != std::string::npos; });
+    EXPECT_NE(display, logs.end());
+    EXPECT_LT(display - logs.begin(), static_cast<long>(logs.size()) - 1);
+}
+
+TEST_F(ShellTest, WithoutPermissionThePermissionPathOpensAndTheWatchStartsLater) {
+    stored(true, true);
+    sim.setTrusted(false);
+    Shell& s = make();
+    s.start({});
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(router.calls, std::vector<std::string>{"permissionLost"});
+    EXPECT_EQ(logs.back(), launchLine(true, false));
+    EXPECT_EQ(sim.totals().position, 0);
+
+    time.advance(3);  // still refused: nothing changes, nothing is logged
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_FALSE(logged("[Tarvela] Accessibility permission granted"));
+
+    sim.setTrusted(true);
+    time.advance(1.6);
+    EXPECT_TRUE(logged("[Tarvela] Accessibility permission granted"));
+    EXPECT_TRUE(s.manager.on());
+    EXPECT_EQ(s.manager.strips()[0]->cols.size(), 3u);
+}
+
+TEST_F(ShellTest, OnboardedButSwitchedOffStaysOff) {
+    stored(true, false);
+    Shell& s = make();
+    s.start({});
+    EXPECT_TRUE(router.calls.empty());
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(logs.back(), launchLine(true, true));
+    time.advance(5);
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(sim.totals().total(), 0);
+}
+
+TEST_F(ShellTest, PreviewOfAWindowEndsTheStartBeforeTheManager) {
+    stored(true, true);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--preview", "settings"},
+                                                 std::vector<std::string>{"--preview"}}) {
+        logs.clear();
+        Shell& s = make();
+        s.start(args);
+        EXPECT_FALSE(s.manager.on());
+        EXPECT_EQ(countLaunchLines(), 0) << args.size();
+        EXPECT_TRUE(router.calls.empty());
+        shell.reset();
+    }
+    EXPECT_EQ(sim.totals().total(), 0);
+
+    // The popover is the one preview that still starts normally.
+    logs.clear();
+    Shell& s = make();
+    s.start({"--preview", "popover"});
+    EXPECT_TRUE(s.manager.on());
+    EXPECT_EQ(logs.back(), launchLine(true, true));
+}
+
+TEST_F(ShellTest, ShortcutsPerformActionsOnTheManager) {
+    stored(true, true);
+    Shell& s = make();
+    s.start({});
+    EXPECT_GT(keys.registered().size(), 10u);  // registered during the start
+    const StripRef strip = s.manager.strips()[0];
+    ASSERT_EQ(strip->cols.size(), 3u);
+    const int before = strip->focusC;
+
+    keys.fire(1);  // focusNext
+    time.advance(1);
+    const int next = std::min(before + 1, 2);
+    EXPECT_EQ(strip->focusC, next);
+    keys.fire(101);  // jump to column 1
+    time.advance(1);
+    EXPECT_EQ(strip->focusC, 0);
+    keys.fire(103);  // column 3
+    time.advance(1);
+    EXPECT_EQ(strip->focusC, 2);
+    EXPECT_EQ(sim.focusedWindow(pid), strip->cols[2].items[0].el);
+}
+
+TEST_F(ShellTest, WorkspaceShortcutRestoresTheFirstWorkspaceWithThatSlot) {
+    stored(true, true);
+    for (const char* b : {"org.a", "org.b", "org.c"})
+        sim.registerInstallable(b, AppSpec{std::nullopt, b, std::optional<std::string>(b), nullptr,
+                                           ActivationPolicy::Regular},
+                                0.1);
+    Shell& s = make();
+    auto ws = [](const char* name, const char* bundle, std::optional<int> slot) {
+        Workspace w;
+        w.id = Uuid::random();
+        w.name = name;
+        w.columns = {{WSApp{bundle, bundle}}};
+        w.widths = {0.5};
+        w.slot = slot;
+        return w;
+    };
+    s.workspaces.append(ws("six", "org.a", 6));
+    s.workspaces.append(ws("first five", "org.b", 5));
+    s.workspaces.append(ws("second five", "org.c", 5));
+    s.start({});
+    ASSERT_TRUE(s.manager.on());
+
+    keys.fire(207);  // slot 7: nobody has it
+    time.advance(3);
+    EXPECT_TRUE(sim.launchRequests().empty());
+    keys.fire(205);
+    time.advance(3);
+    EXPECT_EQ(sim.launchRequests(), std::vector<std::string>{"org.b"});
+}
+
+TEST_F(ShellTest, EveryStopOfTheManagerIsReportedAndQuittingMovesNothing) {
+    stored(true, true);
+    Shell& s = make();
+    s.start({});
+    ASSERT_TRUE(s.manager.on());
+    time.advance(1);
+    const int afterStart = stops;  // a start begins from a clean stop
+
+    sim.setTrusted(false);
+    time.advance(1.6);
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(stops, afterStart + 1);
+    EXPECT_EQ(router.calls, std::vector<std::string>{"permissionLost"});
+
+    sim.setTrusted(true);
+    time.advance(1.6);
+    ASSERT_TRUE(s.manager.on());
+    time.advance(1);
+    sim.resetCounts();
+    const int beforeQuit = stops;
+    s.terminate();
+    EXPECT_FALSE(s.manager.on());
+    EXPECT_EQ(stops, beforeQuit + 1);
+    time.advance(5);
+    EXPECT_EQ(sim.totals().total(), 0);
+    EXPECT_EQ(sim.liveObservers(), 0);
+}
+
+TEST_F(ShellTest, AnotherStartOpensTheSettings) {
+    stored(true, true);
+    Shell& s = make();
+    s.start({});
+    s.reopen();
+    EXPECT_EQ(router.calls, std::vector<std::string>{"settings"});
+}
+
+}  // namespace
+}  // namespace tarvela::testing

@@ -1,0 +1,88 @@
+// One Tarvela per user and display: the lock, the wake-up socket, and what a
+// second start sees. Real files and sockets in a temporary folder; waits run
+// the poll loop, never sleep.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/single_instance.h"
+#include "core/poll_runloop.h"
+
+namespace tarvela::testing {
+namespace {
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tarvela-single-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::filesystem::path dir;
+    PollRunLoop loop;
+};
+
+TEST_F(SingleInstanceTest, ASecondStartIsRefusedAndWakesTheFirst) {
+    const std::string name = SingleInstance::nameFor(":7");
+    auto first = SingleInstance::acquire(dir, name, 0);
+    ASSERT_TRUE(first);
+    int activations = 0;
+    first->listen(loop, [&] { ++activations; });
+
+    EXPECT_FALSE(SingleInstance::acquire(dir, name, 0));
+    EXPECT_TRUE(loop.runUntil([&] { return activations == 1; }, 5));
+    // With a short wait the answer is the same, and each start asks once.
+    EXPECT_FALSE(SingleInstance::acquire(dir, name, 2, 0.01));
+    EXPECT_TRUE(loop.runUntil([&] { return activations == 2; }, 5));
+    loop.runOnce(0.05);
+    EXPECT_EQ(activations, 2);
+}
+
+TEST_F(SingleInstanceTest, TheLockGoesWithTheInstanceAndLeftoversDoNotBlock) {
+    const std::string name = SingleInstance::nameFor(":3");
+    {
+        auto first = SingleInstance::acquire(dir, name, 0);
+        ASSERT_TRUE(first);
+    }
+    // A socket file left behind by a crashed instance, with nobody listening.
+    const auto stale = dir / (name + ".sock");
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", stale.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+
+    auto again = SingleInstance::acquire(dir, name, 0);
+    ASSERT_TRUE(again);
+    int activations = 0;
+    again->listen(loop, [&] { ++activations; });
+    EXPECT_FALSE(SingleInstance::acquire(dir, name, 0));
+    EXPECT_TRUE(loop.runUntil([&] { return activations == 1; }, 5));
+}
+
+TEST_F(SingleInstanceTest, EachDisplayHasItsOwnInstance) {
+    EXPECT_NE(SingleInstance::nameFor(":1"), SingleInstance::nameFor(":2"));
+    // A display name never escapes the folder.
+    EXPECT_EQ(SingleInstance::nameFor("../x/:1").find('/'), std::string::npos);
+    auto one = SingleInstance::acquire(dir, SingleInstance::nameFor(":1"), 0);
+    auto two = SingleInstance::acquire(dir, SingleInstance::nameFor(":2"), 0);
+    EXPECT_TRUE(one);
+    EXPECT_TRUE(two);
+}
+
+TEST_F(SingleInstanceTest, AMissingFolderIsCreated) {
+    auto inst = SingleInstance::acquire(dir / "runtime" / "nested", "app.tarvela-test", 0);
+    EXPECT_TRUE(inst);
+    EXPECT_TRUE(std::filesystem::exists(dir / "runtime" / "nested" / "app.tarvela-test.lock"));
+}
+
+}  // namespace
+}  // namespace tarvela::testing
