@@ -326,9 +326,16 @@ void X11GestureSources::onGeneric(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_input_button_press_event_t*>(e);
     const uint16_t mods = static_cast<uint16_t>(ev->mods.effective);
     if (et == XCB_INPUT_BUTTON_PRESS || et == XCB_INPUT_BUTTON_RELEASE) {
-        // Wheel presses here are the server's emulation of the valuators we read.
-        if ((ev->flags & emulatedFlag) || (ev->detail >= firstWheelButton && ev->detail <= lastWheelButton)) return;
-        endSmooth();  // a click: the burst is over
+        const bool wheel = ev->detail >= firstWheelButton && ev->detail <= lastWheelButton;
+        // Emulated wheel presses repeat the valuators we read; releases carry nothing.
+        if (wheel && ((ev->flags & emulatedFlag) || et == XCB_INPUT_BUTTON_RELEASE)) return;
+        if (wheel && (mods & XCB_MOD_MASK_1)) {
+            // A notched wheel on the same pointer, while we hold it.
+            if (s_->tap && s_->tap(notch(static_cast<uint8_t>(ev->detail), mods))) beginSmooth(XCB_CURRENT_TIME);
+            else endSmooth();
+            return;
+        }
+        endSmooth();  // a click, or the wheel without Alt: the burst is over
         return;
     }
     if (!(mods & XCB_MOD_MASK_1)) {

@@ -8,6 +8,8 @@
 #include <cmath>
 
 #include "core/log.h"
+#include "core/window_access.h"
+#include "manager/feedback_hooks.h"
 #include "core/strip_geometry.h"
 #include "input/gestures.h"
 #include "input/hotkeys.h"
@@ -195,6 +197,244 @@ TEST_F(X11InputTest, KeysTheTableCannotPlaceAreRefusedAsInvalid) {
     auto ok = service.registerHotkey(keycode::r, modmask::controlOption, 5);
     EXPECT_EQ(ok.status, 0);
     EXPECT_EQ(service.registerHotkey(keycode::r, modmask::controlOption, 6).status, hotkeyExistsStatus);
+}
+
+
+// Wraps the X11 sources to note when each scroll event reached the gesture logic.
+class TimedSources final : public GestureSources {
+public:
+    TimedSources(GestureSources& inner, RunLoop& loop) : inner_(inner), loop_(loop) {}
+    SubscriptionRef installScrollTap(std::function<bool(const ScrollEvent&)> h) override {
+        return inner_.installScrollTap([this, h = std::move(h)](const ScrollEvent& e) {
+            arrivals.push_back(loop_.now());
+            events.push_back(e);
+            return h(e);
+        });
+    }
+    SubscriptionRef addMagnifyMonitor(std::function<void(const MagnifyEvent&)> h) override {
+        return inner_.addMagnifyMonitor(std::move(h));
+    }
+    std::optional<int> startContactFrames(ContactFrameCallback cb) override {
+        return inner_.startContactFrames(std::move(cb));
+    }
+    std::string machineName() const override { return inner_.machineName(); }
+    std::vector<double> arrivals;
+    std::vector<ScrollEvent> events;
+
+private:
+    GestureSources& inner_;
+    RunLoop& loop_;
+};
+
+class X11WheelTest : public X11InputTest {
+protected:
+    Child owner;  // the process our windows claim to belong to
+    std::unique_ptr<Prefs> prefs;
+    std::unique_ptr<RuleStore> rules;
+    std::unique_ptr<WorkspaceStore> workspaces;
+    NoFeedback feedback;
+    std::unique_ptr<WindowManager> mgr;
+    std::unique_ptr<X11GestureSources> x11sources;
+    std::unique_ptr<TimedSources> sources;
+    std::unique_ptr<Touches> touches;
+    std::unique_ptr<Gestures> gestures;
+    xcb_window_t probe = 0;
+
+    void SetUp() override {
+        X11InputTest::SetUp();
+        prefs = std::make_unique<Prefs>(defaults);
+        rules = std::make_unique<RuleStore>(defaults);
+        workspaces = std::make_unique<WorkspaceStore>(defaults);
+    }
+    void TearDown() override {
+        gestures.reset();
+        touches.reset();
+        sources.reset();
+        x11sources.reset();
+        mgr.reset();
+        X11InputTest::TearDown();
+    }
+
+    // n windows of one application, arranged by a running manager.
+    void arrange(int n) {
+        owner = client({"sleep", "1000"});
+        for (int i = 0; i < n; ++i) {
+            xcb_window_t w = tc_->createWindow(100 + 40 * i, 100, 900, 600);
+            tc_->setCardinals(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {static_cast<uint32_t>(owner.pid())});
+            tc_->setString(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, std::string("probe\0Probe\0", 12));
+            xcb_map_window(tc_->c(), w);
+        }
+        tc_->sync();
+        ASSERT_TRUE(waitFor([&] {
+            auto v = attr<std::vector<AXElement>>(*wm_, AXElement::application(owner.pid()), ax::Windows);
+            return v && static_cast<int>(v->size()) == n;
+        }));
+        WindowManager::Deps d{*wm_, loop_, {}, nullptr, *prefs, *rules, *workspaces, feedback, 7};
+        mgr = std::make_unique<WindowManager>(std::move(d));
+        mgr->start();
+        ASSERT_TRUE(waitFor([&] {
+            auto s = mgr->cur();
+            return s && static_cast<int>(s->cols.size()) == n && !s->animating;
+        }));
+        x11sources = std::make_unique<X11GestureSources>(*wm_, loop_);
+        sources = std::make_unique<TimedSources>(*x11sources, loop_);
+        touches = std::make_unique<Touches>(*sources);
+        gestures = std::make_unique<Gestures>(loop_, *prefs, GestureHost::of(*mgr, feedback), *sources, *touches);
+        gestures->start();
+    }
+
+    // A window of our own along the bottom edge, below every strip window,
+    // listening for clicks and wheel buttons; the pointer rests on it.
+    void probeUnderPointer() {
+        xcb_connection_t* c = tc_->c();
+        probe = xcb_generate_id(c);
+        const uint32_t values[] = {1, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_EXPOSURE};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, tc_->root(), 0, 1071, 1920, 9, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        xcb_map_window(c, probe);
+        tc_->sync();
+        tc_->motion(960, 1075);
+    }
+    struct Press {
+        uint8_t button;
+        uint16_t state;
+    };
+    std::vector<Press> probePresses;
+    // Collects the probe's button presses until one with `button` arrives.
+    bool waitProbe(uint8_t button) {
+        return waitFor([&] {
+            while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+                if ((e->response_type & 0x7f) == XCB_BUTTON_PRESS) {
+                    auto* b = reinterpret_cast<xcb_button_press_event_t*>(e);
+                    if (b->event == probe) probePresses.push_back({b->detail, b->state});
+                }
+                free(e);
+            }
+            for (auto& p : probePresses)
+                if (p.button == button) return true;
+            return false;
+        }, 5);
+    }
+    // Alt held over `notches` wheel clicks. Each notch is waited for before the
+    // next and before Alt goes up: the grab holds the pointer until the tap has
+    // decided, and a notch still queued behind it would see the keyboard as it
+    // is by then, as a real hand's would not.
+    void altWheel(uint8_t button, int notches, const std::function<bool(int)>& arrived) {
+        tc_->key(code(XK_Alt_L), true);
+        for (int i = 0; i < notches; ++i) {
+            tc_->button(button, true);
+            tc_->button(button, false);
+            ASSERT_TRUE(waitFor([&] { return arrived(i + 1); }, 5)) << "notch " << i;
+        }
+        tc_->key(code(XK_Alt_L), false);
+    }
+    std::function<bool(int)> tapSaw() {
+        const size_t base = sources->arrivals.size();
+        return [this, base](int n) { return sources->arrivals.size() >= base + static_cast<size_t>(n); };
+    }
+    int nearestColumn(const Strip& s) {
+        const double m = s.offset + s.usableWidth() / 2;
+        int best = 0;
+        double bestD = 1e18;
+        for (size_t i = 0; i < s.cw.size(); ++i) {
+            double d = std::fabs(geom::columnLeft(s.cw, i) + s.cw[i] / 2 - m);
+            if (d < bestD) {
+                bestD = d;
+                best = static_cast<int>(i);
+            }
+        }
+        return best;
+    }
+};
+
+TEST_F(X11WheelTest, AltWheelSlidesTheStripUnseenAndSettlesAQuarterSecondAfterTheLastNotch) {
+    arrange(4);
+    ASSERT_TRUE(gestures->tapInstalled());
+    probeUnderPointer();
+    StripRef s = mgr->cur();
+    const double before = s->offset;
+
+    altWheel(4, 5, tapSaw());
+    for (auto& e : sources->events) {
+        EXPECT_FALSE(e.precise);
+        EXPECT_EQ(e.deltaY, 1);
+        EXPECT_TRUE(e.modifierFlags & eventflags::option);
+    }
+    // Five notches, twelve points each, at speed 1.
+    EXPECT_NEAR(s->offset - before, 60, 1e-9);
+    const int expected = nearestColumn(*s);
+    const double last = sources->arrivals.back();
+    ASSERT_TRUE(waitFor([&] { return !gestures->settlePending(); }, 2));
+    const double settledAfter = loop_.now() - last;
+    EXPECT_GE(settledAfter, Gestures::settleDelay);
+    EXPECT_LT(settledAfter, Gestures::settleDelay + 0.1);
+    ASSERT_TRUE(waitFor([&] { return !s->animating; }, 3));
+    EXPECT_EQ(s->focusC, expected);
+    EXPECT_EQ(s->checkInvariants(), "");
+
+    // The wheel without Alt reaches the window under the pointer unchanged, and
+    // it is the first press that window ever saw.
+    tc_->button(5, true);
+    tc_->button(5, false);
+    ASSERT_TRUE(waitProbe(5));
+    ASSERT_EQ(probePresses.size(), 1u);
+    EXPECT_FALSE(probePresses[0].state & XCB_MOD_MASK_1);
+    EXPECT_EQ(sources->arrivals.size(), 5u);
+}
+
+TEST_F(X11WheelTest, DeclinedNotchesAreReplayedToTheWindowBelow) {
+    arrange(3);
+    probeUnderPointer();
+    prefs->optionScroll.set(false);
+    StripRef s = mgr->cur();
+    const double before = s->offset;
+    altWheel(4, 1, [&](int) { return waitProbe(4); });
+    ASSERT_EQ(probePresses.size(), 1u);
+    EXPECT_TRUE(probePresses[0].state & XCB_MOD_MASK_1);
+    EXPECT_EQ(s->offset, before);
+    EXPECT_EQ(sources->arrivals.size(), 1u);  // seen by the tap, which let it go
+
+    // Horizontal wheels count too, once allowed.
+    prefs->optionScroll.set(true);
+    altWheel(7, 2, tapSaw());
+    EXPECT_EQ(sources->events.back().deltaX, -1);
+    EXPECT_EQ(probePresses.size(), 1u);
+}
+
+TEST_F(X11WheelTest, AltWheelHeldByAnotherClientMeansNoTapButGesturesStillStart) {
+    ASSERT_TRUE(xcb_request_check(tc_->c(), xcb_grab_button_checked(tc_->c(), 0, tc_->root(),
+                                                                    XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                                                                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, 5,
+                                                                    XCB_MOD_MASK_1)) == nullptr);
+    arrange(2);
+    EXPECT_FALSE(gestures->tapInstalled());
+    EXPECT_TRUE(logged("[Tarvela] gestures: event tap unavailable (needs Accessibility)"));
+    // Xvfb offers XInput 2.4 but has no touchpad.
+    if (x11sources->gesturesOffered()) {
+        EXPECT_EQ(gestures->monitorCount(), 1u);
+        EXPECT_TRUE(logged("[Tarvela] gestures: listening to 0 trackpad(s)"));
+        // Selecting gestures kept the window manager's own raw button releases.
+        auto r = wm_->connection().get(xcb_input_xi_get_selected_events_reply,
+                                       xcb_input_xi_get_selected_events(wm_->connection().raw(), tc_->root()));
+        ASSERT_TRUE(r);
+        bool raw = false, pinch = false;
+        for (auto it = xcb_input_xi_get_selected_events_masks_iterator(r.get()); it.rem;
+             xcb_input_event_mask_next(&it)) {
+            const uint32_t* m = xcb_input_event_mask_mask(it.data);
+            raw = raw || (m[0] & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE);
+            pinch = pinch || (m[0] & (1u << XCB_INPUT_GESTURE_PINCH_BEGIN));
+        }
+        EXPECT_TRUE(raw);
+        EXPECT_TRUE(pinch);
+    } else {
+        EXPECT_TRUE(logged("[Tarvela] gestures: three-finger swipe unavailable on this X server"));
+    }
+    // Once the other client lets go, the next start takes the wheel.
+    xcb_ungrab_button(tc_->c(), 5, tc_->root(), XCB_MOD_MASK_1);
+    tc_->sync();
+    gestures->start();
+    EXPECT_TRUE(gestures->tapInstalled());
 }
 
 }  // namespace
