@@ -410,26 +410,30 @@ TEST_F(X11WheelTest, AltWheelHeldByAnotherClientMeansNoTapButGesturesStillStart)
     arrange(2);
     EXPECT_FALSE(gestures->tapInstalled());
     EXPECT_TRUE(logged("[Tarvela] gestures: event tap unavailable (needs Accessibility)"));
-    // Xvfb offers XInput 2.4 but has no touchpad.
-    if (x11sources->gesturesOffered()) {
-        EXPECT_EQ(gestures->monitorCount(), 1u);
-        EXPECT_TRUE(logged("[Tarvela] gestures: listening to 0 trackpad(s)"));
-        // Selecting gestures kept the window manager's own raw button releases.
-        auto r = wm_->connection().get(xcb_input_xi_get_selected_events_reply,
-                                       xcb_input_xi_get_selected_events(wm_->connection().raw(), tc_->root()));
-        ASSERT_TRUE(r);
-        bool raw = false, pinch = false;
-        for (auto it = xcb_input_xi_get_selected_events_masks_iterator(r.get()); it.rem;
-             xcb_input_event_mask_next(&it)) {
-            const uint32_t* m = xcb_input_event_mask_mask(it.data);
-            raw = raw || (m[0] & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE);
-            pinch = pinch || (m[0] & (1u << XCB_INPUT_GESTURE_PINCH_BEGIN));
-        }
-        EXPECT_TRUE(raw);
-        EXPECT_TRUE(pinch);
-    } else {
-        EXPECT_TRUE(logged("[Tarvela] gestures: three-finger swipe unavailable on this X server"));
+    // Xvfb offers XInput 2.4 (the gesture events) but has no touchpad.
+    ASSERT_TRUE(x11sources->gesturesOffered());
+    EXPECT_EQ(gestures->monitorCount(), 1u);
+    EXPECT_TRUE(logged("[Tarvela] gestures: listening to 0 trackpad(s)"));
+    // Selecting gestures kept the window manager's own raw button releases.
+    auto r = wm_->connection().get(xcb_input_xi_get_selected_events_reply,
+                                   xcb_input_xi_get_selected_events(wm_->connection().raw(), tc_->root()));
+    ASSERT_TRUE(r);
+    bool raw = false, pinch = false, swipeEnd = false;
+    for (auto it = xcb_input_xi_get_selected_events_masks_iterator(r.get()); it.rem; xcb_input_event_mask_next(&it)) {
+        const uint32_t* m = xcb_input_event_mask_mask(it.data);
+        raw = raw || (m[0] & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE);
+        pinch = pinch || (m[0] & (1u << XCB_INPUT_GESTURE_PINCH_BEGIN));
+        swipeEnd = swipeEnd || (it.data->mask_len >= 2 && (m[1] & (1u << (XCB_INPUT_GESTURE_SWIPE_END - 32))));
     }
+    EXPECT_TRUE(raw);
+    EXPECT_TRUE(pinch);
+    EXPECT_TRUE(swipeEnd);
+    // Mouse-ups still reach the window manager's monitor after the re-selection.
+    int ups = 0;
+    SubscriptionRef mon = wm_->addMouseUpMonitor([&] { ++ups; });
+    tc_->button(1, true);
+    tc_->button(1, false);
+    EXPECT_TRUE(waitFor([&] { return ups == 1; }, 5));
     // Once the other client lets go, the next start takes the wheel.
     xcb_ungrab_button(tc_->c(), 5, tc_->root(), XCB_MOD_MASK_1);
     tc_->sync();
