@@ -165,6 +165,8 @@ private:
     Strip(StripEnv env, Screen screen, int index);
 
     void resize();
+    void setLayout(Layout l);
+    void replaceColumns(std::vector<Col> columns, Layout l);
     void place(double o);
     double target(int col) const;
     void moveTo(int col, bool animated);

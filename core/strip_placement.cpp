@@ -103,20 +103,24 @@ void Strip::place(double o) {
     }
 }
 
-static std::vector<Col> withoutEmpty(std::vector<Col> columns) {
+void Strip::setLayout(Layout l) {
+    if (layout == l) return;
+    layout = l;
+    notify();
+}
+
+// Columns given from outside: empty ones are dropped, the focus starts at the first.
+void Strip::replaceColumns(std::vector<Col> columns, Layout l) {
+    setLayout(l);
     std::erase_if(columns, [](const Col& c) { return c.items.empty(); });
-    return columns;
+    cols = std::move(columns);
+    focusC = 0;
+    focusR = 0;
 }
 
 void Strip::start(std::vector<Col> columns, Layout l) {
     running = true;
-    if (layout != l) {
-        layout = l;
-        notify();
-    }
-    cols = withoutEmpty(std::move(columns));
-    focusC = 0;
-    focusR = 0;
+    replaceColumns(std::move(columns), l);
     Platform& p = *env_.platform;
     if (auto front = p.frontmostApplication()) {
         if (auto fw = attr<AXElement>(p, AXElement::application(front->pid), ax::FocusedWindow)) {
@@ -130,23 +134,14 @@ void Strip::start(std::vector<Col> columns, Layout l) {
 }
 
 void Strip::setColumns(std::vector<Col> columns, Layout l) {
-    if (layout != l) {
-        layout = l;
-        notify();
-    }
-    cols = withoutEmpty(std::move(columns));
-    focusC = 0;
-    focusR = 0;
+    replaceColumns(std::move(columns), l);
     resize();
 }
 
 void Strip::applyLayout(Layout l) {
     std::optional<AXElement> noted;
     if (const Item* f = focusedItem()) noted = f->el;
-    if (layout != l) {
-        layout = l;
-        notify();
-    }
+    setLayout(l);
     std::vector<Item> all;
     for (const Col& c : cols)
         for (const Item& it : c.items) all.push_back(it);
@@ -207,7 +202,7 @@ std::vector<Item> Strip::prune() {
         std::erase_if(c.items, [&](const Item& it) {
             return std::any_of(dead.begin(), dead.end(), [&](const Item& d) { return d.el == it.el; });
         });
-    cols = withoutEmpty(std::move(cols));
+    std::erase_if(cols, [](const Col& c) { return c.items.empty(); });
     std::optional<std::pair<int, int>> at = noted ? find(*noted) : std::nullopt;
     if (at) {
         focusC = at->first;
