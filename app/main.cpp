@@ -15,8 +15,8 @@
 #include "app/single_instance.h"
 #include "core/log.h"
 #include "core/poll_runloop.h"
-#include "input/hotkey_service.h"
 #include "manager/feedback_hooks.h"
+#include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_platform.h"
 #include "settings/app_info.h"
 #include "settings/defaults_file.h"
@@ -112,11 +112,11 @@ int main(int argc, char** argv) {
         loop.quit();
     });
 
-    SimHotkeyService hotkeys;  // global shortcuts on X11 come with the input work
+    auto hotkeys = std::make_unique<X11HotkeyService>(*platform, loop);
     HeadlessRouter router;
     NoFeedback feedback;
     FileDefaults& defaults = FileDefaults::standard();
-    ShellDeps deps{*platform, loop, defaults, hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
+    ShellDeps deps{*platform, loop, defaults, *hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
                    [&] { platform->releaseAllArranged(); }};
     auto shell = std::make_unique<Shell>(deps);
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
 
     log("stopping: windows stay where they are");
     shell->terminate();
-    shell.reset();
+    shell.reset();    // its shortcuts are unregistered while the service lives
+    hotkeys.reset();
     platform.reset();
     return 0;
 }

@@ -259,7 +259,9 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
         return;
     }
     if (ev->detail == 1 && (ev->state & XCB_MOD_MASK_1)) {
-        // Alt+drag: the passive grab is already ours; keep it for the move.
+        // Alt+drag: the passive grab is already ours; keep it for the move. The
+        // window dragged is the one the user works with, as with a plain click.
+        activateWindow(ev->event, ev->time);
         startMove(ev->event, ev->root_x, ev->root_y, false);
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
         return;

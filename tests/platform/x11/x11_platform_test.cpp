@@ -476,6 +476,9 @@ TEST_F(X11Test, AltDragAndMoveResizeRequestsMoveWindowsAndEndWithMouseUp) {
     tc_->key(kAltL, false);
     ASSERT_TRUE(waitFor([&] { return mouseUps >= 1; }));
     EXPECT_EQ(attr<Point>(*wm_, l, ax::Position), (Point{300, 160}));
+    // The dragged window is the focused one, as after a click: the strip looks there on mouse-up.
+    EXPECT_EQ(attr<AXElement>(*wm_, AXElement::application(logo.pid()), ax::FocusedWindow), l);
+    EXPECT_EQ(wm_->frontmostApplication()->pid, logo.pid());
 
     // _NET_WM_MOVERESIZE (move) as a toolkit sends it from a button press in its own title area.
     const int before = mouseUps;
