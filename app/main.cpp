@@ -84,13 +84,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvela: no display: set DISPLAY or pass --display\n");
         return 1;
     }
+    // Before the instance: it unwatches its socket on the loop when it goes.
+    PollRunLoop loop;
     auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
     if (!instance) {
         log("already running on " + display + "; asked it to come forward");
         return 0;
     }
 
-    PollRunLoop loop;
     std::unique_ptr<X11Platform> platform;
     try {
         platform = std::make_unique<X11Platform>(loop, x11);
