@@ -1,13 +1,238 @@
 #!/usr/bin/env bash
-# Starts Tarvela. Until the X11 layer lands this runs the simulated-desktop demo.
+# `make run`: starts the Tarvela that was just built somewhere it cannot hurt.
+#
+# Inside a desktop session ($DISPLAY set): a nested sandbox display in a window
+# of its own (Xephyr), with a panel and a few sample applications, and Tarvela
+# managing it until the window is closed or Ctrl+C is pressed. Your own session
+# and its window manager are left alone.
+#
+# Without any display: a private Xvfb display with a panel and sample
+# applications, Tarvela on it, a short scripted tour (windows already open, a
+# new window, focus moves, width changes) with a screenshot after each step in
+# out/screenshots/, then everything is torn down.
+#
+# TARVELA_RUN_MODE=tour runs the headless tour even inside a session;
+# TARVELA_RUN_MODE=sandbox forces the nested window. TARVELA_SANDBOX_SIZE sets the
+# nested display's size (default 1600x900).
+#
+# Settings, runtime files and logs go to a fresh scratch folder: a run never
+# reads or writes your own Tarvela settings.
 set -euo pipefail
+
 build=${1:-build}
-if [ -x "$build/app/tarvela" ]; then
-  exec "$build/app/tarvela" "${@:2}"
+shift || true
+exe="$build/app/tarvela"
+if [ ! -x "$exe" ]; then
+  echo "run: $exe is not built (make build first)" >&2
+  exit 1
 fi
-if [ -x "$build/app/tarvela-sim-demo" ]; then
-  echo "The X11 layer has not landed yet: running the simulated-desktop demo instead."
-  exec "$build/app/tarvela-sim-demo"
+exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
+repo=$(cd "$(dirname "$0")/.." && pwd)
+
+mode=${TARVELA_RUN_MODE:-}
+if [ -z "$mode" ]; then
+  if [ -n "${DISPLAY:-}" ]; then mode=sandbox; else mode=tour; fi
 fi
-echo "Nothing to run yet: neither the X11 executable nor the simulated demo is built." >&2
-exit 1
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvela-run-XXXXXX")
+mkdir -p "$work/run" "$work/config" "$work/state"
+chmod 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+export TARVELA_DEFAULTS="$work/app.tarvela.plist"
+log="$work/tarvela.log"
+
+# Every process we start, in start order; torn down in reverse (clients first,
+# the X server last).
+pids=()
+tarvela_pid=""
+cleanup() {
+  set +e
+  if [ -n "$tarvela_pid" ] && kill -0 "$tarvela_pid" 2>/dev/null; then
+    kill -TERM "$tarvela_pid"
+    wait "$tarvela_pid" 2>/dev/null
+  fi
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill -TERM "${pids[i]}" 2>/dev/null
+  done
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    wait "${pids[i]}" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Runs until `cond` succeeds or `seconds` pass (polling, for a script that
+# waits on other programs). Returns the condition's last answer.
+wait_until() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    if [ "$SECONDS" -ge "$deadline" ]; then return 1; fi
+    sleep 0.05
+  done
+}
+
+# Lines of Tarvela's log matching a pattern, and whether there are more than n.
+lines() { grep -c "$1" "$log" 2>/dev/null || true; }
+more_lines_than() { [ "$(lines "$2")" -gt "$1" ]; }
+
+# Starts an X server that picks its own free display and reports it on fd 3.
+start_server() {
+  local dfd="$work/displayfd"
+  : >"$dfd"
+  "$@" -displayfd 3 3>"$dfd" >"$work/xserver.log" 2>&1 &
+  pids+=($!)
+  if ! wait_until 15 test -s "$dfd"; then
+    echo "run: the X server did not start; see below" >&2
+    cat "$work/xserver.log" >&2
+    exit 1
+  fi
+  DISPLAY=":$(head -n1 "$dfd")"
+  export DISPLAY
+}
+
+spawn() {
+  "$@" >/dev/null 2>&1 &
+  pids+=($!)
+}
+
+sample_apps() {
+  spawn xterm -geometry 80x24+40+80 -T "terminal" -e sh -c 'printf "This terminal is one column of the strip.\n\n"; exec sh'
+  spawn xlogo -geometry 400x400+700+80
+  spawn xeyes -geometry 300x200+1200+80
+}
+
+# tint2 shows itself once a window manager runs; its strut then shrinks the
+# visible frame and Tarvela lays the strips out again.
+panel() {
+  if command -v tint2 >/dev/null; then
+    local before
+    before=$(lines '^\[Tarvela\] display 0 ')
+    spawn tint2
+    wait_until 10 has_dock || echo "run: the panel did not come up"
+    wait_until 5 more_lines_than "$before" '^\[Tarvela\] display 0 ' || true
+  else
+    echo "run: no panel (apt-get install tint2 for one)"
+  fi
+}
+
+has_dock() { xdotool search --onlyvisible --maxdepth 1 --class tint2 >/dev/null 2>&1; }
+
+# At least n of the sample applications' windows are on screen.
+mapped() {
+  [ "$(xdotool search --onlyvisible --maxdepth 1 --class 'xterm|xlogo|xeyes' 2>/dev/null | wc -l)" -ge "$1" ]
+}
+
+start_tarvela() {
+  "$exe" --display "$DISPLAY" "$@" >"$log" 2>&1 &
+  tarvela_pid=$!
+  if ! wait_until 15 grep -q '^\[Tarvela\] launched ' "$log"; then
+    echo "run: Tarvela did not start:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+}
+
+# ---------------------------------------------------------------------------
+if [ "$mode" = sandbox ]; then
+  if ! command -v Xephyr >/dev/null; then
+    echo "run: Xephyr is missing (make deps installs it)" >&2
+    exit 1
+  fi
+  size=${TARVELA_SANDBOX_SIZE:-1600x900}
+  start_server Xephyr -screen "$size" -title "Tarvela sandbox (close to quit)" -no-host-grab -resizeable -noreset
+  sample_apps
+  wait_until 15 mapped 3 || true
+  start_tarvela
+  panel
+  cat <<EOF
+
+Tarvela is running in the sandbox window on display $DISPLAY.
+  Ctrl+Alt+Left/Right   focus the previous/next column (the strip slides)
+  Ctrl+Alt+1..4         jump to column 1-4
+  Ctrl+Alt+R, =, -      cycle / widen / narrow the focused column
+  Ctrl+Alt+S            stack the window into the column on its left
+  Alt+drag              move a window; within its display it snaps back
+Open more windows with:  DISPLAY=$DISPLAY xterm &
+Close the sandbox window or press Ctrl+C here to stop.
+
+EOF
+  tail -n +1 -f --pid="$tarvela_pid" "$log" &
+  tailer=$!
+  server=${pids[0]}
+  # Until either the sandbox or Tarvela goes away.
+  while kill -0 "$server" 2>/dev/null && kill -0 "$tarvela_pid" 2>/dev/null; do sleep 0.5; done
+  kill "$tailer" 2>/dev/null || true
+  exit 0
+fi
+
+# ---------------------------------------------------------------------------
+# The headless tour.
+for tool in Xvfb xdotool import; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "run: $tool is missing (make deps installs it)" >&2
+    exit 1
+  fi
+done
+shots="$repo/out/screenshots"
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+
+start_server Xvfb -screen 0 1920x1080x24 +extension RANDR +extension COMPOSITE -nolisten tcp -noreset
+echo "run: private display $DISPLAY (Xvfb 1920x1080)"
+sample_apps
+wait_until 15 mapped 3 || echo "run: not every sample application came up"
+start_tarvela
+panel
+
+slides() { lines '^\[Tarvela\] scroll: '; }
+# Waits for the slide started by the last step to come to rest.
+settle_after() { wait_until 5 more_lines_than "$1" '^\[Tarvela\] scroll: ' || true; }
+geometry_of() { xdotool getwindowgeometry "$1" 2>/dev/null | tr '\n' ' '; }
+moved() { [ "$(geometry_of "$1")" != "$2" ]; }
+shot() {
+  local name=$1 caption=$2
+  import -display "$DISPLAY" -window root "$shots/$name.png"
+  printf '  %-22s %s\n' "$name.png" "$caption"
+}
+
+echo "run: the tour (screenshots in $shots)"
+first_term=$(xdotool search --onlyvisible --maxdepth 1 --class xterm | head -n1)
+shot 01-start "the three windows that were open, tiled as full-height columns (the third waits off screen, right)"
+
+spawn xterm -T "new terminal" -e sh -c 'printf "A new window opens as a column beside the focused one.\n\n"; exec sh'
+# Judged 0.35 s after it appears, then placed at once (no slide).
+wait_until 5 grep -q '^\[Tarvela\] new window: ' "$log" || true
+shot 02-new-window "a new terminal joined beside the focused column"
+
+n=$(slides)
+xdotool windowactivate "$first_term" >/dev/null 2>&1 || true
+settle_after "$n"
+shot 03-focus-first "focus on the first terminal (_NET_ACTIVE_WINDOW): the strip slid to it"
+
+n=$(slides)
+xdotool key ctrl+alt+Right
+settle_after "$n"
+shot 04-focus-next "Ctrl+Alt+Right: focus moved one column right"
+
+focused=$(xdotool getactivewindow 2>/dev/null || echo "")
+before=$(geometry_of "$focused")
+xdotool key ctrl+alt+r
+wait_until 3 moved "$focused" "$before" || true
+shot 05-cycle-width "Ctrl+Alt+R: the focused column cycled to its next width"
+
+n=$(slides)
+xdotool key ctrl+alt+Left
+settle_after "$n"
+before=$(geometry_of "$first_term")
+xdotool key ctrl+alt+equal
+wait_until 3 moved "$first_term" "$before" || true
+shot 06-wider "Ctrl+Alt+Left, then Ctrl+Alt+=: the first terminal's column made wider"
+
+echo
+echo "run: Tarvela's log:"
+sed 's/^/  /' "$log"
+echo
+echo "Screenshots: $shots"
