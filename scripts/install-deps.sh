@@ -14,7 +14,7 @@ BUILD_PKGS=(
 # A private X display with real clients, for the integration tests, `make run` and its tour.
 DESKTOP_PKGS=(
   xvfb xserver-xephyr openbox xterm xfonts-base x11-apps x11-utils x11-xserver-utils
-  xdotool wmctrl imagemagick
+  xdotool wmctrl imagemagick tint2
 )
 
 want=("${BUILD_PKGS[@]}")
