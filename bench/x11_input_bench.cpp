@@ -221,7 +221,9 @@ int main() {
             const uint8_t button = i % 2 == 0 ? 4 : 5;
             fake(c, XCB_BUTTON_PRESS, button);
             fake(c, XCB_BUTTON_RELEASE, button);
-            if (!loop.runUntil([&] { return sources.count > before && platform.written() >= 0; }, 5)) {
+            // Each notch waits for the server to have our answer to the last one:
+            // on Xvfb an XTEST press sent while that answer is in flight can be lost.
+            if (!loop.runUntil([&] { return sources.count > before && platform.written() >= 0; }, 5) || !x11.sync()) {
                 rc = 1;
                 break;
             }

@@ -129,19 +129,26 @@ X11GestureSources::~X11GestureSources() {
 
 void X11GestureSources::queryScrollAxes() {
     scrollAxes_.clear();
-    auto r = conn_.get(xcb_input_xi_query_device_reply, xcb_input_xi_query_device(conn_.raw(), allMasters));
+    auto r = conn_.get(xcb_input_xi_query_device_reply, xcb_input_xi_query_device(conn_.raw(), XCB_INPUT_DEVICE_ALL));
     if (!r) return;
+    bool masterSeen = false;
     for (auto it = xcb_input_xi_query_device_infos_iterator(r.get()); it.rem; xcb_input_xi_device_info_next(&it)) {
-        if (it.data->type != XCB_INPUT_DEVICE_TYPE_MASTER_POINTER) continue;
-        pointer_ = it.data->deviceid;
+        const auto type = it.data->type;
+        if (type == XCB_INPUT_DEVICE_TYPE_MASTER_POINTER && !masterSeen) {
+            masterSeen = true;  // the first master pointer: the one the user moves
+            pointer_ = it.data->deviceid;
+        }
+        // A master's classes follow whichever of its devices was used last, so
+        // the physical devices tell what each event's source can do.
+        if (type != XCB_INPUT_DEVICE_TYPE_SLAVE_POINTER) continue;
         for (auto cl = xcb_input_xi_device_info_classes_iterator(it.data); cl.rem; xcb_input_device_class_next(&cl)) {
             if (cl.data->type != XCB_INPUT_DEVICE_CLASS_TYPE_SCROLL) continue;
             auto* sc = reinterpret_cast<const xcb_input_scroll_class_t*>(cl.data);
             const double inc = fp3232(sc->increment);
             if (inc != 0)
-                scrollAxes_.push_back({sc->number, sc->scroll_type == XCB_INPUT_SCROLL_TYPE_VERTICAL, inc});
+                scrollAxes_[it.data->deviceid].push_back(
+                    {sc->number, sc->scroll_type == XCB_INPUT_SCROLL_TYPE_VERTICAL, inc});
         }
-        break;  // the first master pointer: the one the user moves
     }
 }
 
@@ -244,8 +251,10 @@ bool X11GestureSources::onEvent(xcb_generic_event_t* e) {
     if (type == XCB_GE_GENERIC && xiOpcode_ >= 0 &&
         reinterpret_cast<xcb_ge_generic_event_t*>(e)->extension == xiOpcode_) {
         auto et = reinterpret_cast<xcb_ge_generic_event_t*>(e)->event_type;
-        if ((et >= XCB_INPUT_GESTURE_PINCH_BEGIN && et <= XCB_INPUT_GESTURE_SWIPE_END) ||
-            (smoothHeld_ && (et == XCB_INPUT_MOTION || et == XCB_INPUT_BUTTON_PRESS || et == XCB_INPUT_BUTTON_RELEASE))) {
+        // Pointer events come only from our own hold, also when they were queued
+        // before it ended: a notch among them must not be lost.
+        if ((et >= XCB_INPUT_GESTURE_PINCH_BEGIN && et <= XCB_INPUT_GESTURE_SWIPE_END) || et == XCB_INPUT_MOTION ||
+            et == XCB_INPUT_BUTTON_PRESS || et == XCB_INPUT_BUTTON_RELEASE) {
             onGeneric(e);
             return true;
         }
@@ -338,6 +347,11 @@ void X11GestureSources::onGeneric(xcb_generic_event_t* e) {
         endSmooth();  // a click, or the wheel without Alt: the burst is over
         return;
     }
+    if (!smoothHeld_) return;  // motion that was queued behind the end of the hold
+    // Valuators the server made up from wheel buttons: the buttons already counted.
+    if (ev->flags & emulatedFlag) return;
+    auto axes = scrollAxes_.find(ev->sourceid);
+    if (axes == scrollAxes_.end()) return;
     if (!(mods & XCB_MOD_MASK_1)) {
         endSmooth();
         return;
@@ -353,9 +367,9 @@ void X11GestureSources::onGeneric(xcb_generic_event_t* e) {
     for (int bit = 0; bit < words * 32; ++bit) {
         if (!(mask[bit / 32] & (1u << (bit % 32)))) continue;
         const double v = fp3232(values[k++]);
-        auto axis = std::find_if(scrollAxes_.begin(), scrollAxes_.end(),
+        auto axis = std::find_if(axes->second.begin(), axes->second.end(),
                                  [bit](const ScrollAxis& a) { return a.number == bit; });
-        if (axis == scrollAxes_.end()) continue;
+        if (axis == axes->second.end()) continue;
         auto last = std::find_if(lastValuators_.begin(), lastValuators_.end(),
                                  [bit](const auto& p) { return p.first == bit; });
         if (last == lastValuators_.end()) {

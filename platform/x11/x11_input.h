@@ -15,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -95,7 +96,7 @@ private:
     int xiOpcode_ = -1;
     bool gestures_ = false;   // XInput 2.4 with gesture events
     bool selected_ = false;   // gesture events selected on the root
-    std::vector<ScrollAxis> scrollAxes_;
+    std::map<uint16_t, std::vector<ScrollAxis>> scrollAxes_;  // by source device
     uint16_t pointer_ = 2;  // the master pointer (the virtual core pointer unless told otherwise)
     std::vector<std::pair<uint16_t, double>> lastValuators_;  // smooth: last value per axis
     bool smoothHeld_ = false;

@@ -316,16 +316,20 @@ protected:
             return false;
         }, 5);
     }
-    // Alt held over `notches` wheel clicks. Each notch is waited for before the
-    // next and before Alt goes up: the grab holds the pointer until the tap has
-    // decided, and a notch still queued behind it would see the keyboard as it
-    // is by then, as a real hand's would not.
+    // Alt held over `notches` wheel clicks. Each notch is waited for, and the
+    // server has seen our answer to it (the barrier), before the next and
+    // before Alt goes up: the grab holds the pointer until the tap has decided,
+    // and a notch queued behind it would see the keyboard as it is by then. On
+    // Xvfb an XTEST press sent while our answer is still in flight can be lost.
     void altWheel(uint8_t button, int notches, const std::function<bool(int)>& arrived) {
         tc_->key(code(XK_Alt_L), true);
         for (int i = 0; i < notches; ++i) {
             tc_->button(button, true);
             tc_->button(button, false);
-            ASSERT_TRUE(waitFor([&] { return arrived(i + 1); }, 5)) << "notch " << i;
+            if (!waitFor([&] { return arrived(i + 1); }, 5) || !wm_->sync()) {
+                ADD_FAILURE() << "notch " << i << " never arrived";
+                break;
+            }
         }
         tc_->key(code(XK_Alt_L), false);
     }
@@ -351,6 +355,8 @@ protected:
 TEST_F(X11WheelTest, AltWheelSlidesTheStripUnseenAndSettlesAQuarterSecondAfterTheLastNotch) {
     arrange(4);
     ASSERT_TRUE(gestures->tapInstalled());
+    // Xvfb's only pointer device (XTEST) has no scroll valuators: notches only.
+    EXPECT_FALSE(x11sources->smoothOffered());
     probeUnderPointer();
     StripRef s = mgr->cur();
     const double before = s->offset;
