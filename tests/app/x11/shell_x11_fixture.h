@@ -38,6 +38,10 @@ protected:
     // without a window manager.
     std::vector<xcb_window_t> mappedClients();
     bool waitMapped(size_t n) { return waitFor([&] { return mappedClients().size() >= n; }); }
+    // The X layer has handled every event the server had for it, and the server
+    // has carried out what those handlers asked (a ConfigureRequest honoured,
+    // say): the second barrier's round trip comes after their requests.
+    bool barrier() { return wm_->sync() && wm_->sync(); }
     // No strip sliding and nothing left for the X layer to handle.
     bool quiet(double seconds = 5);
     // Every managed window where its strip says: the server's position equals

@@ -72,7 +72,7 @@ bool ShellX11Test::quiet(double seconds) {
             if (s->animating) return false;
         return true;
     };
-    return waitFor(still, seconds) && wm_->sync() && waitFor(still, seconds);
+    return waitFor(still, seconds) && barrier() && waitFor(still, seconds);
 }
 
 std::string ShellX11Test::mismatches() {
@@ -130,7 +130,7 @@ bool ShellX11Test::altDrag(int x0, int y0, int x1, int y1) {
     tc_->key(kAltL, false);
     // The pointer stays frozen until the press is handled, so the motions come
     // after any barrier taken now: wait for the release itself.
-    return waitFor([&] { return ups > 0; });
+    return waitFor([&] { return ups > 0; }) && barrier();
 }
 
 bool ShellX11Test::logged(const std::string& text) {

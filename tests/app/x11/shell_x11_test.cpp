@@ -143,7 +143,7 @@ TEST_F(ShellX11Test, OnceTheManagerIsOffWindowsPlaceThemselvesAgain) {
     auto ask = [&] {
         xcb_configure_window(tc_->c(), own, mask, want);
         tc_->sync();
-        ASSERT_TRUE(wm_->sync());
+        ASSERT_TRUE(barrier());
     };
     ask();  // the strip keeps its windows in place
     auto g = tc_->geometry(own);
