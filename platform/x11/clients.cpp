@@ -514,6 +514,15 @@ bool X11Platform::Impl::writePosition(xcb_window_t w, Point p, bool arrange) {
     sendSyntheticConfigure(w, r);
     xcb_flush(conn.raw());
     positionRequests_ += 2;
+    // A flush on an animation thread may read events into xcb's queue, where the
+    // main loop's descriptor watch cannot see them: have the main loop drain them.
+    if (!conn.onMainThread() && !workerDrainPosted.exchange(true)) {
+        loop.post([this, alive = std::weak_ptr<int>(life)] {
+            if (alive.expired()) return;
+            workerDrainPosted = false;
+            dispatchEvents();
+        });
+    }
     return true;
 }
 

@@ -111,6 +111,7 @@ struct X11Platform::Impl {
     const x11::Atoms& a;
     RunLoop::WatchId watch = 0;
     bool drainPosted = false;
+    std::atomic<bool> workerDrainPosted{false};
     bool inDispatch = false;
     // Work posted to the run loop checks this before touching the Impl.
     std::shared_ptr<int> life = std::make_shared<int>(0);
