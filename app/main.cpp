@@ -17,6 +17,7 @@
 #include "core/poll_runloop.h"
 #include "manager/feedback_hooks.h"
 #include "platform/x11/x11_hotkeys.h"
+#include "platform/x11/x11_input.h"
 #include "platform/x11/x11_platform.h"
 #include "settings/app_info.h"
 #include "settings/defaults_file.h"
@@ -114,11 +115,12 @@ int main(int argc, char** argv) {
     });
 
     auto hotkeys = std::make_unique<X11HotkeyService>(*platform, loop);
+    auto gestureSources = std::make_unique<X11GestureSources>(*platform, loop);
     HeadlessRouter router;
     NoFeedback feedback;
     FileDefaults& defaults = FileDefaults::standard();
     ShellDeps deps{*platform, loop, defaults, *hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
-                   [&] { platform->releaseAllArranged(); }};
+                   [&] { platform->releaseAllArranged(); }, gestureSources.get()};
     auto shell = std::make_unique<Shell>(deps);
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
     instance->listen(loop, [&] { shell->reopen(); });
@@ -130,6 +132,7 @@ int main(int argc, char** argv) {
     shell->terminate();
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
+    gestureSources.reset();
     platform.reset();
     return 0;
 }

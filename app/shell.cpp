@@ -46,6 +46,15 @@ void Shell::start(const std::vector<std::string>& args) {
     };
     hotkeys.registerAll();
 
+    if (deps_.gestures) {
+        touches = std::make_unique<Touches>(*deps_.gestures);
+        gestures = std::make_unique<Gestures>(deps_.main, prefs, GestureHost::of(manager, deps_.feedback),
+                                              *deps_.gestures, *touches);
+        gestures->start();
+        // Without the permission the sources cannot all be had; once it comes, try again.
+        bag_.push_back(gestures->restartWhenTrusted(manager));
+    }
+
     manager.startWatchingPermission();
 
     auto preview = std::find(args.begin(), args.end(), "--preview");

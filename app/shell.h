@@ -14,7 +14,9 @@
 #include "core/runloop.h"
 #include "core/serial_queue.h"
 #include "input/hotkey_service.h"
+#include "input/gestures.h"
 #include "input/hotkeys.h"
+#include "input/touches.h"
 #include "manager/feedback_hooks.h"
 #include "manager/window_manager.h"
 #include "settings/defaults.h"
@@ -40,6 +42,8 @@ struct ShellDeps {
     // the platform lets go of the windows it arranged, so they behave as on a
     // floating desktop again.
     std::function<void()> managerStopped;
+    // Scroll, pinch and swipe input; none: no gestures.
+    GestureSources* gestures = nullptr;
 };
 
 class Shell {
@@ -65,6 +69,8 @@ public:
     WorkspaceStore workspaces;
     Hotkeys hotkeys;
     WindowManager manager;
+    std::unique_ptr<Touches> touches;    // with gestures only
+    std::unique_ptr<Gestures> gestures;  // with gestures only
 
 private:
     ShellDeps deps_;

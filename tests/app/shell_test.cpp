@@ -12,6 +12,8 @@
 #include "core/log.h"
 #include "core/manual_time.h"
 #include "input/hotkey_service.h"
+#include "input/key_codes.h"
+#include "input/sim_gesture_sources.h"
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
@@ -268,6 +270,34 @@ TEST_F(ShellTest, AnotherStartOpensTheSettings) {
     s.start({});
     s.reopen();
     EXPECT_EQ(router.calls, std::vector<std::string>{"settings"});
+}
+
+TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes) {
+    stored(true, true);
+    sim.setTrusted(false);
+    SimGestureSources sources;
+    sources.tapAllowed = false;  // no permission: no tap yet
+    ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
+                nullptr, nullptr,     &sources};
+    shell = std::make_unique<Shell>(d);
+    shell->start({});
+    ASSERT_TRUE(shell->gestures);
+    EXPECT_FALSE(shell->gestures->tapInstalled());
+    EXPECT_TRUE(logged("[Tarvela] gestures: event tap unavailable (needs Accessibility)"));
+
+    sources.tapAllowed = true;
+    sim.setTrusted(true);
+    time.advance(1.6);  // the permission poll notices; gestures start again
+    EXPECT_TRUE(shell->manager.on());
+    EXPECT_TRUE(shell->gestures->tapInstalled());
+    EXPECT_EQ(sources.liveTaps(), 1);
+
+    // Option-scroll is now taken (swallowed) as strip scrolling, and settles later.
+    ScrollEvent e;
+    e.deltaX = 3;
+    e.modifierFlags = eventflags::option;
+    EXPECT_TRUE(sources.scroll(e));
+    EXPECT_TRUE(shell->gestures->settlePending());
 }
 
 }  // namespace
