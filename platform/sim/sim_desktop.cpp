@@ -64,12 +64,12 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
         if (name == ax::Position) return AttrValue(w->frame.origin());
         if (name == ax::SizeAttr) return AttrValue(w->frame.size());
         if (name == ax::Subrole) {
-            if (!w->spec.subrole) return std::nullopt;
-            return AttrValue(*w->spec.subrole);
+            if (!w->desc.subrole) return std::nullopt;
+            return AttrValue(*w->desc.subrole);
         }
-        if (name == ax::Minimized) return AttrValue(w->spec.minimized);
-        if (name == ax::FullScreen) return AttrValue(w->spec.fullScreen);
-        if (name == ax::Title) return AttrValue(w->spec.title);
+        if (name == ax::Minimized) return AttrValue(w->desc.minimized);
+        if (name == ax::FullScreen) return AttrValue(w->desc.fullScreen);
+        if (name == ax::Title) return AttrValue(w->desc.title);
         if (name == ax::Main) return AttrValue(a->main == w->id);
         if (name == "AXRole") return AttrValue(std::string("AXWindow"));
         return std::nullopt;
@@ -110,7 +110,7 @@ std::optional<int32_t> SimDesktop::pidOf(const AXElement& el) {
 std::optional<uint32_t> SimDesktop::windowNumber(const AXElement& el) {
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->window(el);
-    if (!w || !w->spec.hasNumber) return std::nullopt;
+    if (!w || !w->desc.hasNumber) return std::nullopt;
     return static_cast<uint32_t>(w->id);
 }
 
@@ -139,15 +139,15 @@ bool apply(State& s, const AXElement& el, WriteKind kind, const AttrValue* value
     switch (kind) {
         case WriteKind::Position: {
             auto* p = std::get_if<Point>(value);
-            if (!p || w->spec.fullScreen) return false;
+            if (!p || w->desc.fullScreen) return false;
             w->frame.x = p->x;
             w->frame.y = p->y;
             return true;
         }
         case WriteKind::Size: {
             auto* sz = std::get_if<Size>(value);
-            if (!sz || w->spec.fullScreen || w->spec.refuseResize) return false;
-            const Size got = constrainSize(w->spec, *sz);
+            if (!sz || w->desc.fullScreen || w->desc.refuseResize) return false;
+            const Size got = constrainSize(w->desc, *sz);
             w->frame.width = got.width;
             w->frame.height = got.height;
             return true;
@@ -167,7 +167,7 @@ bool apply(State& s, const AXElement& el, WriteKind kind, const AttrValue* value
             return true;
         case WriteKind::Raise:
             s.raise(*w);
-            if (!w->spec.minimized) s.setFocused(*a, w->id);
+            if (!w->desc.minimized) s.setFocused(*a, w->id);
             return true;
         case WriteKind::EnhancedUI: break;
     }
@@ -336,9 +336,9 @@ bool SimDesktop::isApplicationInstalled(const std::string& bundleIdentifier) {
                        [&](auto& e) { return e.second.info.bundleIdentifier == bundleIdentifier; });
 }
 
-int32_t SimDesktop::addApp(const AppSpec& spec) {
+int32_t SimDesktop::addApp(const AppSpec& desc) {
     std::lock_guard lock(s_->m);
-    return s_->addApp(spec);
+    return s_->addApp(desc);
 }
 
 bool SimDesktop::quitApp(int32_t pid) {
@@ -355,10 +355,10 @@ bool SimDesktop::quitApp(int32_t pid) {
     return true;
 }
 
-void SimDesktop::registerInstallable(const std::string& bundleID, const AppSpec& spec, double delaySeconds,
+void SimDesktop::registerInstallable(const std::string& bundleID, const AppSpec& desc, double delaySeconds,
                                      std::vector<WindowPlan> windowsToOpen) {
     std::lock_guard lock(s_->m);
-    s_->installables[bundleID] = SimInstallable{spec, delaySeconds, std::move(windowsToOpen)};
+    s_->installables[bundleID] = SimInstallable{desc, delaySeconds, std::move(windowsToOpen)};
 }
 
 void SimDesktop::uninstall(const std::string& bundleID) {
@@ -399,9 +399,9 @@ void SimDesktop::setTrusted(bool trusted) {
 
 // ---------------------------------------------------------------- windows
 
-AXElement SimDesktop::addWindow(int32_t pid, const Rect& frameAX, const WindowSpec& spec) {
+AXElement SimDesktop::addWindow(int32_t pid, const Rect& frameAX, const WindowSpec& desc) {
     std::lock_guard lock(s_->m);
-    const uint64_t id = s_->addWindow(pid, frameAX, spec);
+    const uint64_t id = s_->addWindow(pid, frameAX, desc);
     return id ? AXElement::window(id) : AXElement{};
 }
 
@@ -425,7 +425,7 @@ void SimDesktop::setFullScreen(const AXElement& el, bool fullScreen) {
 
 void SimDesktop::setSubrole(const AXElement& el, std::optional<std::string> subrole) {
     std::lock_guard lock(s_->m);
-    if (SimWindow* w = s_->window(el)) w->spec.subrole = std::move(subrole);
+    if (SimWindow* w = s_->window(el)) w->desc.subrole = std::move(subrole);
 }
 
 void SimDesktop::setUnreadable(const AXElement& el, std::string_view attribute, bool unreadable) {
@@ -440,17 +440,17 @@ void SimDesktop::setUnreadable(const AXElement& el, std::string_view attribute, 
         set->erase(it);
 }
 
-void SimDesktop::setConstraints(const AXElement& el, const WindowSpec& spec) {
+void SimDesktop::setConstraints(const AXElement& el, const WindowSpec& desc) {
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->window(el);
     if (!w) return;
-    w->spec.minW = spec.minW;
-    w->spec.maxW = spec.maxW;
-    w->spec.minH = spec.minH;
-    w->spec.maxH = spec.maxH;
-    w->spec.base = spec.base;
-    w->spec.inc = spec.inc;
-    w->spec.refuseResize = spec.refuseResize;
+    w->desc.minW = desc.minW;
+    w->desc.maxW = desc.maxW;
+    w->desc.minH = desc.minH;
+    w->desc.maxH = desc.maxH;
+    w->desc.base = desc.base;
+    w->desc.inc = desc.inc;
+    w->desc.refuseResize = desc.refuseResize;
 }
 
 void SimDesktop::closeAfterReads(const AXElement& el, int reads) {
@@ -468,7 +468,7 @@ void SimDesktop::focusWindow(const AXElement& el) {
     SimWindow* w = s_->openWindow(el);
     if (!w) return;
     s_->activate(w->pid);
-    if (w->spec.minimized) s_->setMinimized(*w, false);
+    if (w->desc.minimized) s_->setMinimized(*w, false);
     s_->raise(*w);
     s_->setFocused(*s_->app(w->pid), w->id);
 }
@@ -477,7 +477,7 @@ void SimDesktop::dragWindow(const AXElement& el, Point newOrigin) {
     focusWindow(el);
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->openWindow(el);
-    if (!w || w->spec.fullScreen) return;
+    if (!w || w->desc.fullScreen) return;
     w->frame.x = newOrigin.x;
     w->frame.y = newOrigin.y;
 }
@@ -497,7 +497,7 @@ bool SimDesktop::isClosed(const AXElement& el) const {
 bool SimDesktop::isMinimized(const AXElement& el) const {
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->openWindow(el);
-    return w && w->spec.minimized;
+    return w && w->desc.minimized;
 }
 
 bool SimDesktop::isMain(const AXElement& el) const {
@@ -526,14 +526,14 @@ std::vector<AXElement> SimDesktop::stackingOrder() const {
     std::lock_guard lock(s_->m);
     std::vector<AXElement> out;
     for (auto it = s_->stacking.rbegin(); it != s_->stacking.rend(); ++it)
-        if (!s_->windows.at(*it).spec.minimized) out.push_back(AXElement::window(*it));
+        if (!s_->windows.at(*it).desc.minimized) out.push_back(AXElement::window(*it));
     return out;
 }
 
 ImageRef SimDesktop::capture(const AXElement& window) {
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->openWindow(window);
-    if (!w || w->spec.minimized) return nullptr;
+    if (!w || w->desc.minimized) return nullptr;
     auto img = std::make_shared<Image>();
     img->width = 8;
     img->height = 8;

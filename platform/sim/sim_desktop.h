@@ -64,7 +64,7 @@ struct WindowSpec {
 // A window an installable application opens when it has launched.
 struct WindowPlan {
     Rect frame{};  // accessibility coordinates
-    WindowSpec spec{};
+    WindowSpec desc{};
 };
 
 enum class WriteKind { Position, Size, Main, Raise, EnhancedUI, Minimized };
@@ -136,13 +136,13 @@ public:
     // ---- applications ----
     // The pid, or 0 when a process with the requested pid already runs.
     // Posts DidLaunchApplication.
-    int32_t addApp(const AppSpec& spec = {});
+    int32_t addApp(const AppSpec& desc = {});
     // Its windows close (each posting "AXUIElementDestroyed"), then
     // DidTerminateApplication is posted. False for an unknown pid.
     bool quitApp(int32_t pid);
-    // Launching that bundle identifier starts spec after delaySeconds on the run
+    // Launching that bundle identifier starts desc after delaySeconds on the run
     // loop; the application then opens these windows and comes to the front.
-    void registerInstallable(const std::string& bundleID, const AppSpec& spec, double delaySeconds,
+    void registerInstallable(const std::string& bundleID, const AppSpec& desc, double delaySeconds,
                              std::vector<WindowPlan> windowsToOpen = {});
     void uninstall(const std::string& bundleID);
     std::vector<std::string> launchRequests() const;  // bundle identifiers asked for, in order
@@ -159,7 +159,7 @@ public:
     // ---- windows ----
     // Null element for an unknown pid. Posts "AXWindowCreated" (and
     // "AXFocusedWindowChanged" when it takes the focus).
-    AXElement addWindow(int32_t pid, const Rect& frameAX, const WindowSpec& spec = {});
+    AXElement addWindow(int32_t pid, const Rect& frameAX, const WindowSpec& desc = {});
     // The handle stays valid; every read and write fails from now on.
     bool closeWindow(const AXElement& el);
     void setMinimized(const AXElement& el, bool minimized);
@@ -168,7 +168,7 @@ public:
     void setSubrole(const AXElement& el, std::optional<std::string> subrole);
     // Makes one attribute of a window (or application) element fail to read.
     void setUnreadable(const AXElement& el, std::string_view attribute, bool unreadable = true);
-    void setConstraints(const AXElement& el, const WindowSpec& spec);  // size rules only
+    void setConstraints(const AXElement& el, const WindowSpec& desc);  // size rules only
     // The window closes on its own after that many more attribute reads: a
     // window that goes away between two calls (0 = before the next read).
     void closeAfterReads(const AXElement& el, int reads);

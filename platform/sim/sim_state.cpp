@@ -6,7 +6,7 @@
 
 namespace tarvela {
 
-Size constrainSize(const WindowSpec& spec, Size asked) {
+Size constrainSize(const WindowSpec& desc, Size asked) {
     auto one = [](double v, double lo, double hi, double base, double inc) {
         v = std::clamp(v, lo, std::max(lo, hi));
         if (inc > 0) {
@@ -18,8 +18,8 @@ Size constrainSize(const WindowSpec& spec, Size asked) {
         }
         return v;
     };
-    return {one(asked.width, spec.minW, spec.maxW, spec.base.width, spec.inc.width),
-            one(asked.height, spec.minH, spec.maxH, spec.base.height, spec.inc.height)};
+    return {one(asked.width, desc.minW, desc.maxW, desc.base.width, desc.inc.width),
+            one(asked.height, desc.minH, desc.maxH, desc.base.height, desc.inc.height)};
 }
 
 using State = SimDesktop::State;
@@ -45,8 +45,8 @@ std::optional<RunningApp> State::info(int32_t pid) {
     return std::nullopt;
 }
 
-int32_t State::addApp(const AppSpec& spec) {
-    int32_t pid = spec.pid.value_or(0);
+int32_t State::addApp(const AppSpec& desc) {
+    int32_t pid = desc.pid.value_or(0);
     if (pid == 0) {
         while (apps.count(nextPid) || nextPid == own) ++nextPid;
         pid = nextPid++;
@@ -54,28 +54,28 @@ int32_t State::addApp(const AppSpec& spec) {
         return 0;
     }
     SimApp a;
-    a.info = RunningApp{pid, spec.name, spec.bundleID, spec.icon, spec.policy};
+    a.info = RunningApp{pid, desc.name, desc.bundleID, desc.icon, desc.policy};
     apps.emplace(pid, std::move(a));
     appOrder.push_back(pid);
     postWorkspace(WorkspaceEvent::DidLaunchApplication, info(pid));
     return pid;
 }
 
-uint64_t State::addWindow(int32_t pid, const Rect& frame, const WindowSpec& spec) {
+uint64_t State::addWindow(int32_t pid, const Rect& frame, const WindowSpec& desc) {
     SimApp* a = app(pid);
     if (!a) return 0;
     SimWindow w;
     w.id = nextWindowId++;
     w.pid = pid;
-    w.spec = spec;
-    w.frame = Rect(frame.origin(), constrainSize(spec, frame.size()));
-    if (spec.unreadableFrame) w.unreadable = {std::string(ax::Position), std::string(ax::SizeAttr)};
+    w.desc = desc;
+    w.frame = Rect(frame.origin(), constrainSize(desc, frame.size()));
+    if (desc.unreadableFrame) w.unreadable = {std::string(ax::Position), std::string(ax::SizeAttr)};
     const uint64_t id = w.id;
     windows.emplace(id, std::move(w));
     a->windows.push_back(id);
     stacking.push_back(id);
     notifyAX(pid, AXElement::window(id), ax::WindowCreated);
-    if (spec.takesFocus && !spec.minimized) setFocused(*a, id);
+    if (desc.takesFocus && !desc.minimized) setFocused(*a, id);
     return id;
 }
 
@@ -91,8 +91,8 @@ void State::close(SimWindow& w) {
 }
 
 void State::setMinimized(SimWindow& w, bool minimized) {
-    if (w.spec.minimized == minimized) return;
-    w.spec.minimized = minimized;
+    if (w.desc.minimized == minimized) return;
+    w.desc.minimized = minimized;
     const AXElement el = AXElement::window(w.id);
     SimApp* a = app(w.pid);
     if (minimized) {
@@ -106,8 +106,8 @@ void State::setMinimized(SimWindow& w, bool minimized) {
 }
 
 void State::setFullScreen(SimWindow& w, bool fullScreen) {
-    if (w.spec.fullScreen == fullScreen) return;
-    w.spec.fullScreen = fullScreen;
+    if (w.desc.fullScreen == fullScreen) return;
+    w.desc.fullScreen = fullScreen;
     if (fullScreen) {
         w.beforeFullScreen = w.frame;
         if (!screens.empty()) w.frame = axRect(screens, screens[screenIndex(screens, w.frame)].frame);
@@ -133,7 +133,7 @@ void State::refocus(SimApp& a) {
     // system hands it on when the focused one goes away.
     for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
         const SimWindow& w = windows.at(*it);
-        if (w.pid == a.info.pid && !w.spec.minimized) {
+        if (w.pid == a.info.pid && !w.desc.minimized) {
             setFocused(a, w.id);
             return;
         }
@@ -158,11 +158,11 @@ void State::finishLaunch(const std::string& bundleID) {
     }
     auto it = installables.find(bundleID);
     if (it == installables.end()) return;
-    AppSpec spec = it->second.spec;
-    spec.bundleID = bundleID;
-    const int32_t pid = addApp(spec);
+    AppSpec desc = it->second.desc;
+    desc.bundleID = bundleID;
+    const int32_t pid = addApp(desc);
     if (pid == 0) return;
-    for (const WindowPlan& plan : it->second.windows) addWindow(pid, plan.frame, plan.spec);
+    for (const WindowPlan& plan : it->second.windows) addWindow(pid, plan.frame, plan.desc);
     activate(pid);
 }
 

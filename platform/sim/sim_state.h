@@ -16,7 +16,7 @@ struct SimWindow {
     uint64_t id = 0;
     int32_t pid = 0;
     Rect frame;  // accessibility coordinates
-    WindowSpec spec;
+    WindowSpec desc;
     bool closed = false;
     std::optional<Rect> beforeFullScreen;
     std::optional<int> readsLeft;  // closes itself when a read finds 0
@@ -44,7 +44,7 @@ struct SimObserverRec {
 };
 
 struct SimInstallable {
-    AppSpec spec;
+    AppSpec desc;
     double delay = 0;
     std::vector<WindowPlan> windows;
 };
@@ -88,8 +88,8 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     SimWindow* openWindow(const AXElement& el);
     std::optional<RunningApp> info(int32_t pid);
 
-    int32_t addApp(const AppSpec& spec);
-    uint64_t addWindow(int32_t pid, const Rect& frame, const WindowSpec& spec);
+    int32_t addApp(const AppSpec& desc);
+    uint64_t addWindow(int32_t pid, const Rect& frame, const WindowSpec& desc);
     void close(SimWindow& w);
     void setMinimized(SimWindow& w, bool minimized);
     void setFullScreen(SimWindow& w, bool fullScreen);
@@ -106,6 +106,6 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
 };
 
 // A size the window's own rules allow, nearest below the one asked for.
-Size constrainSize(const WindowSpec& spec, Size asked);
+Size constrainSize(const WindowSpec& desc, Size asked);
 
 }  // namespace tarvela

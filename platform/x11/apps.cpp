@@ -38,7 +38,7 @@ struct QueryClientIdsReply {
     uint8_t pad1[20];
 };
 struct ClientIdValue {
-    ClientIdSpec spec;
+    ClientIdSpec desc;
     uint32_t length;  // bytes of value that follow
 };
 
@@ -48,12 +48,12 @@ int32_t pidFromXRes(xcb_connection_t* c, xcb_window_t w) {
     static const xcb_protocol_request_t req = {2, &xresExtension, kQueryClientIds, 0};
     QueryClientIdsRequest out{};
     out.numSpecs = 1;
-    ClientIdSpec spec{w, kLocalClientPidMask};
+    ClientIdSpec desc{w, kLocalClientPidMask};
     iovec parts[4];
     parts[2].iov_base = &out;
     parts[2].iov_len = sizeof out;
-    parts[3].iov_base = &spec;
-    parts[3].iov_len = sizeof spec;
+    parts[3].iov_base = &desc;
+    parts[3].iov_len = sizeof desc;
     const unsigned seq = xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &req);
     xcb_generic_error_t* err = nullptr;
     void* raw = xcb_wait_for_reply(c, seq, &err);
@@ -67,7 +67,7 @@ int32_t pidFromXRes(xcb_connection_t* c, xcb_window_t w) {
         ClientIdValue v;
         std::memcpy(&v, p, sizeof v);
         p += sizeof v;
-        if ((v.spec.mask & kLocalClientPidMask) && v.length >= 4 && p + 4 <= end) {
+        if ((v.desc.mask & kLocalClientPidMask) && v.length >= 4 && p + 4 <= end) {
             uint32_t pid;
             std::memcpy(&pid, p, 4);
             return static_cast<int32_t>(pid);

@@ -67,9 +67,9 @@ protected:
         return s;
     }
 
-    Item window(const WindowSpec& spec = {}, int32_t appPid = 0) {
+    Item window(const WindowSpec& desc = {}, int32_t appPid = 0) {
         const int32_t p = appPid ? appPid : pid;
-        AXElement el = sim.addWindow(p, Rect(100, 100, 400, 300), spec);
+        AXElement el = sim.addWindow(p, Rect(100, 100, 400, 300), desc);
         return Item::make(el, *sim.runningApplication(p));
     }
 

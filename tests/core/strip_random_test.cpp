@@ -74,26 +74,26 @@ struct Sequence {
     double real(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); }
 
     Item newWindow() {
-        WindowSpec spec;
+        WindowSpec desc;
         const Rule r = pick(std::vector<Rule>{Rule::None, Rule::None, Rule::Min, Rule::Max, Rule::MinMax,
                                               Rule::Increments, Rule::Refuses});
         switch (r) {
             case Rule::None: break;
-            case Rule::Min: spec.minW = range(300, 1200); break;
-            case Rule::Max: spec.maxW = range(200, 700); break;
+            case Rule::Min: desc.minW = range(300, 1200); break;
+            case Rule::Max: desc.maxW = range(200, 700); break;
             case Rule::MinMax:
-                spec.minW = range(250, 500);
-                spec.maxW = spec.minW + range(0, 400);
+                desc.minW = range(250, 500);
+                desc.maxW = desc.minW + range(0, 400);
                 break;
             case Rule::Increments:
-                spec.base = Size{static_cast<double>(range(0, 10)), 4};
-                spec.inc = Size{static_cast<double>(range(5, 13)), 13};
+                desc.base = Size{static_cast<double>(range(0, 10)), 4};
+                desc.inc = Size{static_cast<double>(range(5, 13)), 13};
                 break;
-            case Rule::Refuses: spec.refuseResize = true; break;
+            case Rule::Refuses: desc.refuseResize = true; break;
         }
         const int32_t pid = pick(pids);
-        AXElement el = sim.addWindow(pid, Rect(range(0, 500), range(0, 300), 400, 300), spec);
-        rules[el.id] = {r, spec};
+        AXElement el = sim.addWindow(pid, Rect(range(0, 500), range(0, 300), 400, 300), desc);
+        rules[el.id] = {r, desc};
         all.push_back(el);
         return Item::make(el, *sim.runningApplication(pid));
     }

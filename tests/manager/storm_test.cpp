@@ -179,15 +179,15 @@ private:
     void addWindow() {
         auto pid = any(apps());
         if (!pid) return;
-        WindowSpec spec;
+        WindowSpec desc;
         const int kind = pick(0, 99);
-        if (kind < 8) spec.subrole = std::string(ax::Dialog);
-        else if (kind < 12) spec.hasNumber = false;
-        else if (kind < 14) spec.unreadableFrame = true;
-        else if (kind < 18) spec.minW = 700;
-        else if (kind < 20) spec.takesFocus = false;
+        if (kind < 8) desc.subrole = std::string(ax::Dialog);
+        else if (kind < 12) desc.hasNumber = false;
+        else if (kind < 14) desc.unreadableFrame = true;
+        else if (kind < 18) desc.minW = 700;
+        else if (kind < 20) desc.takesFocus = false;
         const Rect r(pick(-100, static_cast<int>(span())), pick(0, 700), pick(200, 1400), pick(200, 1000));
-        AXElement el = sim_.addWindow(*pid, r, spec);
+        AXElement el = sim_.addWindow(*pid, r, desc);
         note("window " + std::to_string(el.id) + " of " + std::to_string(*pid));
     }
     void closeWindow() {
