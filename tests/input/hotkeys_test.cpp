@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_helpers.h"
+
 #include <set>
 
 #include "core/log.h"
@@ -11,16 +13,10 @@ namespace {
 
 constexpr uint32_t CtrlOpt = 0x1800, CtrlCmd = 0x1100;
 
-Data bytes(const std::string& s) { return Data(s.begin(), s.end()); }
-std::string text(const std::optional<Data>& d) { return d ? std::string(d->begin(), d->end()) : "<none>"; }
+using testsupport::bytes;
+using testsupport::text;
 
-struct LogCapture {
-    std::vector<std::string> lines;
-    LogCapture() {
-        setLogSink([this](const std::string& l) { lines.push_back(l); });
-    }
-    ~LogCapture() { setLogSink(nullptr); }
-};
+using testsupport::LogCapture;
 
 Workspace ws(std::string name, std::optional<int> slot) {
     Workspace w;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_helpers.h"
+
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -36,13 +38,7 @@ std::vector<std::string> filesIn(const fs::path& dir) {
     return out;
 }
 
-struct LogCapture {
-    std::vector<std::string> lines;
-    LogCapture() {
-        setLogSink([this](const std::string& l) { lines.push_back(l); });
-    }
-    ~LogCapture() { setLogSink(nullptr); }
-};
+using testsupport::LogCapture;
 
 const std::string kHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

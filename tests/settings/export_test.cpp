@@ -1,6 +1,8 @@
 #include "settings/export.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/test_helpers.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +14,8 @@
 namespace tarvela {
 namespace {
 
-Data bytes(const std::string& s) { return Data(s.begin(), s.end()); }
-std::string text(const std::optional<Data>& d) { return d ? std::string(d->begin(), d->end()) : "<none>"; }
+using testsupport::bytes;
+using testsupport::text;
 
 // The shortcut table as the export sees it, kept in the same defaults.
 struct StoredBindings final : BindingsStore {

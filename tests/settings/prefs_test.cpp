@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_helpers.h"
+
 #include <limits>
 
 #include "core/log.h"
@@ -53,13 +55,7 @@ public:
     void setAppearance(Appearance a) override { applied.push_back(a); }
 };
 
-struct LogCapture {
-    std::vector<std::string> lines;
-    LogCapture() {
-        setLogSink([this](const std::string& l) { lines.push_back(l); });
-    }
-    ~LogCapture() { setLogSink(nullptr); }
-};
+using testsupport::LogCapture;
 
 TEST(Prefs, AnEmptyStoreGivesEveryDefaultAndConstructionWritesNothing) {
     RecordingDefaults d;

@@ -2,21 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_helpers.h"
+
 #include "core/log.h"
 
 namespace tarvela {
 namespace {
 
-Data bytes(const std::string& s) { return Data(s.begin(), s.end()); }
-std::string text(const std::optional<Data>& d) { return d ? std::string(d->begin(), d->end()) : "<none>"; }
+using testsupport::bytes;
+using testsupport::text;
 
-struct LogCapture {
-    std::vector<std::string> lines;
-    LogCapture() {
-        setLogSink([this](const std::string& l) { lines.push_back(l); });
-    }
-    ~LogCapture() { setLogSink(nullptr); }
-};
+using testsupport::LogCapture;
 
 RunningApp app(std::optional<std::string> bundle, std::optional<std::string> name) {
     RunningApp a;
