@@ -87,6 +87,14 @@ int main(int argc, char** argv) {
     }
     // Before the instance: it unwatches its socket on the loop when it goes.
     PollRunLoop loop;
+    // Without its X server a window manager has nothing left to do, and staying
+    // would keep the next session on this display from starting one.
+    bool serverGone = false;
+    auto hbtmp = [&] {
+        serverGone = true;
+        loop.quit();
+    };
+    (void)hbtmp;
     auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
     if (!instance) {
         log("already running on " + display + "; asked it to come forward");
@@ -128,11 +136,12 @@ int main(int argc, char** argv) {
     shell->start(args);
     loop.run();
 
-    log("stopping: windows stay where they are");
+    // The platform has said why already: one line is all a lost server gets.
+    if (!serverGone) log("stopping: windows stay where they are");
     shell->terminate();
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
     gestureSources.reset();
     platform.reset();
-    return 0;
+    return serverGone ? 1 : 0;
 }

@@ -7,7 +7,9 @@
 //   hot key to frame       from the key press sent to the X server until the
 //                          server reports the first window moved (a second
 //                          connection watches every terminal).
-// Prints the median of several slides. Starts and ends its own X server.
+// Prints the median of several slides, then the same slides with the screen
+// split into two monitors (each strip clipped to its own). Starts and ends its
+// own X server.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -46,6 +48,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kTerminals = 20;
 constexpr int kSlides = 7;
+const char* const kLeftMonitor[] = {"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen", nullptr};
+const char* const kRightMonitor[] = {"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none", nullptr};
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -232,6 +236,18 @@ int main() {
             status = 1;
         }
         X11HotkeyService service(platform, loop);
+        for (const bool split : {false, true}) {
+        if (split) {
+            // Two side-by-side monitors: strip 0 then lives on a 960-wide one
+            // and every slide clips columns at its edge.
+            for (const char* const* args : {kLeftMonitor, kRightMonitor}) {
+                std::vector<std::string> argv;
+                for (const char* const* a = args; *a; ++a) argv.push_back(*a);
+                const pid_t p = spawn(argv, server.display);
+                waitpid(p, nullptr, 0);
+            }
+            loop.runUntil([&] { return platform.screens().size() == 2; }, 5);
+        }
         NoFeedback feedback;
         MemoryDefaults defaults;
         Prefs prefs(defaults);
@@ -255,7 +271,16 @@ int main() {
                             right = watcher.keycode(0xff53);
 
         std::vector<Slide> slides;
-        if (status == 0 && wm.on() && wm.cur() && wm.cur()->cols.size() == kTerminals) {
+        const size_t wanted = split ? kTerminals / 2 : kTerminals;
+        if (split && !wm.strips().empty()) {
+            // The slides run on the left monitor's strip.
+            wm.strips()[0]->raise(0, 0);
+            loop.runUntil([&] { return wm.cur() == wm.strips()[0]; }, 5);
+            quiet();
+            std::fprintf(stderr, "x11_slide_bench: two monitors: %zu strips, %zu + %zu columns\n", wm.strips().size(),
+                         wm.strips()[0]->cols.size(), wm.strips().size() > 1 ? wm.strips()[1]->cols.size() : 0);
+        }
+        if (status == 0 && wm.on() && wm.cur() && wm.cur()->cols.size() >= wanted) {
             wm.perform(Action::jump, 1);
             quiet();
             for (int k = 0; k < kSlides; ++k) {
@@ -300,13 +325,19 @@ int main() {
                 requests.push_back(static_cast<double>(s.requests));
                 latency.push_back(s.keyToFrameMs);
             }
-            std::printf("BENCH x11_slide_frames %.0f frames\n", median(frames));
-            std::printf("BENCH x11_slide_fps %.0f fps\n", median(fps));
-            std::printf("BENCH x11_slide_requests %.0f requests\n", median(requests));
-            std::printf("BENCH x11_hotkey_to_frame_ms %.2f ms\n", median(latency));
-            std::fprintf(stderr, "x11_slide_bench: %zu slides of %d terminals; frames min %.0f max %.0f\n",
-                         slides.size(), kTerminals, *std::min_element(frames.begin(), frames.end()),
+            if (split) {
+                std::printf("BENCH x11_slide_two_monitors_frames %.0f frames\n", median(frames));
+                std::printf("BENCH x11_slide_two_monitors_requests %.0f requests\n", median(requests));
+            } else {
+                std::printf("BENCH x11_slide_frames %.0f frames\n", median(frames));
+                std::printf("BENCH x11_slide_fps %.0f fps\n", median(fps));
+                std::printf("BENCH x11_slide_requests %.0f requests\n", median(requests));
+                std::printf("BENCH x11_hotkey_to_frame_ms %.2f ms\n", median(latency));
+            }
+            std::fprintf(stderr, "x11_slide_bench: %zu slides%s; frames min %.0f max %.0f\n", slides.size(),
+                         split ? " on two monitors" : "", *std::min_element(frames.begin(), frames.end()),
                          *std::max_element(frames.begin(), frames.end()));
+        }
         }
     }
     setLogSink(nullptr);

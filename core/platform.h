@@ -50,6 +50,8 @@ using AttrValue = std::variant<bool, int64_t, double, std::string, Point, Size, 
 namespace ax {
 inline constexpr std::string_view Position = "AXPosition";
 inline constexpr std::string_view SizeAttr = "AXSize";
+// The steps a window's size snaps to (a terminal's character cells), as a size.
+inline constexpr std::string_view SizeIncrement = "AXSizeIncrement";
 inline constexpr std::string_view Subrole = "AXSubrole";
 inline constexpr std::string_view Minimized = "AXMinimized";
 inline constexpr std::string_view FullScreen = "AXFullScreen";
@@ -163,6 +165,15 @@ public:
     // --- notifications and monitors (delivered on the main thread) ---
     virtual SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) = 0;
     virtual SubscriptionRef addMouseUpMonitor(std::function<void()> handler) = 0;
+
+    // The display whose strip now holds this window; none once no strip does.
+    // Where the window system would draw a window over every display it
+    // overlaps (X11), the window is shown on that display only; while it has
+    // one, the window's own attempts to move or resize itself are refused.
+    virtual void assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
+        (void)window;
+        (void)screenId;
+    }
 
     // --- window pictures (for the overview); null when none can be had ---
     virtual ImageRef capture(const AXElement& window) { (void)window; return nullptr; }

@@ -151,6 +151,12 @@ public:
     // Stops a running animation where it is (the manager's stop does the same).
     void cancelAnim();
 
+    // Tells the platform which windows this strip holds now (and which it let
+    // go of since the last call). Every change of columns calls it.
+    void syncDisplays();
+    // The windows the platform was last told this strip holds; forgets them.
+    std::vector<AXElement> takeAssigned();
+
     // The offset the animation last wrote (read synchronously on the animation queue).
     double liveOffset();
     // Empty when the invariants hold, else what is wrong.
@@ -165,6 +171,9 @@ private:
     Strip(StripEnv env, Screen screen, int index);
 
     void resize();
+    // Whether a window that came out `miss` points off the width it was asked
+    // for (negative: narrower) hit a limit of its own rather than took it.
+    bool missedWidth(const Item& it, double miss) const;
     void setLayout(Layout l);
     void replaceColumns(std::vector<Col> columns, Layout l);
     void place(double o);
@@ -188,6 +197,7 @@ private:
     std::unique_ptr<SerialQueue> animQ_;
     std::shared_ptr<AnimShared> anim_;  // owned here, touched only on animQ_
     std::map<ObserverId, std::function<void()>> observers_;
+    std::vector<AXElement> assigned_;  // as the platform was last told
     ObserverId nextObserver_ = 1;
 };
 

@@ -244,8 +244,9 @@ void Strip::measure() {
     n.pct = static_cast<int>(std::lround(f->width / U * 100));
     n.full = std::fabs(f->minX() - (VR.minX() + geom::margin)) <= 2 &&
              std::fabs(f->maxX() - (VR.maxX() - geom::margin)) <= 2;
-    n.capped = !n.full && f->width < t - 2;
-    n.floored = f->width > t + 2;
+    const bool missed = missedWidth(*item, f->width - t);
+    n.capped = !n.full && missed && f->width < t;
+    n.floored = missed && f->width > t;
     setFit(n);
 }
 

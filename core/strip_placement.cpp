@@ -2,6 +2,7 @@
 // change which windows the strip holds and how they are grouped.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/strip.h"
 #include "core/strip_anim.h"
@@ -23,9 +24,34 @@ const Item* Strip::focusedItem() const {
     return &col.items[static_cast<size_t>(focusR)];
 }
 
+bool Strip::missedWidth(const Item& it, double miss) const {
+    if (std::fabs(miss) <= 2) return false;
+    // A window that snaps to cells lands up to one cell off whatever it is
+    // asked for; taking that for a limit would rule out every preset that
+    // happens not to fall on a cell boundary, for as long as it lives.
+    auto inc = sizeIncrement(*env_.platform, it.el);
+    return !inc || std::fabs(miss) >= inc->width;
+}
+
 double Strip::target(int col) const { return geom::targetOffset(cw, col, usableWidth(), align_, offset); }
 
+void Strip::syncDisplays() {
+    std::vector<AXElement> now;
+    for (const Col& c : cols)
+        for (const Item& it : c.items) now.push_back(it.el);
+    Platform& p = *env_.platform;
+    auto has = [](const std::vector<AXElement>& v, const AXElement& e) { return std::find(v.begin(), v.end(), e) != v.end(); };
+    for (const AXElement& el : assigned_)
+        if (!has(now, el)) p.assignDisplay(el, std::nullopt);
+    for (const AXElement& el : now)
+        if (!has(assigned_, el)) p.assignDisplay(el, screen.id);
+    assigned_ = std::move(now);
+}
+
+std::vector<AXElement> Strip::takeAssigned() { return std::exchange(assigned_, {}); }
+
 void Strip::resize() {
+    syncDisplays();
     cancelAnim();
     if (cols.empty()) {
         cw.clear();
@@ -57,9 +83,12 @@ void Strip::resize() {
             it.placed.reset();
             u = std::max(u, got.width);
             const double W = got.width;
-            if (W < wt - 2) it.maxW = W;
-            else if (W > wt + 2) it.minW = W;
-            else if (it.maxW && W > *it.maxW + 2) it.maxW.reset();
+            if (missedWidth(it, W - wt)) {
+                if (W < wt) it.maxW = W;
+                else it.minW = W;
+            } else if (it.maxW && W > *it.maxW + 2) {
+                it.maxW.reset();
+            }
         }
         if (n >= 2) {
             for (Item& it : col.items) {

@@ -10,6 +10,12 @@ std::optional<Rect> frame(Platform& p, const AXElement& el) {
     return Rect(*pos, *size);
 }
 
+std::optional<Size> sizeIncrement(Platform& p, const AXElement& el) {
+    auto inc = attr<Size>(p, el, ax::SizeIncrement);
+    if (!inc || (inc->width <= 1 && inc->height <= 1)) return std::nullopt;
+    return inc;
+}
+
 bool isTileable(Platform& p, const AXElement& el) {
     auto subrole = attr<std::string>(p, el, ax::Subrole);
     if (!subrole || *subrole != ax::StandardWindow) return false;

@@ -26,6 +26,10 @@ std::optional<T> attr(Platform& p, const AXElement& el, std::string_view name) {
 // Accessibility coordinates (top-left origin, y down); none when position or size is missing.
 std::optional<Rect> frame(Platform& p, const AXElement& el);
 
+// The steps a window's width and height snap to (a terminal's character
+// cells); none when it takes any size, or when the platform cannot tell.
+std::optional<Size> sizeIncrement(Platform& p, const AXElement& el);
+
 // A standard window that is neither minimised nor full screen.
 bool isTileable(Platform& p, const AXElement& el);
 

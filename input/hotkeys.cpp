@@ -65,8 +65,8 @@ const std::vector<ActionGroup>& actionGroups() {
 }
 
 Hotkeys::Hotkeys(Defaults& d, HotkeyService& service, WorkspaceStore* workspaces)
-    : d_(d), service_(service), workspaces_(workspaces) {
-    if (auto stored = loadJSON<Bindings>(d_, key, [](const Json& j) { return bindingsFromJSON(j, key); }))
+    : stored_(d, key), service_(service), workspaces_(workspaces) {
+    if (auto stored = stored_.load<Bindings>([](const Json& j) { return bindingsFromJSON(j, key); }))
         bindings_ = std::move(*stored);
     if (workspaces_) workspacesChanged_ = workspaces_->changed.connect([this] { registerAll(); });
 }
@@ -94,7 +94,7 @@ void Hotkeys::set(Action a, const KeyBinding& binding) {
     setBindings(std::move(next));
 }
 
-void Hotkeys::save() { storeJSON(d_, key, bindingsToJSON(bindings_)); }
+void Hotkeys::save() { stored_.store(bindingsToJSON(bindings_)); }
 
 void Hotkeys::installIfNeeded() {
     if (installed_) return;
@@ -164,6 +164,19 @@ std::optional<std::string> Hotkeys::conflict(const KeyBinding& binding, Action e
                 return ws.name;
     }
     return std::nullopt;
+}
+
+std::set<int> Hotkeys::slotsTakenByActions() const {
+    std::set<int> out;
+    for (Action a : allActions) {
+        const KeyBinding b = effective(a);
+        if (b.mods != modmask::controlOption) continue;
+        for (int digit = 0; digit <= 9; ++digit) {
+            const uint32_t code = keycode::digits[static_cast<size_t>(digit)];
+            if (a == Action::jump ? isJumpDigit(code) : b.keyCode == code) out.insert(digit);
+        }
+    }
+    return out;
 }
 
 void Hotkeys::fire(uint32_t number) {

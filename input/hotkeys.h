@@ -7,14 +7,16 @@
 //
 // Custom bindings persist under "shortcuts" as one JSON object keyed by action
 // raw value, read once at construction, all or nothing (unreadable = every
-// action on its default). Every change of the bindings writes them and
-// re-registers; so does every change of the saved workspaces.
+// action on its default, the value set aside before the next change
+// overwrites it). Every change of the bindings writes them and re-registers;
+// so does every change of the saved workspaces.
 #pragma once
 
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -95,6 +97,10 @@ public:
     // a workspace's name; none when it is free.
     std::optional<std::string> conflict(const KeyBinding& binding, Action excluding) const;
 
+    // The digits whose ⌃⌥ combination an action's binding holds, so that no
+    // workspace slot is offered that could not be registered.
+    std::set<int> slotsTakenByActions() const;
+
     // A pressed hot-key number (see the table above).
     void fire(uint32_t number);
 
@@ -112,7 +118,7 @@ private:
     void reg(uint32_t keyCode, uint32_t mods, uint32_t number);
     void save();
 
-    Defaults& d_;
+    StoredJSON stored_;
     HotkeyService& service_;
     WorkspaceStore* workspaces_;
     Bindings bindings_;

@@ -3,8 +3,10 @@
 // dropping closed ones, following the focus and repairing drags.
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "core/log.h"
+#include "core/strip_geometry.h"
 #include "core/window_access.h"
 #include "manager/window_manager.h"
 
@@ -34,9 +36,19 @@ std::optional<AXElement> WindowManager::frontWindow() {
 // ---- rebuild ----
 
 void WindowManager::rebuild() {
+    // A strip's columns beyond its display's edges lie over a neighbouring
+    // display or over none; where a window is says nothing about whose it is
+    // once a strip has placed it. Its display is known by id, since the
+    // platform may list the displays in another order now.
+    std::unordered_map<AXElement, uint64_t, AXElementHash> home;
+    for (const StripRef& s : strips())
+        for (const Col& c : s->cols)
+            for (const Item& it : c.items) home.emplace(it.el, s->screen.id);
     shutDownStrips();
 
     const std::vector<Screen> screens = platform_.screens();
+    std::unordered_map<uint64_t, int> byId;
+    for (size_t i = 0; i < screens.size(); ++i) byId.emplace(screens[i].id, static_cast<int>(i));
     std::vector<StripRef> fresh;
     StripEnv env;
     env.platform = &platform_;
@@ -67,7 +79,9 @@ void WindowManager::rebuild() {
         if (std::find(floating.begin(), floating.end(), w.el) != floating.end()) continue;
         if (ruleExcludes(w.app.bundleIdentifier)) continue;
         if (lists.empty()) continue;
-        const int i = screenIndex(screens, frame(platform_, w.el));
+        auto h = home.find(w.el);
+        auto kept = h == home.end() ? byId.end() : byId.find(h->second);
+        const int i = kept != byId.end() ? kept->second : screenIndex(screens, frame(platform_, w.el));
         lists[static_cast<size_t>(std::clamp(i, 0, static_cast<int>(lists.size()) - 1))].push_back(
             Item::make(w.el, w.app));
     }
@@ -96,6 +110,7 @@ void WindowManager::rebuild() {
     std::optional<Rect> focusFrame;
     if (auto w = frontWindow()) focusFrame = frame(platform_, *w);
     displayIdx.set(screenIndex(screens, focusFrame));
+    releaseUnassigned();
     changed.emit();
     feedback_.updateDim();
 }
@@ -277,6 +292,14 @@ void WindowManager::mouseUp() {
             note.set("Moved " + app + " to " + to->displayName());
             return;
         }
+    }
+    // The user resized the window by hand: its column takes the new width
+    // (the window is the focused one, as the drag focused it).
+    if (auto at = s->find(*w); at && s->layout == Layout::strip && static_cast<size_t>(at->first) < s->cw.size() &&
+                               at->first == s->focusC &&
+                               std::fabs(f->width - s->cw[static_cast<size_t>(at->first)]) > 2) {
+        s->setWidth(geom::fracFor(f->width, s->usableWidth()));
+        return;
     }
     if (auto p = s->placedPoint(*w)) {
         if (std::fabs(p->x - f->minX()) > dragSlop || std::fabs(p->y - f->minY()) > dragSlop) s->reseat(*w);

@@ -19,12 +19,13 @@ constexpr double floatMaxH = 640;
 // ---- memory ----
 
 void WindowManager::remember(const Strip& strip) {
+    ++memoGen_;
     for (size_t c = 0; c < strip.cols.size(); ++c) {
         const Col& col = strip.cols[c];
         for (size_t r = 0; r < col.items.size(); ++r) {
             auto n = windowNumber(platform_, col.items[r].el);
             if (!n) continue;
-            memory[*n] = Memo{static_cast<int>(c), static_cast<int>(r), col.frac};
+            memory[*n] = Memo{static_cast<int>(c), static_cast<int>(r), col.frac, memoGen_};
         }
     }
     if (memory.size() > memoryLimit) {
@@ -40,6 +41,7 @@ std::vector<Col> WindowManager::recall(const Strip& strip, const std::vector<Ite
         size_t order;
         Item item;
         double frac;
+        uint64_t gen;
     };
     std::map<int, std::vector<Entry>> groups;
     std::vector<Item> fresh;
@@ -51,17 +53,32 @@ std::vector<Col> WindowManager::recall(const Strip& strip, const std::vector<Ite
             fresh.push_back(it);
             continue;
         }
-        groups[m->second.col].push_back(Entry{m->second.row, order++, it, m->second.frac});
+        groups[m->second.col].push_back(Entry{m->second.row, order++, it, m->second.frac, m->second.gen});
     }
     if (groups.empty()) return groupDefault(strip, fresh);
 
     std::vector<Col> out;
     for (auto& [key, entries] : groups) {
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.row < b.row; });
-        Col col;
-        col.frac = entries.front().frac;
-        for (Entry& e : entries) col.items.push_back(std::move(e.item));
-        out.push_back(std::move(col));
+        // Two windows remembered in the same place at different times: the
+        // later one closed up behind the earlier one while it was away (in full
+        // screen, say). The earlier one gets its place back; they stay apart.
+        bool clash = false;
+        for (size_t i = 0; i < entries.size() && !clash; ++i)
+            for (size_t j = i + 1; j < entries.size() && !clash; ++j)
+                clash = entries[i].row == entries[j].row && entries[i].gen != entries[j].gen;
+        std::stable_sort(entries.begin(), entries.end(), [clash](const Entry& a, const Entry& b) {
+            if (clash && a.gen != b.gen) return a.gen < b.gen;
+            return a.row < b.row;
+        });
+        for (size_t i = 0; i < entries.size();) {
+            size_t end = i + 1;
+            while (end < entries.size() && (!clash || entries[end].gen == entries[i].gen)) ++end;
+            Col col;
+            col.frac = entries[i].frac;
+            for (size_t k = i; k < end; ++k) col.items.push_back(std::move(entries[k].item));
+            out.push_back(std::move(col));
+            i = end;
+        }
     }
     for (Item& it : fresh) {
         Col col;

@@ -72,8 +72,21 @@ void WindowManager::shutDown(Strip& s) {
 }
 
 void WindowManager::shutDownStrips() {
-    for (const StripRef& s : strips()) shutDown(*s);
+    for (const StripRef& s : strips()) {
+        shutDown(*s);
+        for (const AXElement& el : s->takeAssigned()) unassigned_.push_back(el);
+    }
     bag.clear();
+}
+
+// Not at shut-down itself: a window the next strips take again must never
+// be seen unclipped in between.
+void WindowManager::releaseUnassigned() {
+    for (const AXElement& el : unassigned_) {
+        const bool taken = std::any_of(strips().begin(), strips().end(), [&](const StripRef& s) { return s->find(el).has_value(); });
+        if (!taken) platform_.assignDisplay(el, std::nullopt);
+    }
+    unassigned_.clear();
 }
 
 void WindowManager::start() {
@@ -92,6 +105,7 @@ void WindowManager::start() {
 void WindowManager::stop(bool keepObservers) {
     shutDownStrips();
     strips.set({});
+    releaseUnassigned();
     if (!keepObservers) {
         for (auto& [pid, observer] : observers) observer->detach();
         observers.clear();

@@ -75,7 +75,10 @@ public:
         int col = 0;
         int row = 0;
         double frac = 0.5;
-        bool operator==(const Memo&) const = default;
+        // Which remembering wrote it: a window absent since (full screen, say)
+        // keeps an older one than the windows that closed up behind it.
+        uint64_t gen = 0;
+        bool operator==(const Memo& o) const { return col == o.col && row == o.row && frac == o.frac; }
     };
 
     struct Deps {
@@ -120,6 +123,7 @@ public:
     // ---- the rest of the state (read by tests and diagnostics) ----
     std::vector<AXElement> floating;
     std::unordered_map<uint32_t, Memo> memory;
+    uint64_t memoGen_ = 0;
     SubscriptionRef mouseMonitor;
     std::map<int32_t, std::unique_ptr<AXObserver>> observers;
     // Forwards one strip's changes to `changed`; dropping it unsubscribes.
@@ -186,6 +190,10 @@ private:
     void schedulePauseEnd();
     void shutDown(Strip& s);
     void shutDownStrips();
+    // Windows the strips held before a rebuild or stop; the platform hears
+    // that they float once no new strip has taken them.
+    std::vector<AXElement> unassigned_;
+    void releaseUnassigned();
 
     void watchWorkspace();
     void observe(int32_t pid);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -23,6 +24,14 @@ public:
     virtual void set(const std::string& key, const DefaultsValue& value) = 0;
     virtual void remove(const std::string& key) = 0;
     virtual std::vector<std::string> keys() = 0;
+    // Keeps `raw`, a value of `key` that could not be read, where no later
+    // write of that key reaches it, and gives where it went; none when it
+    // could not be kept. A store that has no such place keeps nothing.
+    virtual std::optional<std::string> keepAside(const std::string& key, const Data& raw) {
+        (void)key;
+        (void)raw;
+        return std::nullopt;
+    }
 
     std::optional<bool> getBool(const std::string& key) { return as<bool>(key); }
     std::optional<int64_t> getInt(const std::string& key) { return as<int64_t>(key); }
@@ -62,10 +71,21 @@ public:
         for (auto& [k, v] : values_) out.push_back(k);
         return out;
     }
+    std::optional<std::string> keepAside(const std::string& key, const Data& raw) override {
+        std::lock_guard<std::mutex> lock(m_);
+        aside_.emplace_back(key, raw);
+        return "memory:" + key + "-" + std::to_string(aside_.size());
+    }
+    // What was set aside, in order, with its key.
+    std::vector<std::pair<std::string, Data>> keptAside() {
+        std::lock_guard<std::mutex> lock(m_);
+        return aside_;
+    }
 
 private:
     std::mutex m_;
     std::map<std::string, DefaultsValue> values_;
+    std::vector<std::pair<std::string, Data>> aside_;
 };
 
 }  // namespace tarvela

@@ -1,5 +1,6 @@
 #include "settings/defaults_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -233,6 +234,22 @@ std::vector<std::string> FileDefaults::keys() {
     out.reserve(values_.size());
     for (auto& [k, v] : values_) out.push_back(k);
     return out;
+}
+
+std::optional<std::string> FileDefaults::keepAside(const std::string& key, const Data& raw) {
+    std::string name = key;
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::string base = file_.string() + "." + name + "-unreadable-" + timestamp();
+    std::string target = base + ".json";
+    struct stat st;
+    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n) target = base + "-" + std::to_string(n) + ".json";
+    std::error_code ec;
+    if (!file_.parent_path().empty()) fs::create_directories(file_.parent_path(), ec);
+    if (auto error = replaceFileAtomically(target, std::string(raw.begin(), raw.end()))) {
+        log("defaults: couldn't set aside the unreadable \"" + key + "\": " + *error);
+        return std::nullopt;
+    }
+    return target;
 }
 
 bool FileDefaults::lastWriteOk() const {

@@ -11,7 +11,9 @@
 //
 // A file that cannot be read as a property list is never overwritten: it is
 // renamed to "<file>.corrupt-<time>", a log line says so, and the store starts
-// empty. Thread-safe.
+// empty. A single value its reader cannot decode is kept the same way, when
+// the reader asks (keepAside), as "<file>.<key>-unreadable-<time>.json".
+// Thread-safe.
 #pragma once
 
 #include <filesystem>
@@ -42,6 +44,7 @@ public:
     void remove(const std::string& key) override;
     // Keys holding a value of one of the five supported kinds.
     std::vector<std::string> keys() override;
+    std::optional<std::string> keepAside(const std::string& key, const Data& raw) override;
 
     // Replaces what memory holds with the file as it is now.
     void reload();

@@ -41,23 +41,30 @@ std::vector<AppRule> rulesFromJSON(const Json& j, const std::string& path) {
     return decode::list(j, path, appRuleFromJSON);
 }
 
+// A bundle identifier here is a desktop-file id: the window's GTK application
+// id, else the desktop entry its WM_CLASS names. Zoom's own package installs
+// Zoom.desktop (StartupWMClass=zoom); GNOME Settings and GNOME Calculator are
+// GTK applications whose application ids are their desktop-file ids. A rule
+// matches one id exactly, so each names the most common one on Debian: Zoom's
+// package rather than its Flatpak (us.zoom.Zoom), GNOME's applications rather
+// than KDE's or Xfce's (systemsettings, org.kde.kcalc, ...).
 std::vector<AppRule> RuleStore::builtIns() {
     return {
-        {"us.zoom.xos", "Zoom", Behavior::floatWin, std::nullopt},
-        {"com.apple.systempreferences", "System Settings", Behavior::floatWin, std::nullopt},
-        {"com.apple.calculator", "Calculator", Behavior::ignore, std::nullopt},
+        {"Zoom", "Zoom", Behavior::floatWin, std::nullopt},
+        {"org.gnome.Settings", "Settings", Behavior::floatWin, std::nullopt},
+        {"org.gnome.Calculator", "Calculator", Behavior::ignore, std::nullopt},
     };
 }
 
-RuleStore::RuleStore(Defaults& d) : d_(d) {
-    auto stored = loadJSON<std::vector<AppRule>>(d_, key, [](const Json& j) { return rulesFromJSON(j, key); });
+RuleStore::RuleStore(Defaults& d) : stored_(d, key) {
+    auto stored = stored_.load<std::vector<AppRule>>([](const Json& j) { return rulesFromJSON(j, key); });
     rules_ = stored ? std::move(*stored) : builtIns();
 }
 
 void RuleStore::setRules(std::vector<AppRule> rules) {
     bool real = rules != rules_;
     rules_ = std::move(rules);
-    storeJSON(d_, key, rulesToJSON(rules_));
+    stored_.store(rulesToJSON(rules_));
     if (real) changed.emit();
 }
 

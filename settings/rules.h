@@ -3,7 +3,8 @@
 //
 // Stored under "rules" as one JSON array, rewritten whole on every change and
 // read once at construction, all or nothing: one bad element and the built-in
-// rules apply (the bad value stays until the next change overwrites it).
+// rules apply (the bad value stays until the next change, which sets it aside
+// first; see StoredJSON).
 // Rules are in user order; several may share a bundle identifier, and then the
 // first one counts.
 #pragma once
@@ -42,7 +43,7 @@ public:
 
     explicit RuleStore(Defaults& d);
 
-    // Zoom and System Settings float, Calculator is ignored.
+    // Zoom and the system settings float, the calculator is ignored.
     static std::vector<AppRule> builtIns();
 
     const std::vector<AppRule>& rules() const { return rules_; }
@@ -73,7 +74,7 @@ private:
     template <class Fn>
     bool editFirst(const std::string& bundleID, Fn edit);
 
-    Defaults& d_;
+    StoredJSON stored_;
     std::vector<AppRule> rules_;
 };
 

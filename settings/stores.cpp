@@ -91,4 +91,18 @@ void logUnreadable(const std::string& key, const std::string& reason) {
 
 void storeJSON(Defaults& d, const std::string& key, const Json& j) { d.set(key, toData(dumpJSON(j))); }
 
+bool StoredJSON::store(const Json& j) {
+    if (unreadable_) {
+        auto where = d_.keepAside(key_, *unreadable_);
+        if (!where) {
+            log("stored \"" + key_ + "\" is unreadable and could not be set aside; it stays, and this change is not saved");
+            return false;
+        }
+        log("stored \"" + key_ + "\" was unreadable; set aside as " + *where + " before it is overwritten");
+        unreadable_.reset();
+    }
+    storeJSON(d_, key_, j);
+    return true;
+}
+
 }  // namespace tarvela

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -81,23 +82,42 @@ Json listToJSON(const std::vector<T>& items) {
 
 void logUnreadable(const std::string& key, const std::string& reason);
 
-// Reads `key` as a data value and decodes it with `decodeFn` (Json -> T), all
-// or nothing. None when the key is missing, holds another type, or fails to
-// decode; a failure to decode is logged once with `what` and the reason, since
-// the stored value stays in place until the next change overwrites it.
-template <class T, class Fn>
-std::optional<T> loadJSON(Defaults& d, const std::string& key, Fn decodeFn) {
-    auto data = d.getData(key);
-    if (!data) return std::nullopt;
-    try {
-        return decodeFn(parseJSON(*data));
-    } catch (const DecodeError& e) {
-        logUnreadable(key, e.what());
-    }
-    return std::nullopt;
-}
-
 // Writes `j` compactly as a data value under `key`.
 void storeJSON(Defaults& d, const std::string& key, const Json& j);
+
+// One value kept as JSON under one defaults key and rewritten whole on every
+// change (the rules, the workspaces, the shortcuts). A stored value that
+// cannot be decoded (one bad element, or written by a newer version) is not
+// lost to that rewrite: before the first write over it, its bytes are set
+// aside (Defaults::keepAside) and the log says where. When they cannot be, the
+// write is skipped, so the value stays where it is until they can.
+class StoredJSON {
+public:
+    StoredJSON(Defaults& d, std::string key) : d_(d), key_(std::move(key)) {}
+
+    // Decodes the stored data value with `decodeFn` (Json -> T), all or
+    // nothing. None when the key is missing, holds another type, or fails to
+    // decode; a failure to decode is logged once with the reason.
+    template <class T, class Fn>
+    std::optional<T> load(Fn decodeFn) {
+        auto data = d_.getData(key_);
+        if (!data) return std::nullopt;
+        try {
+            return decodeFn(parseJSON(*data));
+        } catch (const DecodeError& e) {
+            logUnreadable(key_, e.what());
+            unreadable_ = std::move(*data);
+        }
+        return std::nullopt;
+    }
+
+    // False when an unreadable value in the way could not be set aside.
+    bool store(const Json& j);
+
+private:
+    Defaults& d_;
+    std::string key_;
+    std::optional<Data> unreadable_;  // loaded, not decodable, not yet set aside
+};
 
 }  // namespace tarvela

@@ -141,13 +141,12 @@ std::vector<Workspace> workspacesFromJSON(const Json& j, const std::string& path
 
 // --- WorkspaceStore ---
 
-WorkspaceStore::WorkspaceStore(Defaults& d) : d_(d) {
-    auto stored =
-        loadJSON<std::vector<Workspace>>(d_, key, [](const Json& j) { return workspacesFromJSON(j, key); });
+WorkspaceStore::WorkspaceStore(Defaults& d) : stored_(d, key) {
+    auto stored = stored_.load<std::vector<Workspace>>([](const Json& j) { return workspacesFromJSON(j, key); });
     if (stored) items_ = std::move(*stored);
 }
 
-void WorkspaceStore::save() { storeJSON(d_, key, workspacesToJSON(items_)); }
+void WorkspaceStore::save() { stored_.store(workspacesToJSON(items_)); }
 
 void WorkspaceStore::setItems(std::vector<Workspace> items) {
     bool real = items != items_;
@@ -169,10 +168,11 @@ void WorkspaceStore::remove(const Uuid& id) {
     if (activeID_ == id) setActiveID(std::nullopt);
 }
 
-std::vector<int> WorkspaceStore::freeSlots() const {
+std::vector<int> WorkspaceStore::freeSlots(const std::set<int>& takenByShortcuts) const {
     std::vector<int> out;
     for (int s : {5, 6, 7, 8, 9, 0})
-        if (std::none_of(items_.begin(), items_.end(), [s](const Workspace& w) { return w.slot == s; }))
+        if (!takenByShortcuts.count(s) &&
+            std::none_of(items_.begin(), items_.end(), [s](const Workspace& w) { return w.slot == s; }))
             out.push_back(s);
     return out;
 }

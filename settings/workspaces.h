@@ -4,8 +4,8 @@
 //
 // Stored under "workspaces" as one JSON array, rewritten whole on every change
 // and read once at construction, all or nothing (an unreadable value gives an
-// empty list and stays stored until the next change overwrites it). `activeID`
-// is never stored.
+// empty list and stays stored until the next change, which sets it aside
+// first; see StoredJSON). `activeID` is never stored.
 //
 // Slots: a workspace's shortcut is ⌃⌥ plus its slot digit, so a slot is 0 to 9.
 // The save dialog only offers 5 to 9 and 0 (1 to 4 jump to columns); a stored
@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,8 +91,11 @@ public:
     // Writes `items` as they are.
     void save();
 
-    // 5, 6, 7, 8, 9, 0 less the slots in use.
-    std::vector<int> freeSlots() const;
+    // 5, 6, 7, 8, 9, 0 less the slots in use and those whose ⌃⌥ digit
+    // `takenByShortcuts` names: a slot whose combination another shortcut
+    // holds could not be registered. The shortcuts know which those are
+    // (Hotkeys::slotsTakenByActions).
+    std::vector<int> freeSlots(const std::set<int>& takenByShortcuts) const;
     // The first workspace with that id / slot, in stored order.
     const Workspace* find(const Uuid& id) const;
     const Workspace* forSlot(int slot) const;
@@ -104,7 +108,7 @@ public:
     Signal<> activeChanged;
 
 private:
-    Defaults& d_;
+    StoredJSON stored_;
     std::vector<Workspace> items_;
     std::optional<Uuid> activeID_;
 };

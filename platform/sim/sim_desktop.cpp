@@ -63,6 +63,10 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
         if (!a || a->unresponsive) return std::nullopt;
         if (name == ax::Position) return AttrValue(w->frame.origin());
         if (name == ax::SizeAttr) return AttrValue(w->frame.size());
+        if (name == ax::SizeIncrement) {
+            if (w->desc.inc.width <= 0 && w->desc.inc.height <= 0) return std::nullopt;
+            return AttrValue(w->desc.inc);
+        }
         if (name == ax::Subrole) {
             if (!w->desc.subrole) return std::nullopt;
             return AttrValue(*w->desc.subrole);
@@ -487,6 +491,17 @@ std::optional<Rect> SimDesktop::frameOf(const AXElement& el) const {
     SimWindow* w = s_->window(el);
     if (!w) return std::nullopt;
     return w->frame;
+}
+
+void SimDesktop::assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->window(window)) w->display = screenId;
+}
+
+std::optional<uint64_t> SimDesktop::assignedDisplay(const AXElement& el) const {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->window(el);
+    return w ? w->display : std::nullopt;
 }
 
 bool SimDesktop::isClosed(const AXElement& el) const {

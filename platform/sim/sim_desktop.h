@@ -104,6 +104,7 @@ public:
     SimDesktop& operator=(const SimDesktop&) = delete;
 
     // ---- Platform ----
+    void assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) override;
     std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name) override;
     bool setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) override;
     bool performAction(const AXElement& el, std::string_view action) override;
@@ -186,6 +187,7 @@ public:
     // ---- truth, bypassing counts and unreadable flags ----
     std::optional<Rect> frameOf(const AXElement& el) const;  // last frame, closed windows too
     bool isClosed(const AXElement& el) const;                // unknown elements count as closed
+    std::optional<uint64_t> assignedDisplay(const AXElement& el) const;
     bool isMinimized(const AXElement& el) const;
     bool isMain(const AXElement& el) const;
     std::optional<AXElement> focusedWindow(int32_t pid) const;

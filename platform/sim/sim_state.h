@@ -19,6 +19,7 @@ struct SimWindow {
     WindowSpec desc;
     bool closed = false;
     std::optional<Rect> beforeFullScreen;
+    std::optional<uint64_t> display;  // as the logic last assigned it
     std::optional<int> readsLeft;  // closes itself when a read finds 0
     std::set<std::string, std::less<>> unreadable;
 };

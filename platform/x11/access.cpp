@@ -73,6 +73,12 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
         if (name == ax::Position) return AttrValue(g->origin());
         return AttrValue(g->size());
     }
+    if (name == ax::SizeIncrement) {
+        // WM_NORMAL_HINTS increments: a terminal snaps to its character cells.
+        const x11::SizeHints& h = c->props.hints;
+        if (h.incW <= 1 && h.incH <= 1) return std::nullopt;
+        return AttrValue(Size{static_cast<double>(std::max(h.incW, 1)), static_cast<double>(std::max(h.incH, 1))});
+    }
     if (name == ax::Subrole) return AttrValue(subrole(*c));
     if (name == ax::Minimized) return AttrValue(c->iconic);
     if (name == ax::FullScreen) return AttrValue(c->fullscreen);
@@ -94,11 +100,11 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
     // Position writes come from the animation's threads: they touch geo_ only.
     if (name == ax::Position) {
         auto* p = std::get_if<Point>(&value);
-        return p && writePosition(w, *p, true);
+        return p && writePosition(w, *p);
     }
     if (name == ax::SizeAttr) {
         auto* s = std::get_if<Size>(&value);
-        return s && writeSize(w, *s, true);
+        return s && writeSize(w, *s);
     }
     Client* c = client(w);
     auto* flag = std::get_if<bool>(&value);

@@ -2,6 +2,7 @@
 // unmanaging it, iconic and full-screen states, focus, stacking, moves, and
 // the geometry writes (the only part other threads reach, through geo_).
 #include <xcb/composite.h>
+#include <xcb/shape.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,8 @@ using namespace x11;
 
 namespace {
 constexpr uint32_t kClientMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_FOCUS_CHANGE;
+// The client's own map and configure requests, unmaps and destruction reach us through its frame.
+constexpr uint32_t kFrameMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
@@ -149,14 +152,47 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         geom.width -= 2 * props.border;
         geom.height -= 2 * props.border;
     }
+    const bool wasViewable = props.viewable;
     cl.props = std::move(props);
     cl.props.geom = geom;
     cl.props.border = 0;
+
+    if (!adopting) {
+        if (subrole(cl) != ax::StandardWindow) {
+            // Dialogs and transients open floating, centred on their parent (or display).
+            std::optional<Rect> around;
+            if (Client* parent = client(cl.props.transientFor)) around = geometry(parent->win);
+            if (!around) around = monitorFor(geom);
+            if (around)
+                geom = Rect(std::round(around->midX() - geom.width / 2), std::round(around->midY() - geom.height / 2),
+                            geom.width, geom.height);
+        } else if (!cl.props.hints.positioned) {
+            placeNew(w, geom);
+        }
+        cl.props.geom = geom;
+    }
+
+    // The frame starts as the whole client; a strip that takes the window clips it.
+    cl.frame = xcb_generate_id(c);
+    const uint32_t frameValues[] = {XCB_BACK_PIXMAP_NONE, kFrameMask};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, cl.frame, conn.root(), static_cast<int16_t>(geom.x),
+                      static_cast<int16_t>(geom.y), static_cast<uint16_t>(std::max(geom.width, 1.0)),
+                      static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, frameValues);
+    // Should we die, the server hands the client back to the root where it is.
+    xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
+    if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
+    xcb_reparent_window(c, w, cl.frame, 0, 0);
     clients_[w] = cl;
     stacking_.push_back(w);
     {
         std::lock_guard<std::mutex> lock(geoMu_);
-        geo_[w] = Geo{geom, cl.props.hints, false};
+        Geo g;
+        g.rect = geom;
+        g.hints = cl.props.hints;
+        g.frame = cl.frame;
+        g.sent = FrameLayout{geom, 0, 0, false};
+        geo_[w] = g;
     }
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
@@ -171,26 +207,16 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
 
-    Client& ref = clients_[w];
-    if (!adopting && subrole(ref) != "AXStandardWindow") {
-        // Dialogs and transients open floating, centred on their parent (or display).
-        std::optional<Rect> around;
-        if (Client* parent = client(ref.props.transientFor)) around = geometry(parent->win);
-        if (!around) around = monitorFor(geom);
-        if (around) {
-            Rect r(std::round(around->midX() - geom.width / 2), std::round(around->midY() - geom.height / 2),
-                   geom.width, geom.height);
-            configureClient(w, r);
-        }
-    }
-
     if (iconic) {
         clients_[w].iconic = true;
         writeWmState(w, kIconic);
     } else {
         xcb_map_window(c, w);
+        xcb_map_window(c, cl.frame);
         writeWmState(w, kNormal);
     }
+    // ICCCM 4.1.5: a reparented client hears of its root position from us.
+    sendSyntheticConfigure(w, geom);
     writeNetState(clients_[w]);
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
@@ -226,7 +252,16 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     // The application's description must be taken while its window still counts.
     std::optional<RunningApp> info = last ? appInfo(pid) : std::nullopt;
 
+    const xcb_window_t frame = c->frame;
+    Rect where = c->props.geom;
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        if (auto it = geo_.find(w); it != geo_.end()) where = it->second.rect;
+    }
     if (withdrawn) {
+        // Back to the root where it was, before its frame goes (which would take it along).
+        xcb_reparent_window(xc, w, conn.root(), static_cast<int16_t>(where.x), static_cast<int16_t>(where.y));
+        xcb_change_save_set(xc, XCB_SET_MODE_DELETE, w);
         // ICCCM 4.1.3.1 / EWMH: a withdrawn window carries no state of ours.
         writeWmState(w, kWithdrawn);
         xcb_delete_property(xc, w, a._NET_WM_STATE);
@@ -236,6 +271,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
         if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
+    xcb_destroy_window(xc, frame);
     const bool wasFocused = focused_ == w;
     if (move_ && move_->win == w) endMove();
     clients_.erase(w);
@@ -296,6 +332,7 @@ void X11Platform::Impl::iconify(xcb_window_t w) {
     ++c->ignoreUnmaps;
     if (c->fullscreen) setFullscreen(w, false);
     xcb_unmap_window(conn.raw(), w);
+    xcb_unmap_window(conn.raw(), c->frame);
     writeWmState(w, kIconic);
     writeNetState(*c);
     const int32_t pid = c->props.pid;
@@ -308,6 +345,7 @@ void X11Platform::Impl::deiconify(xcb_window_t w) {
     if (!c || !c->iconic) return;
     c->iconic = false;
     xcb_map_window(conn.raw(), w);
+    xcb_map_window(conn.raw(), c->frame);
     writeWmState(w, kNormal);
     writeNetState(*c);
     raise(w);
@@ -326,29 +364,127 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         c->savedGeom = *g;
         c->fullscreen = true;
         configureClient(w, *mon);  // size hints do not apply to a full-screen window (EWMH)
-        raise(w);
+        std::lock_guard<std::mutex> lock(geoMu_);
+        if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = true;
     } else {
+        {
+            std::lock_guard<std::mutex> lock(geoMu_);
+            if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = false;
+        }
         c->fullscreen = false;
         configureClient(w, c->savedGeom);
     }
-    if ((c = client(w))) writeNetState(*c);
+    if ((c = client(w))) {
+        if (on) raise(w);
+        writeNetState(*c);
+        Rect now = c->savedGeom;
+        {
+            std::lock_guard<std::mutex> lock(geoMu_);
+            if (auto it = geo_.find(w); it != geo_.end()) now = it->second.rect;
+        }
+        sendSyntheticConfigure(w, now);
+    }
+    // Full screen takes the window out of its strip and back, as a change of
+    // space does where full screen has a space of its own: tell the logic now.
+    postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
 }
 
 void X11Platform::Impl::configureClient(xcb_window_t w, const Rect& r) {
-    const uint32_t values[] = {static_cast<uint32_t>(static_cast<int32_t>(r.x)),
-                               static_cast<uint32_t>(static_cast<int32_t>(r.y)),
-                               static_cast<uint32_t>(std::max(r.width, 1.0)),
-                               static_cast<uint32_t>(std::max(r.height, 1.0))};
-    xcb_configure_window(conn.raw(), w,
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                             XCB_CONFIG_WINDOW_HEIGHT,
-                         values);
-    setGeo(w, r);
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(w);
+    if (it == geo_.end()) return;
+    Geo& g = it->second;
+    g.rect = Rect(std::round(r.x), std::round(r.y), std::max(std::round(r.width), 1.0), std::max(std::round(r.height), 1.0));
+    const uint32_t size[] = {static_cast<uint32_t>(g.rect.width), static_cast<uint32_t>(g.rect.height)};
+    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    pushFrame(g, w);
 }
 
-void X11Platform::Impl::setGeo(xcb_window_t w, const Rect& r) {
+// Callers hold geoMu_. The order keeps every intermediate state inside the
+// clip: a frame only hides before it moves and shows after it has moved.
+void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
+    if (g.frame == XCB_NONE) return;
+    xcb_connection_t* c = conn.raw();
+    const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
+    const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
+    uint64_t sent = 0;
+    if (want.hidden && !had.hidden && shape) {
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0,
+                             nullptr);
+        ++sent;
+    }
+    if (want.frame != had.frame) {
+        uint32_t values[4];
+        uint16_t mask = 0;
+        int n = 0;
+        if (want.frame.x != had.frame.x || want.frame.y != had.frame.y) {
+            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.x));
+            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.y));
+        }
+        if (want.frame.width != had.frame.width || want.frame.height != had.frame.height) {
+            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+            values[n++] = static_cast<uint32_t>(std::max(want.frame.width, 1.0));
+            values[n++] = static_cast<uint32_t>(std::max(want.frame.height, 1.0));
+        }
+        xcb_configure_window(c, g.frame, mask, values);
+        ++sent;
+    }
+    if (want.innerX != had.innerX || want.innerY != had.innerY) {
+        const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
+        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
+        ++sent;
+    }
+    if (!want.hidden && had.hidden && shape) {
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, g.frame, 0, 0, XCB_NONE);
+        ++sent;
+    }
+    g.sent = want;
+    positionRequests_ += sent;
+}
+
+std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {
+    const std::vector<Screen>& list = screens();
+    if (list.empty()) return std::nullopt;
+    const double h0 = list.front().frame.height;
+    for (const Screen& s : list)
+        if (s.id == screenId) return Rect(s.frame.x, h0 - s.frame.maxY(), s.frame.width, s.frame.height);
+    return std::nullopt;
+}
+
+void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
+    if (!client(w)) return;
+    const std::optional<Rect> clip = screenId ? displayRect(*screenId) : std::nullopt;
     std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end()) it->second.rect = r;
+    auto it = geo_.find(w);
+    if (it == geo_.end()) return;
+    Geo& g = it->second;
+    g.home = screenId;
+    g.clip = clip;
+    g.arranged = screenId.has_value();
+    pushFrame(g, w);
+}
+
+void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
+    std::optional<Rect> target;
+    if (focused_ != XCB_NONE && focused_ != w) {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        if (auto it = geo_.find(focused_); it != geo_.end()) {
+            const Rect f = it->second.rect;
+            // An arranged window's own display, not the one its overflow lies over.
+            target = it->second.clip;
+            if (!target) target = Rect(f.midX(), f.midY(), 0, 0);
+        }
+    }
+    if (!target) {
+        auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
+        if (!ptr) return;
+        target = Rect(ptr->root_x, ptr->root_y, 0, 0);
+    }
+    std::optional<Rect> mon = monitorFor(*target);
+    if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
+    geom.x = std::round(mon->midX() - geom.width / 2);
+    geom.y = std::max(mon->minY(), std::round(mon->midY() - geom.height / 2));
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
@@ -397,7 +533,7 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     if (!c) return;
     xcb_connection_t* xc = conn.raw();
     const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(xc, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_configure_window(xc, c->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     std::erase(stacking_, w);
     stacking_.push_back(w);
     // Its transients stay above it, and docks above everything but full screen.
@@ -405,7 +541,7 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     for (xcb_window_t other : stacking_)
         if (other != w && client(other)->props.transientFor == w) transients.push_back(other);
     for (xcb_window_t t : transients) {
-        xcb_configure_window(xc, t, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
@@ -444,13 +580,20 @@ void X11Platform::Impl::sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_ti
     xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
 }
 
-void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer) {
-    if (move_ || !client(w)) return;
+void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX, int resizeY,
+                                  uint8_t button) {
+    if (move_ || !client(w) || client(w)->fullscreen) return;
     xcb_connection_t* c = conn.raw();
     if (grabPointer) {
-        // _NET_WM_MOVERESIZE: only while the button that started it is still down.
+        // _NET_WM_MOVERESIZE: only while the button that started it is still down
+        // (button 0: whichever of the first three is).
         auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(c, conn.root()));
-        if (!ptr || !(ptr->mask & XCB_BUTTON_MASK_1)) return;
+        const uint16_t wanted = button >= 1 && button <= 3 ? static_cast<uint16_t>(XCB_BUTTON_MASK_1 << (button - 1))
+                                                           : static_cast<uint16_t>(XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 |
+                                                                                   XCB_BUTTON_MASK_3);
+        if (!ptr || !(ptr->mask & wanted)) return;
+        if (button < 1 || button > 3)
+            button = (ptr->mask & XCB_BUTTON_MASK_1) ? 1 : (ptr->mask & XCB_BUTTON_MASK_2) ? 2 : 3;
         auto grab = conn.get(xcb_grab_pointer_reply,
                              xcb_grab_pointer(c, 0, conn.root(),
                                               XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
@@ -463,20 +606,39 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
         if (grabPointer) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
         return;
     }
-    move_ = Move{w, rootX, rootY, static_cast<int>(g->x), static_cast<int>(g->y)};
+    move_ = Move{w,      rootX,   rootY, static_cast<int>(g->x), static_cast<int>(g->y), resizeX, resizeY,
+                 static_cast<int>(g->width), static_cast<int>(g->height), button};
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        if (auto it = geo_.find(w); it != geo_.end()) {
+            it->second.dragging = true;
+            pushFrame(it->second, w);
+        }
+    }
     raise(w);
 }
 
 void X11Platform::Impl::endMove() {
     xcb_ungrab_pointer(conn.raw(), XCB_CURRENT_TIME);
+    if (!move_) return;
+    const xcb_window_t w = move_->win;
     move_.reset();
+    std::lock_guard<std::mutex> lock(geoMu_);
+    if (auto it = geo_.find(w); it != geo_.end()) {
+        it->second.dragging = false;
+        pushFrame(it->second, w);
+    }
 }
 
+// The size the client really has; the position is ours (its frame only clips).
 std::optional<Rect> X11Platform::Impl::geometry(xcb_window_t w) {
     if (!client(w)) return std::nullopt;
     auto g = conn.get(xcb_get_geometry_reply, xcb_get_geometry(conn.raw(), w));
     if (!g) return std::nullopt;
-    return Rect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(w);
+    if (it == geo_.end()) return std::nullopt;
+    return Rect(it->second.rect.x, it->second.rect.y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
 }
 
 void X11Platform::Impl::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
@@ -495,25 +657,24 @@ void X11Platform::Impl::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
 }
 
 // Any thread. Never waits for the server: everything needed is in geo_.
-bool X11Platform::Impl::writePosition(xcb_window_t w, Point p, bool arrange) {
+// A full-screen window refuses, as the system refuses writes to one elsewhere.
+bool X11Platform::Impl::writePosition(xcb_window_t w, Point p) {
     const int32_t x = static_cast<int32_t>(std::lround(std::clamp(p.x, -32768.0, 32767.0)));
     const int32_t y = static_cast<int32_t>(std::lround(std::clamp(p.y, -32768.0, 32767.0)));
     Rect r;
     {
         std::lock_guard<std::mutex> lock(geoMu_);
         auto it = geo_.find(w);
-        if (it == geo_.end()) return false;
+        if (it == geo_.end() || it->second.fullscreen) return false;
         it->second.rect.x = x;
         it->second.rect.y = y;
-        if (arrange) it->second.arranged = true;
+        pushFrame(it->second, w);
         r = it->second.rect;
+        // ICCCM 4.1.5: a moved, not resized, window hears of its new place from us.
+        sendSyntheticConfigure(w, r);
     }
-    const uint32_t values[] = {static_cast<uint32_t>(x), static_cast<uint32_t>(y)};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
-    // ICCCM 4.1.5: a moved, not resized, window hears of its new place from us.
-    sendSyntheticConfigure(w, r);
     xcb_flush(conn.raw());
-    positionRequests_ += 2;
+    positionRequests_ += 1;
     // A flush on an animation thread may read events into xcb's queue, where the
     // main loop's descriptor watch cannot see them: have the main loop drain them.
     if (!conn.onMainThread() && !workerDrainPosted.exchange(true)) {
@@ -526,23 +687,42 @@ bool X11Platform::Impl::writePosition(xcb_window_t w, Point p, bool arrange) {
     return true;
 }
 
-bool X11Platform::Impl::writeSize(xcb_window_t w, Size s, bool arrange) {
-    Dimensions d{};
+bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
     {
         std::lock_guard<std::mutex> lock(geoMu_);
         auto it = geo_.find(w);
-        if (it == geo_.end()) return false;
+        if (it == geo_.end() || it->second.fullscreen) return false;
         const int rw = static_cast<int>(std::lround(std::clamp(s.width, 1.0, 32767.0)));
         const int rh = static_cast<int>(std::lround(std::clamp(s.height, 1.0, 32767.0)));
-        d = applySizeHints(it->second.hints, rw, rh);
+        const Dimensions d = applySizeHints(it->second.hints, rw, rh);
         it->second.rect.width = d.width;
         it->second.rect.height = d.height;
-        if (arrange) it->second.arranged = true;
+        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
+        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+        pushFrame(it->second, w);
     }
-    const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     xcb_flush(conn.raw());
     return true;
+}
+
+// Any thread; a resize the user drags keeps the edges opposite the ones moved.
+void X11Platform::Impl::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        auto it = geo_.find(w);
+        if (it == geo_.end() || it->second.fullscreen) return;
+        Geo& g = it->second;
+        const Dimensions d = applySizeHints(g.hints, static_cast<int>(std::max(r.width, 1.0)),
+                                            static_cast<int>(std::max(r.height, 1.0)));
+        if (edgeX < 0) r.x = r.maxX() - d.width;
+        if (edgeY < 0) r.y = r.maxY() - d.height;
+        g.rect = Rect(r.x, r.y, d.width, d.height);
+        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
+        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+        pushFrame(g, w);
+        sendSyntheticConfigure(w, g.rect);
+    }
+    xcb_flush(conn.raw());
 }
 
 }  // namespace tarvela

@@ -6,6 +6,8 @@ namespace tarvela::x11 {
 
 namespace {
 // WM_SIZE_HINTS flags.
+constexpr uint32_t USPosition = 1u << 0;
+constexpr uint32_t PPosition = 1u << 2;
 constexpr uint32_t PMinSize = 1u << 4;
 constexpr uint32_t PMaxSize = 1u << 5;
 constexpr uint32_t PResizeInc = 1u << 6;
@@ -18,6 +20,7 @@ SizeHints parseSizeHints(const std::vector<uint32_t>& words) {
     SizeHints h;
     if (words.size() < 5) return h;
     const uint32_t flags = words[0];
+    h.positioned = flags & (USPosition | PPosition);
     auto word = [&](size_t i) { return i < words.size() ? clampedInt(words[i]) : 0; };
     if (flags & PMinSize) {
         h.minW = word(5);

@@ -15,6 +15,7 @@ struct SizeHints {
     int incW = 1, incH = 1;
     bool hasBase = false;
     bool hasMin = false;
+    bool positioned = false;  // the user or the program chose where it opens
 };
 
 // From the raw WM_NORMAL_HINTS words (18 of them; fewer from old clients).

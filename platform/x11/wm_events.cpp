@@ -34,24 +34,33 @@ void X11Platform::Impl::buildHandlerTable() {
 
 void X11Platform::Impl::dispatchEvents() {
     if (inDispatch) return;  // a handler that waits drains through its caller's loop
-    if (conn.broken()) {
-        if (watch) {
-            log("lost the connection to the X server");
-            loop.unwatchFd(watch);
-            watch = 0;
-            wm_ = false;
+    if (!conn.broken()) {
+        inDispatch = true;
+        conn.setDispatching(true);
+        for (;;) {
+            while (EventPtr e = conn.nextEvent()) handle(e.get());
+            // A flush that has to wait to write reads whatever the server sent
+            // meanwhile into xcb's queue, where the descriptor watch never sees it.
+            xcb_flush(conn.raw());
+            EventPtr late(xcb_poll_for_queued_event(conn.raw()));
+            if (!late) break;
+            handle(late.get());
         }
-        return;
+        conn.setDispatching(false);
+        inDispatch = false;
+        announceScreens();
     }
-    inDispatch = true;
-    conn.setDispatching(true);
-    while (EventPtr e = conn.nextEvent()) handle(e.get());
-    conn.setDispatching(false);
-    inDispatch = false;
-    xcb_flush(conn.raw());
-    if (screensChangePending_) {
-        screensChangePending_ = false;
-        postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+    if (conn.broken() && watch) {
+        // The server quit or crashed. That is no lost permission (the manager
+        // would stop and report another window manager), so wm_ stays as it
+        // was; nothing can work any more, and whoever runs us ends.
+        log("lost the connection to the X server");
+        loop.unwatchFd(watch);
+        watch = 0;
+        if (opts.connectionLost)
+            loop.post([alive = std::weak_ptr<int>(life), fn = opts.connectionLost] {
+                if (!alive.expired()) fn();
+            });
     }
 }
 
@@ -131,25 +140,44 @@ void X11Platform::Impl::onConfigureRequest(xcb_generic_event_t* e) {
         std::lock_guard<std::mutex> lock(geoMu_);
         if (auto it = geo_.find(ev->window); it != geo_.end()) arranged = it->second.arranged;
     }
+    (void)c;
     if (arranged || cl->fullscreen) {
         // ICCCM 4.1.5: a refused request is answered with the current geometry.
         if (auto g = geometry(ev->window)) sendSyntheticConfigure(ev->window, *g);
         return;
     }
-    uint32_t values[4];
-    int n = 0;
-    const uint16_t mask = ev->value_mask & (XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                                            XCB_CONFIG_WINDOW_HEIGHT);
-    if (mask & XCB_CONFIG_WINDOW_X) values[n++] = static_cast<uint32_t>(ev->x);
-    if (mask & XCB_CONFIG_WINDOW_Y) values[n++] = static_cast<uint32_t>(ev->y);
-    if (mask & XCB_CONFIG_WINDOW_WIDTH) values[n++] = ev->width;
-    if (mask & XCB_CONFIG_WINDOW_HEIGHT) values[n++] = ev->height;
-    if (mask) xcb_configure_window(c, ev->window, mask, values);
-    if ((ev->value_mask & XCB_CONFIG_WINDOW_STACK_MODE) && ev->stack_mode == XCB_STACK_MODE_ABOVE) raise(ev->window);
-    if (!(mask & (XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT))) {
-        // A move or nothing: the client still expects to hear where it is.
-        if (auto g = geometry(ev->window)) sendSyntheticConfigure(ev->window, *g);
+    const uint16_t mask = ev->value_mask;
+    moveResizeFloating(ev->window, mask & XCB_CONFIG_WINDOW_X ? std::optional<int>(ev->x) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_Y ? std::optional<int>(ev->y) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_WIDTH ? std::optional<int>(ev->width) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_HEIGHT ? std::optional<int>(ev->height) : std::nullopt);
+    if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ev->stack_mode == XCB_STACK_MODE_ABOVE) raise(ev->window);
+}
+
+// A window nobody arranges goes where it asks, within its size hints; it
+// always hears where it ended up (its real ConfigureNotify is frame-relative).
+void X11Platform::Impl::moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y,
+                                           std::optional<int> width, std::optional<int> height) {
+    Rect r;
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        auto it = geo_.find(w);
+        if (it == geo_.end()) return;
+        Geo& g = it->second;
+        if (x) g.rect.x = *x;
+        if (y) g.rect.y = *y;
+        if (width || height) {
+            const Dimensions d = applySizeHints(g.hints, std::max(width.value_or(static_cast<int>(g.rect.width)), 1),
+                                                std::max(height.value_or(static_cast<int>(g.rect.height)), 1));
+            g.rect.width = d.width;
+            g.rect.height = d.height;
+            const uint32_t size[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
+            xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        }
+        pushFrame(g, w);
+        r = g.rect;
     }
+    sendSyntheticConfigure(w, r);
 }
 
 void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
@@ -226,9 +254,38 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     } else if (ev->type == a._NET_CLOSE_WINDOW) {
         closeWindow(w);
     } else if (ev->type == a._NET_WM_MOVERESIZE) {
+        // Directions 0-7 go clockwise from the top-left corner; the keyboard
+        // variants (9, 10) are refused: nothing starts.
         constexpr uint32_t kMove = 8, kCancel = 11;
-        if (d[2] == kMove) startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true);
-        else if (d[2] == kCancel && move_) endMove();
+        constexpr int edgeX[] = {-1, 0, 1, 1, 1, 0, -1, -1}, edgeY[] = {-1, -1, -1, 0, 1, 1, 1, 0};
+        const auto button = static_cast<uint8_t>(d[3] <= 3 ? d[3] : 0);
+        if (d[2] == kMove) {
+            startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true, 0, 0, button);
+        } else if (d[2] < 8) {
+            bool arranged = false;
+            {
+                std::lock_guard<std::mutex> lock(geoMu_);
+                if (auto it = geo_.find(w); it != geo_.end()) arranged = it->second.arranged;
+            }
+            // An arranged column changes width only: its height and place are the strip's.
+            const int ex = edgeX[d[2]], ey = arranged ? 0 : edgeY[d[2]];
+            if (ex || ey) startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true, ex, ey, button);
+        } else if (d[2] == kCancel && move_) {
+            endMove();
+        }
+    } else if (ev->type == a._NET_MOVERESIZE_WINDOW) {
+        // Pagers and clients placing a window programmatically: as a ConfigureRequest would.
+        bool arranged = false;
+        {
+            std::lock_guard<std::mutex> lock(geoMu_);
+            if (auto it = geo_.find(w); it != geo_.end()) arranged = it->second.arranged;
+        }
+        if (arranged || c->fullscreen) return;
+        const uint32_t flags = d[0] >> 8;
+        auto field = [&](int bit, int idx) {
+            return (flags & (1u << bit)) ? std::optional<int>(static_cast<int32_t>(d[idx])) : std::nullopt;
+        };
+        moveResizeFloating(w, field(0, 1), field(1, 2), field(2, 3), field(3, 4));
     }
 }
 
@@ -258,11 +315,24 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
         xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
         return;
     }
-    if (ev->detail == 1 && (ev->state & XCB_MOD_MASK_1)) {
-        // Alt+drag: the passive grab is already ours; keep it for the move. The
-        // window dragged is the one the user works with, as with a plain click.
+    if ((ev->detail == 1 || ev->detail == 3) && (ev->state & XCB_MOD_MASK_1)) {
+        // Alt+drag moves, Alt+right-drag resizes from the nearest corner: the
+        // passive grab is already ours; keep it. The window dragged is the one
+        // the user works with, as with a plain click.
         activateWindow(ev->event, ev->time);
-        startMove(ev->event, ev->root_x, ev->root_y, false);
+        int ex = 0, ey = 0;
+        if (ev->detail == 3) {
+            if (auto g = geometry(ev->event)) {
+                bool arranged = false;
+                {
+                    std::lock_guard<std::mutex> lock(geoMu_);
+                    if (auto it = geo_.find(ev->event); it != geo_.end()) arranged = it->second.arranged;
+                }
+                ex = ev->root_x < g->midX() ? -1 : 1;
+                ey = arranged ? 0 : (ev->root_y < g->midY() ? -1 : 1);
+            }
+        }
+        startMove(ev->event, ev->root_x, ev->root_y, false, ex, ey, ev->detail);
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
         return;
     }
@@ -274,14 +344,22 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
 void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
-    const Point p{static_cast<double>(move_->originX + ev->root_x - move_->pointerX),
-                  static_cast<double>(move_->originY + ev->root_y - move_->pointerY)};
-    writePosition(move_->win, p, false);
+    const int dx = ev->root_x - move_->pointerX, dy = ev->root_y - move_->pointerY;
+    if (!move_->resize()) {
+        writePosition(move_->win, Point{static_cast<double>(move_->originX + dx), static_cast<double>(move_->originY + dy)});
+        return;
+    }
+    Rect r(move_->originX, move_->originY, move_->originW, move_->originH);
+    if (move_->resizeX > 0) r.width = move_->originW + dx;
+    if (move_->resizeX < 0) r = Rect(move_->originX + dx, r.y, move_->originW - dx, r.height);
+    if (move_->resizeY > 0) r.height = move_->originH + dy;
+    if (move_->resizeY < 0) r = Rect(r.x, move_->originY + dy, r.width, move_->originH - dy);
+    resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
 }
 
 void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
-    if (!move_ || ev->detail != 1) return;
+    if (!move_ || ev->detail != move_->button) return;
     endMove();
     mouseUp(ev->time);
 }

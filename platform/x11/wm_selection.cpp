@@ -4,6 +4,8 @@
 // SelectionClear we let go of everything and leave windows where they are.
 #include <xcb/composite.h>
 
+#include <algorithm>
+
 #include "core/log.h"
 #include "platform/x11/x11_impl.h"
 
@@ -15,6 +17,21 @@ namespace {
 constexpr uint32_t kWmRootMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
                                  XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
 constexpr uint32_t kPlainRootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+
+// Why each platform last said it waits for WM_S0. The permission poll retries
+// every 1.5 s; the reason is logged once, and again only when it changes or
+// after the selection was ours in between. Keyed by the platform's notifier:
+// one per platform, and its identity is not reused while a weak handle to it
+// is kept here, so a new platform starts with nothing said.
+std::map<std::weak_ptr<Notifier>, std::string, std::owner_less<>> waitingSaid;
+
+void sayWaiting(const std::shared_ptr<Notifier>& who, const std::string& why) {
+    std::erase_if(waitingSaid, [](const auto& e) { return e.first.expired(); });
+    std::string& said = waitingSaid[who];
+    if (said == why) return;
+    said = why;
+    log(why);
+}
 }  // namespace
 
 // A property change on our own window: its PropertyNotify carries the time.
@@ -44,7 +61,7 @@ bool X11Platform::Impl::acquire(bool replace) {
     auto ownerReply = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, a.WM_S0));
     xcb_window_t previous = ownerReply ? ownerReply->owner : XCB_NONE;
     if (previous != XCB_NONE && !replace) {
-        log("another window manager holds WM_S0; waiting for it to quit");
+        sayWaiting(notifier, "another window manager holds WM_S0; waiting for it to quit");
         return false;
     }
 
@@ -87,7 +104,7 @@ bool X11Platform::Impl::acquire(bool replace) {
         if (!redirected) conn.waitForEvent([](const xcb_generic_event_t*) { return false; }, 0.05);
     }
     if (!redirected) {
-        log("another window manager is running without WM_S0; waiting for it to quit");
+        sayWaiting(notifier, "another window manager is running without WM_S0; waiting for it to quit");
         xcb_destroy_window(c, owner_);
         owner_ = XCB_NONE;
         xcb_flush(c);
@@ -106,6 +123,7 @@ bool X11Platform::Impl::acquire(bool replace) {
     xcb_send_event(c, 0, conn.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&msg));
 
     wm_ = true;
+    waitingSaid.erase(notifier);
     publishRootProps();
     adoptExisting();
     updateWorkarea();
@@ -126,11 +144,39 @@ void X11Platform::Impl::releaseWm() {
     xcb_connection_t* c = conn.raw();
     if (move_) endMove();
     xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &kPlainRootMask);
-    for (auto& [w, cl] : clients_) {
+    const std::vector<Monitor> monitors = queryMonitors();
+    // Bottom to top, so the next window manager finds the stacking we had.
+    for (xcb_window_t w : stacking_) {
+        const Client& cl = clients_.at(w);
         xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
         if (composite) xcb_composite_unredirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        Rect r = cl.props.geom;
+        std::optional<Rect> home;
+        {
+            std::lock_guard<std::mutex> lock(geoMu_);
+            if (auto it = geo_.find(w); it != geo_.end()) {
+                r = it->second.rect;
+                home = it->second.clip;
+            }
+        }
+        // A column parked beyond every monitor would be lost to the user: it
+        // comes just inside its display (the primary one when it had none).
+        const bool seen = std::any_of(monitors.begin(), monitors.end(), [&](const Monitor& m) {
+            return r.maxX() > m.rect.minX() && r.minX() < m.rect.maxX() && r.maxY() > m.rect.minY() &&
+                   r.minY() < m.rect.maxY();
+        });
+        if (!home && !monitors.empty()) {
+            auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+            home = (primary != monitors.end() ? *primary : monitors.front()).rect;
+        }
+        if (home) r = reachable(r, *home, seen);
+        xcb_reparent_window(c, w, conn.root(), static_cast<int16_t>(r.x), static_cast<int16_t>(r.y));
+        xcb_change_save_set(c, XCB_SET_MODE_DELETE, w);
+        xcb_destroy_window(c, cl.frame);
+        // It must not go back to where it last heard it was at its next request.
+        sendSyntheticConfigure(w, r);
     }
     for (auto& [w, s] : docks_) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
@@ -153,7 +199,10 @@ void X11Platform::Impl::releaseWm() {
     }
     icons_.clear();
     screens_.reset();
-    xcb_flush(c);
+    // A round trip before anyone disconnects: a connection closed with events
+    // still unread is reset, and the server drops what it had not yet read of
+    // ours (every window stayed in its frame and came back where it was).
+    conn.get(xcb_get_input_focus_reply, xcb_get_input_focus(c));
 }
 
 void X11Platform::Impl::onSelectionClear(xcb_generic_event_t* e) {

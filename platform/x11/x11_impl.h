@@ -7,7 +7,10 @@
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a geo_
-//   entry, and nothing else has one. Reads of a window not in clients_ fail.
+//   entry and a frame of ours it is reparented into, and nothing else has
+//   either. Reads of a window not in clients_ fail.
+// - A client's root position is always its Geo::rect origin: the frame only
+//   clips (see frames.h), so other clients and pagers see the truth.
 // - stacking_ is clients_ ordered bottom to top; docks_ are never in clients_.
 // - geo_ is the only state other threads touch, always under geoMu_; the main
 //   thread never holds geoMu_ across an X round trip or a callback.
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "platform/x11/desktop_entries.h"
+#include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/x11_connection.h"
@@ -60,6 +64,7 @@ struct WindowProps {
 
 struct Client {
     xcb_window_t win = XCB_NONE;
+    xcb_window_t frame = XCB_NONE;
     uint64_t seq = 0;  // mapping order
     WindowProps props;
     bool iconic = false;
@@ -73,9 +78,15 @@ struct Client {
 
 // What position writes from other threads need; see the invariants above.
 struct Geo {
-    Rect rect;
+    Rect rect;  // the client in root coordinates, whatever its frame shows
     SizeHints hints;
-    bool arranged = false;
+    bool arranged = false;    // a strip holds it: its own geometry requests are refused
+    bool fullscreen = false;  // covers its monitor: nobody else moves or sizes it
+    bool dragging = false;    // the user moves it: it may cross displays, unclipped
+    xcb_window_t frame = XCB_NONE;
+    std::optional<uint64_t> home;     // the display whose strip holds it
+    std::optional<Rect> clip;         // that display's root rectangle
+    std::optional<FrameLayout> sent;  // what the server last heard for the frame
 };
 
 // Observer and subscription registries; shared with the handles the logic
@@ -123,6 +134,7 @@ struct X11Platform::Impl {
     bool xi2 = false;
     bool composite = false;
     bool shm = false;
+    bool shape = false;
 
     xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
     xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
@@ -146,6 +158,11 @@ struct X11Platform::Impl {
         xcb_window_t win;
         int pointerX, pointerY;
         int originX, originY;
+        // A resize moves these edges: -1 the left/top one, 1 the right/bottom one.
+        int resizeX = 0, resizeY = 0;
+        int originW = 0, originH = 0;
+        uint8_t button = 1;
+        bool resize() const { return resizeX || resizeY; }
     };
     std::optional<Move> move_;
     xcb_timestamp_t lastMouseUp_ = 0;
@@ -218,15 +235,25 @@ struct X11Platform::Impl {
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
     void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
-    void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer);
+    void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX = 0, int resizeY = 0,
+                   uint8_t button = 1);
     void endMove();
     x11::Client* client(xcb_window_t w);
     std::optional<Rect> geometry(xcb_window_t w);
-    bool writePosition(xcb_window_t w, Point p, bool arrange);
-    bool writeSize(xcb_window_t w, Size s, bool arrange);
+    bool writePosition(xcb_window_t w, Point p);
+    bool writeSize(xcb_window_t w, Size s);
+    void resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY);
+    void moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y, std::optional<int> width,
+                            std::optional<int> height);
     void configureClient(xcb_window_t w, const Rect& r);
+    // Sends what the server must hear for the frame of g's client to match
+    // g.rect and g.clip: only the differences. Callers hold geoMu_.
+    void pushFrame(x11::Geo& g, xcb_window_t w);
+    void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
+    std::optional<Rect> displayRect(uint64_t screenId);
+    // A new window that asks for no place opens on the display the user works on.
+    void placeNew(xcb_window_t w, Rect& geom);
     void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
-    void setGeo(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
 
     // --- ewmh_root.cpp ---
@@ -270,6 +297,10 @@ struct X11Platform::Impl {
     // --- pictures.cpp ---
     ImageRef capture(xcb_window_t w);
     void freeShm();
+
+    // --- display changes worth announcing (x11_monitors.cpp) ---
+    std::optional<std::vector<Screen>> announcedScreens_;  // as the logic last learnt them
+    void announceScreens();
 };
 
 }  // namespace tarvela

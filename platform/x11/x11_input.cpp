@@ -161,9 +161,18 @@ SubscriptionRef X11GestureSources::installScrollTap(std::function<bool(const Scr
         xcb_void_cookie_t cookie;
     };
     std::vector<Sent> sent;
+    // Alt with the locks alone must be ours; the tap takes every scroll whose
+    // modifiers contain Alt, so Alt with any of the other bits (Shift, Control,
+    // Super, Mod3, Mod5) is grabbed too, where no other client holds it.
+    const std::vector<uint16_t> locks = keymap_->lockVariants();
+    auto required = [&](uint16_t mods) {
+        return std::find(locks.begin(), locks.end(), mods & ~XCB_MOD_MASK_1) != locks.end();
+    };
+    constexpr uint16_t everyBit = 0xff;
     for (uint8_t b = firstWheelButton; b <= lastWheelButton; ++b)
-        for (uint16_t lock : keymap_->lockVariants()) {
-            const uint16_t mods = static_cast<uint16_t>(XCB_MOD_MASK_1 | lock);
+        for (uint16_t others = 0; others <= everyBit; ++others) {
+            if (others & XCB_MOD_MASK_1) continue;
+            const uint16_t mods = static_cast<uint16_t>(XCB_MOD_MASK_1 | others);
             // Synchronous: the pointer waits until we decide to swallow or replay.
             sent.push_back({b, mods,
                             xcb_grab_button_checked(c, 0, conn_.root(),
@@ -174,7 +183,7 @@ SubscriptionRef X11GestureSources::installScrollTap(std::function<bool(const Scr
     bool ok = true;
     for (auto& s : sent) {
         if (conn_.check(s.cookie)) s_->wheelGrabs.emplace_back(s.button, s.mods);
-        else ok = false;
+        else if (required(s.mods)) ok = false;
     }
     if (!ok) {
         // Another client holds Alt+wheel: no tap rather than half of one.

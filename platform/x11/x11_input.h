@@ -1,5 +1,6 @@
 // Gesture sources on X, beside the window manager on its connection:
-//   scroll tap     a passive grab of wheel buttons 4-7 with Alt on the root.
+//   scroll tap     a passive grab of wheel buttons 4-7 on the root with Alt,
+//                  alone or with any other modifiers.
 //                  Grabbed synchronously: a notch the gesture logic takes is
 //                  swallowed, one it declines is replayed to the window under
 //                  the pointer. Wheels report notches, so the x12 rule applies.

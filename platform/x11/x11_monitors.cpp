@@ -3,6 +3,8 @@
 // they changed.
 #include <xcb/randr.h>
 
+#include <algorithm>
+
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -52,6 +54,7 @@ const std::vector<Screen>& X11Platform::Impl::screens() {
     if (!screens_) {
         const double scale = scaleFromResources(conn.property(conn.root(), a.RESOURCE_MANAGER, 1 << 16).text());
         screens_ = toScreens(queryMonitors(), struts(), rootW_, rootH_, scale);
+        if (!announcedScreens_) announcedScreens_ = *screens_;
     }
     return *screens_;
 }
@@ -59,6 +62,28 @@ const std::vector<Screen>& X11Platform::Impl::screens() {
 void X11Platform::Impl::screensChanged() {
     screens_.reset();
     screensChangePending_ = true;
+}
+
+namespace {
+bool sameScreens(const std::vector<Screen>& a, const std::vector<Screen>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Screen& x, const Screen& y) {
+        return x.id == y.id && x.frame == y.frame && x.visibleFrame == y.visibleFrame &&
+               x.localizedName == y.localizedName && x.backingScaleFactor == y.backingScaleFactor;
+    });
+}
+}  // namespace
+
+// Every announcement makes the logic rebuild its strips, which resets their
+// scroll positions: only a difference the logic can see is worth one. The
+// hints (RandR, the root, resources, struts) also fire for nothing.
+void X11Platform::Impl::announceScreens() {
+    if (!screensChangePending_) return;
+    screensChangePending_ = false;
+    if (!announcedScreens_) return;  // nobody has looked yet, so nobody holds a stale list
+    const std::vector<Screen>& now = screens();
+    if (sameScreens(now, *announcedScreens_)) return;
+    announcedScreens_ = now;
+    postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
 }
 
 std::optional<Rect> X11Platform::Impl::monitorFor(const Rect& r) {

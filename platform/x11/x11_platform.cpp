@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <xcb/composite.h>
 #include <xcb/randr.h>
+#include <xcb/shape.h>
 #include <xcb/shm.h>
 #include <xcb/xinput.h>
 
@@ -48,6 +49,7 @@ void X11Platform::Impl::queryExtensions() {
     xcb_prefetch_extension_data(c, &xcb_input_id);
     xcb_prefetch_extension_data(c, &xcb_composite_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
+    xcb_prefetch_extension_data(c, &xcb_shape_id);
 
     auto* randr = xcb_get_extension_data(c, &xcb_randr_id);
     auto* input = xcb_get_extension_data(c, &xcb_input_id);
@@ -77,6 +79,8 @@ void X11Platform::Impl::queryExtensions() {
             composite = r->major_version > 0 || r->minor_version >= 2;
     }
     shm = shmExt && shmExt->present;
+    auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
+    shape = shapeExt && shapeExt->present;
 }
 
 void X11Platform::Impl::selectRootEvents() {
@@ -119,16 +123,15 @@ std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
 uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
 
-void X11Platform::setArranged(const AXElement& window, bool arranged) {
-    if (!window.isWindow()) return;
-    std::lock_guard<std::mutex> lock(d_->geoMu_);
-    auto it = d_->geo_.find(static_cast<xcb_window_t>(window.id));
-    if (it != d_->geo_.end()) it->second.arranged = arranged;
+void X11Platform::assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
+    if (window.isWindow()) d_->assignDisplay(static_cast<xcb_window_t>(window.id), screenId);
 }
 
 void X11Platform::releaseAllArranged() {
-    std::lock_guard<std::mutex> lock(d_->geoMu_);
-    for (auto& [w, g] : d_->geo_) g.arranged = false;
+    std::vector<xcb_window_t> all;
+    for (auto& [w, c] : d_->clients_) all.push_back(w);
+    for (xcb_window_t w : all) d_->assignDisplay(w, std::nullopt);
+    xcb_flush(d_->conn.raw());
 }
 
 std::optional<AttrValue> X11Platform::copyAttribute(const AXElement& el, std::string_view name) {

@@ -1,6 +1,6 @@
 // Tarvela's platform on an X11 display. To place windows freely and own the
 // stacking order, Tarvela is the display's window manager: a small,
-// undecorated, non-reparenting stacking one that holds WM_S0, honours the
+// undecorated stacking one (each client in a frame that clips it to its display) that holds WM_S0, honours the
 // ICCCM size hints and the usual EWMH requests, and keeps the EWMH root
 // properties current. The logic arranges windows on top of it through the
 // Platform operations.
@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@ struct X11Options {
     std::string display;          // empty: $DISPLAY
     bool replace = false;         // ask a running window manager to hand over (ICCCM)
     double replaceTimeout = 5.0;  // seconds to wait for the old one to let go
+    // Posted to the loop once the connection to the X server is gone (the
+    // server quit or crashed): nothing works after that, so the owner should end.
+    std::function<void()> connectionLost;
 };
 
 class X11Platform final : public Platform {
@@ -52,10 +56,8 @@ public:
     // False when the connection is gone.
     bool sync();
 
-    // Windows the logic arranges keep their geometry against their own
-    // ConfigureRequests. Any geometry write through setAttribute marks one;
-    // this clears or sets the mark (e.g. when the manager stops).
-    void setArranged(const AXElement& window, bool arranged);
+    // Lets go of every window the logic arranged (the manager went off): each
+    // one's own ConfigureRequests are honoured again and nothing is clipped.
     void releaseAllArranged();
 
     std::string displayName() const;
@@ -74,6 +76,9 @@ public:
     bool isProcessTrusted() override;
     // The permission poll: becomes the window manager as soon as the display has none.
     bool requestTrust() override { return tryAcquire(); }
+    // An arranged window is clipped to its display and keeps its geometry
+    // against its own ConfigureRequests; without a display it floats freely.
+    void assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) override;
     std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) override;
     std::vector<RunningApp> runningApplications() override;
     std::optional<RunningApp> runningApplication(int32_t pid) override;

@@ -55,7 +55,7 @@ TEST_F(StripTest, ColumnTakesItsWidestWindowAndWidensTheOthers) {
     EXPECT_EQ(strip->cols[0].items[0].size.width, 700);
 }
 
-TEST_F(StripTest, SizeIncrementsAreLearnedAsLimits) {
+TEST_F(StripTest, SizeIncrementsAreSnappingNotLimits) {
     WindowSpec term;
     term.base = Size{4, 4};
     term.inc = Size{6, 13};
@@ -63,15 +63,36 @@ TEST_F(StripTest, SizeIncrementsAreLearnedAsLimits) {
     c.frac = 0.5;  // asks for 490: 4 + 81 * 6 = 490 exactly
     c.items.push_back(window(term));
     strip->start({c}, Layout::strip);
+    const Item& it = strip->cols[0].items[0];
     EXPECT_EQ(strip->cw[0], 490);
     strip->setWidth(2.0 / 3);  // 660 becomes 658: within 2 points, nothing learned
     EXPECT_EQ(strip->cw[0], 658);
-    EXPECT_FALSE(strip->cols[0].items[0].maxW);
-    strip->setWidth(0.31);  // 296 becomes 292: stays narrower, so it would not grow beyond 292
+    EXPECT_FALSE(it.maxW);
+    strip->setWidth(0.31);  // 296 becomes 292: short of one cell, so it snapped
     EXPECT_EQ(strip->cw[0], 292);
-    EXPECT_EQ(strip->cols[0].items[0].maxW, 292);
-    strip->setWidth(0.5);  // grows past the old limit again: the limit goes
-    EXPECT_FALSE(strip->cols[0].items[0].maxW);
+    EXPECT_FALSE(it.maxW || strip->fit.capped);
+    strip->stepWidth(1);  // a third, 320, is still offered and lands on 316
+    EXPECT_EQ(strip->cw[0], 316);
+
+    // A whole cell or more short is a limit, cells or not.
+    WindowSpec capped = term;
+    capped.maxW = 600;
+    sim.setConstraints(it.el, capped);
+    strip->setWidth(0.75);  // 745 ends at 598, the last cell below 600
+    EXPECT_EQ(it.maxW, 598);
+    EXPECT_TRUE(strip->fit.capped);
+    sim.setConstraints(it.el, term);
+    strip->setWidth(2.0 / 3);  // grows past the old limit again: the limit goes
+    EXPECT_FALSE(it.maxW);
+
+    // Likewise above: within a cell of the width asked is no floor.
+    WindowSpec floored = term;
+    floored.minW = 492;
+    sim.setConstraints(it.el, floored);
+    strip->setWidth(511.0 / 1020);  // 491 ends at 496
+    EXPECT_FALSE(it.minW || strip->fit.floored);
+    strip->setWidth(0.25);  // 235 ends at 496: a real floor
+    EXPECT_EQ(it.minW, 496);
 }
 
 TEST_F(StripTest, AWindowThatRefusesOrCannotBeReadKeepsTheStripWhole) {

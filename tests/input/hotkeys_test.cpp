@@ -155,6 +155,7 @@ TEST(Hotkeys, UnreadableBindingsFallBackToDefaultsUntilTheNextChange) {
         EXPECT_EQ(text(f.d.getData("shortcuts")), bad);
         h->set(Action::overview, {46, CtrlCmd, "M"});
         EXPECT_EQ(text(f.d.getData("shortcuts")), R"({"overview":{"key":"M","keyCode":46,"mods":4352}})");
+        EXPECT_EQ(f.d.keptAside().size(), 1u) << bad;
     }
 }
 
@@ -195,6 +196,18 @@ TEST(Hotkeys, ConflictsNameWhatAlreadyUsesACombination) {
     h->set(Action::cycleWidth, {15, CtrlCmd, "R"});
     EXPECT_EQ(h->conflict({15, CtrlOpt, "R"}, Action::wider), std::nullopt);
     EXPECT_EQ(h->conflict({15, CtrlCmd, "R"}, Action::wider), "Cycle column width");
+}
+
+TEST(Hotkeys, SlotsHeldByActionsAreNotOfferedToWorkspaces) {
+    Fixture f;
+    auto h = f.make();
+    EXPECT_EQ(h->slotsTakenByActions(), (std::set<int>{1, 2, 3, 4}));  // jump
+    h->set(Action::overview, {keycode::digits[6], CtrlOpt, "6"});
+    h->set(Action::wider, {keycode::digits[0], CtrlCmd, "0"});  // not a slot's modifiers
+    h->set(Action::jump, {18, CtrlCmd, "1–4"});
+    EXPECT_EQ(h->slotsTakenByActions(), (std::set<int>{6}));
+    f.workspaces.setItems({ws("A", 5)});
+    EXPECT_EQ(f.workspaces.freeSlots(h->slotsTakenByActions()), (std::vector<int>{7, 8, 9, 0}));
 }
 
 TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {

@@ -8,8 +8,8 @@ TEST_F(ManagerTest, RebuildSortsByLeftEdgeAndLeavesRuleWindowsOut) {
     display("Built-in Display");
     const int32_t safari = app("Safari");
     const int32_t notes = app("Notes");
-    const int32_t zoom = app("Zoom", "us.zoom.xos");          // built-in float rule
-    const int32_t calc = app("Calculator", "com.apple.calculator");  // built-in ignore rule
+    const int32_t zoom = app("Zoom", "Zoom");                        // built-in float rule
+    const int32_t calc = app("Calculator", "org.gnome.Calculator");  // built-in ignore rule
     AXElement at100 = window(safari, 100);
     AXElement at40 = window(notes, 40);
     WindowSpec unreadable;
@@ -221,17 +221,18 @@ TEST_F(ManagerTest, DragsAcrossDisplaysAndWithinOne) {
     sim.mouseUp();
     settle();
     EXPECT_EQ(sim.frameOf(b)->origin(), home.origin());
-    // Resizing by the right or bottom edge keeps the top-left corner: no reseat.
-    sim.resetCounts();
+    // Resized by hand: the column takes the new width; its height stays the strip's.
     sim.setFrame(b, Rect(home.x, home.y, home.width - 100, home.height - 60));
     sim.mouseUp();
     settle();
-    EXPECT_EQ(sim.frameOf(b)->origin(), home.origin());
-    EXPECT_EQ(sim.writes(b).position, 0);
-    sim.dragWindow(b, Point{home.x + 8, home.y - 8});
+    EXPECT_EQ(wm->strips()[0]->cw.at(0), home.width - 100);
+    EXPECT_EQ(sim.frameOf(b)->size(), (Size{home.width - 100, home.height}));
+    const Rect resized = *sim.frameOf(b);
+    sim.resetCounts();
+    sim.dragWindow(b, Point{resized.x + 8, resized.y - 8});
     sim.mouseUp();
     settle();
-    EXPECT_EQ(sim.frameOf(b)->origin(), (Point{home.x + 8, home.y - 8}));
+    EXPECT_EQ(sim.frameOf(b)->origin(), (Point{resized.x + 8, resized.y - 8}));
     EXPECT_EQ(sim.writes(b).position, 0);
 
     // Paused or off, a drop is left where it is.
@@ -315,6 +316,31 @@ TEST_F(ManagerTest, SpaceAndDisplayChangesRebuildAndKeepTheArrangement) {
     sim.postActiveSpaceChange();
     settle();
     EXPECT_TRUE(wm->strips().empty());
+}
+
+TEST_F(ManagerTest, ArrangedWindowsStayWithTheirDisplayAcrossRebuilds) {
+    display("Built-in Display");
+    const uint64_t second = display("Studio Display");
+    const int32_t p = app("Safari"), q = app("Mail");
+    AXElement a = window(p, 100), b = window(p, 300), c = window(p, 500);
+    AXElement d = window(q, 2100), e = window(q, 2300), f = window(q, 2500);
+    sim.focusWindow(a);
+    startAndSettle();
+    const Columns left{{a}, {b}, {c}}, right{{d}, {e}, {f}};
+    ASSERT_EQ(columns(0), left);
+    // The last columns overflow: c lies over the second display, f over none.
+    ASSERT_EQ(screenIndex(sim, sim.frameOf(c)), 1);
+    ASSERT_GT(sim.frameOf(f)->midX(), 3840);
+    sim.postActiveSpaceChange();
+    settle();
+    EXPECT_EQ(columns(0), left);
+    EXPECT_EQ(columns(1), right);
+    // Displays listed the other way round: each strip's windows follow its display.
+    sim.setDisplays({sim.screens()[1], sim.screens()[0]});
+    settle();
+    ASSERT_EQ(strip(0)->screen.id, second);
+    EXPECT_EQ(columns(0), right);
+    EXPECT_EQ(columns(1), left);
 }
 
 TEST_F(ManagerTest, DisplayUnpluggedUnderTheCurrentIndex) {

@@ -68,6 +68,27 @@ TEST_F(ManagerTest, RecallClosesGapsOrdersRowsAndAppendsNewWindows) {
     EXPECT_EQ(columns(0).back(), std::vector<AXElement>{x});
 }
 
+TEST_F(ManagerTest, AWindowBackFromFullScreenGetsItsOwnColumnBack) {
+    display("Built-in Display");
+    const int32_t pid = app("Safari");
+    AXElement a = window(pid, 100), b = window(pid, 400), c = window(pid, 700), d = window(pid, 1000);
+    startAndSettle();
+    wm->perform(Action::jump, 4);
+    wm->perform(Action::stackLeft, 0);  // d under c: the rows of others survive too
+    settle();
+    const Columns before{{a}, {b}, {c, d}};
+    ASSERT_EQ(columns(0), before);
+    // While b is away, the others close up and are remembered one column left.
+    sim.setFullScreen(b, true);
+    sim.postActiveSpaceChange();
+    settle();
+    ASSERT_EQ(columns(0), (Columns{{a}, {c, d}}));
+    sim.setFullScreen(b, false);
+    sim.postActiveSpaceChange();
+    settle();
+    EXPECT_EQ(columns(0), before);
+}
+
 TEST_F(ManagerTest, WithoutMemoryWindowsAreGroupedByTheLayout) {
     display("Built-in Display");
     const int32_t pid = app("Safari");
@@ -130,9 +151,12 @@ TEST_F(ManagerTest, FloatAndTileAgain) {
     // A tiled window floats out of its strip, never bigger than 900 x 640.
     sim.focusWindow(a);
     settle();
+    const auto home = sim.assignedDisplay(a);
+    ASSERT_TRUE(home);
     wm->perform(Action::floatToggle, 0);
     EXPECT_EQ(stripOf(a), -1);
     EXPECT_TRUE(isFloating(a));
+    EXPECT_FALSE(sim.assignedDisplay(a));  // the platform lets it go
     EXPECT_LE(sim.frameOf(a)->width, 900);
     EXPECT_LE(sim.frameOf(a)->height, 640);
 
@@ -158,6 +182,7 @@ TEST_F(ManagerTest, FloatAndTileAgain) {
     settle();
     wm->perform(Action::floatToggle, 0);
     EXPECT_EQ(stripOf(a), 0);
+    EXPECT_EQ(sim.assignedDisplay(a), home);
 
     // A floated window that closes is forgotten at the next prune.
     EXPECT_TRUE(isFloating(small));
@@ -168,7 +193,7 @@ TEST_F(ManagerTest, FloatAndTileAgain) {
 
 TEST_F(ManagerTest, FloatingRespectsRulesAndDialogs) {
     display("Built-in Display");
-    const int32_t zoom = app("Zoom", "us.zoom.xos");
+    const int32_t zoom = app("Zoom", "Zoom");
     const int32_t safari = app("Safari");
     window(safari, 100);
     AXElement z = window(zoom, 700, 1000, 700);

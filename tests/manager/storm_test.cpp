@@ -39,7 +39,7 @@ struct AppKind {
 
 const std::vector<AppKind> kinds{
     {"Safari", "org.Safari"},  {"Notes", "org.Notes"},  {"Mail", "org.Mail"},
-    {"Term", "org.Term"},      {"Zoom", "us.zoom.xos"},  {"Calculator", "com.apple.calculator"},
+    {"Term", "org.Term"},      {"Zoom", "Zoom"},  {"Calculator", "org.gnome.Calculator"},
     {"Loose", std::nullopt},   {std::nullopt, "org.nameless"},
 };
 
@@ -122,6 +122,15 @@ public:
         }
         for (const AXElement& el : wm_.floating) ++seen[el.id];
         mostManaged = std::max(mostManaged, seen.size());
+        // The platform knows each window's display exactly while a strip holds it.
+        for (const AXElement& el : windows()) {
+            std::optional<uint64_t> holder;
+            for (const StripRef& s : strips)
+                if (s->find(el)) holder = s->screen.id;
+            if (sim_.assignedDisplay(el) != holder)
+                err << "window " << el.id << " is assigned display " << sim_.assignedDisplay(el).value_or(0)
+                    << " but held by " << holder.value_or(0) << "; ";
+        }
         for (auto& [id, n] : seen)
             if (n != 1) err << "window " << id << " is managed " << n << " times; ";
         if (!strips.empty()) {

@@ -147,7 +147,7 @@ TEST_F(WorkspaceTest, RestoreDrawsWindowsFromEverywhereAndKeepsTheRest) {
     safari = app("Safari");
     notes = app("Notes");
     mail = app("Mail");
-    const int32_t calc = app("Calculator", "com.apple.calculator");  // ignored by rule
+    const int32_t calc = app("Calculator", "org.gnome.Calculator");  // ignored by rule
     s1 = window(safari, 100, 400);
     n = window(notes, 600, 400);
     m = window(mail, 2100, 400);
@@ -166,7 +166,7 @@ TEST_F(WorkspaceTest, RestoreDrawsWindowsFromEverywhereAndKeepsTheRest) {
     ASSERT_TRUE(isFloating(s2));
 
     Workspace ws = workspace("Mix", 0,
-                             {{mailApp}, {safariApp, safariApp, safariApp}, {WSApp{"com.apple.calculator", "Calculator"}}},
+                             {{mailApp}, {safariApp, safariApp, safariApp}, {WSApp{"org.gnome.Calculator", "Calculator"}}},
                              {0.3, 0.5, 0.4});
     wm->restore(ws);
     time.drain();

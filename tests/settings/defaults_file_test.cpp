@@ -188,6 +188,18 @@ TEST(FileDefaults, ACorruptFileIsSetAsideLoggedAndNeverOverwritten) {
     }
 }
 
+TEST(FileDefaults, AnUnreadableValueIsKeptBesideTheFile) {
+    TempDir dir;
+    FileDefaults d(dir / "p.plist");
+    auto first = d.keepAside("rules", testsupport::bytes("[{"));
+    auto second = d.keepAside("rules", testsupport::bytes("[2"));
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);  // the same second keeps both
+    EXPECT_EQ(fs::path(*first).parent_path(), dir.path());
+    EXPECT_EQ(fs::path(*first).filename().string().rfind("p.plist.rules-unreadable-", 0), 0u) << *first;
+    EXPECT_EQ(slurp(*first), "[{");
+}
+
 TEST(FileDefaults, AFileBrokenWhileRunningIsSetAsideAtTheNextWriteKeepingWhatMemoryHolds) {
     TempDir dir;
     fs::path file = dir / "p.plist";

@@ -73,17 +73,17 @@ TEST(Export, DefaultStoresGiveTheExactFile) {
   "rules": [
     {
       "behavior": 1,
-      "bundleID": "us.zoom.xos",
+      "bundleID": "Zoom",
       "name": "Zoom"
     },
     {
       "behavior": 1,
-      "bundleID": "com.apple.systempreferences",
-      "name": "System Settings"
+      "bundleID": "org.gnome.Settings",
+      "name": "Settings"
     },
     {
       "behavior": 2,
-      "bundleID": "com.apple.calculator",
+      "bundleID": "org.gnome.Calculator",
       "name": "Calculator"
     }
   ],

@@ -25,9 +25,9 @@ TEST(RuleStore, FirstLaunchUsesTheBuiltInRulesWithoutWriting) {
     MemoryDefaults d;
     RuleStore store(d);
     std::vector<AppRule> expected{
-        {"us.zoom.xos", "Zoom", Behavior::floatWin, std::nullopt},
-        {"com.apple.systempreferences", "System Settings", Behavior::floatWin, std::nullopt},
-        {"com.apple.calculator", "Calculator", Behavior::ignore, std::nullopt},
+        {"Zoom", "Zoom", Behavior::floatWin, std::nullopt},
+        {"org.gnome.Settings", "Settings", Behavior::floatWin, std::nullopt},
+        {"org.gnome.Calculator", "Calculator", Behavior::ignore, std::nullopt},
     };
     EXPECT_EQ(store.rules(), expected);
     EXPECT_TRUE(d.keys().empty());
@@ -85,6 +85,19 @@ TEST(RuleStore, StoredListIsDecodedAllOrNothing) {
     EXPECT_EQ(RuleStore(d).rules(), expected);
 }
 
+TEST(RuleStore, AnUnreadableListIsSetAsideBeforeTheFirstWriteOverIt) {
+    const std::string bad = R"([{"bundleID":"y","name":"Y","behavior":3}])";
+    LogCapture log;
+    MemoryDefaults d;
+    d.set("rules", bytes(bad));
+    RuleStore store(d);
+    EXPECT_TRUE(d.keptAside().empty());  // only a write puts it at risk
+    store.add({app("org.new", "New"), app("org.other", "Other")});
+    ASSERT_EQ(d.keptAside().size(), 1u);
+    EXPECT_EQ(text(d.keptAside()[0].second), bad);
+    EXPECT_EQ(log.lines[1], "[Tarvela] stored \"rules\" was unreadable; set aside as memory:rules-1 before it is overwritten");
+}
+
 TEST(RuleStore, AnEmptyListStaysEmpty) {
     MemoryDefaults d;
     RuleStore(d).setRules({});
@@ -95,9 +108,9 @@ TEST(RuleStore, RuleForMatchesTheFirstRuleExactly) {
     MemoryDefaults d;
     RuleStore store(d);
     EXPECT_FALSE(store.rule(std::nullopt));
-    EXPECT_FALSE(store.rule(std::string("com.apple.Calculator")));
-    ASSERT_TRUE(store.rule(std::string("com.apple.calculator")));
-    EXPECT_EQ(store.rule(std::string("com.apple.calculator"))->behavior, Behavior::ignore);
+    EXPECT_FALSE(store.rule(std::string("org.gnome.calculator")));
+    ASSERT_TRUE(store.rule(std::string("org.gnome.Calculator")));
+    EXPECT_EQ(store.rule(std::string("org.gnome.Calculator"))->behavior, Behavior::ignore);
 
     store.setRules({{"dup", "First", Behavior::tile, std::nullopt}, {"dup", "Second", Behavior::tile, 0.75},
                     {"w", "W", Behavior::tile, 1.0 / 3}});
@@ -111,7 +124,7 @@ TEST(RuleStore, RuleForMatchesTheFirstRuleExactly) {
 TEST(RuleStore, AddingRunningApplications) {
     MemoryDefaults d;
     RuleStore store(d);
-    store.add({app(std::nullopt, "No Bundle"), app("com.apple.calculator", "Calculator"), app("org.new", "New"),
+    store.add({app(std::nullopt, "No Bundle"), app("org.gnome.Calculator", "Calculator"), app("org.new", "New"),
                app("org.nameless", std::nullopt), app("org.new", "New again")});
     auto expected = RuleStore::builtIns();
     expected.push_back({"org.new", "New", Behavior::tile, 0.5});
@@ -126,13 +139,13 @@ TEST(RuleStore, EditsWriteThroughAndSignalRealChanges) {
     int changes = 0;
     auto c = store.changed.connect([&] { ++changes; });
 
-    EXPECT_TRUE(store.setBehavior("us.zoom.xos", Behavior::tile));
-    EXPECT_TRUE(store.setWidth("us.zoom.xos", 2.0 / 3));
-    EXPECT_FALSE(store.setWidth("us.zoom.xos", 0.0));
+    EXPECT_TRUE(store.setBehavior("Zoom", Behavior::tile));
+    EXPECT_TRUE(store.setWidth("Zoom", 2.0 / 3));
+    EXPECT_FALSE(store.setWidth("Zoom", 0.0));
     EXPECT_FALSE(store.setBehavior("absent", Behavior::ignore));
     EXPECT_EQ(changes, 2);
-    EXPECT_EQ(RuleStore(d).rule(std::string("us.zoom.xos")),
-              (AppRule{"us.zoom.xos", "Zoom", Behavior::tile, 2.0 / 3}));
+    EXPECT_EQ(RuleStore(d).rule(std::string("Zoom")),
+              (AppRule{"Zoom", "Zoom", Behavior::tile, 2.0 / 3}));
 
     // Assigning the same list writes again but changes nothing.
     d.remove("rules");

@@ -52,7 +52,7 @@ TEST(WorkspaceStore, FirstLaunchIsEmptyWithEverySlotFree) {
     MemoryDefaults d;
     WorkspaceStore store(d);
     EXPECT_TRUE(store.items().empty());
-    EXPECT_EQ(store.freeSlots(), (std::vector<int>{5, 6, 7, 8, 9, 0}));
+    EXPECT_EQ(store.freeSlots({}), (std::vector<int>{5, 6, 7, 8, 9, 0}));
     EXPECT_FALSE(store.activeID());
     EXPECT_TRUE(d.keys().empty());
 }
@@ -61,10 +61,12 @@ TEST(WorkspaceStore, FreeSlotsLeaveOutUsedOnes) {
     MemoryDefaults d;
     WorkspaceStore store(d);
     store.setItems({ws(id1, "Work", 5), ws(id2, "Home", 0), ws(id3, "Loose", std::nullopt)});
-    EXPECT_EQ(store.freeSlots(), (std::vector<int>{6, 7, 8, 9}));
+    EXPECT_EQ(store.freeSlots({}), (std::vector<int>{6, 7, 8, 9}));
     // Slots 1 to 4 are not offered even when used by an imported workspace.
     store.setItems({ws(id1, "Odd", 2)});
-    EXPECT_EQ(store.freeSlots(), (std::vector<int>{5, 6, 7, 8, 9, 0}));
+    EXPECT_EQ(store.freeSlots({}), (std::vector<int>{5, 6, 7, 8, 9, 0}));
+    // Nor those whose combination a shortcut holds.
+    EXPECT_EQ(store.freeSlots({1, 6, 0}), (std::vector<int>{5, 7, 8, 9}));
 }
 
 TEST(WorkspaceStore, JSONFormAndTheOptionalSlot) {
@@ -124,6 +126,8 @@ TEST(WorkspaceStore, StoredListIsDecodedAllOrNothing) {
         WorkspaceStore store(d);
         EXPECT_TRUE(store.items().empty()) << c.why;
         EXPECT_EQ(text(d.getData("workspaces")), c.json) << c.why;
+        store.save();
+        EXPECT_EQ(d.keptAside().size(), 1u) << c.why;  // before the write over it
     }
     MemoryDefaults d;
     d.set("workspaces", bytes("[" + good + "]"));

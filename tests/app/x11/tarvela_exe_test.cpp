@@ -102,6 +102,7 @@ protected:
         for (xcb_window_t w : wins) out.push_back(tc_->geometry(w));
         return out;
     }
+    xcb_window_t parentOf(xcb_window_t w) { return tc_->parent(w); }
     static bool same(const std::vector<TestClient::Geom>& a, const std::vector<TestClient::Geom>& b) {
         if (a.size() != b.size()) return false;
         for (size_t i = 0; i < a.size(); ++i)
@@ -193,6 +194,85 @@ TEST_F(TarvelaExeTest, SigtermLeavesEveryWindowWhereItIsAndARestartKeepsThemTher
     again->signal(SIGINT);
     ASSERT_TRUE(waitFor([&] { return again->status().has_value(); }));
     EXPECT_EQ(*again->status(), 0);
+}
+
+TEST_F(TarvelaExeTest, ColumnsParkedOffScreenComeBackOnQuitAndAKilledTarvelaHandsEveryClientBack) {
+    std::vector<Child> logos;
+    for (int i = 0; i < 5; ++i) logos.push_back(client({"xlogo", "-geometry", "300x300+" + std::to_string(300 * i) + "+200"}));
+    ASSERT_TRUE(waitMapped(5));
+    auto first = start();
+    ASSERT_TRUE(launched(*first)) << first->out();
+    const auto wins = clientWindows(5);
+    ASSERT_EQ(wins.size(), 5u);
+    ASSERT_TRUE(waitFor([&] { return tiled(wins); }));
+    tc_->sync();
+    const auto arranged = geometries(wins);
+    auto onScreen = [](const TestClient::Geom& g) { return g.x + g.w > 0 && g.x < 1920 && g.y + g.h > 0 && g.y < 1080; };
+    int parked = 0;
+    for (const auto& g : arranged) parked += !onScreen(g);
+    ASSERT_GE(parked, 1);  // five half-width columns: some lie wholly beyond the display
+
+    first->signal(SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return first->status().has_value(); }));
+    EXPECT_EQ(*first->status(), 0);
+    // The server may still be working through what the exited process sent.
+    EXPECT_TRUE(waitFor([&] {
+        for (xcb_window_t w : wins)
+            if (parentOf(w) != tc_->root() || !onScreen(tc_->geometry(w))) return false;
+        return true;
+    }));
+    const auto left = geometries(wins);
+    for (size_t i = 0; i < wins.size(); ++i) {
+        EXPECT_TRUE(tc_->viewable(wins[i]));
+        if (onScreen(arranged[i])) {
+            EXPECT_TRUE(same({left[i]}, {arranged[i]})) << i;  // the others stay put
+        }
+    }
+
+    // Killed without a chance to let go, Tarvela still hands its clients back.
+    auto again = start();
+    ASSERT_TRUE(launched(*again)) << again->out();
+    ASSERT_TRUE(waitFor([&] { return parentOf(wins[0]) != tc_->root(); }));
+    again->signal(SIGKILL);
+    ASSERT_TRUE(waitFor([&] { return again->status().has_value(); }));
+    ASSERT_TRUE(waitFor([&] {
+        for (xcb_window_t w : wins)
+            if (parentOf(w) != tc_->root() || !tc_->viewable(w)) return false;
+        return true;
+    }));
+}
+
+TEST_F(TarvelaExeTest, ALostServerEndsItWithOneLineAndTheNextServerOnTheDisplayGetsANewOne) {
+    Child term = client({"xterm"});
+    auto first = start();
+    ASSERT_TRUE(launched(*first)) << first->out();
+    ASSERT_TRUE(waitFor([&] { return tiled(clientWindows(1)); }));
+
+    // The server crashes, and is reaped so that the next one may take its number.
+    const std::string display = display_;
+    ::kill(xvfb_.pid(), SIGKILL);
+    xvfb_.stop();
+    ASSERT_TRUE(waitFor([&] { return first->status().has_value(); }));
+    EXPECT_NE(*first->status(), 0);
+    // One line, the last: no lost permission, no other window manager, no stop.
+    const std::string line = "[Tarvela] lost the connection to the X server\n";
+    EXPECT_EQ(first->count(line), 1) << first->out();
+    EXPECT_TRUE(first->out().ends_with(line)) << first->out();
+    EXPECT_FALSE(first->said("permission lost")) << first->out();
+    EXPECT_FALSE(first->said("another window manager")) << first->out();
+    EXPECT_FALSE(first->said("stopping")) << first->out();
+
+    // The next session on the same display: a new Tarvela is its window manager.
+    startServer(display);
+    ASSERT_EQ(display_, display);
+    tc_ = std::make_unique<TestClient>(display_);
+    auto second = start();
+    ASSERT_TRUE(launched(*second)) << second->out();
+    EXPECT_NE(tc_->selectionOwner("WM_S0"), static_cast<xcb_window_t>(XCB_NONE));
+    Child again = client({"xterm"});
+    const auto wins = clientWindows(1);
+    ASSERT_EQ(wins.size(), 1u);
+    EXPECT_TRUE(waitFor([&] { return tiled(wins); })) << second->out();
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ public:
     };
     Geom geometry(xcb_window_t w);
     bool viewable(xcb_window_t w);
+    xcb_window_t parent(xcb_window_t w);  // none when it is gone
     xcb_window_t selectionOwner(const char* selection);
     // XTEST input.
     void motion(int x, int y);
@@ -77,6 +78,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Xvfb as xvfb_ on `display` (":N"), or on any free display when empty;
+    // display_ names it once it accepts connections.
+    void startServer(const std::string& display = {});
     // Runs the loop (handling the platform's events) until pred holds; at most `seconds`.
     bool waitFor(const std::function<bool()>& pred, double seconds = 10);
     void startPlatform(bool replace = false);

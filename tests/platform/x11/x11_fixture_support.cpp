@@ -147,6 +147,13 @@ TestClient::Geom TestClient::geometry(xcb_window_t w) {
     return g;
 }
 
+xcb_window_t TestClient::parent(xcb_window_t w) {
+    auto* r = xcb_query_tree_reply(c_, xcb_query_tree(c_, w), nullptr);
+    const xcb_window_t p = r ? r->parent : XCB_NONE;
+    free(r);
+    return p;
+}
+
 bool TestClient::viewable(xcb_window_t w) {
     auto* r = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr);
     bool v = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -193,11 +200,21 @@ void TestClient::sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus
 void X11Test::SetUp() {
     char tmpl[] = "/tmp/tarvela-x11-XXXXXX";
     tmp_ = mkdtemp(tmpl);
+    startServer();
+    if (HasFatalFailure()) return;
+    // Programs we launch ourselves (launchApplication) must land on this display.
+    setenv("DISPLAY", display_.c_str(), 1);
+    setenv("XDG_DATA_HOME", (tmp_ + "/data").c_str(), 1);
+    tc_ = std::make_unique<TestClient>(display_);
+}
+
+void X11Test::startServer(const std::string& display) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = forkExec({"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "+extension", "RANDR",
-                          "+extension", "COMPOSITE", "-nolisten", "tcp", "-noreset"},
-                         "", fds[1]);
+    std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "+extension", "RANDR",
+                                  "+extension", "COMPOSITE", "-nolisten", "tcp", "-noreset"};
+    if (!display.empty()) argv.insert(argv.begin() + 1, display);
+    pid_t pid = forkExec(argv, "", fds[1]);
     close(fds[1]);
     xvfb_ = Child(pid);
     // Xvfb writes the display number once it accepts connections.
@@ -213,10 +230,6 @@ void X11Test::SetUp() {
     close(fds[0]);
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     display_ = ":" + number.substr(0, number.find('\n'));
-    // Programs we launch ourselves (launchApplication) must land on this display.
-    setenv("DISPLAY", display_.c_str(), 1);
-    setenv("XDG_DATA_HOME", (tmp_ + "/data").c_str(), 1);
-    tc_ = std::make_unique<TestClient>(display_);
 }
 
 void X11Test::TearDown() {

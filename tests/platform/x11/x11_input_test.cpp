@@ -24,7 +24,8 @@
 namespace tarvela::testing {
 namespace {
 
-constexpr uint32_t XK_Control_L = 0xffe3, XK_Alt_L = 0xffe9, XK_Super_L = 0xffeb, XK_Caps_Lock = 0xffe5;
+constexpr uint32_t XK_Control_L = 0xffe3, XK_Alt_L = 0xffe9, XK_Super_L = 0xffeb, XK_Caps_Lock = 0xffe5,
+                   XK_Shift_L = 0xffe1;
 
 class X11InputTest : public X11Test {
 protected:
@@ -321,7 +322,9 @@ protected:
     // before Alt goes up: the grab holds the pointer until the tap has decided,
     // and a notch queued behind it would see the keyboard as it is by then. On
     // Xvfb an XTEST press sent while our answer is still in flight can be lost.
-    void altWheel(uint8_t button, int notches, const std::function<bool(int)>& arrived) {
+    void altWheel(uint8_t button, int notches, const std::function<bool(int)>& arrived,
+                  const std::vector<uint32_t>& alsoHeld = {}) {
+        for (uint32_t m : alsoHeld) tc_->key(code(m), true);
         tc_->key(code(XK_Alt_L), true);
         for (int i = 0; i < notches; ++i) {
             tc_->button(button, true);
@@ -332,6 +335,7 @@ protected:
             }
         }
         tc_->key(code(XK_Alt_L), false);
+        for (auto it = alsoHeld.rbegin(); it != alsoHeld.rend(); ++it) tc_->key(code(*it), false);
     }
     std::function<bool(int)> tapSaw() {
         const size_t base = sources->arrivals.size();
@@ -387,6 +391,41 @@ TEST_F(X11WheelTest, AltWheelSlidesTheStripUnseenAndSettlesAQuarterSecondAfterTh
     ASSERT_EQ(probePresses.size(), 1u);
     EXPECT_FALSE(probePresses[0].state & XCB_MOD_MASK_1);
     EXPECT_EQ(sources->arrivals.size(), 5u);
+
+    // Alt with other modifiers held (CapsLock on for the last) slides it all the
+    // same, and the tap hears every modifier.
+    struct Chord {
+        std::vector<uint32_t> held;
+        uint64_t flags;
+        bool capsLock = false;
+    };
+    const Chord chords[] = {{{XK_Control_L}, eventflags::control},
+                            {{XK_Shift_L}, eventflags::shift},
+                            {{XK_Super_L}, eventflags::command},
+                            {{XK_Control_L, XK_Shift_L}, eventflags::control | eventflags::shift},
+                            {{XK_Control_L}, eventflags::control | eventflags::capsLock, true}};
+    auto toggleCapsLock = [&] {
+        tc_->key(code(XK_Caps_Lock), true);
+        tc_->key(code(XK_Caps_Lock), false);
+    };
+    for (const Chord& chord : chords) {
+        ASSERT_TRUE(waitFor([&] { return !gestures->settlePending() && !s->animating; }, 3));
+        const double from = s->offset;
+        const bool right = from + 12 <= s->totalWidth() - s->usableWidth();  // clear of the strip's end
+        if (chord.capsLock) toggleCapsLock();
+        altWheel(right ? 4 : 5, 1, tapSaw(), chord.held);
+        if (chord.capsLock) toggleCapsLock();
+        ASSERT_FALSE(sources->events.empty());
+        const uint64_t flags = sources->events.back().modifierFlags;
+        EXPECT_EQ(flags & (eventflags::option | chord.flags), eventflags::option | chord.flags) << chord.flags;
+        EXPECT_NEAR(s->offset - from, right ? 12 : -12, 1e-9) << chord.flags;
+    }
+    // None of them reached the window: the next press it sees is a plain one.
+    tc_->button(4, true);
+    tc_->button(4, false);
+    ASSERT_TRUE(waitProbe(4));
+    EXPECT_EQ(probePresses.size(), 2u);
+    EXPECT_EQ(sources->arrivals.size(), 5u + std::size(chords));
 }
 
 TEST_F(X11WheelTest, DeclinedNotchesAreReplayedToTheWindowBelow) {

@@ -7,6 +7,7 @@
 
 #include "core/window_access.h"
 #include "platform/x11/desktop_entries.h"
+#include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/size_hints.h"
 
@@ -19,6 +20,27 @@ SizeHints xtermHints() {
     w[0] = (1u << 4) | (1u << 6) | (1u << 8);
     w[5] = 10, w[6] = 17, w[9] = 6, w[10] = 13, w[15] = 4, w[16] = 4;
     return parseSizeHints(w);
+}
+
+TEST(Frames, AFrameIsTheClientsPartInsideItsDisplayAndNeverLeavesIt) {
+    const Rect left(0, 0, 960, 1080);
+    // Inside, or no display: the frame is the client.
+    EXPECT_EQ(frameLayout(Rect(100, 12, 400, 1056), left), (FrameLayout{Rect(100, 12, 400, 1056), 0, 0, false}));
+    EXPECT_EQ(frameLayout(Rect(800, 12, 400, 1056), std::nullopt), (FrameLayout{Rect(800, 12, 400, 1056), 0, 0, false}));
+    // Across either edge: clipped, the client offset inside so its root position holds.
+    EXPECT_EQ(frameLayout(Rect(800, 12, 400, 1056), left), (FrameLayout{Rect(800, 12, 160, 1056), 0, 0, false}));
+    EXPECT_EQ(frameLayout(Rect(-300, 12, 400, 1056), left), (FrameLayout{Rect(0, 12, 100, 1056), -300, 0, false}));
+    // Wholly outside (over the next display or none): a hidden 1x1 spot where the client is.
+    EXPECT_EQ(frameLayout(Rect(960, 12, 400, 1056), left), (FrameLayout{Rect(960, 12, 1, 1), 0, 0, true}));
+    EXPECT_EQ(frameLayout(Rect(-400, 12, 400, 1056), left).hidden, true);
+}
+
+TEST(Frames, OnlyWindowsBeyondEveryMonitorAreBroughtBackWhenWeLetGo) {
+    const Rect display(0, 0, 1920, 1080);
+    EXPECT_EQ(reachable(Rect(2365, 12, 910, 1056), display, false), Rect(1010, 12, 910, 1056));
+    EXPECT_EQ(reachable(Rect(-2285, 12, 910, 1056), display, false), Rect(0, 12, 910, 1056));
+    EXPECT_EQ(reachable(Rect(2365, 12, 910, 1056), display, true), Rect(2365, 12, 910, 1056));
+    EXPECT_EQ(reachable(Rect(3000, 12, 2500, 1056), display, false).x, 0);  // wider than the display
 }
 
 TEST(SizeHints, TerminalKeepsWholeCellsAsMeasuredOnXterm) {

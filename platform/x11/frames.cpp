@@ -1,0 +1,32 @@
+#include "platform/x11/frames.h"
+
+#include <algorithm>
+
+namespace tarvela::x11 {
+
+FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip) {
+    FrameLayout out;
+    out.frame = client;
+    if (!clip) return out;
+    const double x0 = std::max(client.minX(), clip->minX()), x1 = std::min(client.maxX(), clip->maxX());
+    const double y0 = std::max(client.minY(), clip->minY()), y1 = std::min(client.maxY(), clip->maxY());
+    if (x1 <= x0 || y1 <= y0) {
+        out.frame = Rect(client.x, client.y, 1, 1);
+        out.hidden = true;
+        return out;
+    }
+    out.frame = Rect(x0, y0, x1 - x0, y1 - y0);
+    out.innerX = static_cast<int>(client.x - x0);
+    out.innerY = static_cast<int>(client.y - y0);
+    return out;
+}
+
+Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor) {
+    if (overlapsAMonitor) return window;
+    Rect r = window;
+    r.x = std::max(display.minX(), std::min(window.x, display.maxX() - window.width));
+    r.y = std::max(display.minY(), std::min(window.y, display.maxY() - window.height));
+    return r;
+}
+
+}  // namespace tarvela::x11

@@ -1,0 +1,34 @@
+// Frames: every managed client lives in a frame window of ours, which is the
+// part of the client that its display shows. X11 draws a top-level window on
+// whatever monitor it overlaps, so without this a strip's overflow columns
+// would show on the neighbouring monitor; the frame clips them to their own.
+#pragma once
+
+#include <optional>
+
+#include "core/geometry.h"
+
+namespace tarvela::x11 {
+
+struct FrameLayout {
+    Rect frame;          // root coordinates; always inside the clip when there is one
+    int innerX = 0;      // the client's place inside the frame (<= 0)
+    int innerY = 0;
+    // Nothing of the client is inside its clip: the frame keeps a 1x1 spot at
+    // the client's own position and an empty shape, so it stays mapped
+    // (pictures of it still work) and the client's root position stays true.
+    bool hidden = false;
+    bool operator==(const FrameLayout&) const = default;
+};
+
+// The frame for a client at `client` (root coordinates, whole pixels) seen
+// only inside `clip`; no clip, or a client wholly inside it, gives a frame
+// the size of the client.
+FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip);
+
+// Where a window that lies wholly outside every monitor goes when we let go
+// of it: the least move that puts it inside `display` (its left/top edge
+// first when it is larger). A window overlapping a monitor stays put.
+Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor);
+
+}  // namespace tarvela::x11
