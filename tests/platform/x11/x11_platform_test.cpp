@@ -554,7 +554,7 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     ASSERT_TRUE(wm_->sync());
     // xlogo repaints after the resize: wait until the picture shows both its colours.
     ImageRef img;
-    ASSERT_TRUE(waitFor([&] {
+    auto bothColours = [&] {
         img = wm_->capture(l);
         if (!img) return false;
         bool black = false, white = false;
@@ -563,10 +563,18 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
             white |= (px & 0xffffff) == 0xffffff;
         }
         return black && white;
-    }));
+    };
+    ASSERT_TRUE(waitFor(bothColours));
     EXPECT_EQ(img->width, 120);
     EXPECT_EQ(img->height, 90);
     EXPECT_EQ(img->argb[0] >> 24, 0xffu);
+    // Wholly outside the display that holds it, its frame hidden: still the whole picture.
+    wm_->assignDisplay(l, wm_->screens().front().id);
+    wm_->setAttribute(l, ax::Position, Point{2500, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(bothColours());
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->width, 120);
     EXPECT_FALSE(wm_->capture(AXElement::window(12345)));
 }
 
