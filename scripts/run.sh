@@ -122,7 +122,7 @@ has_dock() { xdotool search --onlyvisible --maxdepth 1 --class tint2 >/dev/null 
 
 # At least n of the sample applications' windows are on screen.
 mapped() {
-  [ "$(xdotool search --onlyvisible --maxdepth 1 --class 'xterm|xlogo|xeyes' 2>/dev/null | wc -l)" -ge "$1" ]
+  [ "$(xdotool search --onlyvisible --maxdepth 2 --class 'xterm|xlogo|xeyes' 2>/dev/null | wc -l)" -ge "$1" ]
 }
 
 start_tarvela() {
@@ -199,7 +199,7 @@ shot() {
 }
 
 echo "run: the tour (screenshots in $shots)"
-first_term=$(xdotool search --onlyvisible --maxdepth 1 --class xterm | head -n1)
+first_term=$(xdotool search --onlyvisible --maxdepth 2 --class xterm | head -n1)
 shot 01-start "the three windows that were open, tiled as full-height columns (the third waits off screen, right)"
 
 spawn xterm -T "new terminal" -e sh -c 'printf "A new window opens as a column beside the focused one.\n\n"; exec sh'
