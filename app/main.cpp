@@ -90,11 +90,10 @@ int main(int argc, char** argv) {
     // Without its X server a window manager has nothing left to do, and staying
     // would keep the next session on this display from starting one.
     bool serverGone = false;
-    auto hbtmp = [&] {
+    x11.connectionLost = [&] {
         serverGone = true;
         loop.quit();
     };
-    (void)hbtmp;
     auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
     if (!instance) {
         log("already running on " + display + "; asked it to come forward");

@@ -183,6 +183,9 @@ TEST_F(X11InputTest, RebindingAndSuspendingTakeEffectAtOnce) {
     actions.clear();
     hotkeys.suspend();
     EXPECT_EQ(service.activeCount(), 0u);
+    // Ungrabs wait for no reply: without the barrier the server may take the
+    // press below first, grabbed still, and hand it in after registerAll.
+    ASSERT_TRUE(wm_->sync());
     chord({XK_Control_L, XK_Alt_L}, left);
     hotkeys.registerAll();
     chord({XK_Control_L, XK_Alt_L}, k);
