@@ -673,18 +673,25 @@ bool X11Platform::Impl::writePosition(xcb_window_t w, Point p) {
         // ICCCM 4.1.5: a moved, not resized, window hears of its new place from us.
         sendSyntheticConfigure(w, r);
     }
-    xcb_flush(conn.raw());
     positionRequests_ += 1;
-    // A flush on an animation thread may read events into xcb's queue, where the
-    // main loop's descriptor watch cannot see them: have the main loop drain them.
-    if (!conn.onMainThread() && !workerDrainPosted.exchange(true)) {
+    flushAndDrain();
+    return true;
+}
+
+// A flush may read events into xcb's queue, where the main loop's descriptor
+// watch cannot see them: the main loop drains them soon after, whichever
+// thread flushed.
+void X11Platform::Impl::flushAndDrain() {
+    xcb_flush(conn.raw());
+    if (conn.onMainThread()) {
+        postDrain();
+    } else if (!workerDrainPosted.exchange(true)) {
         loop.post([this, alive = std::weak_ptr<int>(life)] {
             if (alive.expired()) return;
             workerDrainPosted = false;
             dispatchEvents();
         });
     }
-    return true;
 }
 
 bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
@@ -701,7 +708,7 @@ bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
         xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
         pushFrame(it->second, w);
     }
-    xcb_flush(conn.raw());
+    flushAndDrain();
     return true;
 }
 
@@ -722,7 +729,7 @@ void X11Platform::Impl::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
         pushFrame(g, w);
         sendSyntheticConfigure(w, g.rect);
     }
-    xcb_flush(conn.raw());
+    flushAndDrain();
 }
 
 }  // namespace tarvela

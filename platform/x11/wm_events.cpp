@@ -96,6 +96,9 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
         xcb_map_window(conn.raw(), w);
         return;
     }
+    // Listen before reading, so that nothing the client sets in between is missed.
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(conn.raw(), w, XCB_CW_EVENT_MASK, &mask);
     WindowProps props = readProps({w}).front();
     if (!props.exists) return;
     switch (props.type) {

@@ -241,6 +241,7 @@ struct X11Platform::Impl {
     x11::Client* client(xcb_window_t w);
     std::optional<Rect> geometry(xcb_window_t w);
     bool writePosition(xcb_window_t w, Point p);
+    void flushAndDrain();
     bool writeSize(xcb_window_t w, Size s);
     void resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY);
     void moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y, std::optional<int> width,

@@ -27,9 +27,13 @@ protected:
         free(img);
         return red;
     }
+    // Focused, and its strip has followed (slid to it).
     void activate(const AXElement& el, int display) {
         tc_->rootMessage(xid(el), "_NET_ACTIVE_WINDOW", {2, 0, 0});
-        ASSERT_TRUE(waitFor([&] { return manager().displayIdx() == display && quiet(); }));
+        ASSERT_TRUE(waitFor([&] {
+            const StripRef s = manager().displayIdx() == display ? stripOf(el) : nullptr;
+            return s && s->focusedItem() && s->focusedItem()->el == el && quiet();
+        }));
     }
     // A press and release of `button` with Alt held, dragging from one root point to another.
     bool altButtonDrag(uint8_t button, int x0, int y0, int x1, int y1) {
@@ -57,7 +61,9 @@ TEST_F(DesktopX11Test, EachStripShowsOnItsOwnMonitorOnlyAtRestAndMidSlide) {
     ASSERT_EQ(manager().strips().size(), 2u);
     ASSERT_TRUE(quiet());
     ASSERT_EQ(strip(0)->cols.size(), 3u);
-    // Three columns overflow the left monitor: some lie over the right one.
+    manager().perform(Action::jump, 1);
+    ASSERT_TRUE(quiet());
+    // Three columns overflow the left monitor: from the first, the others lie over the right one.
     int over = 0;
     for (const Col& c : strip(0)->cols) {
         const auto g = tc_->geometry(xid(c.items[0].el));
