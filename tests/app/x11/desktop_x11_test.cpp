@@ -87,7 +87,8 @@ TEST_F(DesktopX11Test, EachStripShowsOnItsOwnMonitorOnlyAtRestAndMidSlide) {
         ASSERT_TRUE(quiet());
         EXPECT_EQ(redPixels(960, 0, 960, 1080), 0);
     }
-    EXPECT_GE(looks, 6);
+    // At least the first look of each slide comes while it runs (it starts at once).
+    EXPECT_GE(looks, 3);
     EXPECT_EQ(seen, 0);
     EXPECT_EQ(mismatches(), "");
 }
