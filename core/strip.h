@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "core/enums.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
 #include "core/window_access.h"
-#include "settings/enums.h"
 
 namespace tarvela {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "settings/enums.h"
+#include "core/enums.h"
 
 namespace tarvela::geom {
 

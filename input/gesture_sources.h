@@ -27,7 +27,7 @@ struct ScrollEvent {
     bool precise = false;
     // The system inverted the device's direction (its "natural" setting).
     bool invertedFromDevice = false;
-    // The platform's event modifier flags (eventflags in input/key_codes.h).
+    // The platform's event modifier flags (eventflags in settings/key_codes.h).
     uint64_t modifierFlags = 0;
 };
 

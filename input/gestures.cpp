@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "core/log.h"
-#include "input/key_codes.h"
 #include "manager/feedback_hooks.h"
 #include "manager/window_manager.h"
+#include "settings/key_codes.h"
 
 namespace tarvela {
 

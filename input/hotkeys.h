@@ -23,32 +23,14 @@
 #include <vector>
 
 #include "input/hotkey_service.h"
-#include "input/key_codes.h"
+#include "manager/actions.h"
 #include "settings/defaults.h"
 #include "settings/export.h"
+#include "settings/key_codes.h"
 #include "settings/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {
-
-enum class Action {
-    focusNext,
-    focusPrev,
-    jump,
-    sendDisplay,
-    cycleWidth,
-    wider,
-    narrower,
-    stackLeft,
-    floatToggle,
-    overview,
-    tileFour
-};
-
-// Fixed order: hot-key numbers, the shortcut list and iteration all follow it.
-inline constexpr std::array<Action, 11> allActions{
-    Action::focusNext, Action::focusPrev, Action::jump,        Action::sendDisplay, Action::cycleWidth, Action::wider,
-    Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour};
 
 std::string_view rawValue(Action a);
 std::optional<Action> actionFromRaw(std::string_view raw);

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "input/hotkeys.h"
-#include "input/key_codes.h"
+#include "settings/key_codes.h"
 
 namespace tarvela {
 

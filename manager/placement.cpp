@@ -5,7 +5,7 @@
 #include <map>
 
 #include "core/window_access.h"
-#include "input/hotkeys.h"
+#include "manager/actions.h"
 #include "manager/window_manager.h"
 
 namespace tarvela {

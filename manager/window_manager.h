@@ -27,6 +27,7 @@
 #include "core/runloop.h"
 #include "core/serial_queue.h"
 #include "core/strip.h"
+#include "manager/actions.h"
 #include "manager/feedback_hooks.h"
 #include "manager/rule_widths.h"
 #include "settings/prefs.h"
@@ -35,8 +36,6 @@
 #include "settings/workspaces.h"
 
 namespace tarvela {
-
-enum class Action;  // the keyboard actions, defined with the shortcuts
 
 // A published property: every assignment (even of the same value) stores the
 // value, tells the property's own subscribers, then the owner's `changed`, and

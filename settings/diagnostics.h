@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/enums.h"
+#include "core/enums.h"
 
 namespace tarvela {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "input/key_codes.h"
+#include "settings/key_codes.h"
 #include "settings/rules.h"
 #include "settings/workspaces.h"
 

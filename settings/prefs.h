@@ -16,9 +16,9 @@
 #include <functional>
 #include <string>
 
+#include "core/enums.h"
 #include "settings/appearance.h"
 #include "settings/defaults.h"
-#include "settings/enums.h"
 #include "settings/login_item.h"
 #include "settings/signal.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/enums.h"
 #include "core/platform.h"
 #include "settings/defaults.h"
-#include "settings/enums.h"
 #include "settings/signal.h"
 #include "settings/stores.h"
 

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "core/enums.h"
 #include "settings/defaults.h"
-#include "settings/enums.h"
 #include "settings/signal.h"
 #include "settings/stores.h"
 

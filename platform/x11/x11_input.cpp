@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "core/log.h"
-#include "input/key_codes.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_keys.h"
 #include "platform/x11/x11_platform.h"
+#include "settings/key_codes.h"
 
 namespace tarvela {
 

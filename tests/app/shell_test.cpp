@@ -12,12 +12,12 @@
 #include "core/log.h"
 #include "core/manual_time.h"
 #include "input/hotkey_service.h"
-#include "input/key_codes.h"
 #include "input/sim_gesture_sources.h"
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
 #include "settings/defaults.h"
+#include "settings/key_codes.h"
 
 namespace tarvela::testing {
 namespace {

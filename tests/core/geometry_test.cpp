@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/enums.h"
 #include "core/manual_time.h"
 #include "core/window_access.h"
-#include "settings/enums.h"
 
 using namespace tarvela;
 

@@ -6,6 +6,7 @@
 #include "input/gestures.h"
 #include "input/sim_gesture_sources.h"
 #include "input/swipe_frames.h"
+#include "settings/key_codes.h"
 #include "tests/manager/manager_fixture.h"
 
 using namespace tarvela;

@@ -12,7 +12,7 @@
 
 #include "core/log.h"
 #include "core/manual_time.h"
-#include "input/hotkeys.h"
+#include "manager/actions.h"
 #include "manager/window_manager.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/defaults.h"

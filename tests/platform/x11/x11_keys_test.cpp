@@ -7,9 +7,9 @@
 
 #include "input/gesture_sources.h"
 #include "input/hotkeys.h"
-#include "input/key_codes.h"
 #include "platform/x11/x11_input.h"
 #include "platform/x11/x11_keys.h"
+#include "settings/key_codes.h"
 
 namespace tarvela {
 namespace {

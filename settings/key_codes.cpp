@@ -1,4 +1,4 @@
-#include "input/key_codes.h"
+#include "settings/key_codes.h"
 
 namespace tarvela {
 

@@ -20,7 +20,6 @@ inline constexpr std::array<Align, 4> allAligns{Align::left, Align::center, Alig
 inline constexpr std::array<Behavior, 3> allBehaviors{Behavior::tile, Behavior::floatWin, Behavior::ignore};
 
 inline int rawValue(Behavior b) { return static_cast<int>(b); }
-// Header-only so the strip engine can use them without the settings library.
 // from*Raw give none when the raw value names no case.
 
 

@@ -2,9 +2,6 @@
 // virtual key codes (US layout positions) and Carbon modifier masks, which stay
 // the stored format on every platform (each hot-key service translates them),
 // and the shortcut binding record built from them.
-//
-// KeyBinding and its JSON form are header-only so the export file code in
-// settings can read and write them without linking the input library.
 #pragma once
 
 #include <array>

@@ -1,0 +1,28 @@
+// The keyboard actions, as the manager performs them. Their names, titles and
+// default keys are the shortcuts' business, which build on this.
+#pragma once
+
+#include <array>
+
+namespace tarvela {
+
+enum class Action {
+    focusNext,
+    focusPrev,
+    jump,
+    sendDisplay,
+    cycleWidth,
+    wider,
+    narrower,
+    stackLeft,
+    floatToggle,
+    overview,
+    tileFour
+};
+
+// Fixed order: hot-key numbers, the shortcut list and iteration all follow it.
+inline constexpr std::array<Action, 11> allActions{
+    Action::focusNext, Action::focusPrev, Action::jump,        Action::sendDisplay, Action::cycleWidth, Action::wider,
+    Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour};
+
+}  // namespace tarvela
