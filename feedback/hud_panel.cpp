@@ -1,0 +1,170 @@
+#include "feedback/hud_panel.h"
+
+#include <algorithm>
+
+#include "manager/window_manager.h"
+
+namespace tarvela {
+
+double Fade::at(double now) const {
+    if (duration <= 0 || now >= start + duration) return to;
+    return from + (to - from) * std::max(0.0, (now - start) / duration);
+}
+
+HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<HUDPanel*>(this)) {
+    fade_.start = d_.main.now();
+    // The manager announces a change before it has finished making it; the
+    // panel must see the state after it, and one re-placing covers a burst.
+    managerLink_ = d_.manager.changed.connect([this] {
+        if (repositionPending_) return;
+        repositionPending_ = true;
+        d_.main.post(weakly([](HUDPanel& p) {
+            p.repositionPending_ = false;
+            p.reposition();
+        }));
+    });
+    // The options row changes the panel's size; it grows upwards from where it sits.
+    optsLink_ = d_.state.opts.changed.connect([this](const bool&) { reposition(); });
+}
+
+HUDPanel::~HUDPanel() {
+    cancel(hideTimer_);
+    cancel(fadeDone_);
+}
+
+std::function<void()> HUDPanel::weakly(std::function<void(HUDPanel&)> fn) {
+    std::weak_ptr<HUDPanel*> weak = self_;
+    return [weak, fn = std::move(fn)] {
+        if (auto p = weak.lock()) fn(**p);
+    };
+}
+
+void HUDPanel::cancel(std::optional<RunLoop::TimerId>& timer) {
+    if (timer) d_.main.cancel(*timer);
+    timer.reset();
+}
+
+double HUDPanel::alpha() const { return fade_.at(d_.main.now()); }
+
+void HUDPanel::setAlpha(double to, double duration) {
+    // A new fade replaces the one under way, from wherever that had got to,
+    // and the replaced one never completes.
+    cancel(fadeDone_);
+    const double now = d_.main.now();
+    fade_ = Fade{fade_.at(now), to, now, duration};
+}
+
+void HUDPanel::show() {
+    reposition();
+    if (!d_.manager.on() || d_.manager.paused() || !orderedIn_) return;
+    cancel(hideTimer_);
+    if (!shown_) {
+        shown_ = true;
+        ignoresMouse_ = false;
+        setAlpha(1, fadeIn);
+        changed.emit();
+    }
+    hideTimer_ = d_.main.after(idle, weakly([](HUDPanel& p) {
+        p.hideTimer_.reset();
+        if (p.pointerNear())
+            p.show();
+        else
+            p.hide(true);
+    }));
+}
+
+void HUDPanel::reposition() {
+    view_ = HUDView::make(d_.manager, d_.state.opts(), d_.metrics);
+    StripRef s = d_.manager.cur();
+    if (!view_.empty && s) {
+        const Rect vf = s->currentScreen().visibleFrame;
+        frame_ = Rect(vf.midX() - view_.size.width / 2, vf.minY() + bottomGap, view_.size.width, view_.size.height);
+        orderedIn_ = true;
+    } else {
+        hide(false);
+        orderedIn_ = false;
+    }
+    changed.emit();
+}
+
+void HUDPanel::hide(bool animated) {
+    cancel(hideTimer_);
+    if (!shown_) return;
+    shown_ = false;
+    ignoresMouse_ = true;
+    if (!animated) {
+        setAlpha(0, 0);
+    } else {
+        setAlpha(0, fadeOut);
+        fadeDone_ = d_.main.after(fadeOut, weakly([](HUDPanel& p) {
+            p.fadeDone_.reset();
+            if (!p.shown_) p.d_.state.opts.set(false);
+        }));
+    }
+    changed.emit();
+}
+
+bool HUDPanel::pointerNear() {
+    const std::optional<Point> at = d_.pointer ? d_.pointer() : std::nullopt;
+    if (!at) return false;
+    const Rect near(frame_.x - hoverMargin, frame_.y - hoverMargin, frame_.width + 2 * hoverMargin,
+                    frame_.height + 2 * hoverMargin);
+    return near.contains(*at);
+}
+
+void HUDPanel::mouseMoved() {
+    // Runs on every movement anywhere: the cheap tests first.
+    if (shown_ || !orderedIn_) return;
+    if (!d_.manager.on() || d_.manager.paused()) return;
+    if (pointerNear()) show();
+}
+
+void HUDPanel::click(Point local) {
+    if (ignoresMouse_ || !orderedIn_) return;
+    const std::optional<HUDHit> h = view_.hit(local);
+    if (!h) return;
+    switch (h->part) {
+        case HUDPart::window: pick(h->col, h->row); break;
+        case HUDPart::options: toggleOptions(); break;
+        case HUDPart::previous: focusPrevious(); break;
+        case HUDPart::next: focusNext(); break;
+        case HUDPart::narrower: narrower(); break;
+        case HUDPart::wider: wider(); break;
+        case HUDPart::send: sendToOther(); break;
+        case HUDPart::keyCap:
+        case HUDPart::widthGroup:
+        case HUDPart::percent: break;
+    }
+}
+
+void HUDPanel::pick(int col, int row) {
+    if (StripRef s = d_.manager.cur()) s->raise(col, row);
+}
+
+void HUDPanel::toggleOptions() { d_.state.opts.set(!d_.state.opts()); }
+
+void HUDPanel::focusPrevious() {
+    StripRef s = d_.manager.cur();
+    if (!s || s->cols.empty()) return;
+    s->raise(std::clamp(s->focusC - 1, 0, static_cast<int>(s->cols.size()) - 1), 0);
+}
+
+void HUDPanel::focusNext() {
+    StripRef s = d_.manager.cur();
+    if (!s || s->cols.empty()) return;
+    s->raise(std::clamp(s->focusC + 1, 0, static_cast<int>(s->cols.size()) - 1), 0);
+}
+
+void HUDPanel::narrower() {
+    if (StripRef s = d_.manager.cur()) s->stepWidth(-1);
+}
+
+void HUDPanel::wider() {
+    if (StripRef s = d_.manager.cur()) s->stepWidth(1);
+}
+
+void HUDPanel::sendToOther() {
+    if (d_.manager.other()) d_.manager.send();
+}
+
+}  // namespace tarvela

@@ -1,0 +1,115 @@
+// The heads-up display at the bottom centre of the current display: when it is
+// on screen, when it fades, where it sits and what its buttons do. The widget
+// layer owns the actual window; it reads `orderedIn`, `frame`, `alpha` and
+// `ignoresMouse` after every `changed`, feeds the pointer's movements to
+// `mouseMoved` and clicks to `click`.
+//
+//   off screen (ordered out) -> hidden (ordered in, alpha 0, clicks pass through)
+//                            <-> shown (alpha 1, clickable)
+//
+// The HUD never takes the keyboard focus. Its frame and the pointer are in
+// screen coordinates (y up), like the displays' frames.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/geometry.h"
+#include "core/runloop.h"
+#include "feedback/hud_state.h"
+#include "feedback/hud_view.h"
+#include "feedback/text_metrics.h"
+#include "settings/signal.h"
+
+namespace tarvela {
+
+class WindowManager;
+
+struct HUDDeps {
+    WindowManager& manager;
+    HUDState& state;
+    RunLoop& main;
+    TextMetrics& metrics;
+    // Where the pointer is now; none when it cannot be told.
+    std::function<std::optional<Point>()> pointer;
+};
+
+// An alpha on its way from one value to another, linearly.
+struct Fade {
+    double from = 0;
+    double to = 0;
+    double start = 0;
+    double duration = 0;
+    double at(double now) const;
+};
+
+class HUDPanel {
+public:
+    static constexpr double idle = 2;
+    static constexpr double fadeIn = 0.15;
+    static constexpr double fadeOut = 0.3;
+    // How far around the panel the pointer still counts as on it.
+    static constexpr double hoverMargin = 12;
+    static constexpr double bottomGap = 8;
+
+    // Follows the manager from here on: each of its published changes re-places
+    // the panel once the change has finished (posted, coalesced).
+    explicit HUDPanel(HUDDeps deps);
+    ~HUDPanel();
+    HUDPanel(const HUDPanel&) = delete;
+    HUDPanel& operator=(const HUDPanel&) = delete;
+
+    // Reveals the HUD, or keeps it, and starts the idle period again.
+    void show();
+    // Fits the panel to its content on the current display, or takes it off
+    // screen when there is nothing to show.
+    void reposition();
+    // The mouse-moved monitors: over the place of a hidden HUD, it comes back.
+    void mouseMoved();
+    // A click at a point of the panel (y down from its top-left).
+    void click(Point local);
+
+    // ---- the buttons ----
+    void pick(int col, int row);
+    void toggleOptions();
+    void focusPrevious();
+    void focusNext();
+    void narrower();
+    void wider();
+    void sendToOther();
+
+    // ---- what the widget reads ----
+    Signal<> changed;
+    bool shown() const { return shown_; }
+    bool orderedIn() const { return orderedIn_; }
+    bool ignoresMouse() const { return ignoresMouse_; }
+    double alpha() const;
+    const Fade& fade() const { return fade_; }
+    Rect frame() const { return frame_; }
+    const HUDView& view() const { return view_; }
+    bool idleTimerRunning() const { return hideTimer_.has_value(); }
+
+private:
+    void hide(bool animated);
+    void setAlpha(double to, double duration);
+    void cancel(std::optional<RunLoop::TimerId>& timer);
+    bool pointerNear();
+    std::function<void()> weakly(std::function<void(HUDPanel&)> fn);
+
+    HUDDeps d_;
+    bool shown_ = false;
+    bool orderedIn_ = false;
+    bool ignoresMouse_ = true;
+    Fade fade_;
+    Rect frame_;
+    HUDView view_;
+    std::optional<RunLoop::TimerId> hideTimer_;
+    std::optional<RunLoop::TimerId> fadeDone_;
+    bool repositionPending_ = false;
+    Connection managerLink_;
+    Connection optsLink_;
+    std::shared_ptr<HUDPanel*> self_;
+};
+
+}  // namespace tarvela

@@ -1,0 +1,193 @@
+#include "feedback/toast.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvela {
+
+namespace {
+
+double overlap(const Rect& a, const Rect& b) {
+    const double w = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+    const double h = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+// The display a panel is on: the one holding most of it.
+std::optional<Screen> screenOf(const Rect& frame, const std::vector<Screen>& screens) {
+    std::optional<Screen> best;
+    double most = 0;
+    for (const Screen& s : screens) {
+        const double a = overlap(frame, s.frame);
+        if (a > most) {
+            most = a;
+            best = s;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+ToastLayout ToastLayout::make(const ToastModel& m, TextMetrics& metrics) {
+    using namespace toast;
+    ToastLayout l;
+    l.icon = Rect(margin, margin, iconSide, iconSide);
+    const double colX = margin + iconSide + iconGap;
+    const double colW = width - 2 * margin - iconSide - iconGap;
+
+    // The title gives way to "now", which keeps to the trailing edge; both
+    // stand on one line.
+    const Size nowS = metrics.measure(toast::now, nowFont);
+    const Size titleS = metrics.measure(m.title, titleFont);
+    const double rowH = std::max(titleS.height, nowS.height);
+    l.title = Rect(colX, margin + rowH - titleS.height, std::min(titleS.width, colW - titleGap - nowS.width),
+                   titleS.height);
+    l.now = Rect(colX + colW - nowS.width, margin + rowH - nowS.height, nowS.width, nowS.height);
+    double y = margin + rowH + lineGap;
+
+    const Size textS = metrics.wrap(m.text, textFont, colW, textLines);
+    l.text = Rect(colX, y, std::min(textS.width, colW), textS.height);
+    y += textS.height + lineGap + buttonsGap;
+
+    auto buttonWidth = [&](const std::string& label) { return metrics.measure(label, buttonFont).width + 2 * buttonPadding; };
+    const double secondaryW = buttonWidth(m.secondary);
+    const double primaryW = m.primary ? buttonWidth(*m.primary) : 0;
+    const double rowW = secondaryW + (m.primary ? primaryW + buttonSpacing : 0);
+    double x = colX + (colW - rowW) / 2;
+    if (m.primary) {
+        l.primary = Rect(x, y, primaryW, buttonHeight);
+        x += primaryW + buttonSpacing;
+    }
+    l.secondary = Rect(x, y, secondaryW, buttonHeight);
+    y += buttonHeight;
+
+    l.size = Size{width, margin + std::max(iconSide, y - margin) + margin};
+    return l;
+}
+
+Toast::Toast(ToastDeps deps) : d_(std::move(deps)), self_(std::make_shared<Toast*>(this)) {}
+
+Toast::~Toast() {
+    cancel(timer_);
+    cancel(anim_);
+}
+
+std::function<void()> Toast::weakly(std::function<void(Toast&)> fn) {
+    std::weak_ptr<Toast*> weak = self_;
+    return [weak, fn = std::move(fn)] {
+        if (auto t = weak.lock()) fn(**t);
+    };
+}
+
+void Toast::cancel(std::optional<RunLoop::TimerId>& timer) {
+    if (timer) d_.main.cancel(*timer);
+    timer.reset();
+}
+
+void Toast::show(ToastModel model, std::optional<double> autoHide) {
+    close(false);
+    cancel(anim_);
+    leaving_.reset();
+    autoHide_ = autoHide;
+    // The pointer cannot be over a card that has not come in yet.
+    hovering_ = false;
+
+    const std::vector<Screen> screens = d_.screens();
+    if (screens.empty()) {
+        changed.emit();
+        return;
+    }
+    const Rect vf = screens.front().visibleFrame;
+    auto p = std::make_shared<ToastPanel>();
+    p->layout = ToastLayout::make(model, d_.metrics);
+    p->model = std::move(model);
+    const Size s = p->layout.size;
+    p->frame = Rect(vf.maxX() + toast::offEdge, vf.maxY() - s.height - toast::topGap, s.width, s.height);
+    panel_ = p;
+    slide(p, vf.maxX() + toast::offEdge, vf.maxX() - s.width - toast::rightGap, toast::slideIn, false, nullptr);
+    scheduleHide();
+    changed.emit();
+}
+
+void Toast::notice(const std::string& title, const std::string& text) {
+    show(ToastModel{title, text, std::nullopt, nullptr, toast::noticeButton}, toast::noticeSeconds);
+}
+
+void Toast::close(bool animated) {
+    cancel(timer_);
+    if (!panel_) return;
+    std::shared_ptr<ToastPanel> p = std::move(panel_);
+    panel_.reset();
+    if (animated) {
+        const std::vector<Screen> screens = d_.screens();
+        std::optional<Screen> screen = screenOf(p->frame, screens);
+        if (!screen && !screens.empty()) screen = screens.front();
+        if (screen) {
+            leaving_ = p;
+            std::weak_ptr<ToastPanel> gone = p;
+            slide(p, p->frame.minX(), screen->frame.maxX() + toast::offEdge, toast::slideOut, true,
+                  weakly([gone](Toast& t) {
+                      if (t.leaving_ && t.leaving_ == gone.lock()) t.leaving_.reset();
+                  }));
+            changed.emit();
+            return;
+        }
+    }
+    cancel(anim_);
+    changed.emit();
+}
+
+void Toast::scheduleHide() {
+    cancel(timer_);
+    if (!autoHide_ || hovering_) return;
+    timer_ = d_.main.after(*autoHide_, weakly([](Toast& t) {
+        t.timer_.reset();
+        t.close(true);
+    }));
+}
+
+void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, double duration, bool easeIn,
+                  std::function<void()> done) {
+    cancel(anim_);
+    const double start = d_.main.now();
+    const double minY = p->frame.minY();
+    std::weak_ptr<ToastPanel> weak = p;
+    anim_ = d_.main.every(toast::tick, weakly([weak, from, to, duration, easeIn, start, minY, done](Toast& t) {
+        const double progress = std::min((t.d_.main.now() - start) / duration, 1.0);
+        const double eased = easeIn ? std::pow(progress, 3) : 1 - std::pow(1 - progress, 3);
+        if (auto panel = weak.lock()) {
+            panel->frame.x = from + (to - from) * eased;
+            panel->frame.y = minY;
+        }
+        if (progress >= 1) {
+            t.cancel(t.anim_);
+            if (done) done();
+        }
+        t.changed.emit();
+    }));
+}
+
+void Toast::hover(bool inside) {
+    hovering_ = inside;
+    if (inside)
+        cancel(timer_);
+    else
+        scheduleHide();
+}
+
+void Toast::primaryPressed() {
+    if (!panel_) return;
+    if (std::function<void()> run = panel_->model.onPrimary) run();
+    dismiss();
+}
+
+void Toast::secondaryPressed() {
+    if (panel_) dismiss();
+}
+
+void Toast::dragEnded(double dx) {
+    if (panel_ && dx > toast::swipe) dismiss();
+}
+
+}  // namespace tarvela
