@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tarvela {
 
@@ -25,5 +26,11 @@ public:
     virtual WatchId watchFd(int fd, std::function<void()> onReadable) = 0;
     virtual void unwatchFd(WatchId id) = 0;
 };
+
+// Cancels a pending timer, if there is one, and forgets it.
+inline void cancelTimer(RunLoop& loop, std::optional<RunLoop::TimerId>& timer) {
+    if (timer) loop.cancel(*timer);
+    timer.reset();
+}
 
 }  // namespace tarvela

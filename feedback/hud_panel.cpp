@@ -28,8 +28,8 @@ HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<H
 }
 
 HUDPanel::~HUDPanel() {
-    cancel(hideTimer_);
-    cancel(fadeDone_);
+    cancelTimer(d_.main, hideTimer_);
+    cancelTimer(d_.main, fadeDone_);
 }
 
 std::function<void()> HUDPanel::weakly(std::function<void(HUDPanel&)> fn) {
@@ -39,17 +39,12 @@ std::function<void()> HUDPanel::weakly(std::function<void(HUDPanel&)> fn) {
     };
 }
 
-void HUDPanel::cancel(std::optional<RunLoop::TimerId>& timer) {
-    if (timer) d_.main.cancel(*timer);
-    timer.reset();
-}
-
 double HUDPanel::alpha() const { return fade_.at(d_.main.now()); }
 
 void HUDPanel::setAlpha(double to, double duration) {
     // A new fade replaces the one under way, from wherever that had got to,
     // and the replaced one never completes.
-    cancel(fadeDone_);
+    cancelTimer(d_.main, fadeDone_);
     const double now = d_.main.now();
     fade_ = Fade{fade_.at(now), to, now, duration};
 }
@@ -57,7 +52,7 @@ void HUDPanel::setAlpha(double to, double duration) {
 void HUDPanel::show() {
     reposition();
     if (!d_.manager.on() || d_.manager.paused() || !orderedIn_) return;
-    cancel(hideTimer_);
+    cancelTimer(d_.main, hideTimer_);
     if (!shown_) {
         shown_ = true;
         ignoresMouse_ = false;
@@ -88,7 +83,7 @@ void HUDPanel::reposition() {
 }
 
 void HUDPanel::hide(bool animated) {
-    cancel(hideTimer_);
+    cancelTimer(d_.main, hideTimer_);
     if (!shown_) return;
     shown_ = false;
     ignoresMouse_ = true;

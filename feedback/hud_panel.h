@@ -93,7 +93,6 @@ public:
 private:
     void hide(bool animated);
     void setAlpha(double to, double duration);
-    void cancel(std::optional<RunLoop::TimerId>& timer);
     bool pointerNear();
     std::function<void()> weakly(std::function<void(HUDPanel&)> fn);
 

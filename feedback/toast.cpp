@@ -69,8 +69,8 @@ ToastLayout ToastLayout::make(const ToastModel& m, TextMetrics& metrics) {
 Toast::Toast(ToastDeps deps) : d_(std::move(deps)), self_(std::make_shared<Toast*>(this)) {}
 
 Toast::~Toast() {
-    cancel(timer_);
-    cancel(anim_);
+    cancelTimer(d_.main, timer_);
+    cancelTimer(d_.main, anim_);
 }
 
 std::function<void()> Toast::weakly(std::function<void(Toast&)> fn) {
@@ -80,14 +80,9 @@ std::function<void()> Toast::weakly(std::function<void(Toast&)> fn) {
     };
 }
 
-void Toast::cancel(std::optional<RunLoop::TimerId>& timer) {
-    if (timer) d_.main.cancel(*timer);
-    timer.reset();
-}
-
 void Toast::show(ToastModel model, std::optional<double> autoHide) {
     close(false);
-    cancel(anim_);
+    cancelTimer(d_.main, anim_);
     leaving_.reset();
     autoHide_ = autoHide;
     // The pointer cannot be over a card that has not come in yet.
@@ -115,7 +110,7 @@ void Toast::notice(const std::string& title, const std::string& text) {
 }
 
 void Toast::close(bool animated) {
-    cancel(timer_);
+    cancelTimer(d_.main, timer_);
     if (!panel_) return;
     std::shared_ptr<ToastPanel> p = std::move(panel_);
     panel_.reset();
@@ -134,12 +129,12 @@ void Toast::close(bool animated) {
             return;
         }
     }
-    cancel(anim_);
+    cancelTimer(d_.main, anim_);
     changed.emit();
 }
 
 void Toast::scheduleHide() {
-    cancel(timer_);
+    cancelTimer(d_.main, timer_);
     if (!autoHide_ || hovering_) return;
     timer_ = d_.main.after(*autoHide_, weakly([](Toast& t) {
         t.timer_.reset();
@@ -149,7 +144,7 @@ void Toast::scheduleHide() {
 
 void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, double duration, bool easeIn,
                   std::function<void()> done) {
-    cancel(anim_);
+    cancelTimer(d_.main, anim_);
     const double start = d_.main.now();
     const double minY = p->frame.minY();
     std::weak_ptr<ToastPanel> weak = p;
@@ -161,7 +156,7 @@ void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, 
             panel->frame.y = minY;
         }
         if (progress >= 1) {
-            t.cancel(t.anim_);
+            cancelTimer(t.d_.main, t.anim_);
             if (done) done();
         }
         t.changed.emit();
@@ -171,7 +166,7 @@ void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, 
 void Toast::hover(bool inside) {
     hovering_ = inside;
     if (inside)
-        cancel(timer_);
+        cancelTimer(d_.main, timer_);
     else
         scheduleHide();
 }

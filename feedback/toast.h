@@ -130,7 +130,6 @@ private:
     void scheduleHide();
     void slide(const std::shared_ptr<ToastPanel>& p, double from, double to, double duration, bool easeIn,
                std::function<void()> done);
-    void cancel(std::optional<RunLoop::TimerId>& timer);
     std::function<void()> weakly(std::function<void(Toast&)> fn);
 
     ToastDeps d_;

@@ -138,11 +138,7 @@ void X11Platform::Impl::onConfigureRequest(xcb_generic_event_t* e) {
         xcb_configure_window(c, ev->window, mask, values);
         return;
     }
-    bool arranged = false;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(ev->window); it != geo_.end()) arranged = it->second.arranged;
-    }
+    const bool arranged = isArranged(ev->window);
     (void)c;
     if (arranged || cl->fullscreen) {
         // ICCCM 4.1.5: a refused request is answered with the current geometry.
@@ -155,6 +151,12 @@ void X11Platform::Impl::onConfigureRequest(xcb_generic_event_t* e) {
                        mask & XCB_CONFIG_WINDOW_WIDTH ? std::optional<int>(ev->width) : std::nullopt,
                        mask & XCB_CONFIG_WINDOW_HEIGHT ? std::optional<int>(ev->height) : std::nullopt);
     if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ev->stack_mode == XCB_STACK_MODE_ABOVE) raise(ev->window);
+}
+
+bool X11Platform::Impl::isArranged(xcb_window_t w) {
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(w);
+    return it != geo_.end() && it->second.arranged;
 }
 
 // A window nobody arranges goes where it asks, within its size hints; it
@@ -265,11 +267,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
         if (d[2] == kMove) {
             startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true, 0, 0, button);
         } else if (d[2] < 8) {
-            bool arranged = false;
-            {
-                std::lock_guard<std::mutex> lock(geoMu_);
-                if (auto it = geo_.find(w); it != geo_.end()) arranged = it->second.arranged;
-            }
+            const bool arranged = isArranged(w);
             // An arranged column changes width only: its height and place are the strip's.
             const int ex = edgeX[d[2]], ey = arranged ? 0 : edgeY[d[2]];
             if (ex || ey) startMove(w, static_cast<int32_t>(d[0]), static_cast<int32_t>(d[1]), true, ex, ey, button);
@@ -278,11 +276,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
         }
     } else if (ev->type == a._NET_MOVERESIZE_WINDOW) {
         // Pagers and clients placing a window programmatically: as a ConfigureRequest would.
-        bool arranged = false;
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) arranged = it->second.arranged;
-        }
+        const bool arranged = isArranged(w);
         if (arranged || c->fullscreen) return;
         const uint32_t flags = d[0] >> 8;
         auto field = [&](int bit, int idx) {
@@ -326,11 +320,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
         int ex = 0, ey = 0;
         if (ev->detail == 3) {
             if (auto g = geometry(ev->event)) {
-                bool arranged = false;
-                {
-                    std::lock_guard<std::mutex> lock(geoMu_);
-                    if (auto it = geo_.find(ev->event); it != geo_.end()) arranged = it->second.arranged;
-                }
+                const bool arranged = isArranged(ev->event);
                 ex = ev->root_x < g->midX() ? -1 : 1;
                 ey = arranged ? 0 : (ev->root_y < g->midY() ? -1 : 1);
             }

@@ -244,6 +244,7 @@ struct X11Platform::Impl {
     void flushAndDrain();
     bool writeSize(xcb_window_t w, Size s);
     void resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY);
+    bool isArranged(xcb_window_t w);
     void moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y, std::optional<int> width,
                             std::optional<int> height);
     void configureClient(xcb_window_t w, const Rect& r);
