@@ -347,8 +347,9 @@ TEST_F(ShellX11Test, AClientKilledMidSlideLeavesTheAnimationAndTheManagerIntact)
     ASSERT_TRUE(strip(0)->animating);
     const AXElement victim = strip(0)->cols[2].items[0].el;  // moving through the view right now
     ::kill(terms[2].pid(), SIGKILL);
+    // The slide ends by itself, or sooner when the victim's removal stops it:
+    // which comes first depends on how fast the server reports the death.
     ASSERT_TRUE(waitFor([&] { return !strip(0)->animating; }));
-    EXPECT_TRUE(logged("scroll: "));
     ASSERT_TRUE(waitFor([&] { return !stripOf(victim); }));
     ASSERT_TRUE(quiet());
     EXPECT_TRUE(manager().on());
