@@ -138,7 +138,7 @@ std::optional<RunningApp> X11Platform::Impl::appInfo(int32_t pid) {
             cls = c.props.cls;
         }
         if (gtkId.empty()) gtkId = c.props.gtkAppId;
-        if (subrole(c) == ax::StandardWindow && !c.skipTaskbar) regular = true;
+        if (subrole(c) == ax::StandardWindow && !skipsTaskbar(c)) regular = true;
     }
     if (!any) return std::nullopt;
     RunningApp app;

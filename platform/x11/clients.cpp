@@ -21,6 +21,12 @@ constexpr uint32_t kFrameMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
+
+// r's size in the middle of a monitor, its top edge never above the monitor's.
+Rect centredIn(const Rect& mon, const Rect& r) {
+    return Rect(std::round(mon.midX() - r.width / 2), std::max(mon.minY(), std::round(mon.midY() - r.height / 2)),
+                r.width, r.height);
+}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -144,6 +150,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.win = w;
     cl.seq = nextSeq_++;
     cl.skipTaskbar = contains(props.netState, a._NET_WM_STATE_SKIP_TASKBAR);
+    cl.skipPager = contains(props.netState, a._NET_WM_STATE_SKIP_PAGER);
     const bool iconic = adopting ? props.wmState == kIconic : props.startsIconic;
     const bool wantsFullscreen = contains(props.netState, a._NET_WM_STATE_FULLSCREEN);
     Rect geom = props.geom;
@@ -158,10 +165,14 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.props.border = 0;
 
     if (!adopting) {
-        if (subrole(cl) != ax::StandardWindow) {
+        const bool hasParent = client(cl.props.transientFor) != nullptr;
+        if (isOwn(cl) && !hasParent) {
+            // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
+            if (auto mon = currentMonitor(w)) geom = centredIn(*mon, geom);
+        } else if (subrole(cl) != ax::StandardWindow) {
             // Dialogs and transients open floating, centred on their parent (or display).
             std::optional<Rect> around;
-            if (Client* parent = client(cl.props.transientFor)) around = geometry(parent->win);
+            if (hasParent) around = geometry(cl.props.transientFor);
             if (!around) around = monitorFor(geom);
             if (around)
                 geom = Rect(std::round(around->midX() - geom.width / 2), std::round(around->midY() - geom.height / 2),
@@ -453,7 +464,9 @@ std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {
 }
 
 void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
-    if (!client(w)) return;
+    Client* c = client(w);
+    if (!c) return;
+    if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
     const std::optional<Rect> clip = screenId ? displayRect(*screenId) : std::nullopt;
     std::lock_guard<std::mutex> lock(geoMu_);
     auto it = geo_.find(w);
@@ -466,6 +479,12 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
 }
 
 void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
+    std::optional<Rect> mon = currentMonitor(w);
+    if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
+    geom = centredIn(*mon, geom);
+}
+
+std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
     std::optional<Rect> target;
     if (focused_ != XCB_NONE && focused_ != w) {
         std::lock_guard<std::mutex> lock(geoMu_);
@@ -478,13 +497,10 @@ void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
     }
     if (!target) {
         auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
-        if (!ptr) return;
+        if (!ptr) return std::nullopt;
         target = Rect(ptr->root_x, ptr->root_y, 0, 0);
     }
-    std::optional<Rect> mon = monitorFor(*target);
-    if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
-    geom.x = std::round(mon->midX() - geom.width / 2);
-    geom.y = std::max(mon->minY(), std::round(mon->midY() - geom.height / 2));
+    return monitorFor(*target);
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {

@@ -17,7 +17,7 @@ void X11Platform::Impl::publishRootProps() {
         a._NET_DESKTOP_VIEWPORT, a._NET_DESKTOP_GEOMETRY, a._NET_CLOSE_WINDOW, a._NET_WM_MOVERESIZE,
         a._NET_MOVERESIZE_WINDOW,
         a._NET_WM_NAME, a._NET_WM_PID, a._NET_WM_ICON, a._NET_WM_DESKTOP, a._NET_FRAME_EXTENTS, a._NET_WM_STATE,
-        a._NET_WM_STATE_FULLSCREEN, a._NET_WM_STATE_HIDDEN, a._NET_WM_STATE_SKIP_TASKBAR, a._NET_WM_STRUT,
+        a._NET_WM_STATE_FULLSCREEN, a._NET_WM_STATE_HIDDEN, a._NET_WM_STATE_SKIP_TASKBAR, a._NET_WM_STATE_SKIP_PAGER, a._NET_WM_STRUT,
         a._NET_WM_STRUT_PARTIAL, a._NET_WM_WINDOW_TYPE, a._NET_WM_WINDOW_TYPE_NORMAL, a._NET_WM_WINDOW_TYPE_DIALOG,
         a._NET_WM_WINDOW_TYPE_UTILITY, a._NET_WM_WINDOW_TYPE_SPLASH, a._NET_WM_WINDOW_TYPE_DOCK,
         a._NET_WM_WINDOW_TYPE_DESKTOP, a._NET_WM_WINDOW_TYPE_NOTIFICATION};
@@ -68,14 +68,16 @@ void X11Platform::Impl::updateWorkarea() {
 }
 
 void X11Platform::Impl::writeNetState(const Client& c) {
-    // Keep what others put there; we own only these three.
+    // Keep what others put there; we own only these four.
     std::vector<uint32_t> states;
     for (xcb_atom_t s : c.props.netState)
-        if (s != a._NET_WM_STATE_FULLSCREEN && s != a._NET_WM_STATE_HIDDEN && s != a._NET_WM_STATE_SKIP_TASKBAR)
+        if (s != a._NET_WM_STATE_FULLSCREEN && s != a._NET_WM_STATE_HIDDEN && s != a._NET_WM_STATE_SKIP_TASKBAR &&
+            s != a._NET_WM_STATE_SKIP_PAGER)
             states.push_back(s);
     if (c.fullscreen) states.push_back(a._NET_WM_STATE_FULLSCREEN);
     if (c.iconic) states.push_back(a._NET_WM_STATE_HIDDEN);
-    if (c.skipTaskbar) states.push_back(a._NET_WM_STATE_SKIP_TASKBAR);
+    if (skipsTaskbar(c)) states.push_back(a._NET_WM_STATE_SKIP_TASKBAR);
+    if (skipsPager(c)) states.push_back(a._NET_WM_STATE_SKIP_PAGER);
     conn.setCardinals(c.win, a._NET_WM_STATE, XCB_ATOM_ATOM, states);
 }
 

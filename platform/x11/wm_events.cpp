@@ -2,6 +2,7 @@
 // calling one operation of the client records (clients.cpp). Errors for
 // windows that vanished are ordinary results, never a reason to stop.
 #include <xcb/randr.h>
+#include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
 #include "core/log.h"
@@ -30,6 +31,8 @@ void X11Platform::Impl::buildHandlerTable() {
         handlers[randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY] = &Impl::onRandr;
         handlers[randrEventBase + XCB_RANDR_NOTIFY] = &Impl::onRandr;
     }
+    if (xfixesEventBase >= 0 && xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY < 128)
+        handlers[xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY] = &Impl::onSelectionNotify;
 }
 
 void X11Platform::Impl::dispatchEvents() {
@@ -250,6 +253,9 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
             } else if (prop == a._NET_WM_STATE_SKIP_TASKBAR) {
                 c->skipTaskbar = action == 1 || (action == 2 && !c->skipTaskbar);
                 writeNetState(*c);
+            } else if (prop == a._NET_WM_STATE_SKIP_PAGER) {
+                c->skipPager = action == 1 || (action == 2 && !c->skipPager);
+                writeNetState(*c);
             }
             c = client(w);
             if (!c) return;
@@ -335,6 +341,8 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
 }
 
 void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
+    // Motion under our own pointer grabs (a move, a click) comes this way too.
+    pointerMoved();
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
     const int dx = ev->root_x - move_->pointerX, dy = ev->root_y - move_->pointerY;
@@ -377,7 +385,9 @@ void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
 
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);
-    if (xinputOpcode < 0 || ge->extension != xinputOpcode || ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
+    if (xinputOpcode < 0 || ge->extension != xinputOpcode) return;
+    if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointerMoved();
+    if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
     if (raw->detail == 1) mouseUp(raw->time);
 }

@@ -1,7 +1,9 @@
 #include "platform/x11/x11_connection.h"
 
 #include <poll.h>
+#include <xcb/xinput.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -43,6 +45,7 @@ Connection::Connection(const std::string& display) : mainThread_(std::this_threa
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
     for (int i = 0; i < screenNum && it.rem; ++i) xcb_screen_next(&it);
+    screenNumber_ = screenNum;
     screen_ = it.data;
     internAtoms();
 }
@@ -94,6 +97,38 @@ void Connection::setCardinals(xcb_window_t w, xcb_atom_t prop, xcb_atom_t type, 
 
 void Connection::setText(xcb_window_t w, xcb_atom_t prop, const std::string& text) {
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, prop, atoms_.UTF8_STRING, 8, text.size(), text.data());
+}
+
+xcb_atom_t Connection::internAtom(const std::string& name) {
+    auto r = get(xcb_intern_atom_reply, xcb_intern_atom(c_, 0, name.size(), name.c_str()));
+    return r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+bool Connection::changeRootXiEvents(const std::vector<int>& add, const std::vector<int>& remove) {
+    constexpr uint16_t allMasters = XCB_INPUT_DEVICE_ALL_MASTER;
+    std::vector<uint32_t> words;
+    if (auto r = get(xcb_input_xi_get_selected_events_reply, xcb_input_xi_get_selected_events(c_, root()))) {
+        for (auto it = xcb_input_xi_get_selected_events_masks_iterator(r.get()); it.rem; xcb_input_event_mask_next(&it)) {
+            if (it.data->deviceid != allMasters) continue;
+            const uint32_t* m = xcb_input_event_mask_mask(it.data);
+            words.assign(m, m + it.data->mask_len);
+        }
+    }
+    // Masks are arrays of 32-bit words; gestures sit past the first one.
+    auto set = [&](int type, bool on) {
+        const size_t w = static_cast<size_t>(type) / 32;
+        if (words.size() <= w) words.resize(w + 1, 0);
+        if (on) words[w] |= 1u << (type % 32);
+        else words[w] &= ~(1u << (type % 32));
+    };
+    for (int type : add) set(type, true);
+    for (int type : remove) set(type, false);
+    std::vector<uint8_t> buf(sizeof(xcb_input_event_mask_t) + words.size() * 4);
+    auto* head = reinterpret_cast<xcb_input_event_mask_t*>(buf.data());
+    head->deviceid = allMasters;
+    head->mask_len = static_cast<uint16_t>(words.size());
+    std::copy(words.begin(), words.end(), reinterpret_cast<uint32_t*>(head + 1));
+    return check(xcb_input_xi_select_events_checked(c_, root(), 1, head));
 }
 
 std::string Connection::atomName(xcb_atom_t atom) {

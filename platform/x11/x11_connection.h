@@ -31,6 +31,7 @@ namespace tarvela::x11 {
     X(_NET_DESKTOP_VIEWPORT) X(_NET_DESKTOP_GEOMETRY) X(_NET_CLOSE_WINDOW) X(_NET_WM_MOVERESIZE) X(_NET_MOVERESIZE_WINDOW)        \
     X(_NET_WM_NAME) X(_NET_WM_PID) X(_NET_WM_ICON) X(_NET_WM_DESKTOP) X(_NET_FRAME_EXTENTS)             \
     X(_NET_WM_STATE) X(_NET_WM_STATE_FULLSCREEN) X(_NET_WM_STATE_HIDDEN) X(_NET_WM_STATE_SKIP_TASKBAR)  \
+    X(_NET_WM_STATE_SKIP_PAGER)                                                                         \
     X(_NET_WM_STRUT) X(_NET_WM_STRUT_PARTIAL) X(_NET_WM_WINDOW_TYPE) X(_NET_WM_WINDOW_TYPE_NORMAL)      \
     X(_NET_WM_WINDOW_TYPE_DIALOG) X(_NET_WM_WINDOW_TYPE_UTILITY) X(_NET_WM_WINDOW_TYPE_SPLASH)          \
     X(_NET_WM_WINDOW_TYPE_TOOLBAR) X(_NET_WM_WINDOW_TYPE_MENU) X(_NET_WM_WINDOW_TYPE_DOCK)              \
@@ -72,6 +73,7 @@ public:
     xcb_connection_t* raw() const { return c_; }
     xcb_window_t root() const { return screen_->root; }
     xcb_screen_t* screen() const { return screen_; }
+    int screenNumber() const { return screenNumber_; }
     int fd() const { return xcb_get_file_descriptor(c_); }
     const Atoms& atoms() const { return atoms_; }
     std::string displayName() const { return display_; }
@@ -97,6 +99,13 @@ public:
     }
     void setCardinals(xcb_window_t w, xcb_atom_t prop, xcb_atom_t type, const std::vector<uint32_t>& values);
     void setText(xcb_window_t w, xcb_atom_t prop, const std::string& text);  // UTF8_STRING
+    xcb_atom_t internAtom(const std::string& name);
+
+    // XInput 2 event types selected on the root for all master devices. A
+    // selection replaces the whole mask, and the window manager and the input
+    // sources share this connection's: each adds or removes only its own
+    // types. False when the server refused.
+    bool changeRootXiEvents(const std::vector<int>& add, const std::vector<int>& remove);
     std::string atomName(xcb_atom_t atom);
 
     // The next event: first the ones set aside by waitForEvent, then xcb's.
@@ -136,6 +145,7 @@ private:
 
     xcb_connection_t* c_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
+    int screenNumber_ = 0;
     std::string display_;
     Atoms atoms_;
     std::deque<EventPtr> stash_;

@@ -3,7 +3,8 @@
 // handlers (wm_events.cpp), client records (clients.cpp), EWMH root
 // properties (ewmh_root.cpp), displays and struts (x11_monitors.cpp), the
 // access operations (access.cpp), applications (apps.cpp), notifications
-// (notify.cpp) and pictures (pictures.cpp).
+// (notify.cpp), pictures (pictures.cpp) and what the shell asks of the
+// desktop (shell_desktop.cpp).
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a geo_
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -69,7 +71,9 @@ struct Client {
     WindowProps props;
     bool iconic = false;
     bool fullscreen = false;
+    // What the client asked for; Tarvela's own windows may carry more (skipsTaskbar).
     bool skipTaskbar = false;
+    bool skipPager = false;
     bool isMain = false;
     Rect savedGeom;        // before full screen
     int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
@@ -135,6 +139,7 @@ struct X11Platform::Impl {
     bool composite = false;
     bool shm = false;
     bool shape = false;
+    int xfixesEventBase = -1;
 
     xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
     xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
@@ -183,6 +188,15 @@ struct X11Platform::Impl {
 
     std::shared_ptr<x11::Notifier> notifier = std::make_shared<x11::Notifier>();
     std::array<Handler, 128> handlers{};
+
+    // What the shell asked for (shell_desktop.cpp).
+    xcb_atom_t cmSelection_ = XCB_NONE;  // _NET_WM_CM_S<screen>: owned while a compositor runs
+    bool compositing_ = false;
+    std::function<void(bool)> compositingHandler_;
+    std::function<void(Point)> pointerWatcher_;  // empty: raw motion is not selected
+    bool pointerReportPosted_ = false;
+    std::optional<Point> pointerReported_;  // the last point the current watcher was told
+    bool ownInTaskbar_ = true;
 
     // --- x11_platform.cpp ---
     void queryExtensions();
@@ -255,8 +269,27 @@ struct X11Platform::Impl {
     std::optional<Rect> displayRect(uint64_t screenId);
     // A new window that asks for no place opens on the display the user works on.
     void placeNew(xcb_window_t w, Rect& geom);
+    // The monitor the user works on (root coordinates): the focused window's
+    // display, else the pointer's. w, being placed, does not count as focused.
+    std::optional<Rect> currentMonitor(xcb_window_t w);
     void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
+
+    // --- shell_desktop.cpp ---
+    void watchCompositor();
+    void onSelectionNotify(xcb_generic_event_t* e);
+    void setCompositing(bool on);
+    void watchPointer(std::function<void(Point)> moved);
+    void unwatchPointer();
+    // Raw motion arrived: the position is read once for everything queued meanwhile.
+    void pointerMoved();
+    void reportPointer();
+    void setOwnWindowsInTaskbar(bool shown);
+    // A window of Tarvela's own process: it floats, centred, and never joins a strip.
+    bool isOwn(const x11::Client& c) const;
+    // What _NET_WM_STATE says: the client's wish, or Tarvela hiding its own windows.
+    bool skipsTaskbar(const x11::Client& c) const { return c.skipTaskbar || (isOwn(c) && !ownInTaskbar_); }
+    bool skipsPager(const x11::Client& c) const { return c.skipPager || (isOwn(c) && !ownInTaskbar_); }
 
     // --- ewmh_root.cpp ---
     void publishRootProps();

@@ -16,7 +16,6 @@ namespace tarvela {
 namespace {
 
 constexpr uint8_t firstWheelButton = 4, lastWheelButton = 7;
-constexpr uint16_t allMasters = XCB_INPUT_DEVICE_ALL_MASTER;
 constexpr uint32_t emulatedFlag = XCB_INPUT_POINTER_EVENT_FLAGS_POINTER_EMULATED;
 // How long a smooth Alt scroll keeps the pointer after its last movement.
 constexpr double smoothHold = 0.25;
@@ -36,13 +35,6 @@ ScrollEvent notch(uint8_t button, uint16_t state) {
     e.precise = false;
     e.modifierFlags = modifierFlagsForX(state);
     return e;
-}
-
-// XI2 event masks are arrays of 32-bit words; gestures sit past the first word.
-void setBit(std::vector<uint32_t>& words, int bit) {
-    const size_t w = static_cast<size_t>(bit) / 32;
-    if (words.size() <= w) words.resize(w + 1, 0);
-    words[w] |= 1u << (bit % 32);
 }
 
 }  // namespace
@@ -227,24 +219,9 @@ std::optional<int> X11GestureSources::startContactFrames(ContactFrameCallback ca
 void X11GestureSources::selectGestures() {
     if (selected_) return;
     selected_ = true;
-    xcb_connection_t* c = conn_.raw();
-    // Keep what the window manager already selects on the root for all master
-    // devices (its raw button releases): a selection replaces the old mask.
-    std::vector<uint32_t> words;
-    if (auto r = conn_.get(xcb_input_xi_get_selected_events_reply, xcb_input_xi_get_selected_events(c, conn_.root()))) {
-        for (auto it = xcb_input_xi_get_selected_events_masks_iterator(r.get()); it.rem; xcb_input_event_mask_next(&it)) {
-            if (it.data->deviceid != allMasters) continue;
-            const uint32_t* m = xcb_input_event_mask_mask(it.data);
-            words.assign(m, m + it.data->mask_len);
-        }
-    }
-    for (int code = XCB_INPUT_GESTURE_PINCH_BEGIN; code <= XCB_INPUT_GESTURE_SWIPE_END; ++code) setBit(words, code);
-    std::vector<uint8_t> buf(sizeof(xcb_input_event_mask_t) + words.size() * 4);
-    auto* head = reinterpret_cast<xcb_input_event_mask_t*>(buf.data());
-    head->deviceid = allMasters;
-    head->mask_len = static_cast<uint16_t>(words.size());
-    std::copy(words.begin(), words.end(), reinterpret_cast<uint32_t*>(head + 1));
-    if (!conn_.check(xcb_input_xi_select_events_checked(c, conn_.root(), 1, head))) {
+    std::vector<int> types;
+    for (int code = XCB_INPUT_GESTURE_PINCH_BEGIN; code <= XCB_INPUT_GESTURE_SWIPE_END; ++code) types.push_back(code);
+    if (!conn_.changeRootXiEvents(types, {})) {
         log("gestures: the X server refused gesture events");
         gestures_ = false;
     }

@@ -5,6 +5,7 @@
 #include <xcb/randr.h>
 #include <xcb/shape.h>
 #include <xcb/shm.h>
+#include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
 #include "core/log.h"
@@ -27,6 +28,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
                       XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     selectRootEvents();
+    watchCompositor();
 
     conn.setDrainHook([this] { postDrain(); });
     watch = loop.watchFd(conn.fd(), [this] { dispatchEvents(); });
@@ -50,18 +52,23 @@ void X11Platform::Impl::queryExtensions() {
     xcb_prefetch_extension_data(c, &xcb_composite_id);
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     xcb_prefetch_extension_data(c, &xcb_shape_id);
+    xcb_prefetch_extension_data(c, &xcb_xfixes_id);
 
     auto* randr = xcb_get_extension_data(c, &xcb_randr_id);
     auto* input = xcb_get_extension_data(c, &xcb_input_id);
     auto* comp = xcb_get_extension_data(c, &xcb_composite_id);
     auto* shmExt = xcb_get_extension_data(c, &xcb_shm_id);
+    auto* fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     // Version requests go out together; the replies are collected after.
     xcb_randr_query_version_cookie_t rv{};
     xcb_input_xi_query_version_cookie_t iv{};
     xcb_composite_query_version_cookie_t cv{};
+    xcb_xfixes_query_version_cookie_t fv{};
     if (randr && randr->present) rv = xcb_randr_query_version(c, 1, 5);
     if (input && input->present) iv = xcb_input_xi_query_version(c, 2, 2);
     if (comp && comp->present) cv = xcb_composite_query_version(c, 0, 4);
+    // XFixes answers nothing else before its version is asked.
+    if (fixes && fixes->present) fv = xcb_xfixes_query_version(c, 5, 0);
     if (randr && randr->present) {
         if (auto r = conn.get(xcb_randr_query_version_reply, rv)) {
             randrEventBase = randr->first_event;
@@ -77,6 +84,10 @@ void X11Platform::Impl::queryExtensions() {
     if (comp && comp->present) {
         if (auto r = conn.get(xcb_composite_query_version_reply, cv))
             composite = r->major_version > 0 || r->minor_version >= 2;
+    }
+    if (fixes && fixes->present) {
+        if (auto r = conn.get(xcb_xfixes_query_version_reply, fv); r && r->major_version >= 1)
+            xfixesEventBase = fixes->first_event;
     }
     shm = shmExt && shmExt->present;
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
@@ -161,6 +172,14 @@ std::optional<RunningApp> X11Platform::frontmostApplication() { return d_->front
 bool X11Platform::activate(int32_t pid) { return d_->activate(pid); }
 int32_t X11Platform::ownPid() { return static_cast<int32_t>(getpid()); }
 std::vector<Screen> X11Platform::screens() { return d_->screens(); }
+bool X11Platform::compositing() { return d_->compositing_; }
+void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
+    d_->compositingHandler_ = std::move(handler);
+}
+void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
+void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
+void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
+
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
     return d_->capture(static_cast<xcb_window_t>(window.id));

@@ -3,7 +3,9 @@
 // undecorated stacking one (each client in a frame that clips it to its display) that holds WM_S0, honours the
 // ICCCM size hints and the usual EWMH requests, and keeps the EWMH root
 // properties current. The logic arranges windows on top of it through the
-// Platform operations.
+// Platform operations; the shell's panels learn what they need of the desktop
+// through ShellDesktop. Tarvela's own ordinary windows (settings, onboarding)
+// float centred on the display in use and never join a strip.
 //
 // Threading: construct, call and destroy on the main thread, whose RunLoop
 // watches the X connection; setAttribute("AXPosition") may come from any
@@ -17,6 +19,7 @@
 
 #include "core/platform.h"
 #include "core/runloop.h"
+#include "core/shell_desktop.h"
 
 namespace tarvela {
 
@@ -33,7 +36,7 @@ struct X11Options {
     std::function<void()> connectionLost;
 };
 
-class X11Platform final : public Platform {
+class X11Platform final : public Platform, public ShellDesktop {
 public:
     // Opens the display (std::runtime_error when it cannot), watches it on
     // `loop`, and becomes the window manager unless another one holds WM_S0
@@ -91,6 +94,13 @@ public:
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     ImageRef capture(const AXElement& window) override;
+
+    // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>.
+    bool compositing() override;
+    void onCompositingChanged(std::function<void(bool)> handler) override;
+    void watchPointer(std::function<void(Point)> moved) override;
+    void unwatchPointer() override;
+    void setOwnWindowsInTaskbar(bool shown) override;
 
     struct Impl;
 

@@ -1,0 +1,40 @@
+// What the shell (its panels, overlays and own windows) asks of the desktop
+// beyond window access: whether translucency can be drawn, where the pointer
+// is while a panel follows it, and whether Tarvela's own windows show in the
+// taskbar. The X11 platform implements it; platform/sim has a settable fake.
+//
+// Threading: main thread only; every callback runs on the main loop, never
+// inside the call that registered it.
+#pragma once
+
+#include <functional>
+
+#include "core/geometry.h"
+
+namespace tarvela {
+
+class ShellDesktop {
+public:
+    virtual ~ShellDesktop() = default;
+
+    // Whether a compositing manager runs, so that translucent windows are
+    // drawn with real alpha (without one they come out opaque).
+    virtual bool compositing() = 0;
+    // The one handler told each time compositing() really changes, with the
+    // new value; a later call replaces it, an empty function removes it.
+    virtual void onCompositingChanged(std::function<void(bool)> handler) = 0;
+
+    // Pointer motion anywhere on the screen, in screen coordinates (origin
+    // bottom-left of the first display, y up), until unwatchPointer(). A
+    // second call replaces the callback. Nothing is watched, and nothing wakes
+    // the process for it, while nobody watches. Successive reports differ.
+    virtual void watchPointer(std::function<void(Point)> moved) = 0;
+    virtual void unwatchPointer() = 0;
+
+    // Whether Tarvela's own ordinary windows (settings, onboarding) appear in
+    // taskbars and pagers: applied at once to those open and to every one
+    // opened later. Shown by default.
+    virtual void setOwnWindowsInTaskbar(bool shown) = 0;
+};
+
+}  // namespace tarvela

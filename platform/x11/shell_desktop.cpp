@@ -1,0 +1,96 @@
+// What the shell asks of the desktop: whether a compositing manager runs (it
+// owns _NET_WM_CM_S<screen>; XFixes tells us when that changes), the pointer's
+// position while a panel follows it (raw motion on the root, selected only
+// while someone watches), and whether Tarvela's own windows show in taskbars.
+#include <unistd.h>
+#include <xcb/xfixes.h>
+#include <xcb/xinput.h>
+
+#include "core/log.h"
+#include "core/window_access.h"
+#include "platform/x11/x11_impl.h"
+
+namespace tarvela {
+
+using namespace x11;
+
+bool X11Platform::Impl::isOwn(const Client& c) const { return c.props.pid == static_cast<int32_t>(getpid()); }
+
+void X11Platform::Impl::watchCompositor() {
+    cmSelection_ = conn.internAtom("_NET_WM_CM_S" + std::to_string(conn.screenNumber()));
+    if (cmSelection_ == XCB_ATOM_NONE) return;
+    // Listen first, then ask: a compositor starting in between is not missed.
+    if (xfixesEventBase >= 0)
+        xcb_xfixes_select_selection_input(conn.raw(), conn.root(), cmSelection_,
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    auto owner = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(conn.raw(), cmSelection_));
+    compositing_ = owner && owner->owner != XCB_NONE;
+}
+
+void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(e);
+    if (ev->selection != cmSelection_) return;
+    // A compositor replacing another sets a new owner; one that quits leaves none.
+    setCompositing(ev->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && ev->owner != XCB_NONE);
+}
+
+void X11Platform::Impl::setCompositing(bool on) {
+    if (on == compositing_) return;
+    compositing_ = on;
+    loop.post([this, alive = std::weak_ptr<int>(life), on] {
+        if (alive.expired() || !compositingHandler_) return;
+        auto handler = compositingHandler_;
+        handler(on);
+    });
+}
+
+void X11Platform::Impl::watchPointer(std::function<void(Point)> moved) {
+    if (!moved) return unwatchPointer();
+    const bool was = static_cast<bool>(pointerWatcher_);
+    pointerWatcher_ = std::move(moved);
+    pointerReported_.reset();
+    if (!was && xi2 && !conn.changeRootXiEvents({XCB_INPUT_RAW_MOTION}, {}))
+        log("the X server refused raw pointer motion; panels will not follow the pointer");
+}
+
+void X11Platform::Impl::unwatchPointer() {
+    if (!pointerWatcher_) return;
+    pointerWatcher_ = nullptr;
+    pointerReported_.reset();
+    // Raw motion arrives at every move of the mouse: nobody watching, nothing selected.
+    if (xi2) conn.changeRootXiEvents({}, {XCB_INPUT_RAW_MOTION});
+}
+
+void X11Platform::Impl::pointerMoved() {
+    if (!pointerWatcher_ || pointerReportPosted_) return;
+    pointerReportPosted_ = true;
+    // Raw events carry no position: one query, once the events queued now are handled.
+    loop.post([this, alive = std::weak_ptr<int>(life)] {
+        if (alive.expired()) return;
+        pointerReportPosted_ = false;
+        reportPointer();
+    });
+}
+
+void X11Platform::Impl::reportPointer() {
+    if (!pointerWatcher_) return;
+    auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
+    if (!ptr || !ptr->same_screen || !pointerWatcher_) return;
+    const Point p = axRect(screens(), Rect(ptr->root_x, ptr->root_y, 0, 0)).origin();
+    if (pointerReported_ == p) return;
+    pointerReported_ = p;
+    auto moved = pointerWatcher_;
+    moved(p);
+}
+
+void X11Platform::Impl::setOwnWindowsInTaskbar(bool shown) {
+    if (shown == ownInTaskbar_) return;
+    ownInTaskbar_ = shown;
+    for (auto& [w, c] : clients_)
+        if (isOwn(c)) writeNetState(c);
+    xcb_flush(conn.raw());
+}
+
+}  // namespace tarvela
