@@ -14,14 +14,22 @@
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "core/log.h"
-#include "core/poll_runloop.h"
+#include "core/window_access.h"
 #include "manager/feedback_hooks.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_input.h"
 #include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_probe.h"
 #include "settings/app_info.h"
 #include "settings/defaults_file.h"
 #include "settings/login_item.h"
+#include "ui/painting.h"
+#include "ui/qt_runloop.h"
+#include "ui/shell_windows.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QtGlobal>
 
 using namespace tarvela;
 
@@ -38,6 +46,8 @@ const char* kUsage =
     "Options:\n"
     "  --display NAME   the X display to manage (default: $DISPLAY)\n"
     "  --replace        ask the running window manager to hand over\n"
+    "  --preview NAME   show one window for inspection: popover (after a normal\n"
+    "                   start) or toast\n"
     "  --version        print the version and exit\n"
     "  -h, --help       print this help and exit\n"
     "\n"
@@ -45,6 +55,19 @@ const char* kUsage =
     "  TARVELA_DEFAULTS   settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)\n";
 
 int stopPipe[2] = {-1, -1};
+
+// Qt's own connection may notice a dead X server before the window manager's
+// does, and then Qt ends the process at once; the platform must say why first.
+X11Platform* platformForQt = nullptr;
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void onQtMessage(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+    if (msg.startsWith("The X11 connection broke")) {
+        if (platformForQt) platformForQt->dispatchEvents();
+        return;
+    }
+    if (qtDefaultHandler) qtDefaultHandler(type, ctx, msg);
+}
 
 void onStopSignal(int) {
     const char c = 's';
@@ -73,7 +96,11 @@ int main(int argc, char** argv) {
             }
             x11.display = args[++i];
         } else if (a == "--preview") {
-            ++i;  // its window name
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "tarvela: --preview needs a window name, e.g. --preview toast\n");
+                return 2;
+            }
+            ++i;
         } else if (a.rfind("--", 0) == 0 && a != "--reset-notifier" && a != "--show-update" && a != "--notify-check") {
             std::fprintf(stderr, "tarvela: unknown option %s (see tarvela --help)\n", a.c_str());
             return 2;
@@ -85,8 +112,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvela: no display: set DISPLAY or pass --display\n");
         return 1;
     }
-    // Before the instance: it unwatches its socket on the loop when it goes.
-    PollRunLoop loop;
+    auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
+    if (!instance) {
+        log("already running on " + display + "; asked it to come forward");
+        return 0;
+    }
+    // Qt would abort without its display; say so plainly instead.
+    if (auto why = probeDisplay(display)) {
+        std::fprintf(stderr, "tarvela: %s\n", why->c_str());
+        return 1;
+    }
+    // The application object only now, after the single-instance check, and on
+    // the display Tarvela manages.
+    ::setenv("DISPLAY", display.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int qargc = 1;
+    char* qargv[] = {argv[0], nullptr};
+    qtDefaultHandler = qInstallMessageHandler(onQtMessage);
+    QApplication app(qargc, qargv);
+    QApplication::setApplicationName("Tarvela");
+    QApplication::setApplicationVersion(QString::fromStdString(AppInfo::version()));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtRunLoop loop;
     // Without its X server a window manager has nothing left to do, and staying
     // would keep the next session on this display from starting one.
     bool serverGone = false;
@@ -94,11 +141,6 @@ int main(int argc, char** argv) {
         serverGone = true;
         loop.quit();
     };
-    auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
-    if (!instance) {
-        log("already running on " + display + "; asked it to come forward");
-        return 0;
-    }
 
     std::unique_ptr<X11Platform> platform;
     try {
@@ -108,6 +150,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    platformForQt = platform.get();
     if (::pipe2(stopPipe, O_CLOEXEC) != 0) return 1;
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
@@ -126,21 +169,40 @@ int main(int argc, char** argv) {
     HeadlessRouter router;
     NoFeedback feedback;
     FileDefaults& defaults = FileDefaults::standard();
+    QtTextMetrics metrics;
+    auto screens = [&] { return platform->screens(); };
+    auto pointer = [&]() -> std::optional<Point> {
+        const QPoint at = QCursor::pos();
+        return axRect(screens(), Rect(at.x(), at.y(), 0, 0)).origin();
+    };
+    QtAppearance appearance;
     ShellDeps deps{*platform, loop, defaults, *hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
-                   [&] { platform->releaseAllArranged(); }, gestureSources.get()};
+                   [&] { platform->releaseAllArranged(); }, gestureSources.get(), &metrics, pointer,
+                   platform.get(), &appearance, [&] { loop.quit(); }};
     auto shell = std::make_unique<Shell>(deps);
+    auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
+        *shell, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
+        [&] { loop.quit(); }});
+    platform->onCompositingChanged([&](bool) { windows->compositingChanged(); });
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
-    instance->listen(loop, [&] { shell->reopen(); });
+    // Another start brings this one forward: its windows if it shows any, else the settings.
+    instance->listen(loop, [&] {
+        if (!ShellWindows::anyWindowVisible()) shell->reopen();
+    });
 
     shell->start(args);
-    loop.run();
+    QApplication::exec();
 
     // The platform has said why already: one line is all a lost server gets.
     if (!serverGone) log("stopping: windows stay where they are");
     shell->terminate();
+    platform->onCompositingChanged(nullptr);
+    windows.reset();  // the widgets read the shell's panels to the last
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
     gestureSources.reset();
+    platformForQt = nullptr;
     platform.reset();
+    instance.reset();  // it unwatches its socket on the loop
     return serverGone ? 1 : 0;
 }

@@ -17,4 +17,8 @@ void HeadlessRouter::permissionLost() {
     log("another window manager holds the display; Tarvela starts on its own once it is free");
 }
 
+void HeadlessRouter::preview(const std::string& name) {
+    log("preview of \"" + name + "\": that window does not exist in this build yet");
+}
+
 }  // namespace tarvela

@@ -15,6 +15,8 @@ public:
     virtual void settings(const std::optional<std::string>& pane) = 0;
     virtual void onboarding() = 0;
     virtual void permissionLost() = 0;
+    // A window shown on its own for inspection (`--preview NAME`).
+    virtual void preview(const std::string& name) = 0;
 };
 
 // Without windows there is nothing to walk a first-time user through, so
@@ -25,6 +27,7 @@ public:
     void settings(const std::optional<std::string>& pane) override;
     void onboarding() override;
     void permissionLost() override;
+    void preview(const std::string& name) override;
 };
 
 }  // namespace tarvela

@@ -14,19 +14,61 @@ Shell::Shell(ShellDeps d)
       hotkeys(d.defaults, d.hotkeys, &workspaces),
       manager(WindowManager::Deps{d.platform, d.main, d.makeQueue, d.workers ? d.workers : makeWorkerPool(3), prefs,
                                   rules, workspaces, d.feedback}),
-      deps_(d) {}
+      deps_(d) {
+    if (d.metrics) {
+        hud = std::make_unique<HUDPanel>(HUDDeps{manager, hudState, d.main, *d.metrics, d.pointer});
+        toast = std::make_unique<Toast>(ToastDeps{d.main, *d.metrics, [p = &d.platform] { return p->screens(); }});
+        status = std::make_unique<StatusController>(manager, prefs, d.main);
+        PopoverHooks hooks;
+        hooks.openOverview = [this] { deps_.feedback.showOverview(); };
+        hooks.openSettings = [this] { deps_.router.settings(std::nullopt); };
+        hooks.openWorkspaces = [this] { deps_.router.settings(std::string("Workspaces")); };
+        hooks.openUpdates = [this] { deps_.router.settings(std::string("Updates")); };
+        hooks.quit = [this] {
+            if (deps_.quit) deps_.quit();
+        };
+        // The permission watch notices the outcome on its next look.
+        hooks.requestTrust = [this] { deps_.platform.requestTrust(); };
+        popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
+    }
+}
 
-Shell::~Shell() = default;
+// The panels go before the manager they follow.
+Shell::~Shell() {
+    if (deps_.desktop) deps_.desktop->unwatchPointer();
+    popover.reset();
+    status.reset();
+    toast.reset();
+    hud.reset();
+}
 
 void Shell::start(const std::vector<std::string>& args) {
+    if (deps_.appearance) prefs.setAppearanceHook(deps_.appearance);
     prefs.applyAppearance();
+    if (deps_.desktop)
+        bag_.push_back(prefs.showDock.observe([this](const bool& shown) { deps_.desktop->setOwnWindowsInTaskbar(shown); }));
+    if (status) status->install();
+    // A hidden HUD comes back when the pointer nears its place; the pointer is
+    // followed only while that can happen.
+    if (hud && deps_.desktop)
+        bag_.push_back(hud->changed.connect([this] {
+            const bool want = hud->orderedIn() && !hud->shown();
+            if (want == pointerWatched_) return;
+            pointerWatched_ = want;
+            if (want) deps_.desktop->watchPointer([this](Point) { hud->mouseMoved(); });
+            else deps_.desktop->unwatchPointer();
+        }));
 
-    // The manager reports back through its callbacks; the on-screen feedback
-    // that shows them comes with the shell's windows.
+    // The manager reports back through its callbacks. The HUD re-places itself
+    // on the manager's changes (it subscribed when it was made).
+    if (hud) manager.onActivity = [this] { hud->show(); };
     manager.onPermissionLost = [this] {
         if (prefs.onboarded()) deps_.router.permissionLost();
     };
-    manager.onNotice = [](const std::string& title, const std::string& text) { log(title + ": " + text); };
+    manager.onNotice = [this](const std::string& title, const std::string& text) {
+        if (toast) toast->notice(title, text);
+        else log(title + ": " + text);
+    };
     auto dim = [this] { deps_.main.post([this] { deps_.feedback.updateDim(); }); };
     bag_.push_back(prefs.dimLevel.observe([dim](const int&) { dim(); }));
     bag_.push_back(prefs.blur.observe([dim](const bool&) { dim(); }));
@@ -60,8 +102,12 @@ void Shell::start(const std::vector<std::string>& args) {
     auto preview = std::find(args.begin(), args.end(), "--preview");
     if (preview != args.end()) {
         const std::string name = preview + 1 != args.end() ? *(preview + 1) : std::string();
+        if (name == "toast") {
+            previewToast();
+            return;
+        }
         if (name != "popover") {
-            log("preview of \"" + name + "\" needs the windows of the desktop shell, which this build does not have");
+            deps_.router.preview(name);
             return;
         }
     }
@@ -73,8 +119,20 @@ void Shell::start(const std::vector<std::string>& args) {
         else deps_.router.permissionLost();
     }
 
+    if (preview != args.end() && status) status->toggle();
+
     log("launched " + AppInfo::version() + " · onboarded " + (prefs.onboarded() ? "true" : "false") + " · accessibility " +
         (manager.trusted() ? "true" : "false"));
+}
+
+void Shell::previewToast() {
+    if (!toast) {
+        log("preview of \"toast\": no on-screen feedback in this run");
+        return;
+    }
+    toast->show(ToastModel{"Tarvela 1.1 is available",
+                           "Smoother scrolling, saved workspaces and fixes. You’re on 1.0.0.", "Install", nullptr, "Later"},
+                std::nullopt);
 }
 
 void Shell::reopen() { deps_.router.settings(std::nullopt); }

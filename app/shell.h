@@ -13,6 +13,13 @@
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
+#include "core/shell_desktop.h"
+#include "feedback/popover_model.h"
+#include "feedback/status_item.h"
+#include "feedback/hud_panel.h"
+#include "feedback/hud_state.h"
+#include "feedback/text_metrics.h"
+#include "feedback/toast.h"
 #include "input/hotkey_service.h"
 #include "input/gestures.h"
 #include "input/hotkeys.h"
@@ -44,6 +51,16 @@ struct ShellDeps {
     std::function<void()> managerStopped;
     // Scroll, pinch and swipe input; none: no gestures.
     GestureSources* gestures = nullptr;
+    // Text sizes for the HUD and the toasts; none: no on-screen feedback.
+    TextMetrics* metrics = nullptr;
+    // Where the pointer is, in screen coordinates; none when it cannot be told.
+    std::function<std::optional<Point>()> pointer;
+    // Compositing, pointer motion and the taskbar; none: not followed.
+    ShellDesktop* desktop = nullptr;
+    // Light or dark for Tarvela's own windows; none: left as it is.
+    AppearanceHook* appearance = nullptr;
+    // Ends the application (the popover's and the tray menu's "Quit").
+    std::function<void()> quit;
 };
 
 class Shell {
@@ -57,6 +74,8 @@ public:
     // decision whether the manager starts now. Ends with the launch log line
     // unless a preview of a window other than the popover was asked for.
     void start(const std::vector<std::string>& args);
+    // The sample toast of `--preview toast`.
+    void previewToast();
     // Another start of Tarvela asked for this one: open the settings.
     void reopen();
     // The end of onboarding: remembered, and the manager starts when it may.
@@ -71,10 +90,16 @@ public:
     WindowManager manager;
     std::unique_ptr<Touches> touches;    // with gestures only
     std::unique_ptr<Gestures> gestures;  // with gestures only
+    HUDState hudState;
+    std::unique_ptr<HUDPanel> hud;  // with text metrics only
+    std::unique_ptr<Toast> toast;   // with text metrics only
+    std::unique_ptr<StatusController> status;  // with text metrics only
+    std::unique_ptr<PopoverActions> popover;    // with text metrics only
 
 private:
     ShellDeps deps_;
     std::vector<Connection> bag_;
+    bool pointerWatched_ = false;
 };
 
 }  // namespace tarvela

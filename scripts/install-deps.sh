@@ -10,11 +10,13 @@ BUILD_PKGS=(
   libxcb1-dev libxcb-util-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev
   libxcb-xinput-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
   libxcb-image0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xkb-dev
+  qt6-base-dev libgl-dev libxkbcommon-dev
 )
 # A private X display with real clients, for the integration tests, `make run` and its tour.
 DESKTOP_PKGS=(
   xvfb xserver-xephyr openbox xterm xfonts-base x11-apps x11-utils x11-xserver-utils
   xdotool wmctrl imagemagick tint2
+  picom dbus dbus-x11 dunst libnotify-bin fonts-dejavu-core
 )
 
 want=("${BUILD_PKGS[@]}")

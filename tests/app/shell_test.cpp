@@ -18,6 +18,7 @@
 #include "settings/app_info.h"
 #include "settings/defaults.h"
 #include "settings/key_codes.h"
+#include "tests/support/fake_metrics.h"
 
 namespace tarvela::testing {
 namespace {
@@ -30,6 +31,7 @@ public:
     }
     void onboarding() override { calls.push_back("onboarding"); }
     void permissionLost() override { calls.push_back("permissionLost"); }
+    void preview(const std::string& name) override { calls.push_back("preview:" + name); }
 };
 
 class ShellTest : public ::testing::Test {
@@ -64,13 +66,15 @@ protected:
         p.onboarded.set(onboarded);
         p.enabled.set(enabled);
     }
-    Shell& make(Router& r) {
+    FakeMetrics metrics;
+    Shell& make(Router& r, bool panels = false) {
         ShellDeps d{sim,       time.loop(), defaults, keys, r, feedback, time.queueFactory(), makeInlineParallelFor(),
-                    nullptr,   [this] { ++stops; }};
+                    nullptr,   [this] { ++stops; }, nullptr, nullptr, {}, nullptr, nullptr, {}};
+        if (panels) d.metrics = &metrics;
         shell = std::make_unique<Shell>(d);
         return *shell;
     }
-    Shell& make() { return make(router); }
+    Shell& make(bool panels = false) { return make(router, panels); }
 
     static std::string launchLine(bool onboarded, bool trusted) {
         return "[Tarvela] launched " + AppInfo::version() + " · onboarded " + (onboarded ? "true" : "false") +
@@ -171,7 +175,8 @@ TEST_F(ShellTest, PreviewOfAWindowEndsTheStartBeforeTheManager) {
         s.start(args);
         EXPECT_FALSE(s.manager.on());
         EXPECT_EQ(countLaunchLines(), 0) << args.size();
-        EXPECT_TRUE(router.calls.empty());
+        EXPECT_EQ(router.calls, std::vector<std::string>{"preview:" + (args.size() > 1 ? args[1] : "")});
+        router.calls.clear();
         shell.reset();
     }
     EXPECT_EQ(sim.totals().total(), 0);
@@ -182,6 +187,36 @@ TEST_F(ShellTest, PreviewOfAWindowEndsTheStartBeforeTheManager) {
     s.start({"--preview", "popover"});
     EXPECT_TRUE(s.manager.on());
     EXPECT_EQ(logs.back(), launchLine(true, true));
+}
+
+TEST_F(ShellTest, ActivityShowsTheHUDAndNoticesAndThePreviewShowToasts) {
+    stored(true, true);
+    Shell& s = make(true);
+    s.start({});
+    time.advance(HUDPanel::idle + HUDPanel::fadeOut + 0.1);
+    ASSERT_FALSE(s.hud->shown());
+    s.manager.onActivity();
+    EXPECT_TRUE(s.hud->shown());
+
+    s.manager.onNotice("Window moved", "It went to the other display.");
+    ASSERT_NE(s.toast->panel(), nullptr);
+    EXPECT_EQ(s.toast->panel()->model.title, "Window moved");
+    EXPECT_EQ(s.toast->panel()->model.secondary, "OK");
+    EXPECT_FALSE(s.toast->panel()->model.primary);
+    time.advance(toast::slideIn + toast::noticeSeconds + toast::slideOut + 0.1);
+    EXPECT_EQ(s.toast->panel(), nullptr);
+    shell.reset();
+
+    // The sample toast stays until dismissed, and the manager does not start.
+    logs.clear();
+    Shell& p = make(true);
+    p.start({"--preview", "toast"});
+    EXPECT_FALSE(p.manager.on());
+    EXPECT_EQ(countLaunchLines(), 0);
+    time.advance(60);
+    ASSERT_NE(p.toast->panel(), nullptr);
+    EXPECT_EQ(p.toast->panel()->model.primary, std::optional<std::string>("Install"));
+    EXPECT_EQ(p.toast->panel()->model.secondary, "Later");
 }
 
 TEST_F(ShellTest, ShortcutsPerformActionsOnTheManager) {
@@ -278,7 +313,7 @@ TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes
     SimGestureSources sources;
     sources.tapAllowed = false;  // no permission: no tap yet
     ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
-                nullptr, nullptr,     &sources};
+                nullptr, nullptr,     &sources, nullptr, {}, nullptr, nullptr, {}};
     shell = std::make_unique<Shell>(d);
     shell->start({});
     ASSERT_TRUE(shell->gestures);

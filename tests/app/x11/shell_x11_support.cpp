@@ -29,7 +29,7 @@ void ShellX11Test::startShell() {
     ShellDeps d{*wm_, loop_, defaults_, keys_, router_, feedback_, {}, nullptr, nullptr, [this] {
                     ++stops_;
                     wm_->releaseAllArranged();
-                }};
+                }, nullptr, nullptr, {}, nullptr, nullptr, {}};
     shell_ = std::make_unique<Shell>(d);
     router_.completeOnboarding = [this] { shell_->completeOnboarding(); };
     shell_->start({});

@@ -1,0 +1,181 @@
+#include "ui/hud_widget.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+
+#include "ui/painting.h"
+
+namespace tarvela {
+
+namespace {
+const Rgba accent{0, 122 / 255.0, 1, 1};
+const Rgba white{1, 1, 1, 1};
+
+QPainterPath rounded(const Rect& r, double radius) {
+    QPainterPath p;
+    p.addRoundedRect(qtRect(r), radius, radius);
+    return p;
+}
+}  // namespace
+
+HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens, std::function<bool()> compositing)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus),
+      hud_(hud),
+      screens_(std::move(screens)),
+      compositing_(std::move(compositing)) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setMouseTracking(true);
+    setAccessibleName("Strip HUD");
+    fadeTick_.setTimerType(Qt::PreciseTimer);
+    fadeTick_.setInterval(16);
+    connect(&fadeTick_, &QTimer::timeout, this, [this] { sync(); });
+    link_ = hud_.changed.connect([this] { sync(); });
+}
+
+void HUDWidget::sync() {
+    const bool fades = compositing_();
+    const double alpha = fades ? hud_.alpha() : (hud_.shown() ? 1.0 : 0.0);
+    if (!hud_.orderedIn() || alpha <= 0) {
+        fadeTick_.stop();
+        hoveredTile_ = -1;
+        hide();
+        return;
+    }
+    const QRect g = screenToQt(screens_(), hud_.frame()).toAlignedRect();
+    if (geometry() != g) setGeometry(g);
+    if (fades) {
+        clearMask();
+        setWindowOpacity(alpha);
+        if (alpha != hud_.fade().to) {
+            if (!fadeTick_.isActive()) fadeTick_.start();
+        } else {
+            fadeTick_.stop();
+        }
+    } else {
+        // Without a compositor the window's transparent corners would come out
+        // black: cut them away instead.
+        QPainterPath shape = rounded(hud_.view().stripRow, hud::stripRadius);
+        if (hud_.view().optionsRow) shape.addPath(rounded(*hud_.view().optionsRow, hud::optionsRadius));
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    }
+    if (!isVisible()) show();
+    raise();
+    update();
+}
+
+void HUDWidget::paintEvent(QPaintEvent*) {
+    const HUDView& v = hud_.view();
+    if (v.empty) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(qtColor(hud::ink, hud::inkOpacity));
+    p.drawPath(rounded(v.stripRow, hud::stripRadius));
+    if (v.optionsRow) p.drawPath(rounded(*v.optionsRow, hud::optionsRadius));
+
+    for (const HUDTile& t : v.tiles) {
+        const HUDTile::Look look = t.look(t.col == hoveredTile_);
+        p.save();
+        const QPointF mid = qtRect(t.frame).center();
+        p.translate(mid);
+        p.scale(look.scale, look.scale);
+        p.translate(-mid);
+        p.setBrush(look.fill == HUDFill::accent ? qtColor(accent) : qtColor(white, look.whiteOpacity));
+        p.setPen(look.border ? QPen(qtColor(white), hud::tileBorder) : Qt::NoPen);
+        p.drawPath(rounded(t.frame, hud::tileRadius));
+        p.setOpacity(look.glyphOpacity);
+        for (const HUDGlyph& g : t.windows) {
+            const QRectF cell = qtRect(g.frame);
+            const QRectF icon(cell.center().x() - t.iconSize / 2, cell.center().y() - t.iconSize / 2, t.iconSize,
+                              t.iconSize);
+            const QImage img = qtImage(g.icon);
+            if (!img.isNull()) {
+                p.drawImage(icon, img);
+            } else {
+                p.setPen(qtColor(white));
+                p.setFont(qtFont(Font{t.iconSize * 0.6, Weight::bold}));
+                p.drawText(icon, Qt::AlignCenter, QString::fromStdString(g.letter));
+            }
+        }
+        p.restore();
+    }
+
+    for (const HUDControl& c : v.controls) {
+        if (c.part == HUDPart::options) {
+            // The status text, then a chevron that turns down while the options are open.
+            p.setPen(qtColor(hud::statusInk));
+            p.setFont(qtFont(c.font));
+            const QRectF r = qtRect(c.frame).adjusted(hud::statusMarginX, 0, -hud::statusMarginX, 0);
+            p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(c.text));
+            p.save();
+            p.translate(r.right() - hud::chevronSize / 2, r.center().y());
+            if (v.opts) p.rotate(90);
+            p.setFont(qtFont(Font{hud::chevronSize + 3, Weight::bold}));
+            p.drawText(QRectF(-hud::chevronSize, -hud::chevronSize, 2 * hud::chevronSize, 2 * hud::chevronSize),
+                       Qt::AlignCenter, QStringLiteral("›"));
+            p.restore();
+            continue;
+        }
+        p.setPen(Qt::NoPen);
+        switch (c.fill) {
+            case HUDFill::keyCap: p.setBrush(qtColor(white, hud::keyCapOpacity)); break;
+            case HUDFill::button: p.setBrush(qtColor(white, hud::buttonOpacity)); break;
+            case HUDFill::accent: p.setBrush(qtColor(accent)); break;
+            case HUDFill::none: p.setBrush(Qt::NoBrush); break;
+        }
+        if (c.fill != HUDFill::none) p.drawPath(rounded(c.frame, hud::controlRadius));
+        if (c.text.empty()) continue;
+        p.setPen(qtColor(white));
+        p.setFont(qtFont(c.font));
+        p.drawText(qtRect(c.frame), Qt::AlignCenter, QString::fromStdString(c.text));
+    }
+}
+
+void HUDWidget::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    hud_.click({e->position().x(), e->position().y()});
+}
+
+void HUDWidget::mouseMoveEvent(QMouseEvent* e) {
+    int hovered = -1;
+    for (const HUDTile& t : hud_.view().tiles)
+        if (qtRect(t.frame).contains(e->position())) hovered = t.col;
+    if (hovered != hoveredTile_) {
+        hoveredTile_ = hovered;
+        update();
+    }
+}
+
+void HUDWidget::leaveEvent(QEvent*) {
+    if (hoveredTile_ < 0) return;
+    hoveredTile_ = -1;
+    update();
+}
+
+bool HUDWidget::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        const Point at{help->pos().x() * 1.0, help->pos().y() * 1.0};
+        for (const HUDTile& t : hud_.view().tiles)
+            for (const HUDGlyph& g : t.windows)
+                if (g.frame.contains(at)) {
+                    QToolTip::showText(help->globalPos(), QString::fromStdString(g.app), this);
+                    return true;
+                }
+        for (const HUDControl& c : hud_.view().controls)
+            if (!c.label.empty() && c.frame.contains(at)) {
+                QToolTip::showText(help->globalPos(), QString::fromStdString(c.label), this);
+                return true;
+            }
+        QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+}  // namespace tarvela

@@ -1,0 +1,31 @@
+// What the widgets share: the logic's fonts and colours as Qt's, text sizes
+// measured with real fonts, and the logic's screen coordinates (y up) as Qt's.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QRectF>
+#include <vector>
+
+#include "core/platform.h"
+#include "feedback/text_metrics.h"
+
+namespace tarvela {
+
+// The application's font at the logic's size in points (one point = one logical pixel).
+QFont qtFont(const Font& f);
+QColor qtColor(const Rgba& c, double opacity = 1);
+inline QRectF qtRect(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
+QImage qtImage(const ImageRef& img);
+
+class QtTextMetrics final : public TextMetrics {
+public:
+    Size measure(const std::string& text, const Font& font) override;
+    Size wrap(const std::string& text, const Font& font, double width, int maxLines) override;
+};
+
+// A frame in screen coordinates (y up) as a top-left rectangle on the X screen.
+QRectF screenToQt(const std::vector<Screen>& screens, const Rect& r);
+
+}  // namespace tarvela

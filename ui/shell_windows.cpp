@@ -1,0 +1,134 @@
+#include "ui/shell_windows.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+
+#include "app/shell.h"
+#include "settings/app_info.h"
+#include "ui/hud_widget.h"
+#include "ui/popover_widget.h"
+#include "ui/toast_widget.h"
+#include "ui/tray.h"
+
+namespace tarvela {
+
+namespace {
+
+QPalette darkPalette() {
+    QPalette p;
+    const QColor window(40, 40, 43), base(30, 30, 32), text(235, 235, 240), mid(70, 70, 75);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(52, 52, 56));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(58, 58, 62));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Mid, mid);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 125));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 125));
+    return p;
+}
+
+QPalette lightPalette() {
+    QPalette p = QApplication::style()->standardPalette();
+    p.setColor(QPalette::AlternateBase, QColor(242, 242, 245));
+    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    return p;
+}
+
+// Panels and popups are not windows the user arranges; they never count as visible windows.
+bool ordinary(const QWidget* w) {
+    const Qt::WindowType t = w->windowType();
+    return w->isWindow() && t != Qt::Popup && t != Qt::Tool && t != Qt::ToolTip &&
+           !w->testAttribute(Qt::WA_X11NetWmWindowTypeNotification) && !(w->windowFlags() & Qt::X11BypassWindowManagerHint);
+}
+
+}  // namespace
+
+QtAppearance::QtAppearance() : system_(QApplication::palette()) {}
+
+void QtAppearance::setAppearance(Appearance a) {
+    switch (a) {
+        case Appearance::light:
+            QApplication::setStyle(QStyleFactory::create("Fusion"));
+            QApplication::setPalette(lightPalette());
+            break;
+        case Appearance::dark:
+            QApplication::setStyle(QStyleFactory::create("Fusion"));
+            QApplication::setPalette(darkPalette());
+            break;
+        case Appearance::system: QApplication::setPalette(system_); break;
+    }
+}
+
+ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
+    Shell& s = d_.shell;
+    hud_ = std::make_unique<HUDWidget>(*s.hud, d_.screens, d_.compositing);
+    toasts_ = std::make_unique<ToastWindows>(*s.toast, d_.screens, d_.compositing);
+    popover_ = std::make_unique<PopoverWidget>(s.manager, s.prefs, *s.status, *s.popover);
+
+    // The application menu's items, where this desktop puts an application's menu.
+    menu_.addAction("About Tarvela", [] {
+        QMessageBox::about(nullptr, "About Tarvela",
+                           QString("Tarvela %1\n\nLines your windows up in a strip of full-height columns per "
+                                   "display, and slides it as the focus moves.")
+                               .arg(QString::fromStdString(AppInfo::version())));
+    });
+    menu_.addSeparator();
+    menu_.addAction("Settings…", [this] { d_.openSettings(); });
+    menu_.addSeparator();
+    menu_.addAction("Hide Tarvela", [this] { hideAll(); });
+    menu_.addAction("Quit Tarvela", [this] { d_.quit(); });
+
+    tray_ = std::make_unique<TrayItem>(*s.status, d_.metrics, &menu_);
+    // The popover follows the controller after the tray item has taken the click's place.
+    popoverLink_ = s.status->changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
+    qApp->installEventFilter(this);
+}
+
+ShellWindows::~ShellWindows() { qApp->removeEventFilter(this); }
+
+void ShellWindows::compositingChanged() {
+    hud_->sync();
+    toasts_->sync();
+}
+
+bool ShellWindows::anyWindowVisible() {
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && ordinary(w)) return true;
+    return false;
+}
+
+void ShellWindows::hideAll() {
+    if (d_.shell.status && d_.shell.status->popoverShown()) d_.shell.status->toggle();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && ordinary(w)) w->hide();
+}
+
+bool ShellWindows::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    auto* k = static_cast<QKeyEvent*>(e);
+    if ((k->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
+    QWidget* window = static_cast<QWidget*>(watched)->window();
+    switch (k->key()) {
+        case Qt::Key_Comma: d_.openSettings(); return true;
+        case Qt::Key_H: hideAll(); return true;
+        case Qt::Key_Q: d_.quit(); return true;
+        case Qt::Key_W: window->close(); return true;
+        case Qt::Key_M:
+            if (ordinary(window)) window->showMinimized();
+            return true;
+        default: return false;
+    }
+}
+
+}  // namespace tarvela

@@ -1,0 +1,75 @@
+// Everything of the shell that is on screen, around the headless Shell: the
+// HUD, the toasts, the tray item with its menu and popover, the application's
+// light or dark look, and the Command-key equivalents of every Tarvela window
+// (Ctrl here, as this desktop has no global menu bar).
+#pragma once
+
+#include <QMenu>
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/platform.h"
+#include "settings/appearance.h"
+#include "settings/signal.h"
+
+namespace tarvela {
+
+class Shell;
+class TextMetrics;
+class HUDWidget;
+class ToastWindows;
+class TrayItem;
+class PopoverWidget;
+
+class QtAppearance final : public AppearanceHook {
+public:
+    QtAppearance();
+    void setAppearance(Appearance a) override;
+
+private:
+    QPalette system_;
+};
+
+struct ShellWindowsDeps {
+    Shell& shell;
+    TextMetrics& metrics;
+    std::function<std::vector<Screen>()> screens;
+    std::function<bool()> compositing;
+    std::function<void()> openSettings;
+    std::function<void()> quit;
+};
+
+class ShellWindows final : public QObject {
+    Q_OBJECT
+public:
+    explicit ShellWindows(ShellWindowsDeps deps);
+    ~ShellWindows() override;
+
+    // The compositor came or went: panels redraw with or without translucency.
+    void compositingChanged();
+    // Hides every Tarvela window (Ctrl+H, "Hide Tarvela").
+    void hideAll();
+    // Whether any ordinary Tarvela window is on screen (panels do not count).
+    static bool anyWindowVisible();
+
+    HUDWidget& hud() { return *hud_; }
+    TrayItem& tray() { return *tray_; }
+    PopoverWidget& popover() { return *popover_; }
+    QMenu& menu() { return menu_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    ShellWindowsDeps d_;
+    QMenu menu_;
+    std::unique_ptr<HUDWidget> hud_;
+    std::unique_ptr<ToastWindows> toasts_;
+    std::unique_ptr<TrayItem> tray_;
+    std::unique_ptr<PopoverWidget> popover_;
+    Connection popoverLink_;
+};
+
+}  // namespace tarvela

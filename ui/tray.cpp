@@ -1,0 +1,102 @@
+#include "ui/tray.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <cmath>
+
+#include "core/log.h"
+#include "ui/mascot.h"
+#include "ui/painting.h"
+
+namespace tarvela {
+
+QImage renderPill(const PillImage& pill, double dpr) {
+    QImage img(static_cast<int>(std::ceil(pill.size.width * dpr)), static_cast<int>(std::ceil(pill.size.height * dpr)),
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    const QRectF body = qtRect(pill.pill);
+    p.setPen(Qt::NoPen);
+    p.setBrush(qtColor(pill.fill));
+    p.drawRoundedRect(body, pill.radius, pill.radius);
+    if (pill.outline) {
+        const double w = pill.outline->width;
+        p.setPen(QPen(qtColor(pill.outline->color), w));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(body.adjusted(w / 2, w / 2, -w / 2, -w / 2), pill.radius - w / 2, pill.radius - w / 2);
+    }
+
+    // A soft shadow under the mascot: its own shape, offset and faint.
+    const QRectF m = qtRect(pill.mascot);
+    p.save();
+    p.setOpacity(pill.shadowColor.a * 0.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0));
+    p.drawEllipse(QRectF(m.left() + 1, m.bottom() - 2, m.width() - 2, 2 * pill.shadowBlur + 1));
+    p.restore();
+    drawMascot(p, m);
+
+    if (!pill.text.empty()) {
+        p.setPen(qtColor(pill.textColor));
+        p.setFont(qtFont(pill.font));
+        p.drawText(qtRect(pill.textFrame), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(pill.text));
+    }
+    if (pill.badge) {
+        const QRectF dot = qtRect(pill.badge->dot);
+        p.setPen(QPen(qtColor(pill.badge->ringColor), pill.badge->ring));
+        p.setBrush(qtColor(pill.badge->fill));
+        p.drawEllipse(dot);
+    }
+    return img;
+}
+
+TrayItem::TrayItem(StatusController& status, TextMetrics& metrics, QMenu* contextMenu)
+    : status_(status), metrics_(metrics), menu_(contextMenu) {
+    link_ = status_.changed.connect([this] { sync(); });
+}
+
+TrayItem::~TrayItem() = default;
+
+void TrayItem::sync() {
+    if (!status_.itemShown()) {
+        icon_.reset();
+        return;
+    }
+    if (!icon_) {
+        if (!QSystemTrayIcon::isSystemTrayAvailable() && !toldNoTray_) {
+            toldNoTray_ = true;
+            log("no system tray on this display: the tray item shows once a panel with a tray runs; meanwhile "
+                "starting tarvela again opens the settings");
+        }
+        icon_ = std::make_unique<QSystemTrayIcon>();
+        icon_->setContextMenu(menu_);
+        connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+            if (why != QSystemTrayIcon::Trigger) return;
+            lastClick_ = QCursor::pos();
+            status_.toggle();
+        });
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpr = screen ? screen->devicePixelRatio() : 1.0;
+    // Neither tray protocol tells an icon the panel's colour; the panels of the
+    // desktops Tarvela runs on (tint2, most others) are dark by default.
+    constexpr bool darkBar = true;
+    const PillImage pill = status_.image(darkBar, Size{16, 16}, metrics_);
+    icon_->setIcon(QIcon(QPixmap::fromImage(renderPill(pill, dpr))));
+    ++drawn_;
+    icon_->setToolTip(QString::fromStdString(status_.tooltip()));
+    if (!icon_->isVisible()) icon_->show();
+}
+
+QRect TrayItem::geometry() const { return icon_ ? icon_->geometry() : QRect(); }
+
+}  // namespace tarvela

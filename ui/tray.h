@@ -1,0 +1,50 @@
+// The tray item: the pill image of StatusController as a system-tray icon
+// (StatusNotifierItem where a watcher runs on the session bus, the XEmbed
+// tray otherwise; Qt picks), its tool-tip, and its context menu.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <memory>
+
+#include "feedback/status_item.h"
+#include "feedback/text_metrics.h"
+#include "settings/signal.h"
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tarvela {
+
+// The pill drawn sharp at a device-pixel ratio; the image carries that ratio.
+QImage renderPill(const PillImage& pill, double dpr);
+
+class TrayItem final : public QObject {
+    Q_OBJECT
+public:
+    TrayItem(StatusController& status, TextMetrics& metrics, QMenu* contextMenu);
+    ~TrayItem() override;
+
+    // Follows the controller: the icon added, redrawn or removed.
+    void sync();
+    bool present() const { return icon_ != nullptr; }
+    // Where the icon sits on screen, when the tray host says; empty otherwise.
+    QRect geometry() const;
+    // How many times the image has been drawn, for tests.
+    int drawn() const { return drawn_; }
+    // The click that opened the popover, for placing it when the host gives no geometry.
+    QPoint lastClick() const { return lastClick_; }
+
+private:
+    StatusController& status_;
+    TextMetrics& metrics_;
+    QMenu* menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    bool toldNoTray_ = false;
+    int drawn_ = 0;
+    QPoint lastClick_;
+    Connection link_;
+};
+
+}  // namespace tarvela
