@@ -118,6 +118,27 @@ panel() {
   fi
 }
 
+# A private session bus for Tarvela's tray item (and nothing of the user's).
+session_bus() {
+  if ! command -v dbus-daemon >/dev/null; then return; fi
+  local out
+  out=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+  DBUS_SESSION_BUS_ADDRESS=$(echo "$out" | sed -n 1p)
+  export DBUS_SESSION_BUS_ADDRESS
+  pids+=("$(echo "$out" | sed -n 2p)")
+}
+
+# A compositor, so that panels are translucent and fade; without one they are
+# cut to shape and appear at once.
+compositor() {
+  if command -v picom >/dev/null; then
+    spawn picom --backend xrender --no-vsync --config /dev/null
+    wait_until 5 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || true
+  else
+    echo "run: no compositor (apt-get install picom for one)"
+  fi
+}
+
 has_dock() { xdotool search --onlyvisible --maxdepth 1 --class tint2 >/dev/null 2>&1; }
 
 # At least n of the sample applications' windows are on screen.
@@ -143,6 +164,8 @@ if [ "$mode" = sandbox ]; then
   fi
   size=${TARVELA_SANDBOX_SIZE:-1600x900}
   start_server Xephyr -screen "$size" -title "Tarvela sandbox (close to quit)" -no-host-grab -resizeable -noreset
+  session_bus
+  compositor
   sample_apps
   wait_until 15 mapped 3 || true
   start_tarvela
@@ -155,6 +178,9 @@ Tarvela is running in the sandbox window on display $DISPLAY.
   Ctrl+Alt+R, =, -      cycle / widen / narrow the focused column
   Ctrl+Alt+S            stack the window into the column on its left
   Alt+drag              move a window; within its display it snaps back
+The tray item (bottom right of the panel) opens the popover; its menu (right
+click) has About, Settings, Hide and Quit. The HUD shows at the bottom on every
+focus move.
 Open more windows with:  DISPLAY=$DISPLAY xterm &
 Close the sandbox window or press Ctrl+C here to stop.
 
@@ -182,6 +208,8 @@ rm -f "$shots"/*.png
 
 start_server Xvfb -screen 0 1920x1080x24 +extension RANDR +extension COMPOSITE -nolisten tcp -noreset
 echo "run: private display $DISPLAY (Xvfb 1920x1080)"
+session_bus
+compositor
 sample_apps
 wait_until 15 mapped 3 || echo "run: not every sample application came up"
 start_tarvela
@@ -230,6 +258,68 @@ before=$(geometry_of "$first_term")
 xdotool key ctrl+alt+equal
 wait_until 3 moved "$first_term" "$before" || true
 shot 06-wider "Ctrl+Alt+Left, then Ctrl+Alt+=: the first terminal's column made wider"
+
+# The shell: the HUD's options row, the tray item's popover, the pill paused, a toast.
+viewable() { xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null | grep -q IsViewable; }
+# "x y w h" of a window found by name (absolute).
+geom() {
+  xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null |
+    awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
+}
+# The tray icon: Tarvela's window inside the panel.
+tray_icon() {
+  xwininfo -display "$DISPLAY" -root -tree 2>/dev/null |
+    awk '/"Tarvela": \("tarvela"/ && / \+[0-9]+\+[0-9]+$/ {print $NF; exit}' | tr '+' ' '
+}
+pill_shot() {
+  local name=$1 caption=$2 at
+  at=$(tray_icon)
+  if [ -z "$at" ]; then echo "  (no tray icon for $name)"; return; fi
+  set -- $at
+  import -display "$DISPLAY" -window root png:- |
+    convert - -crop "60x30+$(($1 - 19))+$(($2 - 4))" +repage -scale 800% "$shots/$name.png"
+  printf '  %-22s %s\n' "$name.png" "$caption"
+}
+
+pill_shot 07-pill-on "the tray item, 8x: the pill blue while Tarvela is on, with the focus position"
+
+n=$(slides)
+xdotool key ctrl+alt+Right
+settle_after "$n"
+if wait_until 3 viewable "Tarvela HUD"; then
+  read -r hx hy hw hh < <(geom "Tarvela HUD")
+  # The status text at the strip row's right end opens the options row above it.
+  xdotool mousemove $((hx + hw - 50)) $((hy + hh - 38)) click 1
+  wait_until 2 test "$(geom "Tarvela HUD" | awk '{print $4}')" -gt "$hh" || true
+  shot 08-hud-options "the HUD after a focus move, its options row opened by its status button"
+  xdotool mousemove 10 10
+fi
+
+if at=$(tray_icon) && [ -n "$at" ]; then
+  set -- $at
+  xdotool mousemove $(($1 + 11)) $(($2 + 11)) click 1
+  if wait_until 3 viewable "Tarvela popover"; then
+    shot 09-popover "a click on the tray item opened the popover beside it"
+    read -r px py pw ph < <(geom "Tarvela popover")
+    # The moon button in the header pauses Tarvela.
+    xdotool mousemove $((px + pw - 47)) $((py + 27)) click 1
+    wait_until 2 grep -q 'paused' "$log" || true
+    xdotool key Escape
+    wait_until 2 bash -c "! xwininfo -display $DISPLAY -name 'Tarvela popover' | grep -q IsViewable" || true
+    pill_shot 10-pill-paused "the tray item, 8x, paused: II on a pill that is no longer blue"
+  fi
+fi
+
+# A toast, as `tarvela --preview toast` shows it.
+kill -TERM "$tarvela_pid"
+wait "$tarvela_pid" 2>/dev/null || true
+"$exe" --display "$DISPLAY" --preview toast >>"$log" 2>&1 &
+tarvela_pid=$!
+if wait_until 5 viewable "Tarvela toast"; then
+  # It slides in from the right edge for 0.42 s; wait until it rests.
+  wait_until 3 bash -c "g=\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X'); sleep 0.1; [ \"\$g\" = \"\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X')\" ]" || true
+  shot 11-toast "tarvela --preview toast: a toast slid in at the top right"
+fi
 
 echo
 echo "run: Tarvela's log:"

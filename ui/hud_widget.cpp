@@ -31,6 +31,7 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     setAccessibleName("Strip HUD");
+    setWindowTitle("Tarvela HUD");
     fadeTick_.setTimerType(Qt::PreciseTimer);
     fadeTick_.setInterval(16);
     connect(&fadeTick_, &QTimer::timeout, this, [this] { sync(); });
@@ -40,7 +41,9 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
 void HUDWidget::sync() {
     const bool fades = compositing_();
     const double alpha = fades ? hud_.alpha() : (hud_.shown() ? 1.0 : 0.0);
-    if (!hud_.orderedIn() || alpha <= 0) {
+    // A fade in starts from nothing: the window must be up to be seen fading.
+    const bool fadingIn = fades && hud_.fade().to > 0;
+    if (!hud_.orderedIn() || (alpha <= 0 && !fadingIn)) {
         fadeTick_.stop();
         hoveredTile_ = -1;
         hide();

@@ -74,6 +74,7 @@ PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusControl
       actions_(actions) {
     setObjectName("popover");
     setAccessibleName("Tarvela");
+    setWindowTitle("Tarvela popover");
     setFrameShape(QFrame::StyledPanel);
     setStyleSheet("#popover { border: 1px solid palette(mid); border-radius: 10px; }"
                   "#card { background: palette(alternate-base); border-radius: 8px; }"
@@ -210,10 +211,18 @@ void PopoverWidget::rebuild() {
         foot->addWidget(button(f.label + (f.badge ? " ↓" : ""), host, [this, b = f.button] { actions_.footer(b); }));
     v->addLayout(foot);
     adjustSize();
+    // A card that came or went changes the height: stay beside the icon, once
+    // the new cards have been laid out.
+    if (isVisible())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) place(anchor_, click_);
+        });
 }
 
 void PopoverWidget::sync(const QRect& anchor, const QPoint& click) {
     if (status_.popoverShown() && !isVisible()) {
+        anchor_ = anchor;
+        click_ = click;
         rebuild();
         place(anchor, click);
         show();
@@ -224,7 +233,7 @@ void PopoverWidget::sync(const QRect& anchor, const QPoint& click) {
 }
 
 void PopoverWidget::place(const QRect& anchor, const QPoint& click) {
-    const QSize s = sizeHint();
+    const QSize s = size().isValid() && isVisible() ? size() : sizeHint();
     const QPoint at = anchor.isValid() ? anchor.center() : click;
     const QScreen* screen = QGuiApplication::screenAt(at);
     if (!screen) screen = QGuiApplication::primaryScreen();

@@ -42,6 +42,8 @@ private:
     QWidget* content_ = nullptr;
     QVBoxLayout* outer_ = nullptr;
     bool rebuildPending_ = false;
+    QRect anchor_;
+    QPoint click_;
     Connection managerLink_;
 };
 

@@ -29,6 +29,7 @@ ToastCard::ToastCard(Toast& toast, bool current)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName("Notification");
+    setWindowTitle(current ? "Tarvela toast" : "Tarvela toast (leaving)");
 }
 
 void ToastCard::showPanel(const ToastPanel& panel, const QRect& where, bool compositing) {

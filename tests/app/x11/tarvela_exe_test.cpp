@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 
@@ -17,7 +18,7 @@ namespace {
 // One run of tarvela; its standard output is collected as the loop runs.
 class Tarvela {
 public:
-    Tarvela(PollRunLoop& loop, const std::string& display) : loop_(loop) {
+    Tarvela(PollRunLoop& loop, const std::string& display, const std::vector<std::string>& extra = {}) : loop_(loop) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
@@ -26,7 +27,10 @@ public:
             int devnull = ::open("/dev/null", O_RDWR);
             ::dup2(devnull, 0);
             ::dup2(devnull, 2);
-            ::execl(TARVELA_EXE, TARVELA_EXE, "--display", display.c_str(), static_cast<char*>(nullptr));
+            std::vector<const char*> argv{TARVELA_EXE, "--display", display.c_str()};
+            for (const std::string& a : extra) argv.push_back(a.c_str());
+            argv.push_back(nullptr);
+            ::execv(TARVELA_EXE, const_cast<char* const*>(argv.data()));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -92,7 +96,9 @@ protected:
         ::setenv("XDG_STATE_HOME", (tmp_ + "/state").c_str(), 1);
         ::setenv("TARVELA_DEFAULTS", (tmp_ + "/app.tarvela.plist").c_str(), 1);
     }
-    std::unique_ptr<Tarvela> start() { return std::make_unique<Tarvela>(loop_, display_); }
+    std::unique_ptr<Tarvela> start(const std::vector<std::string>& extra = {}) {
+        return std::make_unique<Tarvela>(loop_, display_, extra);
+    }
     bool launched(Tarvela& t) {
         return waitFor([&] { return t.said("[Tarvela] launched ") || t.status(); }) && !t.status();
     }
@@ -282,5 +288,156 @@ TEST_F(TarvelaExeTest, ALostServerEndsItWithOneLineAndTheNextServerOnTheDisplayG
     EXPECT_TRUE(waitFor([&] { return tiled(wins); })) << second->out();
 }
 
+// ---- the shell's panels on a desktop with a compositor and a tray ----
+
+class PanelsTest : public TarvelaExeTest {
+protected:
+    void SetUp() override {
+        TarvelaExeTest::SetUp();
+        if (HasFatalFailure()) return;
+        // The panel writes its default settings (with a tray) there.
+        ::mkdir((tmp_ + "/config").c_str(), 0700);
+        // A private session bus, so that nothing reaches (or autolaunches) the user's.
+        const std::string bus = tmp_ + "/bus";
+        bus_ = client({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus});
+        ASSERT_TRUE(waitFor([&] { return ::access(bus.c_str(), F_OK) == 0; }));
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        TarvelaExeTest::TearDown();
+    }
+
+    // Every window below `from` whose name is `name`, with its place on the root
+    // (the tray icon's window has only the UTF-8 name).
+    std::vector<std::pair<xcb_window_t, TestClient::Geom>> named(const std::string& name, xcb_window_t from = 0) {
+        std::vector<std::pair<xcb_window_t, TestClient::Geom>> out;
+        xcb_connection_t* c = tc_->c();
+        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, from ? from : tc_->root()), nullptr);
+        if (!tree) return out;
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> children(kids, kids + xcb_query_tree_children_length(tree));
+        free(tree);
+        const xcb_atom_t netName = tc_->atom("_NET_WM_NAME");
+        for (xcb_window_t w : children) {
+            auto* prop = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, w, netName, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr);
+            if (prop) {
+                const std::string n(static_cast<const char*>(xcb_get_property_value(prop)),
+                                    static_cast<size_t>(xcb_get_property_value_length(prop)));
+                if (n == name && tc_->viewable(w)) out.emplace_back(w, tc_->geometry(w));
+                free(prop);
+            }
+            for (auto& found : named(name, w)) out.push_back(found);
+        }
+        return out;
+    }
+    std::optional<TestClient::Geom> shown(const std::string& name) {
+        auto all = named(name);
+        if (all.empty()) return std::nullopt;
+        return all.front().second;
+    }
+    // How many pixels of a root area are the system blue of a pill that is on
+    // (the mascot's own blues are lighter or darker).
+    int bluePixels(const TestClient::Geom& g) {
+        xcb_connection_t* c = tc_->c();
+        auto* img = xcb_get_image_reply(c,
+                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(), static_cast<int16_t>(g.x),
+                                                      static_cast<int16_t>(g.y), static_cast<uint16_t>(g.w),
+                                                      static_cast<uint16_t>(g.h), ~0u),
+                                        nullptr);
+        if (!img) return -1;
+        const auto* px = reinterpret_cast<const uint32_t*>(xcb_get_image_data(img));
+        const int n = xcb_get_image_data_length(img) / 4;
+        int blue = 0;
+        for (int i = 0; i < n; ++i) {
+            const int r = (px[i] >> 16) & 0xff, gr = (px[i] >> 8) & 0xff, b = px[i] & 0xff;
+            blue += r < 16 && gr > 110 && gr < 135 && b > 240;
+        }
+        free(img);
+        return blue;
+    }
+    void click(int x, int y) {
+        run({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+    Child bus_;
+};
+
+TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) {
+    Child compositor = client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"});
+    ASSERT_TRUE(waitFor([&] { return tc_->selectionOwner("_NET_WM_CM_S0") != XCB_NONE; }));
+    Child a = client({"xterm"});
+    Child b = client({"xterm"});
+    ASSERT_TRUE(waitMapped(2));
+    auto t = start();
+    ASSERT_TRUE(launched(*t)) << t->out();
+    Child panel = client({"tint2"});
+
+    // The tray item is embedded in the panel's tray, and its pill is blue while on.
+    std::optional<TestClient::Geom> icon;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto& [w, g] : named("Tarvela"))
+            if (tc_->parent(w) != tc_->root() && g.w > 4 && g.w < 100) icon = g;
+        return icon && bluePixels(*icon) > 20;
+    })) << t->out();
+    std::optional<TestClient::Geom> dock;
+    ASSERT_TRUE(waitFor([&] { return (dock = shown("tint2")).has_value(); }));
+    EXPECT_GE(icon->y, dock->y);
+
+    // A click opens the popover beside it, above the bottom panel (once the
+    // panel's arrival has been laid out and shown on the HUD).
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela HUD"); }));
+    click(icon->x + icon->w / 2, icon->y + icon->h / 2);
+    std::optional<TestClient::Geom> pop;
+    ASSERT_TRUE(waitFor([&] { return (pop = shown("Tarvela popover")).has_value(); })) << t->out();
+    EXPECT_LE(pop->y + pop->h, icon->y);
+    EXPECT_GE(pop->y + pop->h, icon->y - 20);
+    EXPECT_LE(pop->x, icon->x + icon->w);
+    EXPECT_GE(pop->x + pop->w, std::min(icon->x, 1920 - 8));
+    // Its moon button pauses Tarvela; Escape closes it; the pill is no longer blue.
+    click(pop->x + pop->w - 47, pop->y + 27);
+    run({"xdotool", "key", "Escape"});
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela popover"); }));
+    EXPECT_TRUE(waitFor([&] { return bluePixels(*icon) == 0; })) << "still blue: not paused";
+    click(icon->x + icon->w / 2, icon->y + icon->h / 2);
+    ASSERT_TRUE(waitFor([&] { return (pop = shown("Tarvela popover")).has_value(); }));
+    click(pop->x + pop->w - 47, pop->y + 27);
+    run({"xdotool", "key", "Escape"});
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela popover") && bluePixels(*icon) > 20; })) << "not resumed";
+
+    // A focus move shows the HUD at the bottom centre, above the panel, until it has been idle.
+    const auto moved = std::chrono::steady_clock::now();
+    run({"xdotool", "key", "ctrl+alt+Left"});
+    std::optional<TestClient::Geom> hud;
+    ASSERT_TRUE(waitFor([&] { return (hud = shown("Tarvela HUD")).has_value(); })) << t->out();
+    EXPECT_NEAR(hud->x + hud->w / 2.0, 960, 1);
+    EXPECT_LE(hud->y + hud->h, dock->y - 7);
+    EXPECT_GE(hud->y + hud->h, dock->y - 9);
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela HUD"); }, 8));
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - moved).count(), 2.0);
+
+    // A toast slides in at the top right of the primary display and rests there, drawn, not black.
+    t->signal(SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return t->status().has_value(); }));
+    auto preview = start({"--preview", "toast"});
+    std::optional<TestClient::Geom> card;
+    ASSERT_TRUE(waitFor([&] {
+        card = shown("Tarvela toast");
+        return card && card->x + card->w == 1920 - 12;
+    })) << preview->out();
+    EXPECT_EQ(card->y, 10);
+    EXPECT_EQ(card->w, 344);
+    xcb_connection_t* c = tc_->c();
+    auto* img = xcb_get_image_reply(c,
+                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(),
+                                                  static_cast<int16_t>(card->x + card->w / 2),
+                                                  static_cast<int16_t>(card->y + card->h / 2), 1, 1, ~0u),
+                                    nullptr);
+    ASSERT_NE(img, nullptr);
+    EXPECT_GT(*reinterpret_cast<const uint32_t*>(xcb_get_image_data(img)) & 0xffffff, 0x404040u);
+    free(img);
+}
+
 }  // namespace
 }  // namespace tarvela::testing
+
