@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
     // Another start brings this one forward: its windows if it shows any, else the settings.
     instance->listen(loop, [&] {
-        if (!ShellWindows::anyWindowVisible()) shell->reopen();
+        if (!ShellWindows::bringForward()) shell->reopen();
     });
 
     shell->start(args);

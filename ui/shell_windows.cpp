@@ -108,6 +108,17 @@ bool ShellWindows::anyWindowVisible() {
     return false;
 }
 
+bool ShellWindows::bringForward() {
+    QWidget* last = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && ordinary(w)) {
+            w->raise();
+            last = w;
+        }
+    if (last) last->activateWindow();
+    return last != nullptr;
+}
+
 void ShellWindows::hideAll() {
     if (d_.shell.status && d_.shell.status->popoverShown()) d_.shell.status->toggle();
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -53,6 +53,8 @@ public:
     void hideAll();
     // Whether any ordinary Tarvela window is on screen (panels do not count).
     static bool anyWindowVisible();
+    // Raises Tarvela's visible windows and activates one; false when there is none.
+    static bool bringForward();
 
     HUDWidget& hud() { return *hud_; }
     TrayItem& tray() { return *tray_; }

@@ -1,0 +1,116 @@
+// The HUD and toast windows placed where their panels say, and their clicks
+// and drags handed back to the logic.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "feedback/hud_panel.h"
+#include "feedback/toast.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/hud_widget.h"
+#include "ui/toast_widget.h"
+
+namespace tarvela::testing {
+namespace {
+
+TEST_F(UiTest, HudSitsAtItsFrameAppearsWithOrWithoutACompositorAndAClickRaisesTheTile) {
+    startThree();
+    strip(0)->raise(0, 0);
+    settle();
+    HUDState state;
+    HUDPanel hud(HUDDeps{*wm, state, time.loop(), metrics, [] { return std::nullopt; }});
+    auto screens = [this] { return sim.screens(); };
+    HUDWidget faded(hud, screens, [] { return true; });
+    HUDWidget masked(hud, screens, [] { return false; });
+    EXPECT_FALSE(faded.isVisible());
+
+    hud.show();  // the fade in starts from nothing, and must be seen doing so
+    EXPECT_TRUE(faded.isVisible());
+    EXPECT_TRUE(masked.isVisible());
+    time.advance(HUDPanel::fadeIn);
+    const QRect g = screenToQt(sim.screens(), hud.frame()).toAlignedRect();
+    EXPECT_EQ(faded.geometry(), g);
+    EXPECT_EQ(masked.geometry(), g);
+    // Bottom centre of the 1920 x 1080 display, the gap under it.
+    EXPECT_NEAR(g.center().x(), 960, 1);
+    EXPECT_EQ(g.bottom() + 1, 1080 - static_cast<int>(HUDPanel::bottomGap));
+
+    ASSERT_EQ(hud.view().tiles.size(), 3u);
+    QTest::mouseClick(&faded, Qt::LeftButton, {}, centre(hud.view().tiles[2].frame));
+    settle();
+    EXPECT_EQ(strip(0)->focusC, 2);
+    QTest::mouseClick(&masked, Qt::LeftButton, {}, centre(hud.view().tiles[1].frame));
+    settle();
+    EXPECT_EQ(strip(0)->focusC, 1);
+
+    wm->stop(false);
+    time.drain();
+    ASSERT_FALSE(hud.orderedIn());
+    EXPECT_FALSE(faded.isVisible());
+    EXPECT_FALSE(masked.isVisible());
+}
+
+// Presses at `from`, drags `dx` to the right in screen terms (the card may
+// follow) and lets go; returns how far the card had followed.
+int dragRight(QWidget& card, QPoint from, int dx) {
+    const QPoint start = card.mapToGlobal(from);
+    const int x0 = card.x();
+    QTest::mousePress(&card, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&card, card.mapFromGlobal(start + QPoint(dx, 0)));
+    const int followed = card.x() - x0;
+    QTest::mouseRelease(&card, Qt::LeftButton, {}, card.mapFromGlobal(start + QPoint(dx, 0)));
+    return followed;
+}
+
+TEST_F(UiTest, ToastCardFollowsItsPanelAndAnswersButtonsAndSwipes) {
+    display("Built-in Display");
+    auto screens = [this] { return sim.screens(); };
+    Toast toast(ToastDeps{time.loop(), metrics, screens});
+    ToastWindows cards(toast, screens, [] { return true; });
+    ToastCard& card = cards.current();
+    int installs = 0;
+    auto show = [&](bool primary) {
+        toast.show(ToastModel{"Tarvela 1.1 is available", "Smoother scrolling.",
+                              primary ? std::optional<std::string>("Install") : std::nullopt, [&] { ++installs; },
+                              "Later"},
+                   std::nullopt);
+    };
+    auto frame = [&] { return screenToQt(sim.screens(), toast.panel()->frame).toAlignedRect(); };
+
+    show(true);
+    time.advance(0.1);  // sliding in
+    EXPECT_TRUE(card.isVisible());
+    EXPECT_EQ(card.geometry(), frame());
+    settle();
+    EXPECT_EQ(card.geometry(), frame());
+    // At rest at the top right, under the 25-point menu bar.
+    EXPECT_EQ(card.geometry().topRight(), QPoint(1920 - 12 - 1, 25 + 10));
+    const ToastLayout layout = toast.panel()->layout;
+    ASSERT_TRUE(layout.primary);
+
+    QTest::mouseClick(&card, Qt::LeftButton, {}, centre(layout.secondary));
+    EXPECT_FALSE(toast.panel());
+    EXPECT_EQ(installs, 0);
+    settle();
+    EXPECT_FALSE(card.isVisible());
+
+    show(true);
+    settle();
+    QTest::mouseClick(&card, Qt::LeftButton, {}, centre(*layout.primary));
+    EXPECT_EQ(installs, 1);
+    EXPECT_FALSE(toast.panel());
+
+    // Drags start on the secondary button: a drag is never a press of it.
+    show(false);
+    settle();
+    const int rest = card.x();
+    EXPECT_EQ(dragRight(card, centre(toast.panel()->layout.secondary), 30), 30);
+    ASSERT_TRUE(toast.panel());
+    EXPECT_EQ(card.x(), rest);
+    dragRight(card, centre(toast.panel()->layout.secondary), 50);
+    EXPECT_FALSE(toast.panel());
+    EXPECT_TRUE(toast.leaving());
+}
+
+}  // namespace
+}  // namespace tarvela::testing

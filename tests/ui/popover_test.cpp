@@ -1,0 +1,102 @@
+// The tray item's popover and pill image over a running manager.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+
+#include "feedback/popover_model.h"
+#include "feedback/status_item.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/popover_widget.h"
+#include "ui/tray.h"
+
+namespace tarvela::testing {
+namespace {
+
+class PopoverTest : public UiTest {
+protected:
+    std::unique_ptr<StatusController> item;
+    std::unique_ptr<PopoverActions> actions;
+
+    void SetUp() override {
+        UiTest::SetUp();
+        startThree();
+        item = std::make_unique<StatusController>(*wm, *prefs, time.loop());
+        item->install();
+        actions = std::make_unique<PopoverActions>(*wm, *prefs, PopoverHooks{});
+    }
+    void TearDown() override {
+        actions.reset();
+        item.reset();
+        UiTest::TearDown();
+    }
+    // The popover's buttons now, without those of the cards it has replaced.
+    static std::vector<QPushButton*> buttons(PopoverWidget& w, const QString& prefix) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        std::vector<QPushButton*> out;
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            if (b->accessibleName().startsWith(prefix)) out.push_back(b);
+        return out;
+    }
+};
+
+TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing) {
+    PopoverWidget pop(*wm, *prefs, *item, *actions);
+    Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
+    item->toggle();
+    ASSERT_TRUE(pop.isVisible());
+
+    const std::vector<QPushButton*> twoThirds = buttons(pop, "⅔");
+    ASSERT_EQ(twoThirds.size(), 1u);
+    QTest::mouseClick(twoThirds[0], Qt::LeftButton);
+    settleAll();
+    const Strip& s = *strip(0);
+    EXPECT_NEAR(s.cols[static_cast<size_t>(s.focusC)].frac, 2.0 / 3, 1e-9);
+
+    std::vector<QPushButton*> tiles = buttons(pop, "Go to column ");
+    ASSERT_EQ(tiles.size(), 3u);
+    const int target = s.focusC == 0 ? 2 : 0;
+    QTest::mouseClick(tiles[static_cast<size_t>(target)], Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(strip(0)->focusC, target);
+
+    window(pid, 300);
+    settleAll();
+    tiles = buttons(pop, "Go to column ");
+    EXPECT_EQ(tiles.size(), 4u);
+
+    // A click beside a popup closes it; the controller must hear of it, or the
+    // next click on the item would close what is already closed.
+    QTest::mouseClick(&pop, Qt::LeftButton, {}, QPoint(-20, -20));
+    EXPECT_FALSE(pop.isVisible());
+    EXPECT_FALSE(item->popoverShown());
+    item->toggle();
+    EXPECT_TRUE(pop.isVisible());
+    item->toggle();
+    EXPECT_FALSE(pop.isVisible());
+}
+
+TEST_F(PopoverTest, PillIsBlueOnlyWhileRunningAndDrawnAtTheDevicePixelRatio) {
+    // Inside the pill's right end, past the text.
+    auto blueAtRightEnd = [](const PillImage& p, const QImage& img) {
+        const double dpr = img.devicePixelRatio();
+        const QColor c = img.pixelColor(static_cast<int>((p.size.width - 4) * dpr), static_cast<int>(p.pill.midY() * dpr));
+        return c == QColor(0, 122, 255);
+    };
+    const PillImage on = item->image(true, std::nullopt, metrics);
+    const QImage sharp = renderPill(on, 2);
+    EXPECT_EQ(sharp.size(), QSize(static_cast<int>(std::ceil(on.size.width * 2)), 44));
+    EXPECT_EQ(sharp.devicePixelRatio(), 2);
+    EXPECT_TRUE(blueAtRightEnd(on, sharp));
+    EXPECT_TRUE(blueAtRightEnd(on, renderPill(on, 1)));
+
+    actions->togglePause();
+    settle();
+    const PillImage paused = item->image(true, std::nullopt, metrics);
+    EXPECT_EQ(paused.text, "II");
+    EXPECT_FALSE(blueAtRightEnd(paused, renderPill(paused, 2)));
+}
+
+}  // namespace
+}  // namespace tarvela::testing
