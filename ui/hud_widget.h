@@ -31,7 +31,10 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void labelPieces();
+
     HUDPanel& hud_;
+    std::vector<QWidget*> labels_;  // children, owned by Qt
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer fadeTick_;

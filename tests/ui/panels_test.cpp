@@ -36,6 +36,12 @@ TEST_F(UiTest, HudSitsAtItsFrameAppearsWithOrWithoutACompositorAndAClickRaisesTh
     EXPECT_EQ(g.bottom() + 1, 1080 - static_cast<int>(HUDPanel::bottomGap));
 
     ASSERT_EQ(hud.view().tiles.size(), 3u);
+    // Each painted button is named for assistive technology, where it is drawn.
+    const HUDGlyph& glyph = hud.view().tiles[2].windows[0];
+    int named = 0;
+    for (const QWidget* w : faded.findChildren<QWidget*>())
+        named += w->geometry().contains(centre(glyph.frame)) && w->accessibleName().toStdString() == glyph.label;
+    EXPECT_EQ(named, 1);
     QTest::mouseClick(&faded, Qt::LeftButton, {}, centre(hud.view().tiles[2].frame));
     settle();
     EXPECT_EQ(strip(0)->focusC, 2);
