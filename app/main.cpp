@@ -23,6 +23,7 @@
 #include "settings/app_info.h"
 #include "settings/defaults_file.h"
 #include "settings/login_item.h"
+#include "ui/dim_widget.h"
 #include "ui/painting.h"
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
@@ -183,7 +184,11 @@ int main(int argc, char** argv) {
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
         *shell, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
-    platform->onCompositingChanged([&](bool) { windows->compositingChanged(); });
+    DimWindows dimWindows(*shell->dim, *platform, screens);
+    platform->onCompositingChanged([&](bool) {
+        windows->compositingChanged();
+        dimWindows.sync();
+    });
     router.completeOnboarding = [&] { shell->completeOnboarding(); };
     // Another start brings this one forward: its windows if it shows any, else the settings.
     instance->listen(loop, [&] {

@@ -13,7 +13,8 @@ Shell::Shell(ShellDeps d)
       workspaces(d.defaults),
       hotkeys(d.defaults, d.hotkeys, &workspaces),
       manager(WindowManager::Deps{d.platform, d.main, d.makeQueue, d.workers ? d.workers : makeWorkerPool(3), prefs,
-                                  rules, workspaces, d.feedback}),
+                                  rules, workspaces, hooks_}),
+      dim(std::make_unique<DimOverlay>(manager, prefs, d.platform)),
       deps_(d) {
     if (d.metrics) {
         hud = std::make_unique<HUDPanel>(HUDDeps{manager, hudState, d.main, *d.metrics, d.pointer});
@@ -32,6 +33,14 @@ Shell::Shell(ShellDeps d)
         popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
     }
 }
+
+void Shell::Hooks::updateDim() {
+    if (s_.dim) s_.dim->update();
+    s_.deps_.feedback.updateDim();
+}
+bool Shell::Hooks::overviewOpen() { return s_.deps_.feedback.overviewOpen(); }
+void Shell::Hooks::showOverview() { s_.deps_.feedback.showOverview(); }
+void Shell::Hooks::closeOverview() { s_.deps_.feedback.closeOverview(); }
 
 // The panels go before the manager they follow.
 Shell::~Shell() {
@@ -69,9 +78,9 @@ void Shell::start(const std::vector<std::string>& args) {
         if (toast) toast->notice(title, text);
         else log(title + ": " + text);
     };
-    auto dim = [this] { deps_.main.post([this] { deps_.feedback.updateDim(); }); };
-    bag_.push_back(prefs.dimLevel.observe([dim](const int&) { dim(); }));
-    bag_.push_back(prefs.blur.observe([dim](const bool&) { dim(); }));
+    auto redim = [this] { deps_.main.post([this] { hooks_.updateDim(); }); };
+    bag_.push_back(prefs.dimLevel.observe([redim](const int&) { redim(); }));
+    bag_.push_back(prefs.blur.observe([redim](const bool&) { redim(); }));
     if (deps_.managerStopped)
         bag_.push_back(manager.on.changed.connect([this](const bool& on) {
             if (!on) deps_.managerStopped();

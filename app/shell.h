@@ -16,6 +16,7 @@
 #include "core/shell_desktop.h"
 #include "feedback/popover_model.h"
 #include "feedback/status_item.h"
+#include "feedback/dim_overlay.h"
 #include "feedback/hud_panel.h"
 #include "feedback/hud_state.h"
 #include "feedback/text_metrics.h"
@@ -87,7 +88,26 @@ public:
     RuleStore rules;
     WorkspaceStore workspaces;
     Hotkeys hotkeys;
+
+private:
+    // What the manager asks of the feedback: the shell's own overlay, then
+    // whoever else listens (tests record the calls).
+    class Hooks final : public FeedbackHooks {
+    public:
+        Hooks(Shell& s) : s_(s) {}
+        void updateDim() override;
+        bool overviewOpen() override;
+        void showOverview() override;
+        void closeOverview() override;
+
+    private:
+        Shell& s_;
+    };
+    Hooks hooks_{*this};
+
+public:
     WindowManager manager;
+    std::unique_ptr<DimOverlay> dim;
     std::unique_ptr<Touches> touches;    // with gestures only
     std::unique_ptr<Gestures> gestures;  // with gestures only
     HUDState hudState;

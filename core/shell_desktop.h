@@ -7,6 +7,7 @@
 // inside the call that registered it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "core/geometry.h"
@@ -35,6 +36,11 @@ public:
     // taskbars and pagers: applied at once to those open and to every one
     // opened later. Shown by default.
     virtual void setOwnWindowsInTaskbar(bool shown) = 0;
+
+    // Puts one of Tarvela's panels (its native window id) directly below an
+    // application's window (its window number), which stays above it. False
+    // when either is gone.
+    virtual bool stackBelow(uint64_t panel, uint32_t window) = 0;
 };
 
 }  // namespace tarvela

@@ -132,7 +132,9 @@ session_bus() {
 # cut to shape and appear at once.
 compositor() {
   if command -v picom >/dev/null; then
-    spawn picom --backend xrender --no-vsync --config /dev/null
+    # Blur only behind Tarvela's dim overlays, as "Blur inactive windows" asks.
+    spawn picom --backend xrender --no-vsync --config /dev/null --blur-method box --blur-size 11 \
+      --blur-background --blur-background-exclude "name != 'Tarvela dim'"
     wait_until 5 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || true
   else
     echo "run: no compositor (apt-get install picom for one)"

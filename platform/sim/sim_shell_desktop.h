@@ -36,12 +36,19 @@ public:
     void watchPointer(std::function<void(Point)> moved) override;
     void unwatchPointer() override;
     void setOwnWindowsInTaskbar(bool shown) override { taskbarCalls_.push_back(shown); }
+    bool stackBelow(uint64_t panel, uint32_t window) override {
+        restacks_.emplace_back(panel, window);
+        return window != 0;
+    }
+    // Every stackBelow (panel, window), in order.
+    const std::vector<std::pair<uint64_t, uint32_t>>& restacks() const { return restacks_; }
 
 private:
     RunLoop& loop_;
     bool compositing_ = false;
     std::function<void(bool)> compositingHandler_;
     std::function<void(Point)> moved_;
+    std::vector<std::pair<uint64_t, uint32_t>> restacks_;
     Point pointer_;
     std::optional<Point> reported_;  // the last point the current watcher was told
     std::vector<bool> taskbarCalls_;

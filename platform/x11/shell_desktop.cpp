@@ -93,4 +93,19 @@ void X11Platform::Impl::setOwnWindowsInTaskbar(bool shown) {
     xcb_flush(conn.raw());
 }
 
+// A managed window lives in our frame, which is the root's child that the
+// panel must go under; an unmanaged one is the root's child itself.
+bool X11Platform::Impl::stackBelow(uint64_t panel, uint32_t window) {
+    xcb_window_t sibling = window;
+    if (Client* c = client(window)) sibling = c->frame;
+    if (sibling == XCB_NONE || panel == 0) return false;
+    // Unchecked: a focus change must not wait for a round trip, and a window
+    // gone meanwhile only earns an error event.
+    const uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
+    xcb_configure_window(conn.raw(), static_cast<xcb_window_t>(panel),
+                         XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    xcb_flush(conn.raw());
+    return true;
+}
+
 }  // namespace tarvela

@@ -285,6 +285,7 @@ struct X11Platform::Impl {
     void pointerMoved();
     void reportPointer();
     void setOwnWindowsInTaskbar(bool shown);
+    bool stackBelow(uint64_t panel, uint32_t window);
     // A window of Tarvela's own process: it floats, centred, and never joins a strip.
     bool isOwn(const x11::Client& c) const;
     // What _NET_WM_STATE says: the client's wish, or Tarvela hiding its own windows.

@@ -179,6 +179,7 @@ void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
 void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
 void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
+bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stackBelow(panel, window); }
 
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;

@@ -101,6 +101,7 @@ public:
     void watchPointer(std::function<void(Point)> moved) override;
     void unwatchPointer() override;
     void setOwnWindowsInTaskbar(bool shown) override;
+    bool stackBelow(uint64_t panel, uint32_t window) override;
 
     struct Impl;
 

@@ -141,3 +141,37 @@ TEST_F(X11ShellTest, PointerIsReportedInScreenCoordinatesOnlyWhileWatched) {
 
 }  // namespace
 }  // namespace tarvela::testing
+
+namespace tarvela::testing {
+namespace {
+
+// The dim overlay's restack: directly below the window, whether or not it is in a frame of ours.
+TEST_F(X11ShellTest, APanelStacksDirectlyBelowAWindow) {
+    startPlatform();
+    const xcb_window_t a = openWindow(4242, 100, 100, 300, 200);
+    const xcb_window_t b = openWindow(4242, 500, 100, 300, 200);
+    const xcb_window_t panel = tc_->createWindow(0, 0, 50, 50);
+    const uint32_t redirect = 1;
+    xcb_change_window_attributes(tc_->c(), panel, XCB_CW_OVERRIDE_REDIRECT, &redirect);
+    xcb_map_window(tc_->c(), panel);
+    tc_->sync();
+    auto order = [&] {
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> out(kids, kids + xcb_query_tree_children_length(tree));
+        free(tree);
+        return out;
+    };
+    for (xcb_window_t target : {a, b, a}) {
+        ASSERT_TRUE(wm_->stackBelow(panel, target));
+        ASSERT_TRUE(settled());
+        const auto kids = order();
+        const auto at = std::find(kids.begin(), kids.end(), panel);
+        ASSERT_NE(at + 1, kids.end());
+        EXPECT_EQ(*(at + 1), tc_->parent(target)) << "directly below the target's frame";
+    }
+    EXPECT_FALSE(wm_->stackBelow(0, a));
+}
+
+}  // namespace
+}  // namespace tarvela::testing
