@@ -24,6 +24,7 @@
 #include "settings/defaults_file.h"
 #include "settings/login_item.h"
 #include "ui/dim_widget.h"
+#include "ui/overview_widget.h"
 #include "ui/painting.h"
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
@@ -185,6 +186,7 @@ int main(int argc, char** argv) {
         *shell, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
     DimWindows dimWindows(*shell->dim, *platform, screens);
+    OverviewWidget overviewWidget(*shell->overview, screens, [&] { return platform->compositing(); });
     platform->onCompositingChanged([&](bool) {
         windows->compositingChanged();
         dimWindows.sync();

@@ -21,7 +21,7 @@ Shell::Shell(ShellDeps d)
         toast = std::make_unique<Toast>(ToastDeps{d.main, *d.metrics, [p = &d.platform] { return p->screens(); }});
         status = std::make_unique<StatusController>(manager, prefs, d.main);
         PopoverHooks hooks;
-        hooks.openOverview = [this] { deps_.feedback.showOverview(); };
+        hooks.openOverview = [this] { hooks_.showOverview(); };
         hooks.openSettings = [this] { deps_.router.settings(std::nullopt); };
         hooks.openWorkspaces = [this] { deps_.router.settings(std::string("Workspaces")); };
         hooks.openUpdates = [this] { deps_.router.settings(std::string("Updates")); };
@@ -31,6 +31,11 @@ Shell::Shell(ShellDeps d)
         // The permission watch notices the outcome on its next look.
         hooks.requestTrust = [this] { deps_.platform.requestTrust(); };
         popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
+        pictureQueue = d.makeQueue ? d.makeQueue("tarvela.pictures") : makeThreadQueue("tarvela.pictures");
+        overview = std::make_unique<Overview>(OverviewDeps{manager, d.platform, d.main, *d.metrics,
+                                                           [q = pictureQueue.get()](std::function<void()> fn) {
+                                                               q->async(std::move(fn));
+                                                           }});
     }
 }
 
@@ -38,13 +43,21 @@ void Shell::Hooks::updateDim() {
     if (s_.dim) s_.dim->update();
     s_.deps_.feedback.updateDim();
 }
-bool Shell::Hooks::overviewOpen() { return s_.deps_.feedback.overviewOpen(); }
-void Shell::Hooks::showOverview() { s_.deps_.feedback.showOverview(); }
-void Shell::Hooks::closeOverview() { s_.deps_.feedback.closeOverview(); }
+bool Shell::Hooks::overviewOpen() { return s_.overview ? s_.overview->isOpen() : s_.deps_.feedback.overviewOpen(); }
+void Shell::Hooks::showOverview() {
+    if (s_.overview) s_.overview->open();
+    else s_.deps_.feedback.showOverview();
+}
+void Shell::Hooks::closeOverview() {
+    if (s_.overview) s_.overview->close();
+    else s_.deps_.feedback.closeOverview();
+}
 
 // The panels go before the manager they follow.
 Shell::~Shell() {
     if (deps_.desktop) deps_.desktop->unwatchPointer();
+    overview.reset();
+    pictureQueue.reset();  // finishes what it was given; their results find no overview
     popover.reset();
     status.reset();
     toast.reset();

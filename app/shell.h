@@ -18,6 +18,7 @@
 #include "feedback/status_item.h"
 #include "feedback/dim_overlay.h"
 #include "feedback/hud_panel.h"
+#include "feedback/overview.h"
 #include "feedback/hud_state.h"
 #include "feedback/text_metrics.h"
 #include "feedback/toast.h"
@@ -115,6 +116,8 @@ public:
     std::unique_ptr<Toast> toast;   // with text metrics only
     std::unique_ptr<StatusController> status;  // with text metrics only
     std::unique_ptr<PopoverActions> popover;    // with text metrics only
+    std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
+    std::unique_ptr<Overview> overview;         // with text metrics only
 
 private:
     ShellDeps deps_;

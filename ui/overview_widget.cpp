@@ -1,0 +1,154 @@
+#include "ui/overview_widget.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include "ui/painting.h"
+
+namespace tarvela {
+
+namespace {
+
+void text(QPainter& p, const OverviewText& t, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+    if (t.text.empty()) return;
+    QFont f = qtFont(t.font);
+    if (t.tracking > 0) f.setLetterSpacing(QFont::AbsoluteSpacing, t.tracking);
+    p.setFont(f);
+    p.setPen(qtColor(ov::white, t.opacity));
+    p.drawText(qtRect(t.frame), align, QString::fromStdString(t.text));
+}
+
+void control(QPainter& p, const OverviewControl& c) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(qtColor(ov::white, c.fillOpacity));
+    p.drawRoundedRect(qtRect(c.frame), c.radius, c.radius);
+    p.setPen(qtColor(ov::white));
+    p.setFont(qtFont(c.font));
+    p.drawText(qtRect(c.frame), Qt::AlignCenter, QString::fromStdString(c.text));
+}
+
+}  // namespace
+
+OverviewWidget::OverviewWidget(Overview& overview, std::function<std::vector<Screen>()> screens,
+                               std::function<bool()> compositing)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint),
+      overview_(overview),
+      screens_(std::move(screens)),
+      compositing_(std::move(compositing)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWindowTitle("Tarvela overview");
+    setAccessibleName("Strip overview");
+    setFocusPolicy(Qt::StrongFocus);
+    fadeTick_.setTimerType(Qt::PreciseTimer);
+    fadeTick_.setInterval(16);
+    QObject::connect(&fadeTick_, &QTimer::timeout, this, [this] { sync(); });
+    link_ = overview_.changed.connect([this] { sync(); });
+}
+
+void OverviewWidget::sync() {
+    const bool fades = compositing_();
+    if (overview_.hasKeyboard() != grabbed_) {
+        grabbed_ = overview_.hasKeyboard();
+        if (!grabbed_) releaseKeyboard();
+    }
+    if (!overview_.orderedIn()) {
+        fadeTick_.stop();
+        hide();
+        return;
+    }
+    const QRect g = screenToQt(screens_(), overview_.frame()).toAlignedRect();
+    if (geometry() != g) setGeometry(g);
+    const double alpha = overview_.alpha();
+    setWindowOpacity(fades ? alpha : 1.0);
+    if (fades && alpha != overview_.fade().to) {
+        if (!fadeTick_.isActive()) fadeTick_.start();
+    } else {
+        fadeTick_.stop();
+    }
+    if (!isVisible()) show();
+    raise();
+    // An override-redirect window gets no focus from the window manager: take the keys.
+    if (grabbed_) {
+        activateWindow();
+        grabKeyboard();
+    }
+    update();
+}
+
+void OverviewWidget::paintEvent(QPaintEvent*) {
+    const OverviewModel& m = overview_.model();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF all = rect();
+    p.fillRect(all, qtColor(ov::backdrop, compositing_() ? ov::backdropOpacity : 1.0));
+    for (const ov::Glow& glow : {ov::glowBlue, ov::glowPurple}) {
+        QRadialGradient grad(QPointF(all.width() * glow.centre.x, all.height() * glow.centre.y), ov::glowRadius);
+        grad.setColorAt(0, qtColor(glow.colour));
+        grad.setColorAt(1, Qt::transparent);
+        p.fillRect(all, grad);
+    }
+    text(p, m.title);
+    text(p, m.subtitle);
+    control(p, m.keyCap);
+    text(p, m.hint);
+    control(p, m.close);
+    if (m.empty) {
+        text(p, m.empty->title, Qt::AlignCenter);
+        text(p, m.empty->body, Qt::AlignCenter);
+    }
+    for (const OverviewSection& s : m.sections) {
+        text(p, s.label);
+        for (const OverviewColumn& c : s.columns) {
+            text(p, c.number, Qt::AlignCenter);
+            for (const OverviewCard& card : c.cards) {
+                const QRectF r = qtRect(card.frame);
+                QPainterPath shape;
+                shape.addRoundedRect(r, ov::cardRadius, ov::cardRadius);
+                if (card.glow) {
+                    p.setPen(QPen(qtColor(ov::glowColour), ov::shadowRadius / 2));
+                    p.setBrush(Qt::NoBrush);
+                    p.drawPath(shape);
+                }
+                p.fillPath(shape, qtColor(card.ground));
+                const QImage picture = qtImage(card.picture);
+                if (!picture.isNull()) {
+                    p.save();
+                    p.setClipPath(shape);
+                    p.setOpacity(ov::pictureOpacity);
+                    p.drawImage(r, picture);
+                    p.restore();
+                } else if (card.sketch) {
+                    const OverviewSketch& k = *card.sketch;
+                    const QImage icon = qtImage(k.icon);
+                    if (!icon.isNull()) p.drawImage(qtRect(k.glyph), icon);
+                    else p.fillRect(qtRect(k.glyph), qtColor(ov::white, 0.3));
+                    text(p, k.name);
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(qtColor(ov::white, ov::barOpacity));
+                    p.drawRoundedRect(qtRect(k.bar), ov::barHeight / 2, ov::barHeight / 2);
+                    p.setBrush(qtColor(ov::white, ov::shortBarOpacity));
+                    for (const Rect& b : k.shortBars) p.drawRoundedRect(qtRect(b), ov::barHeight / 2, ov::barHeight / 2);
+                }
+                if (card.ring) {
+                    p.setPen(QPen(qtColor(Rgba{0, 122 / 255.0, 1, 1}), ov::ringWidth));
+                    p.setBrush(Qt::NoBrush);
+                    p.drawRoundedRect(qtRect(*card.ring), ov::ringRadius, ov::ringRadius);
+                }
+            }
+        }
+    }
+}
+
+void OverviewWidget::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) overview_.click({e->position().x(), e->position().y()});
+}
+
+void OverviewWidget::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && overview_.escape()) return;  // swallowed
+    QWidget::keyPressEvent(e);
+}
+
+}  // namespace tarvela
