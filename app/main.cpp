@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
                    platform.get(), &appearance, [&] { loop.quit(); }};
     auto shell = std::make_unique<Shell>(deps);
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
-        *shell, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
+        shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
     DimWindows dimWindows(*shell->dim, *platform, screens);
     OverviewWidget overviewWidget(*shell->overview, screens, [&] { return platform->compositing(); });

@@ -7,7 +7,8 @@
 #include <QStyleFactory>
 #include <QWidget>
 
-#include "app/shell.h"
+#include "feedback/popover_model.h"
+#include "feedback/status_item.h"
 #include "settings/app_info.h"
 #include "ui/hud_widget.h"
 #include "ui/popover_widget.h"
@@ -71,10 +72,9 @@ void QtAppearance::setAppearance(Appearance a) {
 }
 
 ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
-    Shell& s = d_.shell;
-    hud_ = std::make_unique<HUDWidget>(*s.hud, d_.screens, d_.compositing);
-    toasts_ = std::make_unique<ToastWindows>(*s.toast, d_.screens, d_.compositing);
-    popover_ = std::make_unique<PopoverWidget>(s.manager, s.prefs, *s.status, *s.popover);
+    hud_ = std::make_unique<HUDWidget>(d_.hud, d_.screens, d_.compositing);
+    toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
+    popover_ = std::make_unique<PopoverWidget>(d_.manager, d_.prefs, d_.status, d_.popover);
 
     // The application menu's items, where this desktop puts an application's menu.
     menu_.addAction("About Tarvela", [] {
@@ -89,9 +89,9 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
     menu_.addAction("Hide Tarvela", [this] { hideAll(); });
     menu_.addAction("Quit Tarvela", [this] { d_.quit(); });
 
-    tray_ = std::make_unique<TrayItem>(*s.status, d_.metrics, &menu_);
+    tray_ = std::make_unique<TrayItem>(d_.status, d_.metrics, &menu_);
     // The popover follows the controller after the tray item has taken the click's place.
-    popoverLink_ = s.status->changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
+    popoverLink_ = d_.status.changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
     qApp->installEventFilter(this);
 }
 
@@ -120,7 +120,7 @@ bool ShellWindows::bringForward() {
 }
 
 void ShellWindows::hideAll() {
-    if (d_.shell.status && d_.shell.status->popoverShown()) d_.shell.status->toggle();
+    if (d_.status.popoverShown()) d_.status.toggle();
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && ordinary(w)) w->hide();
 }

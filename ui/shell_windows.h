@@ -16,7 +16,12 @@
 
 namespace tarvela {
 
-class Shell;
+class WindowManager;
+class Prefs;
+class HUDPanel;
+class Toast;
+class StatusController;
+class PopoverActions;
 class TextMetrics;
 class HUDWidget;
 class ToastWindows;
@@ -33,7 +38,13 @@ private:
 };
 
 struct ShellWindowsDeps {
-    Shell& shell;
+    // The shell's panels and what the popover acts on.
+    WindowManager& manager;
+    Prefs& prefs;
+    HUDPanel& hud;
+    Toast& toast;
+    StatusController& status;
+    PopoverActions& popover;
     TextMetrics& metrics;
     std::function<std::vector<Screen>()> screens;
     std::function<bool()> compositing;
