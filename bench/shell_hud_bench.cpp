@@ -119,7 +119,8 @@ int main(int, char** argv) {
                        &metrics, pointer, platform.get(), &appearance, [] {}};
         auto shell = std::make_unique<Shell>(deps);
         auto windows = std::make_unique<ShellWindows>(
-            ShellWindowsDeps{*shell, metrics, screens, [&] { return platform->compositing(); }, [] {}, [] {}});
+            ShellWindowsDeps{shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover,
+                             metrics, screens, [&] { return platform->compositing(); }, [] {}, [] {}});
         platform->onCompositingChanged([&](bool) { windows->compositingChanged(); });
         router.completeOnboarding = [&] { shell->completeOnboarding(); };
         shell->start({});
