@@ -159,6 +159,9 @@ void Overview::open() {
     // A panel still fading out from the last closing is simply replaced.
     cancelTimer(d_.main, fadeDone_);
     open_ = orderedIn_ = keyboard_ = true;
+    returnTo_.reset();
+    if (std::optional<RunningApp> front = d_.platform.frontmostApplication())
+        returnTo_ = attr<AXElement>(d_.platform, AXElement::application(front->pid), ax::FocusedWindow);
     frame_ = *screen;
     fade_ = Fade{0, 1, d_.main.now(), fadeIn};
     rebuild();
@@ -202,7 +205,12 @@ void Overview::captureNext(const std::shared_ptr<Round>& round) {
 }
 
 void Overview::close() {
-    keyboard_ = false;
+    // A panel that took the keys leaves them nowhere when it goes: they go back.
+    if (std::exchange(keyboard_, false) && returnTo_) {
+        if (std::optional<int32_t> pid = d_.platform.pidOf(*returnTo_)) d_.platform.activate(*pid);
+        d_.platform.performAction(*returnTo_, ax::Raise);
+    }
+    returnTo_.reset();
     if (!open_) return;
     open_ = false;
     const double now = d_.main.now();

@@ -102,6 +102,8 @@ private:
     std::function<void()> weakly(std::function<void(Overview&)> fn);
 
     OverviewDeps d_;
+    // The window that had the keys when the overview took them, and gets them back.
+    std::optional<AXElement> returnTo_;
     bool open_ = false;
     bool orderedIn_ = false;
     bool keyboard_ = false;

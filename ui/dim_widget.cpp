@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "core/log.h"
 #include "ui/painting.h"
 
 namespace tarvela {
@@ -47,8 +48,12 @@ void DimWindows::sync() {
     std::vector<Screen> screens;
     for (size_t i = 0; i < windows_.size(); ++i) {
         DimWindow& w = *windows_[i];
-        const bool shown = i < plans.size() && plans[i].shown && compositing;
-        if (!shown) {
+        const bool wanted = i < plans.size() && plans[i].shown;
+        if (wanted && !compositing && !saidNoCompositor_) {
+            saidNoCompositor_ = true;
+            log("dimming and blur need a compositing manager (such as picom): none runs, so nothing is dimmed");
+        }
+        if (!wanted || !compositing) {
             if (w.isVisible()) w.hide();
             continue;
         }

@@ -43,6 +43,7 @@ private:
     std::function<std::vector<Screen>()> screens_;
     std::vector<std::unique_ptr<DimWindow>> windows_;
     Connection link_;
+    bool saidNoCompositor_ = false;
 };
 
 }  // namespace tarvela

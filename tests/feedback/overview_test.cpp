@@ -61,7 +61,7 @@ protected:
 };
 
 TEST_F(OverviewTest, TogglesOpensOnlyOnceAndEscapeClosesWhileItHoldsTheKeyboard) {
-    startThree();
+    const std::vector<AXElement> wins = startThree();
     ov->toggle();
     EXPECT_TRUE(ov->isOpen());
     EXPECT_TRUE(ov->hasKeyboard());
@@ -85,9 +85,13 @@ TEST_F(OverviewTest, TogglesOpensOnlyOnceAndEscapeClosesWhileItHoldsTheKeyboard)
     EXPECT_DOUBLE_EQ(ov->alpha(), 0);
     EXPECT_FALSE(ov->escape());  // passed on
 
+    // The keys go back to the window that had them when it opened, wherever they went meanwhile.
+    sim.focusWindow(wins[1]);
     ov->open();
+    sim.focusWindow(wins[2]);
     EXPECT_TRUE(ov->escape());
     EXPECT_FALSE(ov->isOpen());
+    EXPECT_EQ(sim.focusedWindow(*sim.pidOf(wins[1])), wins[1]);
 
     wm->paused.set(true);
     ov->open();

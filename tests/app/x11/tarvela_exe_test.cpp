@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "shell_x11_fixture.h"
@@ -436,6 +439,172 @@ TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) 
     ASSERT_NE(img, nullptr);
     EXPECT_GT(*reinterpret_cast<const uint32_t*>(xcb_get_image_data(img)) & 0xffffff, 0x404040u);
     free(img);
+}
+
+// The dim overlay under the focused window, and the overview with real window
+// pictures, its keyboard and its clicks.
+TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndClicks) {
+    {
+        std::ofstream f(tmp_ + "/app.tarvela.plist");
+        f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+             "<key>previews</key><true/><key>blur</key><false/><key>dimLevel</key><integer>2</integer>"
+             "</dict></plist>\n";
+    }
+    auto compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
+    ASSERT_TRUE(waitFor([&] { return tc_->selectionOwner("_NET_WM_CM_S0") != XCB_NONE; }));
+    // Each terminal writes what it is typed, so a key that reaches it shows.
+    std::vector<Child> terms;
+    for (int i = 0; i < 3; ++i)
+        terms.push_back(client({"xterm", "-bg", "white", "-fg", "black", "-e", "sh", "-c",
+                                "while read -r l; do printf '%s\\n' \"$l\" >> " + tmp_ + "/keys" + std::to_string(i) + "; done"}));
+    ASSERT_TRUE(waitMapped(3));
+    auto t = start();
+    ASSERT_TRUE(launched(*t)) << t->out();
+    const auto wins = clientWindows(3);
+    ASSERT_EQ(wins.size(), 3u);
+    ASSERT_TRUE(waitFor([&] { return tiled(wins); })) << t->out();
+
+    auto active = [&] {
+        auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
+        return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
+    };
+    auto inStripOrder = [&] {
+        std::vector<xcb_window_t> order(wins);
+        std::sort(order.begin(), order.end(),
+                  [&](xcb_window_t a, xcb_window_t b) { return tc_->geometry(a).x < tc_->geometry(b).x; });
+        return order;
+    };
+    // Focus the last column, so that the first lies off screen but for a sliver.
+    for (int i = 0; i < 3 && active() != inStripOrder().back(); ++i) {
+        const xcb_window_t was = active();
+        run({"xdotool", "key", "ctrl+alt+Right"});
+        ASSERT_TRUE(waitFor([&] { return active() != was; })) << t->out();
+    }
+    const std::vector<xcb_window_t> order = inStripOrder();
+    ASSERT_EQ(active(), order[2]);
+    ASSERT_TRUE(waitFor([&] {
+        const auto g = tc_->geometry(order[0]);
+        return g.x + g.w <= 40 && tc_->geometry(order[1]).x >= 0;
+    })) << [&] {
+        std::string s;
+        for (xcb_window_t w : order) {
+            const auto g = tc_->geometry(w);
+            s += std::to_string(g.x) + "," + std::to_string(g.w) + " ";
+        }
+        return s;
+    }();
+
+    // The overlay lies directly below the focused window's frame.
+    auto below = [&](xcb_window_t client) {
+        auto dims = named("Tarvela dim");
+        if (dims.size() != 1) return false;
+        xcb_connection_t* c = tc_->c();
+        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, tc_->root()), nullptr);
+        if (!tree) return false;
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        const int n = xcb_query_tree_children_length(tree);
+        const xcb_window_t frame = tc_->parent(client);
+        bool ok = false;
+        for (int i = 1; i < n; ++i) ok = ok || (kids[i] == frame && kids[i - 1] == dims[0].first);
+        free(tree);
+        return ok;
+    };
+    ASSERT_TRUE(waitFor([&] { return below(order[2]); })) << t->out();
+    // The focused terminal stays white; the other darkens by level 2's black (0.32).
+    auto centre = [&](xcb_window_t w) {
+        const auto g = tc_->geometry(w);
+        xcb_connection_t* c = tc_->c();
+        auto* img = xcb_get_image_reply(c,
+                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(),
+                                                      static_cast<int16_t>(g.x + g.w / 2),
+                                                      static_cast<int16_t>(g.y + g.h / 2), 1, 1, ~0u),
+                                        nullptr);
+        int v = -1;
+        if (img) v = static_cast<int>(*reinterpret_cast<const uint32_t*>(xcb_get_image_data(img)) & 0xff);
+        free(img);
+        return v;
+    };
+    EXPECT_TRUE(waitFor([&] {
+        const int lit = centre(order[2]), dim = centre(order[1]);
+        return lit >= 250 && dim >= 255 * 0.68 - 8 && dim <= 255 * 0.68 + 8;
+    })) << centre(order[2]) << " " << centre(order[1]);
+
+    // The overview covers the primary display, with the terminals' own
+    // (white) pixels on the cards, the off-screen first column's included.
+    run({"xdotool", "key", "ctrl+alt+m"});
+    std::optional<TestClient::Geom> ov;
+    ASSERT_TRUE(waitFor([&] { return (ov = shown("Tarvela overview")).has_value(); })) << t->out();
+    EXPECT_EQ(ov->x, 0);
+    EXPECT_EQ(ov->y, 0);
+    EXPECT_EQ(ov->w, 1920);
+    EXPECT_EQ(ov->h, 1080);
+    // Runs of white along a line of the overview: [begin, end) pairs.
+    auto whiteRuns = [&](int x, int y, int w, int h) {
+        std::vector<std::pair<int, int>> runs;
+        xcb_connection_t* c = tc_->c();
+        auto* img = xcb_get_image_reply(c,
+                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(), static_cast<int16_t>(x),
+                                                      static_cast<int16_t>(y), static_cast<uint16_t>(w),
+                                                      static_cast<uint16_t>(h), ~0u),
+                                        nullptr);
+        if (!img) return runs;
+        const auto* px = reinterpret_cast<const uint32_t*>(xcb_get_image_data(img));
+        const int n = xcb_get_image_data_length(img) / 4;
+        int from = -1;
+        for (int i = 0; i <= n; ++i) {
+            const bool white = i < n && (px[i] & 0xff) > 200 && ((px[i] >> 8) & 0xff) > 200 && ((px[i] >> 16) & 0xff) > 200;
+            if (white && from < 0) from = i;
+            if (!white && from >= 0) {
+                if (i - from >= 40) runs.emplace_back(from, i);
+                from = -1;
+            }
+        }
+        free(img);
+        return runs;
+    };
+    std::vector<std::pair<int, int>> down, across;
+    auto cardsShown = [&] {
+        down = whiteRuns(44 + 30, 0, 1, 1080);  // through the first card
+        if (down.empty()) return false;
+        across = whiteRuns(0, (down[0].first + down[0].second) / 2, 1920, 1);
+        return across.size() >= 2;
+    };
+    ASSERT_TRUE(waitFor(cardsShown)) << t->out();
+    EXPECT_NEAR(across[0].first, 44, 4);
+
+    // Escape closes it and never reaches the terminal below, which has the keyboard again.
+    run({"xdotool", "key", "Escape"});
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela overview"); }));
+    run({"xdotool", "key", "x", "Return"});
+    const auto pid = tc_->cardinals(order[2], "_NET_WM_PID");
+    ASSERT_EQ(pid.size(), 1u);
+    const auto term = std::find_if(terms.begin(), terms.end(), [&](const Child& c) { return c.pid() == static_cast<pid_t>(pid[0]); });
+    ASSERT_NE(term, terms.end());
+    const std::string keys = tmp_ + "/keys" + std::to_string(term - terms.begin());
+    std::string typed;
+    EXPECT_TRUE(waitFor([&] {
+        std::ifstream f(keys);
+        typed.assign(std::istreambuf_iterator<char>(f), {});
+        return typed.find('\n') != std::string::npos;
+    })) << typed;
+    EXPECT_EQ(typed, "x\n");
+
+    // A click on the off-screen column's card jumps there.
+    run({"xdotool", "key", "ctrl+alt+m"});
+    ASSERT_TRUE(waitFor([&] { return shown("Tarvela overview") && cardsShown(); }));
+    click((across[0].first + across[0].second) / 2, (down[0].first + down[0].second) / 2);
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela overview") && active() == order[0]; })) << t->out();
+    EXPECT_TRUE(waitFor([&] { return tc_->geometry(order[0]).x >= 0 && below(order[0]); }));
+
+    // Without a compositor the overlay goes, said once; with one window there is none.
+    compositor.reset();
+    EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").empty() && t->said("need a compositing manager"); }))
+        << t->out();
+    compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
+    EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").size() == 1; })) << t->out();
+    terms.resize(1);
+    EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").empty(); })) << t->out();
+    EXPECT_EQ(t->count("need a compositing manager"), 1);
 }
 
 }  // namespace
