@@ -7,34 +7,15 @@
 //                  own connection has put that paint on the server (median);
 //   tray_image_us  one rebuild of the tray item's image: the pill laid out for
 //                  the running manager and drawn at device-pixel ratio 2 (mean).
-#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/router.h"
-#include "app/shell.h"
-#include "bench/shell_bench_env.h"
+#include "bench/shell_bench_app.h"
 #include "core/log.h"
-#include "core/window_access.h"
-#include "manager/feedback_hooks.h"
-#include "platform/x11/x11_hotkeys.h"
-#include "platform/x11/x11_input.h"
-#include "platform/x11/x11_platform.h"
-#include "settings/defaults_file.h"
-#include "settings/login_item.h"
 #include "ui/hud_widget.h"
-#include "ui/painting.h"
-#include "ui/qt_runloop.h"
-#include "ui/shell_windows.h"
 #include "ui/tray.h"
-
-#include <QApplication>
-#include <QCursor>
-#include <QEvent>
-#include <QTimer>
-#include <QtGui/qguiapplication_platform.h>
 
 using namespace tarvela;
 using namespace tarvela::bench;
@@ -43,37 +24,6 @@ namespace {
 
 constexpr int kTerminals = 4;
 constexpr int kRounds = 12;
-
-// Runs Qt's event loop until `done` holds; at most `seconds`. Each pass blocks
-// until something arrives, so a condition met by an event is seen at once.
-bool runUntil(const std::function<bool()>& done, double seconds) {
-    QTimer tick;  // wakes the loop even when nothing else does
-    tick.start(20);
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Counts the paint events a widget receives; the count changes before the
-// paint, so whoever reads it after the event loop has returned sees a finished one.
-class PaintCounter final : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -97,73 +47,34 @@ int main(int, char** argv) {
     char* qargv[] = {argv[0], nullptr};
     int status = 0;
     try {
-        QApplication app(qargc, qargv);
+        QApplication qapp(qargc, qargv);
         QApplication::setQuitOnLastWindowClosed(false);
-        QtRunLoop loop;
-        X11Options x11;
-        x11.display = display;
-        auto platform = std::make_unique<X11Platform>(loop, x11);
-        auto hotkeys = std::make_unique<X11HotkeyService>(*platform, loop);
-        auto gestureSources = std::make_unique<X11GestureSources>(*platform, loop);
-        HeadlessRouter router;
-        NoFeedback feedback;
-        QtTextMetrics metrics;
-        auto screens = [&] { return platform->screens(); };
-        auto pointer = [&]() -> std::optional<Point> {
-            const QPoint at = QCursor::pos();
-            return axRect(screens(), Rect(at.x(), at.y(), 0, 0)).origin();
-        };
-        QtAppearance appearance;
-        ShellDeps deps{*platform, loop, FileDefaults::standard(), *hotkeys, router, feedback, {}, nullptr,
-                       &XdgAutostart::standard(), [&] { platform->releaseAllArranged(); }, gestureSources.get(),
-                       &metrics, pointer, platform.get(), &appearance, [] {}};
-        auto shell = std::make_unique<Shell>(deps);
-        auto windows = std::make_unique<ShellWindows>(
-            ShellWindowsDeps{shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover,
-                             metrics, screens, [&] { return platform->compositing(); }, [] {}, [] {}});
-        platform->onCompositingChanged([&](bool) { windows->compositingChanged(); });
-        router.completeOnboarding = [&] { shell->completeOnboarding(); };
-        shell->start({});
-
+        InProcessShell app(display, Panels{true, false, false});  // the HUD without the overlay
+        QtRunLoop& loop = app.loop;
+        X11Platform* platform = app.platform.get();
+        Shell* shell = app.shell.get();
+        ShellWindows* windows = app.windows.get();
+        QtTextMetrics& metrics = app.metrics;
         WindowManager& wm = shell->manager;
         HUDPanel& hud = *shell->hud;
         HUDWidget& widget = windows->hud();
-        auto settled = [&] {
-            if (!wm.on() || !wm.cur() || wm.cur()->cols.size() != kTerminals) return false;
-            for (const StripRef& s : wm.strips())
-                if (s->animating) return false;
-            return true;
-        };
-        if (!runUntil([&] { return settled() && platform->sync(); }, 30)) {
+        if (!app.settled(kTerminals, 30)) {
             std::fprintf(stderr, "shell_hud_bench: the manager did not tile %d terminals (%zu tileable, on %d)\n",
                          kTerminals, tileableWindows(*platform).size(), wm.on() ? 1 : 0);
             status = 1;
         }
 
-        // The watching connection sees the server's own MapNotify of the HUD.
-        XClient watcher(display);
         const auto hudWindow = static_cast<xcb_window_t>(widget.winId());
-        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(watcher.c(), watcher.root(), XCB_CW_EVENT_MASK, &mask);
-        watcher.sync();
-        bool mapped = false;
-        auto drain = [&] {
-            while (xcb_generic_event_t* e = xcb_poll_for_event(watcher.c())) {
-                if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY &&
-                    reinterpret_cast<xcb_map_notify_event_t*>(e)->window == hudWindow)
-                    mapped = true;
-                free(e);
-            }
-        };
-        const auto watch = loop.watchFd(xcb_get_file_descriptor(watcher.c()), drain);
+        MapWatch watch(display, hudWindow);
+        // Its descriptor wakes the loop when the server reports.
+        const auto wake = loop.watchFd(xcb_get_file_descriptor(watch.x.c()), [&] { watch.mapped(); });
         PaintCounter paints;
         widget.installEventFilter(&paints);
-        xcb_connection_t* qtConnection =
-            qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        xcb_connection_t* qt = qtConnection();
 
         auto gone = [&] {
             return !hud.shown() && !hud.idleTimerRunning() && hud.alpha() <= 0 && !widget.isVisible() &&
-                   !watcher.viewable(hudWindow);
+                   !watch.x.viewable(hudWindow);
         };
         std::vector<double> shows;
         for (int round = 0; status == 0 && round < kRounds; ++round) {
@@ -172,24 +83,23 @@ int main(int, char** argv) {
                 status = 1;
                 break;
             }
-            drain();
-            mapped = false;
+            watch.forget();
             const int paintsBefore = paints.paints;
             const auto start = Clock::now();
             wm.onActivity();
             double mapMs = 0, paintMs = 0;
             const bool shown = runUntil(
                 [&] {
-                    drain();
+                    const bool mapped = watch.mapped();
                     if (mapped && mapMs == 0) mapMs = msSince(start);
                     if (paints.paints > paintsBefore && paintMs == 0) paintMs = msSince(start);
                     return mapped && paints.paints > paintsBefore;
                 },
                 5);
-            free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
+            free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
             const double total = msSince(start);
             if (!shown) {
-                std::fprintf(stderr, "shell_hud_bench: round %d: HUD mapped %d, painted %d\n", round, mapped ? 1 : 0,
+                std::fprintf(stderr, "shell_hud_bench: round %d: HUD mapped %d, painted %d\n", round, watch.mapped() ? 1 : 0,
                              paints.paints > paintsBefore ? 1 : 0);
                 status = 1;
                 break;
@@ -198,7 +108,7 @@ int main(int, char** argv) {
                          round, mapMs, paintMs, total);
             shows.push_back(total);
         }
-        loop.unwatchFd(watch);
+        loop.unwatchFd(wake);
         widget.removeEventFilter(&paints);
         if (!shows.empty()) {
             std::printf("BENCH hud_show_ms %.2f ms\n", median(shows));
@@ -227,13 +137,6 @@ int main(int, char** argv) {
             std::fprintf(stderr, "shell_hud_bench: %ld rebuilds (%llx)\n", n, static_cast<unsigned long long>(sink));
         }
 
-        shell->terminate();
-        platform->onCompositingChanged(nullptr);
-        windows.reset();
-        shell.reset();
-        hotkeys.reset();
-        gestureSources.reset();
-        platform.reset();
     } catch (const std::exception& e) {  // the platform could not take the display
         std::fprintf(stderr, "shell_hud_bench: %s\n", e.what());
         status = 1;

@@ -20,48 +20,47 @@ std::optional<PixelSize> pictureSize(Size window, double maxWidth) {
 
 namespace {
 
-struct Tap {
-    int src;
-    double weight;
+// For each of `to` cells, the run of `from` cells it covers and how much of
+// each, the weights of one cell adding up to 1.
+struct Taps {
+    std::vector<int> first, count;
+    std::vector<size_t> at;  // where a cell's weights start
+    std::vector<float> weight;
 };
 
-// For each of `to` cells, the `from` cells it covers and how much of each,
-// the weights of one cell adding up to 1.
-std::vector<std::vector<Tap>> taps(int from, int to) {
-    std::vector<std::vector<Tap>> out(static_cast<size_t>(to));
+Taps taps(int from, int to) {
+    Taps t;
     const double step = static_cast<double>(from) / to;
     for (int i = 0; i < to; ++i) {
         const double a = i * step;
         const double b = (i + 1) * step;
-        for (int s = static_cast<int>(std::floor(a)); s < from && s < b; ++s) {
-            const double w = std::min(b, s + 1.0) - std::max(a, static_cast<double>(s));
-            if (w > 0) out[static_cast<size_t>(i)].push_back(Tap{s, w / step});
-        }
+        t.first.push_back(std::min(static_cast<int>(std::floor(a)), from - 1));
+        t.at.push_back(t.weight.size());
+        int n = 0;
+        for (int s = t.first.back(); s < from && s < b; ++s, ++n)
+            t.weight.push_back(static_cast<float>(std::max(0.0, std::min(b, s + 1.0) - std::max(a, double(s))) / step));
+        t.count.push_back(n);
     }
-    return out;
+    return t;
 }
 
-// Alpha-premultiplied, 0 to 1.
-struct Px {
-    double a = 0, r = 0, g = 0, b = 0;
-};
-
-Px unpack(uint32_t v) {
-    const double a = ((v >> 24) & 0xFF) / 255.0;
-    return Px{a, a * ((v >> 16) & 0xFF) / 255.0, a * ((v >> 8) & 0xFF) / 255.0, a * (v & 0xFF) / 255.0};
+// Alpha-premultiplied, 0 to 255, four floats a pixel (a, r, g, b).
+void unpackRow(const uint32_t* in, int n, float* out) {
+    for (int i = 0; i < n; ++i) {
+        const uint32_t v = in[i];
+        const float a = static_cast<float>((v >> 24) & 0xFF) / 255.0f;
+        out[4 * i] = a * 255.0f;
+        out[4 * i + 1] = a * static_cast<float>((v >> 16) & 0xFF);
+        out[4 * i + 2] = a * static_cast<float>((v >> 8) & 0xFF);
+        out[4 * i + 3] = a * static_cast<float>(v & 0xFF);
+    }
 }
 
-uint32_t pack(const Px& p) {
-    auto byte = [](double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
-    if (p.a <= 0) return 0;
-    return byte(p.a) << 24 | byte(p.r / p.a) << 16 | byte(p.g / p.a) << 8 | byte(p.b / p.a);
-}
-
-void add(Px& to, const Px& p, double w) {
-    to.a += p.a * w;
-    to.r += p.r * w;
-    to.g += p.g * w;
-    to.b += p.b * w;
+uint32_t pack(const float* p) {
+    auto byte = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f); };
+    if (p[0] <= 0.5f) return 0;
+    const float k = 255.0f / p[0];
+    return byte(p[0]) << 24 | byte(p[1] * k) << 16 | byte(p[2] * k) << 8 | byte(p[3] * k);
 }
 
 }  // namespace
@@ -76,25 +75,39 @@ Image scaleImage(const Image& src, int width, int height) {
         src.argb.size() < static_cast<size_t>(src.width) * static_cast<size_t>(src.height))
         return out;
 
-    // Across first, then down: two passes of one dimension each.
-    const auto across = taps(src.width, width);
-    const auto down = taps(src.height, height);
-    std::vector<Px> rows(static_cast<size_t>(width) * static_cast<size_t>(src.height));
-    for (int y = 0; y < src.height; ++y) {
-        const uint32_t* line = &src.argb[static_cast<size_t>(y) * static_cast<size_t>(src.width)];
+    // Each output row adds up its source rows, each resampled across first;
+    // nothing larger than a row is kept, since fresh memory is dear (a source
+    // row serves at most two or three output rows, so redoing it costs little).
+    const Taps across = taps(src.width, width);
+    const Taps down = taps(src.height, height);
+    const size_t rowLen = static_cast<size_t>(width) * 4;
+    std::vector<float> line(static_cast<size_t>(src.width) * 4), row(rowLen), acc(rowLen);
+    int unpacked = -1;
+    auto resampleRow = [&](int y) {
+        if (y == unpacked) return;
+        unpacked = y;
+        unpackRow(&src.argb[static_cast<size_t>(y) * static_cast<size_t>(src.width)], src.width, line.data());
         for (int x = 0; x < width; ++x) {
-            Px& p = rows[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
-            for (const Tap& t : across[static_cast<size_t>(x)]) add(p, unpack(line[t.src]), t.weight);
+            const float* w = &across.weight[across.at[static_cast<size_t>(x)]];
+            const float* p = &line[static_cast<size_t>(across.first[static_cast<size_t>(x)]) * 4];
+            float sum[4] = {0, 0, 0, 0};
+            for (int k = 0; k < across.count[static_cast<size_t>(x)]; ++k, p += 4)
+                for (int c = 0; c < 4; ++c) sum[c] += p[c] * w[k];
+            for (int c = 0; c < 4; ++c) row[4 * static_cast<size_t>(x) + static_cast<size_t>(c)] = sum[c];
         }
+    };
+    for (int y = 0; y < height; ++y) {
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        const int y0 = down.first[static_cast<size_t>(y)];
+        const float* w = &down.weight[down.at[static_cast<size_t>(y)]];
+        for (int k = 0; k < down.count[static_cast<size_t>(y)]; ++k) {
+            resampleRow(y0 + k);
+            const float wk = w[k];
+            for (size_t i = 0; i < rowLen; ++i) acc[i] += row[i] * wk;
+        }
+        uint32_t* o = &out.argb[static_cast<size_t>(y) * static_cast<size_t>(width)];
+        for (int x = 0; x < width; ++x) o[x] = pack(&acc[static_cast<size_t>(x) * 4]);
     }
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            Px p;
-            for (const Tap& t : down[static_cast<size_t>(y)])
-                add(p, rows[static_cast<size_t>(t.src) * static_cast<size_t>(width) + static_cast<size_t>(x)],
-                    t.weight);
-            out.argb[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = pack(p);
-        }
     return out;
 }
 

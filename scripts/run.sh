@@ -75,7 +75,11 @@ wait_until() {
 }
 
 # Lines of Tarvela's log matching a pattern, and whether there are more than n.
-lines() { grep -c "$1" "$log" 2>/dev/null || true; }
+lines() {
+  local n
+  n=$(grep -c "$1" "$log" 2>/dev/null)
+  echo "${n:-0}"
+}
 more_lines_than() { [ "$(lines "$2")" -gt "$1" ]; }
 
 # Starts an X server that picks its own free display and reports it on fd 3.
@@ -149,9 +153,11 @@ mapped() {
 }
 
 start_tarvela() {
-  "$exe" --display "$DISPLAY" "$@" >"$log" 2>&1 &
+  local before
+  before=$(lines '^\[Tarvela\] launched ')
+  "$exe" --display "$DISPLAY" "$@" >>"$log" 2>&1 &
   tarvela_pid=$!
-  if ! wait_until 15 grep -q '^\[Tarvela\] launched ' "$log"; then
+  if ! wait_until 15 more_lines_than "$before" '^\[Tarvela\] launched '; then
     echo "run: Tarvela did not start:" >&2
     cat "$log" >&2
     exit 1
@@ -179,6 +185,7 @@ Tarvela is running in the sandbox window on display $DISPLAY.
   Ctrl+Alt+1..4         jump to column 1-4
   Ctrl+Alt+R, =, -      cycle / widen / narrow the focused column
   Ctrl+Alt+S            stack the window into the column on its left
+  Ctrl+Alt+M            the overview of every strip (Escape closes it)
   Alt+drag              move a window; within its display it snaps back
 The tray item (bottom right of the panel) opens the popover; its menu (right
 click) has About, Settings, Hide and Quit. The HUD shows at the bottom on every
@@ -261,8 +268,41 @@ xdotool key ctrl+alt+equal
 wait_until 3 moved "$first_term" "$before" || true
 shot 06-wider "Ctrl+Alt+Left, then Ctrl+Alt+=: the first terminal's column made wider"
 
-# The shell: the HUD's options row, the tray item's popover, the pill paused, a toast.
+# Dimming and blur behind the focused window, then the overview: each setting
+# is added to the defaults file while Tarvela is stopped (windows stay put;
+# of two entries for one key the last counts).
+restart_with() {
+  kill -TERM "$tarvela_pid"
+  wait "$tarvela_pid" 2>/dev/null || true
+  KEYS="$1" perl -0pi -e 's#</dict>(\s*</plist>\s*)$#$ENV{KEYS}</dict>$1#' "$TARVELA_DEFAULTS"
+  start_tarvela
+}
 viewable() { xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null | grep -q IsViewable; }
+restart_with '<key>dimLevel</key><integer>2</integer><key>blur</key><false/>'
+wait_until 5 viewable "Tarvela dim" || echo "run: no dim overlay"
+sleep 1  # the restart's layout and the compositor's repaint
+shot 07-dim-level-2 "dim level 2: everything but the focused window darkened (black at 0.32)"
+restart_with '<key>dimLevel</key><integer>2</integer><key>blur</key><true/>'
+wait_until 5 viewable "Tarvela dim" || echo "run: no dim overlay"
+sleep 1
+shot 08-blur "dim level 2 with blur: the compositor blurs what lies behind the overlay"
+xdotool key ctrl+alt+m
+if wait_until 3 viewable "Tarvela overview"; then
+  sleep 0.5  # its fade-in
+  shot 09-overview-sketches "Ctrl+Alt+M: the overview, every column as a sketch (previews off)"
+  xdotool key Escape
+  wait_until 3 bash -c "! xwininfo -display $DISPLAY -name 'Tarvela overview' 2>/dev/null | grep -q IsViewable" || true
+fi
+restart_with '<key>previews</key><true/>'
+xdotool key ctrl+alt+m
+if wait_until 3 viewable "Tarvela overview"; then
+  sleep 1.5  # the pictures are taken one after another, then shown together
+  shot 10-overview-pictures "the overview with real window pictures (previews on), off-screen columns included"
+  xdotool key Escape
+  wait_until 3 bash -c "! xwininfo -display $DISPLAY -name 'Tarvela overview' 2>/dev/null | grep -q IsViewable" || true
+fi
+
+# The shell: the HUD's options row, the tray item's popover, the pill paused, a toast.
 # "x y w h" of a window found by name (absolute).
 geom() {
   xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null |
@@ -283,7 +323,7 @@ pill_shot() {
   printf '  %-22s %s\n' "$name.png" "$caption"
 }
 
-pill_shot 07-pill-on "the tray item, 8x: the pill blue while Tarvela is on, with the focus position"
+pill_shot 11-pill-on "the tray item, 8x: the pill blue while Tarvela is on, with the focus position"
 
 n=$(slides)
 xdotool key ctrl+alt+Right
@@ -293,7 +333,7 @@ if wait_until 3 viewable "Tarvela HUD"; then
   # The status text at the strip row's right end opens the options row above it.
   xdotool mousemove $((hx + hw - 50)) $((hy + hh - 38)) click 1
   wait_until 2 test "$(geom "Tarvela HUD" | awk '{print $4}')" -gt "$hh" || true
-  shot 08-hud-options "the HUD after a focus move, its options row opened by its status button"
+  shot 12-hud-options "the HUD after a focus move, its options row opened by its status button"
   xdotool mousemove 10 10
 fi
 
@@ -301,14 +341,14 @@ if at=$(tray_icon) && [ -n "$at" ]; then
   set -- $at
   xdotool mousemove $(($1 + 11)) $(($2 + 11)) click 1
   if wait_until 3 viewable "Tarvela popover"; then
-    shot 09-popover "a click on the tray item opened the popover beside it"
+    shot 13-popover "a click on the tray item opened the popover beside it"
     read -r px py pw ph < <(geom "Tarvela popover")
     # The moon button in the header pauses Tarvela.
     xdotool mousemove $((px + pw - 47)) $((py + 27)) click 1
     wait_until 2 grep -q 'paused' "$log" || true
     xdotool key Escape
-    wait_until 2 bash -c "! xwininfo -display $DISPLAY -name 'Tarvela popover' | grep -q IsViewable" || true
-    pill_shot 10-pill-paused "the tray item, 8x, paused: II on a pill that is no longer blue"
+    wait_until 2 bash -c "! xwininfo -display $DISPLAY -name 'Tarvela popover' 2>/dev/null | grep -q IsViewable" || true
+    pill_shot 14-pill-paused "the tray item, 8x, paused: II on a pill that is no longer blue"
   fi
 fi
 
@@ -320,7 +360,7 @@ tarvela_pid=$!
 if wait_until 5 viewable "Tarvela toast"; then
   # It slides in from the right edge for 0.42 s; wait until it rests.
   wait_until 3 bash -c "g=\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X'); sleep 0.1; [ \"\$g\" = \"\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X')\" ]" || true
-  shot 11-toast "tarvela --preview toast: a toast slid in at the top right"
+  shot 15-toast "tarvela --preview toast: a toast slid in at the top right"
 fi
 
 echo
