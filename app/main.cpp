@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "app/dbus_bridge.h"
+#include "app/notifier.h"
+#include "app/notify_check.h"
 #include "app/router.h"
 #include "app/shell.h"
 #include "app/single_instance.h"
+#include "app/update_config.h"
 #include "core/log.h"
 #include "core/window_access.h"
 #include "manager/feedback_hooks.h"
@@ -49,12 +53,17 @@ const char* kUsage =
     "  --display NAME   the X display to manage (default: $DISPLAY)\n"
     "  --replace        ask the running window manager to hand over\n"
     "  --preview NAME   show one window for inspection: popover (after a normal\n"
-    "                   start) or toast\n"
+    "                   start), toast or update\n"
+    "  --show-update    open the software-update window and check for updates\n"
+    "  --reset-notifier run the background update check now\n"
+    "  --notify-check   run the background update check in this process and exit\n"
     "  --version        print the version and exit\n"
     "  -h, --help       print this help and exit\n"
     "\n"
     "Environment:\n"
-    "  TARVELA_DEFAULTS   settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)\n";
+    "  TARVELA_DEFAULTS   settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)\n"
+    "  TARVELA_FEED_URL   the update feed's address (overrides the built-in one)\n"
+    "  TARVELA_NOTIFY_CHECK=1  the same as --notify-check\n";
 
 int stopPipe[2] = {-1, -1};
 
@@ -80,6 +89,9 @@ void onStopSignal(int) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // The background update check comes first: it makes no window and never
+    // connects to X.
+    if (NotifyCheck::requested(args, std::getenv("TARVELA_NOTIFY_CHECK"))) return runNotifyCheckProcess();
     X11Options x11;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -178,10 +190,15 @@ int main(int argc, char** argv) {
         return axRect(screens(), Rect(at.x(), at.y(), 0, 0)).origin();
     };
     QtAppearance appearance;
+    const UpdateConfig updates = UpdateConfig::standard();
+    NotifierDeps notifierDeps = Notifier::standardDeps();
+    notifierDeps.notificationsAllowed = askNotificationsAllowed;
+    Notifier notifier(notifierDeps);
     ShellDeps deps{*platform, loop, defaults, *hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
                    [&] { platform->releaseAllArranged(); }, gestureSources.get(), &metrics, pointer,
-                   platform.get(), &appearance, [&] { loop.quit(); }};
+                   platform.get(), &appearance, [&] { loop.quit(); }, &updates, &notifier};
     auto shell = std::make_unique<Shell>(deps);
+    router.updater = shell->updater.get();
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
         shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
@@ -197,6 +214,9 @@ int main(int argc, char** argv) {
         if (!ShellWindows::bringForward()) shell->reopen();
     });
 
+    // Any process of this user may ask for the update window; Tarvela itself never does.
+    ShowUpdateListener showUpdate([&] { shell->showUpdate(); });
+
     shell->start(args);
     QApplication::exec();
 
@@ -205,6 +225,7 @@ int main(int argc, char** argv) {
     shell->terminate();
     platform->onCompositingChanged(nullptr);
     windows.reset();  // the widgets read the shell's panels to the last
+    router.updater = nullptr;
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
     gestureSources.reset();

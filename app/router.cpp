@@ -1,5 +1,6 @@
 #include "app/router.h"
 
+#include "app/updater.h"
 #include "core/log.h"
 
 namespace tarvela {
@@ -19,6 +20,24 @@ void HeadlessRouter::permissionLost() {
 
 void HeadlessRouter::preview(const std::string& name) {
     log("preview of \"" + name + "\": that window does not exist in this build yet");
+}
+
+void HeadlessRouter::softwareUpdate() {
+    if (!updater) {
+        log("software update window not available in this build");
+        return;
+    }
+    logUpdateView();
+    if (!following_.connected()) following_ = updater->changed.connect([this] { logUpdateView(); });
+}
+
+void HeadlessRouter::logUpdateView() {
+    const UpdateView v = updater->view();
+    std::string line = "software update: " + v.title + " — " + v.subline + " [" + v.button +
+                       (v.buttonEnabled ? "" : ", inactive") + "]";
+    for (size_t i = 0; i < v.notes.size(); ++i)
+        line += (i == 0 ? std::string(" · ") + update_view::whatsNew + ": " : std::string(" / ")) + v.notes[i];
+    log(line);
 }
 
 }  // namespace tarvela

@@ -1,5 +1,5 @@
-// Where the shell sends the user: the settings, onboarding and permission
-// windows. The Qt shell implements it with real windows; until then the
+// Where the shell sends the user: the settings, onboarding, permission and
+// software-update windows. The Qt shell implements it with real windows; until then the
 // headless router says in the log what would have opened.
 #pragma once
 
@@ -7,7 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "settings/signal.h"
+
 namespace tarvela {
+
+class Updater;
 
 class Router {
 public:
@@ -17,6 +21,8 @@ public:
     virtual void permissionLost() = 0;
     // A window shown on its own for inspection (`--preview NAME`).
     virtual void preview(const std::string& name) = 0;
+    // The software-update window, over the shell's updater.
+    virtual void softwareUpdate() {}
 };
 
 // Without windows there is nothing to walk a first-time user through, so
@@ -28,6 +34,14 @@ public:
     void onboarding() override;
     void permissionLost() override;
     void preview(const std::string& name) override;
+    // Says what the update window shows, and again at every change of the
+    // check from then on.
+    void softwareUpdate() override;
+    Updater* updater = nullptr;
+
+private:
+    void logUpdateView();
+    Connection following_;
 };
 
 }  // namespace tarvela

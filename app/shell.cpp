@@ -15,6 +15,8 @@ Shell::Shell(ShellDeps d)
       manager(WindowManager::Deps{d.platform, d.main, d.makeQueue, d.workers ? d.workers : makeWorkerPool(3), prefs,
                                   rules, workspaces, hooks_}),
       dim(std::make_unique<DimOverlay>(manager, prefs, d.platform)),
+      updater(std::make_unique<Updater>(UpdaterDeps{d.main, prefs, AppInfo::version(),
+                                                    d.updates ? *d.updates : UpdateConfig{}, d.makeQueue, {}})),
       deps_(d) {
     if (d.metrics) {
         hud = std::make_unique<HUDPanel>(HUDDeps{manager, hudState, d.main, *d.metrics, d.pointer});
@@ -56,6 +58,7 @@ void Shell::Hooks::closeOverview() {
 // The panels go before the manager they follow.
 Shell::~Shell() {
     if (deps_.desktop) deps_.desktop->unwatchPointer();
+    updater.reset();  // its transfer ends before the queue and loop it reports to
     overview.reset();
     pictureQueue.reset();  // finishes what it was given; their results find no overview
     popover.reset();
@@ -121,11 +124,28 @@ void Shell::start(const std::vector<std::string>& args) {
 
     manager.startWatchingPermission();
 
+    updater->onAvailable = [this](const std::string& v, const std::vector<std::string>& notes) {
+        announceUpdate(v, notes);
+    };
+    updater->startSchedule();
+    if (deps_.notifier)
+        bag_.push_back(prefs.notifyWhenClosed.observe(
+            [this](const bool& on) { deps_.main.post([this, on] { deps_.notifier->apply(on); }); }));
+
+    if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end() && deps_.notifier)
+        deps_.notifier->reset();
+    if (std::find(args.begin(), args.end(), "--show-update") != args.end())
+        deps_.main.after(0.4, [this] { showUpdate(); });
+
     auto preview = std::find(args.begin(), args.end(), "--preview");
     if (preview != args.end()) {
         const std::string name = preview + 1 != args.end() ? *(preview + 1) : std::string();
         if (name == "toast") {
             previewToast();
+            return;
+        }
+        if (name == "update") {
+            deps_.router.softwareUpdate();
             return;
         }
         if (name != "popover") {
@@ -155,6 +175,22 @@ void Shell::previewToast() {
     toast->show(ToastModel{"Tarvela 1.1 is available",
                            "Smoother scrolling, saved workspaces and fixes. You’re on 1.0.0.", "Install", nullptr, "Later"},
                 std::nullopt);
+}
+
+void Shell::showUpdate() {
+    deps_.router.softwareUpdate();
+    updater->check(false);
+}
+
+void Shell::announceUpdate(const std::string& version, const std::vector<std::string>& notes) {
+    const std::string title = "Tarvela " + version + " is available";
+    const std::string text =
+        (notes.empty() ? std::string("A new version is ready.") : notes.front()) + " You’re on " + AppInfo::version() + ".";
+    if (!toast) {
+        log(title + ": " + text);
+        return;
+    }
+    toast->show(ToastModel{title, text, "Install", [this] { deps_.router.softwareUpdate(); }, "Later"}, std::nullopt);
 }
 
 void Shell::reopen() { deps_.router.settings(std::nullopt); }

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/notifier.h"
 #include "app/router.h"
+#include "app/update_config.h"
+#include "app/updater.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
@@ -63,6 +66,10 @@ struct ShellDeps {
     AppearanceHook* appearance = nullptr;
     // Ends the application (the popover's and the tray menu's "Quit").
     std::function<void()> quit;
+    // Where updates come from; none: no update server.
+    const UpdateConfig* updates = nullptr;
+    // The background notifier's schedule, kept to `notifyWhenClosed`; none: not kept.
+    Notifier* notifier = nullptr;
 };
 
 class Shell {
@@ -78,6 +85,9 @@ public:
     void start(const std::vector<std::string>& args);
     // The sample toast of `--preview toast`.
     void previewToast();
+    // The update window, and a check for it (the "show update" signal and
+    // `--show-update`).
+    void showUpdate();
     // Another start of Tarvela asked for this one: open the settings.
     void reopen();
     // The end of onboarding: remembered, and the manager starts when it may.
@@ -118,8 +128,11 @@ public:
     std::unique_ptr<PopoverActions> popover;    // with text metrics only
     std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
     std::unique_ptr<Overview> overview;         // with text metrics only
+    std::unique_ptr<Updater> updater;
 
 private:
+    void announceUpdate(const std::string& version, const std::vector<std::string>& notes);
+
     ShellDeps deps_;
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;

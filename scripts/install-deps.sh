@@ -6,7 +6,7 @@ set -euo pipefail
 BUILD_PKGS=(
   g++ cmake ninja-build pkg-config make ccache
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev
+  nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
   libxcb1-dev libxcb-util-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev
   libxcb-xinput-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
   libxcb-image0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xkb-dev

@@ -1,0 +1,150 @@
+#include "app/notifier.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "app/processes.h"
+#include "app/update_config.h"
+#include "core/log.h"
+#include "settings/defaults_file.h"
+
+namespace tarvela {
+namespace fs = std::filesystem;
+namespace {
+
+std::optional<std::string> contentsOf(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// systemd refuses an executable path with control characters, quotes or
+// backslashes, however they are escaped.
+bool writable(const std::string& path) {
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '"' || c == '\'' || c == '\\') return false;
+    return !path.empty();
+}
+
+}  // namespace
+
+Notifier::Notifier(NotifierDeps deps) : d_(std::move(deps)) {}
+
+NotifierDeps Notifier::standardDeps() {
+    NotifierDeps d;
+    d.unitDir = xdgBaseDir("XDG_CONFIG_HOME", ".config") / "systemd" / "user";
+    std::error_code ec;
+    d.executable = fs::read_symlink("/proc/self/exe", ec);
+    d.systemctl = [](const std::vector<std::string>& args) {
+        std::vector<std::string> argv{"systemctl"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return runAndWait(argv);
+    };
+    return d;
+}
+
+fs::path Notifier::servicePath() const { return d_.unitDir / (std::string(notifier::label) + ".service"); }
+fs::path Notifier::timerPath() const { return d_.unitDir / (std::string(notifier::label) + ".timer"); }
+
+std::string Notifier::execWord(const std::string& path) {
+    // Quoted for its spaces; % starts a specifier unless doubled. Variables
+    // are not expanded in the executable's own path, so $ stays as it is.
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '%') out += c;
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string Notifier::serviceText() const {
+    return "# Written by Tarvela, and removed by it, with its background update notifications.\n"
+           "[Unit]\n"
+           "Description=Tarvela background update check\n"
+           "\n"
+           "[Service]\n"
+           // Started, not finished, is what a start or restart waits for: the
+           // check may wait minutes for an answer to its notification.
+           "Type=exec\n"
+           "ExecStart=" +
+           execWord(d_.executable.string()) +
+           "\n"
+           "Environment=TARVELA_NOTIFY_CHECK=1\n";
+}
+
+std::string Notifier::timerText() const {
+    const std::string every = std::to_string(notifier::interval);
+    return "# Written by Tarvela, and removed by it, with its background update notifications.\n"
+           "[Unit]\n"
+           "Description=Tarvela background update check every 6 hours\n"
+           "\n"
+           "[Timer]\n"
+           // Counted from the timer's start, never at it (a boot- or
+           // startup-relative time already past would fire at once); then from
+           // each run's start. OnUnitActiveSec alone would never fire, as the
+           // service has not run yet.
+           "OnActiveSec=" +
+           every +
+           "\n"
+           "OnUnitActiveSec=" +
+           every +
+           "\n"
+           "\n"
+           "[Install]\n"
+           "WantedBy=timers.target\n";
+}
+
+bool Notifier::userManagerAnswers() { return d_.systemctl && d_.systemctl({"--user", "show-environment"}) == 0; }
+
+void Notifier::apply(bool enabled) {
+    if (!userManagerAnswers()) {
+        log(notifier::noUserManagerLine);
+        return;
+    }
+    const std::string timer = std::string(notifier::label) + ".timer";
+    if (!enabled) {
+        std::error_code ec;
+        if (!fs::exists(servicePath(), ec) && !fs::exists(timerPath(), ec)) return;
+        d_.systemctl({"--user", "disable", "--now", timer});
+        fs::remove(timerPath(), ec);
+        fs::remove(servicePath(), ec);
+        d_.systemctl({"--user", "daemon-reload"});
+        return;
+    }
+    if (!d_.executable.is_absolute() || !writable(d_.executable.string())) {
+        log("background notifier not installed: Tarvela’s path cannot be written into a unit file");
+        return;
+    }
+    const std::string service = serviceText(), timerUnit = timerText();
+    if (contentsOf(servicePath()) != service || contentsOf(timerPath()) != timerUnit) {
+        std::error_code ec;
+        fs::create_directories(d_.unitDir, ec);
+        std::optional<std::string> failed;
+        if (ec) failed = "create " + d_.unitDir.string() + ": " + ec.message();
+        if (!failed) failed = replaceFileAtomically(servicePath(), service);
+        if (!failed) failed = replaceFileAtomically(timerPath(), timerUnit);
+        if (failed) {
+            log("background notifier not installed: " + *failed);
+            return;
+        }
+        d_.systemctl({"--user", "daemon-reload"});
+        d_.systemctl({"--user", "enable", "--now", timer});
+        log(notifier::installedLine);
+    }
+    checkNotifications();
+}
+
+void Notifier::checkNotifications() {
+    if (!d_.notificationsAllowed) return;
+    d_.notificationsAllowed([](bool allowed) {
+        if (!allowed) log(notifier::notificationsOffLine);
+    });
+}
+
+void Notifier::reset() {
+    if (d_.systemctl) d_.systemctl({"--user", "restart", std::string(notifier::label) + ".service"});
+}
+
+}  // namespace tarvela

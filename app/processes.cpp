@@ -1,0 +1,80 @@
+#include "app/processes.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+extern char** environ;
+
+namespace tarvela {
+namespace {
+
+std::vector<char*> cArgs(const std::vector<std::string>& argv) {
+    std::vector<char*> out;
+    for (const std::string& a : argv) out.push_back(const_cast<char*>(a.c_str()));
+    out.push_back(nullptr);
+    return out;
+}
+
+}  // namespace
+
+int runAndWait(const std::vector<std::string>& argv) {
+    if (argv.empty()) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    auto args = cArgs(argv);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset) {
+    if (argv.empty()) return false;
+    // Everything the child needs is built before fork: after it, a threaded
+    // process may only make async-signal-safe calls.
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string kv = *e;
+        bool drop = false;
+        for (const std::string& u : unset) drop |= kv.compare(0, u.size() + 1, u + "=") == 0;
+        if (!drop) env.push_back(kv);
+    }
+    auto args = cArgs(argv);
+    auto envp = cArgs(env);
+    // The middle process exits at once, so the program is nobody's child here
+    // and leaves no zombie behind.
+    const pid_t middle = ::fork();
+    if (middle < 0) return false;
+    if (middle == 0) {
+        ::setsid();
+        const pid_t program = ::fork();
+        if (program == 0) {
+            const int devnull = ::open("/dev/null", O_RDWR);
+            ::dup2(devnull, 0);
+            ::dup2(devnull, 1);
+            ::dup2(devnull, 2);
+            ::execvpe(args[0], args.data(), envp.data());
+            ::_exit(127);
+        }
+        ::_exit(program > 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool openWithDesktop(const std::string& target) { return startDetached({"xdg-open", target}); }
+
+}  // namespace tarvela
