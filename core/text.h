@@ -1,0 +1,20 @@
+// Text that other programs supply (window titles, classes, application ids)
+// is data: it must never add lines to a log, drive the terminal that shows
+// one, or carry bytes that are not UTF-8 into a stored file or a label.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvela {
+
+// Invalid UTF-8 repaired (each bad byte becomes U+FFFD), line breaks and tabs
+// made spaces, every other control character (C0, DEL, C1) removed, and the
+// result cut to at most `maxBytes` on a character boundary.
+std::string cleanText(std::string_view text, size_t maxBytes = 4096);
+
+// For a log line: invalid UTF-8 repaired and control characters written as
+// \xNN, so that one call is one line whatever the text holds.
+std::string escapeControls(std::string_view text);
+
+}  // namespace tarvela
