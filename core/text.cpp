@@ -4,31 +4,31 @@
 #include <cstdio>
 
 namespace tarvela {
-namespace {
 
-// The code point at s[i] and its length; a malformed sequence (bad lead,
-// missing or bad continuation, overlong form, surrogate, beyond U+10FFFF)
-// reads as one byte of U+FFFD.
-std::pair<char32_t, size_t> decode(std::string_view s, size_t i) {
+char32_t nextCodePoint(std::string_view s, size_t& i) {
     const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) return {b, 1};
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
     size_t n = 0;
     char32_t cp = 0, min = 0;
     if ((b & 0xE0) == 0xC0) n = 2, cp = b & 0x1F, min = 0x80;
     else if ((b & 0xF0) == 0xE0) n = 3, cp = b & 0x0F, min = 0x800;
     else if ((b & 0xF8) == 0xF0) n = 4, cp = b & 0x07, min = 0x10000;
-    else return {0xFFFD, 1};
-    if (i + n > s.size()) return {0xFFFD, 1};
+    ++i;
+    if (n == 0 || i - 1 + n > s.size()) return 0xFFFD;
     for (size_t k = 1; k < n; ++k) {
-        const auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80) return {0xFFFD, 1};
+        const auto c = static_cast<unsigned char>(s[i - 1 + k]);
+        if ((c & 0xC0) != 0x80) return 0xFFFD;
         cp = (cp << 6) | (c & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {0xFFFD, 1};
-    return {cp, n};
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+    i += n - 1;
+    return cp;
 }
 
-void append(std::string& out, char32_t cp) {
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -46,6 +46,8 @@ void append(std::string& out, char32_t cp) {
     }
 }
 
+namespace {
+
 bool control(char32_t cp) { return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0); }
 
 }  // namespace
@@ -54,12 +56,11 @@ std::string cleanText(std::string_view text, size_t maxBytes) {
     std::string out;
     out.reserve(std::min(text.size(), maxBytes));
     for (size_t i = 0; i < text.size();) {
-        auto [cp, n] = decode(text, i);
-        i += n;
+        char32_t cp = nextCodePoint(text, i);
         if (cp == '\n' || cp == '\r' || cp == '\t') cp = ' ';
         else if (control(cp)) continue;
         std::string one;
-        append(one, cp);
+        appendUtf8(one, cp);
         if (out.size() + one.size() > maxBytes) break;
         out += one;
     }
@@ -70,14 +71,13 @@ std::string escapeControls(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        auto [cp, n] = decode(text, i);
-        i += n;
+        const char32_t cp = nextCodePoint(text, i);
         if (control(cp)) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned>(cp));
             out += buf;
         } else {
-            append(out, cp);
+            appendUtf8(out, cp);
         }
     }
     return out;

@@ -8,6 +8,12 @@
 
 namespace tarvela {
 
+// The code point at s[i], moving i past it; a malformed sequence (bad lead,
+// missing or bad continuation, overlong form, surrogate, beyond U+10FFFF)
+// reads as U+FFFD and moves i by one byte.
+char32_t nextCodePoint(std::string_view s, size_t& i);
+void appendUtf8(std::string& out, char32_t cp);
+
 // Invalid UTF-8 repaired (each bad byte becomes U+FFFD), line breaks and tabs
 // made spaces, every other control character (C0, DEL, C1) removed, and the
 // result cut to at most `maxBytes` on a character boundary.
