@@ -1,5 +1,7 @@
 #include "core/log.h"
 
+#include "core/text.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -18,7 +20,8 @@ LogSink& sink() {
 }  // namespace
 
 void log(const std::string& text) {
-    std::string line = "[Tarvela] " + text;
+    // Whatever a message quotes, it stays one line of valid text.
+    std::string line = "[Tarvela] " + escapeControls(text);
     std::lock_guard<std::mutex> lock(sinkMutex());
     if (sink()) {
         sink()(line);

@@ -1,5 +1,7 @@
 #include "settings/key_codes.h"
 
+#include "core/text.h"
+
 namespace tarvela {
 
 uint32_t KeyBinding::carbon(uint64_t flags) {
@@ -12,45 +14,6 @@ uint32_t KeyBinding::carbon(uint64_t flags) {
 }
 
 namespace {
-
-// Decodes one UTF-8 sequence at s[i]; malformed bytes come back as U+FFFD, one at a time.
-char32_t nextCodePoint(const std::string& s, size_t& i) {
-    auto b = static_cast<unsigned char>(s[i]);
-    int len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-    if (len == 0 || i + static_cast<size_t>(len) > s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    char32_t cp = len == 1 ? b : b & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-        auto c = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-        if ((c >> 6) != 0x2) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    i += static_cast<size_t>(len);
-    return cp;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Upper case for the letters keyboard layouts put on keys: Latin (with its
 // accented forms), Greek and Cyrillic. Key caps never need the rest of Unicode.

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/log.h"
+#include "core/text.h"
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -91,11 +92,12 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (prop[3].format == 8) {
             std::string raw(prop[3].data.begin(), prop[3].data.end());
             size_t nul = raw.find('\0');
-            p.instance = raw.substr(0, nul);
-            if (nul != std::string::npos) p.cls = std::string(raw.c_str() + nul + 1);
+            p.instance = cleanText(raw.substr(0, nul));
+            if (nul != std::string::npos) p.cls = cleanText(std::string(raw.c_str() + nul + 1));
         }
-        p.gtkAppId = prop[4].text();
-        p.title = prop[5].present() ? prop[5].text() : prop[6].text();
+        // Clients name themselves: what they say is data, never control codes.
+        p.gtkAppId = cleanText(prop[4].text());
+        p.title = cleanText(prop[5].present() ? prop[5].text() : prop[6].text());
         p.hints = parseSizeHints(prop[7].cardinals());
         if (auto v = prop[8].cardinals(); v.size() >= 3) {
             if (v[0] & 1) p.acceptsInput = v[1] != 0;  // InputHint

@@ -31,9 +31,11 @@ namespace {
 bool spans(int a0, int a1, double b0, double b1) { return a0 < b1 && a1 >= b0; }
 }  // namespace
 
-Rect visibleArea(const Rect& m, const std::vector<Strut>& struts, int rootW, int rootH) {
+namespace {
+Rect uncovered(const Rect& m, const std::vector<const Strut*>& struts, int rootW, int rootH) {
     double x0 = m.minX(), y0 = m.minY(), x1 = m.maxX(), y1 = m.maxY();
-    for (const Strut& s : struts) {
+    for (const Strut* p : struts) {
+        const Strut& s = *p;
         if (s.left > 0 && spans(s.leftStartY, s.leftEndY, m.minY(), m.maxY()) && s.left > m.minX())
             x0 = std::max(x0, static_cast<double>(s.left));
         if (s.right > 0 && spans(s.rightStartY, s.rightEndY, m.minY(), m.maxY()) && rootW - s.right < m.maxX())
@@ -43,8 +45,22 @@ Rect visibleArea(const Rect& m, const std::vector<Strut>& struts, int rootW, int
         if (s.bottom > 0 && spans(s.bottomStartX, s.bottomEndX, m.minX(), m.maxX()) && rootH - s.bottom < m.maxY())
             y1 = std::min(y1, static_cast<double>(rootH - s.bottom));
     }
-    // A strut wider than the monitor leaves nothing rather than a negative rect.
     return Rect(x0, y0, std::max(x1 - x0, 0.0), std::max(y1 - y0, 0.0));
+}
+}  // namespace
+
+bool strutFits(const Strut& s, const Rect& m, int rootW, int rootH) {
+    const Rect left = uncovered(m, {&s}, rootW, rootH);
+    return left.width >= m.width / 2 && left.height >= m.height / 2;
+}
+
+Rect visibleArea(const Rect& m, const std::vector<Strut>& struts, int rootW, int rootH) {
+    // A reservation that alone would take half a monitor or more is no panel's:
+    // honouring it would leave the windows nowhere to go.
+    std::vector<const Strut*> fitting;
+    for (const Strut& s : struts)
+        if (strutFits(s, m, rootW, rootH)) fitting.push_back(&s);
+    return uncovered(m, fitting, rootW, rootH);
 }
 
 std::string displayName(const std::string& outputName) {

@@ -31,8 +31,12 @@ struct Monitor {
     bool primary = false;
 };
 
+// Whether a strut alone leaves at least half the monitor's width and height.
+bool strutFits(const Strut& strut, const Rect& monitor, int rootW, int rootH);
+
 // The part of a monitor (root coordinates) that no strut covers: each strut
-// that overlaps the monitor pushes the matching edge inwards.
+// that overlaps the monitor pushes the matching edge inwards, except one that
+// does not fit (above), which is ignored.
 Rect visibleArea(const Rect& monitor, const std::vector<Strut>& struts, int rootW, int rootH);
 
 // Built-in panels are named by their connector (eDP, LVDS, DSI).

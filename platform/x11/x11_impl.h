@@ -150,6 +150,7 @@ struct X11Platform::Impl {
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;
     std::map<xcb_window_t, std::optional<x11::Strut>> docks_;
+    std::set<xcb_window_t> oversizedDocks_;  // said once each
     uint64_t nextSeq_ = 1;
     xcb_window_t focused_ = XCB_NONE;
     uint64_t focusCounter_ = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/log.h"
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -53,7 +54,13 @@ std::vector<Strut> X11Platform::Impl::struts() const {
 const std::vector<Screen>& X11Platform::Impl::screens() {
     if (!screens_) {
         const double scale = scaleFromResources(conn.property(conn.root(), a.RESOURCE_MANAGER, 1 << 16).text());
-        screens_ = toScreens(queryMonitors(), struts(), rootW_, rootH_, scale);
+        const std::vector<Monitor> monitors = queryMonitors();
+        for (auto& [w, strut] : docks_)
+            for (const Monitor& m : monitors)
+                if (strut && !strutFits(*strut, m.rect, rootW_, rootH_) && oversizedDocks_.insert(w).second)
+                    log(format("ignoring the space dock window 0x%x reserves: it would leave too little of %s",
+                               static_cast<unsigned>(w), m.name.c_str()));
+        screens_ = toScreens(monitors, struts(), rootW_, rootH_, scale);
         if (!announcedScreens_) announcedScreens_ = *screens_;
     }
     return *screens_;

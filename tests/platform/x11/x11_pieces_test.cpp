@@ -96,6 +96,23 @@ TEST(Struts, PartialStrutsShrinkOnlyTheMonitorsTheyTouch) {
     EXPECT_FALSE(parseStrut({1, 2}, 100, 100));
 }
 
+TEST(Struts, ReservationsNoPanelMakesAreIgnoredAndTheRestStillCount) {
+    const Rect m(0, 0, 1920, 1080);
+    const auto bar = parseStrut({0, 0, 30, 0}, 1920, 1080);
+    // Larger than the monitor, a top strut of 5,000, every bit set: each alone would leave nothing.
+    for (const std::vector<uint32_t>& hostile : std::vector<std::vector<uint32_t>>{
+             {100000, 0, 0, 0}, {0, 0, 5000, 0}, {~0u, ~0u, ~0u, ~0u}, {0, 0, 0, 600}}) {
+        const auto s = parseStrut(hostile, 1920, 1080);
+        ASSERT_TRUE(s);
+        EXPECT_FALSE(strutFits(*s, m, 1920, 1080));
+        EXPECT_EQ(visibleArea(m, {*s, *bar}, 1920, 1080), Rect(0, 30, 1920, 1050));
+    }
+    // A wide side panel still fits while it leaves half the width.
+    const auto side = parseStrut({900, 0, 0, 0}, 1920, 1080);
+    EXPECT_TRUE(strutFits(*side, m, 1920, 1080));
+    EXPECT_EQ(visibleArea(m, {*side}, 1920, 1080), Rect(900, 0, 1020, 1080));
+}
+
 TEST(Screens, PrimaryFirstAndFlippedSoThatAxRectGivesRootRectsBack) {
     std::vector<Monitor> mons = {{1, "HDMI-1", Rect(1920, 0, 2560, 1440), false},
                                  {2, "eDP-1", Rect(0, 360, 1920, 1080), true}};
