@@ -17,6 +17,7 @@ DESKTOP_PKGS=(
   xvfb xserver-xephyr openbox xterm xfonts-base x11-apps x11-utils x11-xserver-utils
   xdotool wmctrl imagemagick tint2
   picom dbus dbus-x11 dunst libnotify-bin fonts-dejavu-core
+  python3  # the tour's loopback update feed
 )
 
 want=("${BUILD_PKGS[@]}")

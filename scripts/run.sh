@@ -352,6 +352,31 @@ if at=$(tray_icon) && [ -n "$at" ]; then
   fi
 fi
 
+# A newer version announced by an update feed on loopback: the update toast.
+if command -v python3 >/dev/null; then
+  mkdir -p "$work/feed"
+  cat >"$work/feed/appcast.xml" <<'FEED'
+<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+<channel><title>Tarvela</title>
+<item><title>Tarvela 9.9</title><sparkle:shortVersionString>9.9</sparkle:shortVersionString>
+<description><![CDATA[<ul><li>Smoother slides on every display.</li><li>Fixes.</li></ul>]]></description>
+<enclosure url="http://127.0.0.1/tarvela-9.9.tar.gz" length="1" sparkle:edSignature="none"/></item>
+</channel></rss>
+FEED
+  (cd "$work/feed" && exec python3 -u -m http.server 0 --bind 127.0.0.1) >"$work/feed.log" 2>&1 &
+  pids+=($!)
+  wait_until 5 grep -q 'port [0-9]' "$work/feed.log" || true
+  port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/feed.log" | head -n1)
+  kill -TERM "$tarvela_pid"
+  wait "$tarvela_pid" 2>/dev/null || true
+  TARVELA_FEED_URL="http://127.0.0.1:$port/appcast.xml" start_tarvela
+  if wait_until 10 viewable "Tarvela toast"; then
+    sleep 0.6  # it slides in for 0.42 s
+    shot 15-update-toast "an update feed on loopback offers 9.9: the update toast with Install and Later"
+  fi
+fi
+
 # A toast, as `tarvela --preview toast` shows it.
 kill -TERM "$tarvela_pid"
 wait "$tarvela_pid" 2>/dev/null || true
@@ -360,7 +385,7 @@ tarvela_pid=$!
 if wait_until 5 viewable "Tarvela toast"; then
   # It slides in from the right edge for 0.42 s; wait until it rests.
   wait_until 3 bash -c "g=\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X'); sleep 0.1; [ \"\$g\" = \"\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X')\" ]" || true
-  shot 15-toast "tarvela --preview toast: a toast slid in at the top right"
+  shot 16-toast "tarvela --preview toast: a toast slid in at the top right"
 fi
 
 echo
