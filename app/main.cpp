@@ -13,7 +13,7 @@
 #include "app/dbus_bridge.h"
 #include "app/notifier.h"
 #include "app/notify_check.h"
-#include "app/router.h"
+#include "app/qt_router.h"
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "app/update_config.h"
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
 
     auto hotkeys = std::make_unique<X11HotkeyService>(*platform, loop);
     auto gestureSources = std::make_unique<X11GestureSources>(*platform, loop);
-    HeadlessRouter router;
+    QtRouter router;
     NoFeedback feedback;
     FileDefaults& defaults = FileDefaults::standard();
     QtTextMetrics metrics;
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
                    [&] { platform->releaseAllArranged(); }, gestureSources.get(), &metrics, pointer,
                    platform.get(), &appearance, [&] { loop.quit(); }, &updates, &notifier};
     auto shell = std::make_unique<Shell>(deps);
-    router.updater = shell->updater.get();
+    router.setUpdater(shell->updater.get());
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
         shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
         windows->compositingChanged();
         dimWindows.sync();
     });
-    router.completeOnboarding = [&] { shell->completeOnboarding(); };
+    router.completeOnboarding() = [&] { shell->completeOnboarding(); };
     // Another start brings this one forward: its windows if it shows any, else the settings.
     instance->listen(loop, [&] {
         if (!ShellWindows::bringForward()) shell->reopen();
@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
     shell->terminate();
     platform->onCompositingChanged(nullptr);
     windows.reset();  // the widgets read the shell's panels to the last
-    router.updater = nullptr;
+    router.setUpdater(nullptr);
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
     gestureSources.reset();

@@ -1,0 +1,42 @@
+#include "ui/own_windows.h"
+
+#include <QVBoxLayout>
+
+namespace tarvela {
+
+OwnWindows::~OwnWindows() {
+    for (auto& [key, w] : windows_)
+        if (w) delete w.data();
+}
+
+QWidget* OwnWindows::find(const std::string& key) const {
+    auto it = windows_.find(key);
+    return it == windows_.end() ? nullptr : it->second.data();
+}
+
+QWidget* OwnWindows::show(const OwnWindowSpec& spec, const std::function<QWidget*()>& make) {
+    if (QWidget* open = find(spec.key)) {
+        open->showNormal();
+        open->raise();
+        open->activateWindow();
+        return open;
+    }
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QString::fromUtf8(spec.title));
+    window->setFixedSize(spec.width, spec.height);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(make());
+    windows_[spec.key] = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void OwnWindows::close(const std::string& key) {
+    if (QWidget* w = find(key)) w->close();
+}
+
+}  // namespace tarvela

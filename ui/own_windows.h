@@ -1,0 +1,45 @@
+// Tarvela's own windows (settings, permission, software update, onboarding and
+// two dialogs): at most one of each kind, titled and sized as the table says,
+// brought forward when asked for again and forgotten once closed. The window
+// manager side opens them floating and centred on the current display.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace tarvela {
+
+struct OwnWindowSpec {
+    const char* key;
+    const char* title;
+    int width;   // content size
+    int height;
+};
+
+namespace own_window {
+inline constexpr OwnWindowSpec settings{"settings", "Tarvela Settings", 880, 600};
+inline constexpr OwnWindowSpec permission{"permLost", "Tarvela", 420, 340};
+inline constexpr OwnWindowSpec update{"update", "Software update", 480, 360};
+inline constexpr OwnWindowSpec onboarding{"onboarding", "Welcome to Tarvela", 900, 620};
+inline constexpr OwnWindowSpec addApps{"addApps", "Add apps", 640, 540};
+inline constexpr OwnWindowSpec saveWorkspace{"saveWorkspace", "Save layout", 520, 480};
+}  // namespace own_window
+
+class OwnWindows {
+public:
+    ~OwnWindows();
+    // The open window of that kind brought forward, or a new one from `make`
+    // (its content), shown. Returns the window.
+    QWidget* show(const OwnWindowSpec& spec, const std::function<QWidget*()>& make);
+    // The open window of that kind, if any.
+    QWidget* find(const std::string& key) const;
+    void close(const std::string& key);
+
+private:
+    std::map<std::string, QPointer<QWidget>> windows_;
+};
+
+}  // namespace tarvela
