@@ -22,6 +22,7 @@
 #include "manager/feedback_hooks.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_input.h"
+#include "platform/x11/x11_keys.h"
 #include "platform/x11/x11_platform.h"
 #include "platform/x11/x11_probe.h"
 #include "settings/app_info.h"
@@ -34,6 +35,7 @@
 #include "ui/shell_windows.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QCursor>
 #include <QtGlobal>
 
@@ -86,6 +88,21 @@ void onStopSignal(int) {
 }
 
 }  // namespace
+
+// A key press in Tarvela's own windows as the shortcut recorder reads it: the
+// key's US-layout position and the modifiers held.
+std::optional<KeyEvent> recorderKey(const QKeyEvent& e) {
+    const std::optional<uint32_t> code = x11::keyCodeForKeysym(e.nativeVirtualKey());
+    if (!code) return std::nullopt;
+    uint64_t flags = 0;
+    if (e.modifiers() & Qt::ControlModifier) flags |= eventflags::control;
+    if (e.modifiers() & Qt::AltModifier) flags |= eventflags::option;
+    if (e.modifiers() & Qt::MetaModifier) flags |= eventflags::command;
+    if (e.modifiers() & Qt::ShiftModifier) flags |= eventflags::shift;
+    std::string chars;
+    if (e.key() >= 0x20 && e.key() < 0x7f) chars = QString(QChar(e.key())).toLower().toStdString();
+    return KeyEvent{*code, flags, chars};
+}
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -198,13 +215,15 @@ int main(int argc, char** argv) {
                    [&] { platform->releaseAllArranged(); }, gestureSources.get(), &metrics, pointer,
                    platform.get(), &appearance, [&] { loop.quit(); }, &updates, &notifier};
     auto shell = std::make_unique<Shell>(deps);
-    router.setUpdater(shell->updater.get());
+    router.attach(QtRouterDeps{*shell, *platform, [&] { return platform->compositing(); },
+                               [&] { platform->takeOver(); }, recorderKey});
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
         shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
     DimWindows dimWindows(*shell->dim, *platform, screens);
     OverviewWidget overviewWidget(*shell->overview, screens, [&] { return platform->compositing(); });
     platform->onCompositingChanged([&](bool) {
+        router.compositingChanged();
         windows->compositingChanged();
         dimWindows.sync();
     });
@@ -225,7 +244,7 @@ int main(int argc, char** argv) {
     shell->terminate();
     platform->onCompositingChanged(nullptr);
     windows.reset();  // the widgets read the shell's panels to the last
-    router.setUpdater(nullptr);
+    router.detach();
     shell.reset();    // its shortcuts are unregistered while the service lives
     hotkeys.reset();
     gestureSources.reset();

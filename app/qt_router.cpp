@@ -1,24 +1,178 @@
 #include "app/qt_router.h"
 
+#include <QApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QProcess>
+
+#include "app/shell.h"
 #include "app/updater.h"
+#include "feedback/permission_view.h"
+#include "feedback/settings_dialogs.h"
+#include "feedback/settings_panes.h"
+#include "feedback/shortcuts_pane.h"
+#include "feedback/store_panes.h"
+#include "settings/diagnostics.h"
+#include "settings/export.h"
+#include "ui/settings_window.h"
 #include "ui/update_window.h"
 
 namespace tarvela {
 
-void QtRouter::setUpdater(Updater* updater) {
-    updater_ = updater;
-    headless_.updater = updater;
-    if (!updater) windows_.close(own_window::update.key);
+namespace {
+
+// The updater as the Updates pane reads it.
+class UpdaterSource final : public UpdateSource {
+public:
+    explicit UpdaterSource(Updater& u) : u_(u) { link_ = u.changed.connect([this] { changed.emit(); }); }
+    UpdateStatus status() const override {
+        UpdateStatus s;
+        if (u_.state().kind == UpdateState::Kind::available) s.available = u_.state().detail;
+        if (std::optional<double> at = u_.lastChecked())
+            s.lastChecked = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(*at * 1000))
+                                .toString("d MMM yyyy, HH:mm")
+                                .toStdString();
+        if (u_.release()) s.notes = u_.release()->notes;
+        return s;
+    }
+    void checkNow() override { u_.check(true); }
+    void install() override { u_.install(); }
+
+private:
+    Updater& u_;
+    Connection link_;
+};
+
+}  // namespace
+
+struct RouterModels {
+    QtRouterDeps d;
+    ExportImport transfer;
+    XdgMailService mail;
+    std::unique_ptr<UpdaterSource> source;
+    GeneralPane general;
+    ShortcutsPane shortcuts;
+    GesturesPane gestures;
+    WorkspacesPane workspaces;
+    RulesPane rules;
+    UpdatesPane updates;
+    std::unique_ptr<PermissionView> permission;
+    std::unique_ptr<SaveLayoutDialog> save;
+    std::unique_ptr<AddAppsDialog> addApps;
+
+    RouterModels(QtRouterDeps deps, QtRouter& router)
+        : d(std::move(deps)),
+          transfer(d.shell.workspaces, d.shell.rules, d.shell.hotkeys),
+          source(d.shell.updater ? std::make_unique<UpdaterSource>(*d.shell.updater) : nullptr),
+          general(GeneralPaneDeps{
+              d.shell.prefs, d.shell.manager, transfer, mail, {}, {}, d.compositing,
+              [&router](SettingsPane p) { router.settings(std::string(title(p))); },
+              [](const std::string& address) { QProcess::startDetached("xdg-open", {QString::fromStdString(address)}); },
+              [](const std::string& suggested) -> std::optional<std::filesystem::path> {
+                  const QString f = QFileDialog::getSaveFileName(nullptr, QString(), QString::fromStdString(suggested),
+                                                                 "JSON (*.json)");
+                  if (f.isEmpty()) return std::nullopt;
+                  return std::filesystem::path(f.toStdString());
+              },
+              []() -> std::optional<std::filesystem::path> {
+                  const QString f = QFileDialog::getOpenFileName(nullptr, QString(), QString(), "JSON (*.json)");
+                  if (f.isEmpty()) return std::nullopt;
+                  return std::filesystem::path(f.toStdString());
+              }}),
+          shortcuts(d.shell.hotkeys, [] { QApplication::beep(); }),
+          gestures(d.shell.prefs),
+          workspaces(d.shell.workspaces, d.shell.manager, [&router] { router.saveWorkspace(); }),
+          rules(d.shell.rules, [&router] { router.addApps(); }),
+          updates(d.shell.prefs, source.get()) {}
+};
+
+QtRouter::QtRouter() = default;
+QtRouter::~QtRouter() { detach(); }
+
+void QtRouter::attach(QtRouterDeps deps) {
+    headless_.updater = deps.shell.updater.get();
+    m_ = std::make_unique<RouterModels>(std::move(deps), *this);
 }
 
-void QtRouter::settings(const std::optional<std::string>& pane) { headless_.settings(pane); }
+void QtRouter::detach() {
+    // The windows go first: they read the models to the last.
+    for (const char* key : {own_window::settings.key, own_window::permission.key, own_window::update.key,
+                            own_window::addApps.key, own_window::saveWorkspace.key})
+        windows_.destroy(key);
+    m_.reset();
+    headless_.updater = nullptr;
+}
+
+void QtRouter::compositingChanged() {
+    if (m_) m_->general.compositingChanged();
+}
+
+void QtRouter::settings(const std::optional<std::string>& pane) {
+    if (!m_) return headless_.settings(pane);
+    const std::optional<SettingsPane> chosen = pane ? paneFromTitle(*pane) : std::nullopt;
+    if (settingsView_) {
+        if (chosen) settingsView_->select(*chosen);
+        windows_.show(own_window::settings, {});
+        return;
+    }
+    windows_.show(own_window::settings, [this, chosen] {
+        auto* view = new SettingsWindow(SettingsPanes{m_->general, m_->shortcuts, m_->gestures, m_->workspaces,
+                                                      m_->rules, m_->updates, m_->d.keyEvent},
+                                        chosen.value_or(SettingsPane::general));
+        settingsView_ = view;
+        return view;
+    });
+}
+
 void QtRouter::onboarding() { headless_.onboarding(); }
-void QtRouter::permissionLost() { headless_.permissionLost(); }
-void QtRouter::preview(const std::string& name) { headless_.preview(name); }
+
+void QtRouter::permissionLost() {
+    if (!m_) return headless_.permissionLost();
+    if (windows_.find(own_window::permission.key)) {
+        windows_.show(own_window::permission, {});
+        return;
+    }
+    m_->permission = std::make_unique<PermissionView>(m_->d.shell.manager, m_->d.takeOver,
+                                                      [this] { windows_.close(own_window::permission.key); });
+    windows_.show(own_window::permission, [this] { return new PermissionWindow(*m_->permission); });
+}
+
+void QtRouter::addApps() {
+    if (!m_) return;
+    if (windows_.find(own_window::addApps.key)) {
+        windows_.show(own_window::addApps, {});
+        return;
+    }
+    m_->addApps = std::make_unique<AddAppsDialog>(m_->d.platform, m_->d.shell.rules,
+                                                  [this] { windows_.close(own_window::addApps.key); });
+    windows_.show(own_window::addApps, [this] { return new AddAppsWindow(*m_->addApps); });
+}
+
+void QtRouter::saveWorkspace() {
+    if (!m_) return;
+    if (windows_.find(own_window::saveWorkspace.key)) {
+        windows_.show(own_window::saveWorkspace, {});
+        return;
+    }
+    m_->save = std::make_unique<SaveLayoutDialog>(m_->d.shell.manager, m_->d.shell.workspaces, m_->d.shell.hotkeys,
+                                                  [this] { windows_.close(own_window::saveWorkspace.key); });
+    windows_.show(own_window::saveWorkspace, [this] { return new SaveLayoutWindow(*m_->save); });
+}
+
+void QtRouter::preview(const std::string& name) {
+    if (name.rfind("settings", 0) == 0) {
+        const std::optional<SettingsPane> pane = paneFromPreview(name);
+        return settings(pane ? std::optional<std::string>(title(*pane)) : std::nullopt);
+    }
+    if (name == "permission") return permissionLost();
+    if (name == "addapps") return addApps();
+    if (name == "save") return saveWorkspace();
+    headless_.preview(name);
+}
 
 void QtRouter::softwareUpdate() {
-    if (!updater_) return headless_.softwareUpdate();
-    Updater* u = updater_;
+    Updater* u = m_ ? m_->d.shell.updater.get() : nullptr;
+    if (!u) return headless_.softwareUpdate();
     windows_.show(own_window::update, [this, u] {
         return new UpdateWindow(UpdateWindowDeps{
             [u] { return u->view(); }, u->changed,

@@ -167,12 +167,14 @@ void PopoverActions::setAlign(Align a) {
     for (const StripRef& s : m_.strips()) s->setAlign(a);
 }
 
-void PopoverActions::setDim(bool on) {
+void setDimmed(Prefs& prefs, bool on) {
     if (!on)
-        prefs_.dimLevel.set(0);
-    else if (prefs_.dimLevel() < 1)
-        prefs_.dimLevel.set(popover::defaultDimLevel);
+        prefs.dimLevel.set(0);
+    else if (prefs.dimLevel() < 1)
+        prefs.dimLevel.set(popover::defaultDimLevel);
 }
+
+void PopoverActions::setDim(bool on) { setDimmed(prefs_, on); }
 
 void PopoverActions::setBlur(bool on) { prefs_.blur.set(on); }
 

@@ -58,6 +58,10 @@ inline constexpr const char* layoutsTitle = "Layouts";
 std::string alignTitle(Align a);
 std::string layoutTitle(Layout l);
 
+// The one dim switch of the popover and the settings: off is level 0; on from
+// off picks defaultDimLevel, and a strength already chosen stays.
+void setDimmed(Prefs& prefs, bool on);
+
 struct PopoverHeader {
     std::string name = popover::productName;
     std::string state;  // "Paused", "Strip is off", or the manager's status line

@@ -21,6 +21,7 @@ QWidget* OwnWindows::show(const OwnWindowSpec& spec, const std::function<QWidget
         open->activateWindow();
         return open;
     }
+    if (!make) return nullptr;
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(QString::fromUtf8(spec.title));
@@ -37,6 +38,11 @@ QWidget* OwnWindows::show(const OwnWindowSpec& spec, const std::function<QWidget
 
 void OwnWindows::close(const std::string& key) {
     if (QWidget* w = find(key)) w->close();
+}
+
+void OwnWindows::destroy(const std::string& key) {
+    if (QWidget* w = find(key)) delete w;
+    windows_.erase(key);
 }
 
 }  // namespace tarvela

@@ -32,11 +32,14 @@ class OwnWindows {
 public:
     ~OwnWindows();
     // The open window of that kind brought forward, or a new one from `make`
-    // (its content), shown. Returns the window.
+    // (its content), shown. Returns the window, or null when none is open and
+    // `make` is empty.
     QWidget* show(const OwnWindowSpec& spec, const std::function<QWidget*()>& make);
     // The open window of that kind, if any.
     QWidget* find(const std::string& key) const;
     void close(const std::string& key);
+    // Closed and gone now, not at the loop's next turn (when what it shows goes too).
+    void destroy(const std::string& key);
 
 private:
     std::map<std::string, QPointer<QWidget>> windows_;

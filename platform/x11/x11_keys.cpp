@@ -52,6 +52,13 @@ std::optional<uint32_t> keysymForKeyCode(uint32_t virtualKeyCode) {
     return it->second;
 }
 
+std::optional<uint32_t> keyCodeForKeysym(uint32_t keysym) {
+    if (keysym >= 'A' && keysym <= 'Z') keysym += 'a' - 'A';
+    for (auto& [code, sym] : table())
+        if (sym == keysym) return code;
+    return std::nullopt;
+}
+
 std::vector<uint32_t> knownKeyCodes() {
     std::vector<uint32_t> out;
     for (auto& [k, v] : table()) out.push_back(k);

@@ -17,6 +17,8 @@ class Connection;
 // The keysym at a virtual key code's US-layout position; none for keys with
 // no counterpart on PC keyboards (and the modifier keys themselves).
 std::optional<uint32_t> keysymForKeyCode(uint32_t virtualKeyCode);
+// The virtual key code at a keysym's US-layout position (letters in either case).
+std::optional<uint32_t> keyCodeForKeysym(uint32_t keysym);
 // Every virtual key code the table knows (for tests).
 std::vector<uint32_t> knownKeyCodes();
 

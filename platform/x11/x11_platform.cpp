@@ -128,6 +128,7 @@ X11Platform::X11Platform(RunLoop& loop, X11Options options) : d_(std::make_uniqu
 X11Platform::~X11Platform() = default;
 
 bool X11Platform::tryAcquire() { return d_->tryAcquire(); }
+bool X11Platform::takeOver() { return d_->tryAcquire() || d_->acquire(true); }
 void X11Platform::dispatchEvents() { d_->dispatchEvents(); }
 bool X11Platform::sync() { return d_->sync(); }
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }

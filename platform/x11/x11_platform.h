@@ -50,6 +50,9 @@ public:
     // windows already on screen. Returns isProcessTrusted(). The permission
     // poll calls it.
     bool tryAcquire();
+    // Asks the window manager holding the display to hand it over, as
+    // --replace does at start; true once Tarvela holds it.
+    bool takeOver();
 
     // Handles every event the connection has queued. The descriptor watch
     // calls it; so may anyone who wants events handled now.

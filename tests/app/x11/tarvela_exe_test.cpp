@@ -607,34 +607,45 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     EXPECT_EQ(t->count("need a compositing manager"), 1);
 }
 
-// Tarvela's own windows: one of each kind, floating and centred, brought
-// forward when asked for again.
-TEST_F(PanelsTest, TheUpdateWindowOpensOnceCentredAndASecondRequestBringsItForward) {
+// Tarvela's own windows: one of each kind with its title and size, floating
+// and centred, brought forward when asked for again.
+TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward) {
     Child term = client({"xterm"});
     ASSERT_TRUE(waitMapped(1));
-    auto t = start({"--preview", "update"});
-    std::optional<TestClient::Geom> win;
-    ASSERT_TRUE(waitFor([&] { return (win = shown("Software update")).has_value(); })) << t->out();
-    EXPECT_EQ(win->w, 480);
-    EXPECT_EQ(win->h, 360);
-    EXPECT_NEAR(win->x + win->w / 2.0, 960, 2);
-    EXPECT_NEAR(win->y + win->h / 2.0, 540, 40);  // the panel-free screen's middle, give or take a title
-    const xcb_window_t update = named("Software update").front().first;
+    const xcb_window_t xterm = mappedClients().front();
     auto active = [&] {
         auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
         return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
     };
-    const auto terms = clientWindows(2);
-    const xcb_window_t xterm = terms[0] == update ? terms[1] : terms[0];
-    ASSERT_TRUE(waitFor([&] { return active() == update; })) << t->out();
-    run({"xdotool", "windowactivate", std::to_string(xterm)});
-    ASSERT_TRUE(waitFor([&] { return active() == xterm; }));
+    struct Case {
+        const char* preview;
+        const char* title;
+        int w, h;
+    };
+    for (const Case& c : {Case{"settings:gestures", "Tarvela Settings", 880, 600}, Case{"permission", "Tarvela", 420, 340},
+                          Case{"addapps", "Add apps", 640, 540}, Case{"save", "Save layout", 520, 480},
+                          Case{"update", "Software update", 480, 360}}) {
+        SCOPED_TRACE(c.preview);
+        auto t = start({"--preview", c.preview});
+        std::optional<TestClient::Geom> win;
+        ASSERT_TRUE(waitFor([&] { return (win = shown(c.title)).has_value(); })) << t->out();
+        EXPECT_EQ(win->w, c.w);
+        EXPECT_EQ(win->h, c.h);
+        EXPECT_NEAR(win->x + win->w / 2.0, 960, 2);
+        EXPECT_NEAR(win->y + win->h / 2.0, 540, 40);  // give or take a title
+        const xcb_window_t own = named(c.title).front().first;
+        ASSERT_TRUE(waitFor([&] { return active() == own; })) << t->out();
+        run({"xdotool", "windowactivate", std::to_string(xterm)});
+        ASSERT_TRUE(waitFor([&] { return active() == xterm; }));
 
-    auto second = start({"--preview", "update"});
-    ASSERT_TRUE(waitFor([&] { return second->status().has_value(); }));
-    EXPECT_EQ(*second->status(), 0);
-    EXPECT_TRUE(waitFor([&] { return active() == update; })) << t->out();
-    EXPECT_EQ(named("Software update").size(), 1u);
+        auto second = start({"--preview", c.preview});
+        ASSERT_TRUE(waitFor([&] { return second->status().has_value(); }));
+        EXPECT_EQ(*second->status(), 0);
+        EXPECT_TRUE(waitFor([&] { return active() == own; })) << t->out();
+        EXPECT_EQ(named(c.title).size(), 1u);
+        t->signal(SIGTERM);
+        ASSERT_TRUE(waitFor([&] { return t->status().has_value(); }));
+    }
 }
 
 }  // namespace

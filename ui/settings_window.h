@@ -1,0 +1,91 @@
+// The settings window's content and Tarvela's small windows, drawn with plain
+// Qt controls over the panes' and dialogs' view models: every text, value and
+// action comes from them, and each view redraws itself when its model says
+// something changed.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "feedback/permission_view.h"
+#include "feedback/settings_dialogs.h"
+#include "feedback/settings_panes.h"
+#include "feedback/shortcuts_pane.h"
+#include "feedback/store_panes.h"
+#include "settings/key_codes.h"
+#include "settings/signal.h"
+
+class QKeyEvent;
+class QListWidget;
+class QStackedWidget;
+class QVBoxLayout;
+
+namespace tarvela {
+
+// A widget whose content is rebuilt from its model after every change (on
+// the next turn of the loop, so that a control may change the model from its
+// own signal). Widgets added to `outer_` before the first build stay put.
+class ModelView : public QWidget {
+public:
+    void rebuildSoon();
+    void rebuild();
+
+protected:
+    ModelView();
+    virtual void build(QVBoxLayout& into) = 0;
+    QVBoxLayout* outer_;
+    Connection link_;
+
+private:
+    QWidget* page_ = nullptr;
+    bool pending_ = false;
+};
+
+struct SettingsPanes {
+    GeneralPane& general;
+    ShortcutsPane& shortcuts;
+    GesturesPane& gestures;
+    WorkspacesPane& workspaces;
+    RulesPane& rules;
+    UpdatesPane& updates;
+    // A key press as the shortcut recorder reads it; none for keys it cannot name.
+    std::function<std::optional<KeyEvent>(const QKeyEvent&)> keyEvent;
+};
+
+class SettingsWindow final : public QWidget {
+public:
+    SettingsWindow(SettingsPanes panes, SettingsPane first);
+    void select(SettingsPane pane);
+    SettingsPane selected() const { return selected_; }
+
+private:
+    QListWidget* sidebar_;
+    QStackedWidget* stack_;
+    SettingsPane selected_ = SettingsPane::general;
+};
+
+class PermissionWindow final : public ModelView {
+public:
+    explicit PermissionWindow(PermissionView& view);
+
+private:
+    void build(QVBoxLayout& into) override;
+    PermissionView& view_;
+};
+
+class SaveLayoutWindow final : public QWidget {
+public:
+    explicit SaveLayoutWindow(SaveLayoutDialog& dialog);
+};
+
+class AddAppsWindow final : public ModelView {
+public:
+    explicit AddAppsWindow(AddAppsDialog& dialog);
+
+private:
+    void build(QVBoxLayout& into) override;
+    AddAppsDialog& dialog_;
+};
+
+}  // namespace tarvela
