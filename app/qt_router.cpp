@@ -7,6 +7,7 @@
 
 #include "app/shell.h"
 #include "app/updater.h"
+#include "feedback/onboarding.h"
 #include "feedback/permission_view.h"
 #include "feedback/settings_dialogs.h"
 #include "feedback/settings_panes.h"
@@ -14,6 +15,7 @@
 #include "feedback/store_panes.h"
 #include "settings/diagnostics.h"
 #include "settings/export.h"
+#include "ui/onboarding_window.h"
 #include "ui/settings_window.h"
 #include "ui/update_window.h"
 
@@ -59,6 +61,7 @@ struct RouterModels {
     std::unique_ptr<PermissionView> permission;
     std::unique_ptr<SaveLayoutDialog> save;
     std::unique_ptr<AddAppsDialog> addApps;
+    std::unique_ptr<Onboarding> onboarding;
 
     RouterModels(QtRouterDeps deps, QtRouter& router)
         : d(std::move(deps)),
@@ -97,7 +100,7 @@ void QtRouter::attach(QtRouterDeps deps) {
 void QtRouter::detach() {
     // The windows go first: they read the models to the last.
     for (const char* key : {own_window::settings.key, own_window::permission.key, own_window::update.key,
-                            own_window::addApps.key, own_window::saveWorkspace.key})
+                            own_window::addApps.key, own_window::saveWorkspace.key, own_window::onboarding.key})
         windows_.destroy(key);
     m_.reset();
     headless_.updater = nullptr;
@@ -124,7 +127,18 @@ void QtRouter::settings(const std::optional<std::string>& pane) {
     });
 }
 
-void QtRouter::onboarding() { headless_.onboarding(); }
+void QtRouter::onboarding() {
+    if (!m_) return headless_.onboarding();
+    if (windows_.find(own_window::onboarding.key)) {
+        windows_.show(own_window::onboarding, {});
+        return;
+    }
+    Shell& shell = m_->d.shell;
+    m_->onboarding = std::make_unique<Onboarding>(OnboardingDeps{
+        shell.manager, shell.prefs, shell.hotkeys, m_->d.takeOver,
+        [this] { windows_.close(own_window::onboarding.key); }});
+    windows_.show(own_window::onboarding, [this] { return new OnboardingWindow(*m_->onboarding); });
+}
 
 void QtRouter::permissionLost() {
     if (!m_) return headless_.permissionLost();
@@ -164,6 +178,7 @@ void QtRouter::preview(const std::string& name) {
         const std::optional<SettingsPane> pane = paneFromPreview(name);
         return settings(pane ? std::optional<std::string>(title(*pane)) : std::nullopt);
     }
+    if (name.rfind("onboarding", 0) == 0) return onboarding();
     if (name == "permission") return permissionLost();
     if (name == "addapps") return addApps();
     if (name == "save") return saveWorkspace();

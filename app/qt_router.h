@@ -1,7 +1,6 @@
 // The router of the executable: Tarvela's own windows in Qt, one of each kind,
-// over the shell's preferences, stores and manager. The onboarding window is
-// not built yet: a first start completes at once with the default settings, as
-// the headless router does.
+// over the shell's preferences, stores and manager. Before the shell is
+// attached (and after), it says in the log what a window would have shown.
 #pragma once
 
 #include <QPointer>

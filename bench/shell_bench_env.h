@@ -114,6 +114,13 @@ struct Scratch {
         setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
         setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
         setenv("TARVELA_DEFAULTS", (dir + "/app.tarvela.plist").c_str(), 1);
+        // A user past the first start's walk-through.
+        if (FILE* f = fopen((dir + "/app.tarvela.plist").c_str(), "w")) {
+            fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                  "<key>onboarded</key><true/></dict></plist>\n",
+                  f);
+            fclose(f);
+        }
     }
     ~Scratch() {
         std::error_code ec;

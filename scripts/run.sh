@@ -236,6 +236,24 @@ shot() {
 }
 
 echo "run: the tour (screenshots in $shots)"
+viewable() { xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null | grep -q IsViewable; }
+# A first start: the onboarding walks through its four steps (Return presses the
+# forward button), and its last one starts the manager.
+if wait_until 10 viewable "Welcome to Tarvela"; then
+  n=0
+  for step in welcome permission layout ready; do
+    n=$((n + 1))
+    sleep 0.5  # the step drawn
+    shot "00-onboarding-$n-$step" "first start: the onboarding's step $n ($step)"
+    xdotool search --name "Welcome to Tarvela" windowactivate --sync >/dev/null 2>&1 || true
+    xdotool key Return
+  done
+  wait_until 5 bash -c "! xwininfo -display $DISPLAY -name 'Welcome to Tarvela' 2>/dev/null | grep -q IsViewable" || true
+  wait_until 10 grep -q 'display 0 ' "$log" || true
+  sleep 1  # the strips laid out
+else
+  echo "run: no onboarding window"
+fi
 first_term=$(xdotool search --onlyvisible --maxdepth 2 --class xterm | head -n1)
 shot 01-start "the three windows that were open, tiled as full-height columns (the third waits off screen, right)"
 
@@ -277,7 +295,6 @@ restart_with() {
   KEYS="$1" perl -0pi -e 's#</dict>(\s*</plist>\s*)$#$ENV{KEYS}</dict>$1#' "$TARVELA_DEFAULTS"
   start_tarvela
 }
-viewable() { xwininfo -display "$DISPLAY" -name "$1" 2>/dev/null | grep -q IsViewable; }
 restart_with '<key>dimLevel</key><integer>2</integer><key>blur</key><false/>'
 wait_until 5 viewable "Tarvela dim" || echo "run: no dim overlay"
 sleep 1  # the restart's layout and the compositor's repaint
@@ -387,6 +404,31 @@ if wait_until 5 viewable "Tarvela toast"; then
   wait_until 3 bash -c "g=\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X'); sleep 0.1; [ \"\$g\" = \"\$(xwininfo -display $DISPLAY -name 'Tarvela toast' | grep 'upper-left X')\" ]" || true
   shot 16-toast "tarvela --preview toast: a toast slid in at the top right"
 fi
+
+# Tarvela's own windows, each as `tarvela --preview NAME` shows it.
+preview_shot() {
+  local name=$1 title=$2 file=$3
+  kill -TERM "$tarvela_pid" 2>/dev/null
+  wait "$tarvela_pid" 2>/dev/null || true
+  "$exe" --display "$DISPLAY" --preview "$name" >>"$log" 2>&1 &
+  tarvela_pid=$!
+  if wait_until 5 viewable "$title"; then
+    sleep 0.4
+    shot "$file" "tarvela --preview $name"
+  else
+    echo "run: no window \"$title\" for --preview $name"
+  fi
+}
+preview_shot settings:general "Tarvela Settings" 17-settings-general
+preview_shot settings:shortcuts "Tarvela Settings" 18-settings-shortcuts
+preview_shot settings:gestures "Tarvela Settings" 19-settings-gestures
+preview_shot settings:workspaces "Tarvela Settings" 20-settings-workspaces
+preview_shot "settings:app rules" "Tarvela Settings" 21-settings-app-rules
+preview_shot settings:updates "Tarvela Settings" 22-settings-updates
+preview_shot permission "Tarvela" 23-permission
+preview_shot update "Software update" 24-update
+preview_shot save "Save layout" 25-save-layout
+preview_shot addapps "Add apps" 26-add-apps
 
 echo
 echo "run: Tarvela's log:"

@@ -98,6 +98,14 @@ protected:
         ::setenv("XDG_CONFIG_HOME", (tmp_ + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (tmp_ + "/state").c_str(), 1);
         ::setenv("TARVELA_DEFAULTS", (tmp_ + "/app.tarvela.plist").c_str(), 1);
+        // A user past the first start's walk-through, unless a test says otherwise.
+        writeDefaults("");
+    }
+    void writeDefaults(const std::string& keys) {
+        std::ofstream f(tmp_ + "/app.tarvela.plist");
+        f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+             "<key>onboarded</key><true/>"
+          << keys << "</dict></plist>\n";
     }
     std::unique_ptr<Tarvela> start(const std::vector<std::string>& extra = {}) {
         return std::make_unique<Tarvela>(loop_, display_, extra);
@@ -124,6 +132,35 @@ protected:
         for (const auto& g : geometries(wins))
             if (!g.ok || g.y != 12 || g.h < 1000) return false;
         return true;
+    }
+    // Every window below `from` whose name is `name`, with its place on the root
+    // (the tray icon's window has only the UTF-8 name).
+    std::vector<std::pair<xcb_window_t, TestClient::Geom>> named(const std::string& name, xcb_window_t from = 0) {
+        std::vector<std::pair<xcb_window_t, TestClient::Geom>> out;
+        xcb_connection_t* c = tc_->c();
+        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, from ? from : tc_->root()), nullptr);
+        if (!tree) return out;
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> children(kids, kids + xcb_query_tree_children_length(tree));
+        free(tree);
+        const xcb_atom_t netName = tc_->atom("_NET_WM_NAME");
+        for (xcb_window_t w : children) {
+            auto* prop = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, w, netName, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr);
+            if (prop) {
+                const std::string n(static_cast<const char*>(xcb_get_property_value(prop)),
+                                    static_cast<size_t>(xcb_get_property_value_length(prop)));
+                if (n == name && tc_->viewable(w)) out.emplace_back(w, tc_->geometry(w));
+                free(prop);
+            }
+            for (auto& found : named(name, w)) out.push_back(found);
+        }
+        return out;
+    }
+    std::optional<TestClient::Geom> shown(const std::string& name) {
+        auto all = named(name);
+        if (all.empty()) return std::nullopt;
+        return all.front().second;
     }
     std::vector<xcb_window_t> clientWindows(size_t n) {
         std::vector<xcb_window_t> out;
@@ -152,13 +189,15 @@ TEST_F(TarvelaExeTest, ASecondStartExitsQuietlyAndBringsNothingUpTwice) {
     EXPECT_EQ(*second->status(), 0);
     EXPECT_TRUE(second->said("already running")) << second->out();
     EXPECT_FALSE(second->said("launched")) << second->out();
-    // The running one was asked to come forward, and nothing else changed.
-    EXPECT_TRUE(waitFor([&] { return first->said("settings window not available"); })) << first->out();
+    // The running one was asked to come forward (it had no window open: its
+    // settings open), and nothing else changed.
+    EXPECT_TRUE(waitFor([&] { return shown("Tarvela Settings").has_value(); })) << first->out();
     EXPECT_FALSE(first->status());
     EXPECT_EQ(first->count("[Tarvela] launched "), 1);
     EXPECT_EQ(tc_->selectionOwner("WM_S0"), owner);
     EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_SUPPORTING_WM_CHECK"), check);
-    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST").size(), 1u);
+    EXPECT_EQ(named("Tarvela Settings").size(), 1u);
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST").size(), 2u);
 }
 
 TEST_F(TarvelaExeTest, SigtermLeavesEveryWindowWhereItIsAndARestartKeepsThemThere) {
@@ -311,35 +350,6 @@ protected:
         TarvelaExeTest::TearDown();
     }
 
-    // Every window below `from` whose name is `name`, with its place on the root
-    // (the tray icon's window has only the UTF-8 name).
-    std::vector<std::pair<xcb_window_t, TestClient::Geom>> named(const std::string& name, xcb_window_t from = 0) {
-        std::vector<std::pair<xcb_window_t, TestClient::Geom>> out;
-        xcb_connection_t* c = tc_->c();
-        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, from ? from : tc_->root()), nullptr);
-        if (!tree) return out;
-        const xcb_window_t* kids = xcb_query_tree_children(tree);
-        std::vector<xcb_window_t> children(kids, kids + xcb_query_tree_children_length(tree));
-        free(tree);
-        const xcb_atom_t netName = tc_->atom("_NET_WM_NAME");
-        for (xcb_window_t w : children) {
-            auto* prop = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, w, netName, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr);
-            if (prop) {
-                const std::string n(static_cast<const char*>(xcb_get_property_value(prop)),
-                                    static_cast<size_t>(xcb_get_property_value_length(prop)));
-                if (n == name && tc_->viewable(w)) out.emplace_back(w, tc_->geometry(w));
-                free(prop);
-            }
-            for (auto& found : named(name, w)) out.push_back(found);
-        }
-        return out;
-    }
-    std::optional<TestClient::Geom> shown(const std::string& name) {
-        auto all = named(name);
-        if (all.empty()) return std::nullopt;
-        return all.front().second;
-    }
     // How many pixels of a root area are the system blue of a pill that is on
     // (the mascot's own blues are lighter or darker).
     int bluePixels(const TestClient::Geom& g) {
@@ -444,12 +454,7 @@ TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) 
 // The dim overlay under the focused window, and the overview with real window
 // pictures, its keyboard and its clicks.
 TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndClicks) {
-    {
-        std::ofstream f(tmp_ + "/app.tarvela.plist");
-        f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-             "<key>previews</key><true/><key>blur</key><false/><key>dimLevel</key><integer>2</integer>"
-             "</dict></plist>\n";
-    }
+    writeDefaults("<key>previews</key><true/><key>blur</key><false/><key>dimLevel</key><integer>2</integer>");
     auto compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
     ASSERT_TRUE(waitFor([&] { return tc_->selectionOwner("_NET_WM_CM_S0") != XCB_NONE; }));
     // Each terminal writes what it is typed, so a key that reaches it shows.
@@ -624,7 +629,8 @@ TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward
     };
     for (const Case& c : {Case{"settings:gestures", "Tarvela Settings", 880, 600}, Case{"permission", "Tarvela", 420, 340},
                           Case{"addapps", "Add apps", 640, 540}, Case{"save", "Save layout", 520, 480},
-                          Case{"update", "Software update", 480, 360}}) {
+                          Case{"update", "Software update", 480, 360},
+                          Case{"onboarding", "Welcome to Tarvela", 900, 620}}) {
         SCOPED_TRACE(c.preview);
         auto t = start({"--preview", c.preview});
         std::optional<TestClient::Geom> win;
@@ -646,6 +652,27 @@ TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward
         t->signal(SIGTERM);
         ASSERT_TRUE(waitFor([&] { return t->status().has_value(); }));
     }
+}
+
+// A first start walks the user through four steps; the last starts the manager.
+TEST_F(PanelsTest, AFirstStartShowsTheWalkThroughAndItsLastStepStartsTheManager) {
+    writeDefaults("<key>onboarded</key><false/>");
+    Child term = client({"xterm"});
+    Child other = client({"xterm"});
+    ASSERT_TRUE(waitMapped(2));
+    const auto wins = mappedClients();
+    auto t = start();
+    ASSERT_TRUE(launched(*t)) << t->out();
+    ASSERT_TRUE(waitFor([&] { return shown("Welcome to Tarvela").has_value(); })) << t->out();
+    EXPECT_FALSE(tiled(wins));
+    for (int step = 0; step < 4; ++step) run({"xdotool", "key", "Return"});
+    EXPECT_TRUE(waitFor([&] { return !shown("Welcome to Tarvela") && tiled(wins); })) << t->out();
+    // Remembered: the next start goes straight to work.
+    t->signal(SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return t->status().has_value(); }));
+    auto again = start();
+    ASSERT_TRUE(launched(*again));
+    EXPECT_TRUE(again->said("onboarded true"));
 }
 
 }  // namespace

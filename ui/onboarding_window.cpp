@@ -1,0 +1,185 @@
+#include "ui/onboarding_window.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tarvela {
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+QLabel* text(const std::string& s, double scale = 1, bool bold = false, bool dim = false) {
+    auto* l = new QLabel(q(s));
+    l->setWordWrap(true);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * scale);
+    f.setBold(bold);
+    l->setFont(f);
+    if (dim) l->setStyleSheet("color: #6b6b6b;");
+    return l;
+}
+
+QPushButton* button(const std::string& s, std::function<void()> onClick, bool checked = false) {
+    auto* b = new QPushButton(q(s));
+    if (checked) {
+        b->setCheckable(true);
+        b->setChecked(true);
+    }
+    QObject::connect(b, &QPushButton::clicked, b, [onClick = std::move(onClick)] { onClick(); });
+    return b;
+}
+
+// A sketch of a desktop with a strip of windows: a terminal with a few lines,
+// an editor with text bars, a browser; the focused one in the middle, the
+// strip running off both edges. Purely illustrative.
+class StripMock final : public QWidget {
+public:
+    explicit StripMock(int step) : step_(step) { setMinimumSize(380, 420); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF desk = QRectF(rect()).adjusted(8, 8, -8, -8);
+        QLinearGradient sky(desk.topLeft(), desk.bottomRight());
+        sky.setColorAt(0, QColor(40, 60, 120));
+        sky.setColorAt(1, QColor(110, 70, 160));
+        QPainterPath deskPath;
+        deskPath.addRoundedRect(desk, 14, 14);
+        p.fillPath(deskPath, sky);
+        p.setClipPath(deskPath);
+        const double w = desk.width() * 0.56, h = desk.height() - 48, y = desk.top() + 24;
+        const double focusX = desk.center().x() - w / 2 - (step_ % 2 ? 24 : 0);
+        const QColor bodies[] = {QColor(30, 30, 34), QColor(250, 250, 252), QColor(244, 246, 250)};
+        for (int i = -1; i <= 1; ++i) {
+            const QRectF win(focusX + i * (w + 12), y, w, h);
+            const bool focused = i == 0;
+            QPainterPath path;
+            path.addRoundedRect(win, 9, 9);
+            p.fillPath(path, bodies[i + 1]);
+            p.fillRect(QRectF(win.left(), win.top(), win.width(), 22), QColor(220, 222, 228));
+            for (int k = 0; k < 3; ++k)
+                p.setBrush(QColor(k == 0 ? 0xff5f57 : k == 1 ? 0xfebc2e : 0x28c840)),
+                    p.setPen(Qt::NoPen), p.drawEllipse(QPointF(win.left() + 12 + k * 14, win.top() + 11), 4, 4);
+            const QColor ink = i == -1 ? QColor(120, 220, 140) : QColor(150, 155, 170);
+            for (int line = 0; line < 9; ++line)
+                p.fillRect(QRectF(win.left() + 14, win.top() + 38 + line * 18, (line * 37 % 5 + 3) * win.width() / 9, 7),
+                           ink);
+            if (focused) {
+                p.setPen(QPen(QColor(10, 132, 255), 3));
+                p.setBrush(Qt::NoBrush);
+                p.drawRoundedRect(win.adjusted(-3, -3, 3, 3), 11, 11);
+            } else {
+                p.fillPath(path, QColor(0, 0, 0, 80));
+            }
+        }
+    }
+
+private:
+    int step_;
+};
+
+}  // namespace
+
+OnboardingWindow::OnboardingWindow(Onboarding& onboarding) : o_(onboarding) {
+    setFocusPolicy(Qt::StrongFocus);
+    outer_->setContentsMargins(32, 28, 32, 20);
+    link_ = onboarding.changed.connect([this] { rebuildSoon(); });
+    rebuild();
+}
+
+void OnboardingWindow::keyPressEvent(QKeyEvent* e) {
+    if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) return ModelView::keyPressEvent(e);
+    if (o_.view().forwardEnabled) o_.forward();
+}
+
+void OnboardingWindow::build(QVBoxLayout& into) {
+    const OnboardingView v = o_.view();
+    auto* body = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    left->addWidget(text(v.title, 1.8, true));
+    left->addWidget(text(v.subtitle, 1.1, false, true));
+    left->addSpacing(14);
+    if (v.welcome)
+        for (const OnboardingFeature& f : v.welcome->features) {
+            left->addWidget(text(f.title, 1, true));
+            left->addWidget(text(f.text, 1, false, true));
+            left->addSpacing(6);
+        }
+    if (v.permission) {
+        left->addWidget(text(v.permission->body));
+        int n = 1;
+        for (const OnboardingInstruction& i : v.permission->instructions) {
+            left->addWidget(text(std::to_string(n++) + ".  " + i.title, 1, true));
+            left->addWidget(text(i.text, 1, false, true));
+            if (i.button) {
+                auto* row = new QHBoxLayout;
+                row->addWidget(button(*i.button, [this] { o_.takeOver(); }));
+                row->addStretch();
+                left->addLayout(row);
+            }
+        }
+        left->addSpacing(8);
+        left->addWidget(text(v.permission->status, 1.05, true));
+        left->addWidget(text(v.permission->statusDetail, 1, false, true));
+    }
+    if (v.layout) {
+        auto* layouts = new QHBoxLayout;
+        for (const Choice<Layout>& c : v.layout->layouts) {
+            const Layout l = c.value;
+            layouts->addWidget(button(c.label, [this, l] { o_.chooseLayout(l); }, c.selected));
+        }
+        left->addLayout(layouts);
+        left->addWidget(text(v.layout->widthTitle, 1, true));
+        auto* widths = new QHBoxLayout;
+        for (const Choice<double>& c : v.layout->widths) {
+            const double w = c.value;
+            widths->addWidget(button(c.label, [this, w] { o_.chooseWidth(w); }, c.selected));
+        }
+        left->addLayout(widths);
+        left->addWidget(text(v.layout->note, 0.95, false, true));
+    }
+    if (v.ready) {
+        left->addWidget(text(v.ready->layout, 1, true));
+        left->addWidget(text(v.ready->permission));
+        for (const ReadyShortcut& s : v.ready->shortcuts) {
+            std::string caps;
+            for (const std::string& c : s.caps) caps += (caps.empty() ? "" : " ") + c;
+            auto* row = new QHBoxLayout;
+            row->addWidget(text(s.label), 1);
+            row->addWidget(text(caps, 1, true));
+            left->addLayout(row);
+        }
+        left->addSpacing(8);
+        left->addWidget(text(v.ready->tray, 0.95, false, true));
+    }
+    left->addStretch();
+    body->addLayout(left, 1);
+    body->addSpacing(24);
+    body->addWidget(new StripMock(v.step), 1);
+    into.addLayout(body, 1);
+
+    auto* footer = new QHBoxLayout;
+    footer->addWidget(text(v.stepLabel, 1, false, true));
+    QString dots;
+    for (bool on : v.dots) dots += on ? QString::fromUtf8("● ") : QString::fromUtf8("○ ");
+    auto* dotLabel = new QLabel(dots.trimmed());
+    dotLabel->setStyleSheet("color: #0a84ff;");
+    footer->addWidget(dotLabel);
+    footer->addStretch();
+    if (v.back) footer->addWidget(button(*v.back, [this] { o_.back(); }));
+    if (v.skip) footer->addWidget(button(*v.skip, [this] { o_.skip(); }));
+    QPushButton* forward = button(v.forward, [this] { o_.forward(); });
+    forward->setDefault(true);
+    forward->setFocusPolicy(Qt::NoFocus);  // Return is the window's, whatever has the focus
+    forward->setEnabled(v.forwardEnabled);
+    footer->addWidget(forward);
+    into.addLayout(footer);
+}
+
+}  // namespace tarvela

@@ -1,0 +1,25 @@
+// The first-launch walk-through's window: the current step's texts and
+// choices on the left, a drawn mock of a strip of windows on the right (it
+// follows the layout chosen), and the footer with the step dots and buttons.
+// Everything it says and does comes from Onboarding.
+#pragma once
+
+#include "feedback/onboarding.h"
+#include "ui/settings_window.h"
+
+namespace tarvela {
+
+class OnboardingWindow final : public ModelView {
+public:
+    explicit OnboardingWindow(Onboarding& onboarding);
+
+protected:
+    // Return moves forward, as the highlighted button says.
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void build(QVBoxLayout& into) override;
+    Onboarding& o_;
+};
+
+}  // namespace tarvela
