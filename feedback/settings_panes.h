@@ -51,7 +51,7 @@ enum class ControlKind {
 
 struct SettingsRow {
     std::string id;       // the bound preference's key, or the name of what the row does
-    std::string section;  // the heading the row sits under; empty in the pane's first group
+    std::string section;  // the heading the row sits under; empty for a row under none
     std::string label;
     std::string note;  // the explanation under the label; may be empty
     std::string hint;  // a further remark in smaller print; may be empty
