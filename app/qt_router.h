@@ -51,6 +51,7 @@ public:
     void detach();
     // The compositing manager came or went.
     void compositingChanged();
+    OwnWindows& windows() { return windows_; }
 
 private:
     HeadlessRouter headless_;

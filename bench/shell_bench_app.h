@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/router.h"
+#include "app/qt_router.h"
 #include "app/shell.h"
 #include "bench/shell_bench_env.h"
 #include "core/window_access.h"
@@ -144,10 +144,12 @@ public:
             if (windows) windows->compositingChanged();
             if (dim) dim->sync();
         });
-        router.completeOnboarding = [this] { shell->completeOnboarding(); };
+        router.completeOnboarding() = [this] { shell->completeOnboarding(); };
+        router.attach(QtRouterDeps{*shell, *platform, compositing, [this] { platform->takeOver(); }, {}});
         shell->start({});
     }
     ~InProcessShell() {
+        router.detach();
         shell->terminate();
         platform->onCompositingChanged(nullptr);
         overview.reset();
@@ -179,7 +181,7 @@ public:
     std::unique_ptr<X11Platform> platform;
     std::unique_ptr<X11HotkeyService> hotkeys;
     std::unique_ptr<X11GestureSources> gestureSources;
-    HeadlessRouter router;
+    QtRouter router;
     NoFeedback feedback;
     QtTextMetrics metrics;
     QtAppearance appearance;

@@ -6,7 +6,10 @@
 //                  mapped, the widget has painted it, and a round trip on Qt's
 //                  own connection has put that paint on the server (median);
 //   tray_image_us  one rebuild of the tray item's image: the pill laid out for
-//                  the running manager and drawn at device-pixel ratio 2 (mean).
+//                  the running manager and drawn at device-pixel ratio 2 (mean);
+//   settings_open_ms  from the request for the settings window, none open,
+//                  until a second connection has seen it mapped, it has painted
+//                  and a round trip on Qt's connection has put that on the server (median).
 #include <exception>
 #include <memory>
 #include <string>
@@ -135,6 +138,39 @@ int main(int, char** argv) {
             std::printf("BENCH tray_image_us %.1f us\n", us);
             std::fflush(stdout);
             std::fprintf(stderr, "shell_hud_bench: %ld rebuilds (%llx)\n", n, static_cast<unsigned long long>(sink));
+        }
+
+        if (status == 0) {
+            // Each round opens a new window: the last one was closed and is gone.
+            // Tarvela frames it, so whether it is up is asked, not heard.
+            XClient observer(display);
+            PaintCounter settingsPaints;
+            qApp->installEventFilter(&settingsPaints);
+            std::vector<double> opens;
+            for (int round = 0; status == 0 && round < kRounds; ++round) {
+                const int before = settingsPaints.paints;
+                const auto start = Clock::now();
+                app.router.settings(std::nullopt);
+                QWidget* window = app.router.windows().find(own_window::settings.key);
+                const bool shown = window && runUntil(
+                                                 [&] {
+                                                     return settingsPaints.paints > before &&
+                                                            observer.viewable(static_cast<xcb_window_t>(window->winId()));
+                                                 },
+                                                 5);
+                free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
+                if (!shown) {
+                    std::fprintf(stderr, "shell_hud_bench: the settings window was not shown\n");
+                    status = 1;
+                    break;
+                }
+                opens.push_back(msSince(start));
+                app.router.windows().destroy(own_window::settings.key);
+                runUntil([] { return false; }, 0.05);
+            }
+            qApp->removeEventFilter(&settingsPaints);
+            if (!opens.empty()) std::printf("BENCH settings_open_ms %.1f ms\n", median(opens));
+            std::fflush(stdout);
         }
 
     } catch (const std::exception& e) {  // the platform could not take the display
