@@ -180,7 +180,8 @@ if [ "$mode" = sandbox ]; then
   panel
   cat <<EOF
 
-Tarvela is running in the sandbox window on display $DISPLAY.
+Tarvela is running in the sandbox window on display $DISPLAY, as on a first start:
+its onboarding window comes first, and windows are arranged once you finish it.
   Ctrl+Alt+Left/Right   focus the previous/next column (the strip slides)
   Ctrl+Alt+1..4         jump to column 1-4
   Ctrl+Alt+R, =, -      cycle / widen / narrow the focused column
