@@ -37,7 +37,8 @@ UpdateWindow::UpdateWindow(UpdateWindowDeps deps)
     layout->addWidget(subline_);
     layout->addSpacing(12);
     layout->addWidget(notesTitle_);
-    layout->addWidget(notes_, 1);
+    layout->addWidget(notes_);
+    layout->addStretch(1);
     layout->addLayout(buttons);
 
     QObject::connect(main_, &QPushButton::clicked, this, [this] { d_.act(d_.view().action); });
