@@ -26,7 +26,7 @@ inline constexpr const char* switchHelp = "Turn Tarvela on or off";
 inline constexpr const char* pauseHelp = "Pause for 1 hour";
 inline constexpr const char* resumeHelp = "Resume";
 
-inline constexpr const char* permissionTitle = "Accessibility access needed";
+inline constexpr const char* permissionTitle = "Window management needed";
 // Here the permission is being the display's window manager, which is taken,
 // not granted in a settings panel.
 inline constexpr const char* permissionButton = "Take over window management";

@@ -157,7 +157,7 @@ void WindowManager::schedulePauseEnd() {
 
 std::string WindowManager::statusLine() const {
     if (!note().empty()) return note();
-    if (!trusted()) return "Tarvela needs Accessibility access to move windows.";
+    if (!trusted()) return "Another window manager holds the display: Tarvela can’t move windows.";
     if (!on()) return "Tarvela is off. Turn this on to arrange windows.";
     if (paused()) return "Paused for 1 hour. Windows are left where they are.";
     const StripRef s = cur();

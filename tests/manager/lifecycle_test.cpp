@@ -26,7 +26,7 @@ TEST_F(ManagerTest, StartWithoutPermissionBuildsNothingAndSaysSoEachTime) {
     EXPECT_EQ(sim.liveObservers(), 0);
     EXPECT_EQ(sim.liveWorkspaceObservers(), 0);
     EXPECT_EQ(sim.totals().total(), 0);
-    EXPECT_EQ(wm->statusLine(), "Tarvela needs Accessibility access to move windows.");
+    EXPECT_EQ(wm->statusLine(), "Another window manager holds the display: Tarvela can’t move windows.");
 }
 
 TEST_F(ManagerTest, StartingTwiceRebuildsWithoutDuplicates) {
