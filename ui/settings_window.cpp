@@ -350,7 +350,7 @@ void ModelView::rebuild() {
     build(*layout);
     layout->addStretch();
     if (page_) {
-        outer_->replaceWidget(page_, page);
+        delete outer_->replaceWidget(page_, page);  // the old page's layout item is ours to free
         page_->deleteLater();
     } else {
         outer_->addWidget(page, 1);
