@@ -14,8 +14,8 @@ QWidget* OwnWindows::find(const std::string& key) const {
     return it == windows_.end() ? nullptr : it->second.data();
 }
 
-QWidget* OwnWindows::show(const OwnWindowSpec& spec, const std::function<QWidget*()>& make) {
-    if (QWidget* open = find(spec.key)) {
+QWidget* OwnWindows::show(const OwnWindowKind& kind, const std::function<QWidget*()>& make) {
+    if (QWidget* open = find(kind.key)) {
         open->showNormal();
         open->raise();
         open->activateWindow();
@@ -24,12 +24,12 @@ QWidget* OwnWindows::show(const OwnWindowSpec& spec, const std::function<QWidget
     if (!make) return nullptr;
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowTitle(QString::fromUtf8(spec.title));
-    window->setFixedSize(spec.width, spec.height);
+    window->setWindowTitle(QString::fromUtf8(kind.title));
+    window->setFixedSize(kind.width, kind.height);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(make());
-    windows_[spec.key] = window;
+    windows_[kind.key] = window;
     window->show();
     window->raise();
     window->activateWindow();

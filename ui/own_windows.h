@@ -12,7 +12,7 @@
 
 namespace tarvela {
 
-struct OwnWindowSpec {
+struct OwnWindowKind {
     const char* key;
     const char* title;
     int width;   // content size
@@ -20,12 +20,12 @@ struct OwnWindowSpec {
 };
 
 namespace own_window {
-inline constexpr OwnWindowSpec settings{"settings", "Tarvela Settings", 880, 600};
-inline constexpr OwnWindowSpec permission{"permLost", "Tarvela", 420, 340};
-inline constexpr OwnWindowSpec update{"update", "Software update", 480, 360};
-inline constexpr OwnWindowSpec onboarding{"onboarding", "Welcome to Tarvela", 900, 620};
-inline constexpr OwnWindowSpec addApps{"addApps", "Add apps", 640, 540};
-inline constexpr OwnWindowSpec saveWorkspace{"saveWorkspace", "Save layout", 520, 480};
+inline constexpr OwnWindowKind settings{"settings", "Tarvela Settings", 880, 600};
+inline constexpr OwnWindowKind permission{"permLost", "Tarvela", 420, 340};
+inline constexpr OwnWindowKind update{"update", "Software update", 480, 360};
+inline constexpr OwnWindowKind onboarding{"onboarding", "Welcome to Tarvela", 900, 620};
+inline constexpr OwnWindowKind addApps{"addApps", "Add apps", 640, 540};
+inline constexpr OwnWindowKind saveWorkspace{"saveWorkspace", "Save layout", 520, 480};
 }  // namespace own_window
 
 class OwnWindows {
@@ -34,7 +34,7 @@ public:
     // The open window of that kind brought forward, or a new one from `make`
     // (its content), shown. Returns the window, or null when none is open and
     // `make` is empty.
-    QWidget* show(const OwnWindowSpec& spec, const std::function<QWidget*()>& make);
+    QWidget* show(const OwnWindowKind& kind, const std::function<QWidget*()>& make);
     // The open window of that kind, if any.
     QWidget* find(const std::string& key) const;
     void close(const std::string& key);
