@@ -173,6 +173,16 @@ int main(int argc, char** argv) {
         serverGone = true;
         loop.quit();
     };
+    // Once the platform has said the server is gone, that is the last line:
+    // work queued before it noticed (the notifier's start-up check, say) runs
+    // on the way out but says nothing.
+    setLogSink([silent = false](const std::string& line) mutable {
+        if (silent) return;
+        std::fputs(line.c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        silent = line.ends_with("lost the connection to the X server");
+    });
 
     std::unique_ptr<X11Platform> platform;
     try {
