@@ -1,14 +1,15 @@
 #include "app/single_instance.h"
 
 #include <fcntl.h>
-#include <sys/time.h>
 
 #include <cctype>
+#include <cerrno>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,12 @@
 
 namespace tarvela {
 namespace {
+
+// Starts that may wait for us to accept them; a burst of them is normal at login.
+constexpr int kBacklog = 128;
+// Accepted in one turn of the loop; the rest wait for the next turn.
+constexpr int kAcceptsPerTurn = 32;
+constexpr size_t kRequestBytes = 16;
 
 bool fillAddress(sockaddr_un& addr, const std::filesystem::path& p) {
     std::memset(&addr, 0, sizeof addr);
@@ -81,7 +88,7 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::p
     int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_un addr;
     if (listenFd >= 0 && fillAddress(addr, sockPath) &&
-        (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd, 4) != 0)) {
+        (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd, kBacklog) != 0)) {
         ::close(listenFd);
         listenFd = -1;
     }
@@ -92,6 +99,7 @@ SingleInstance::SingleInstance(int lockFd, int listenFd, std::filesystem::path l
     : lockFd_(lockFd), listenFd_(listenFd), lockPath_(std::move(lockPath)), sockPath_(std::move(sockPath)) {}
 
 SingleInstance::~SingleInstance() {
+    while (!peers_.empty()) dropPeer(peers_.begin()->first);
     if (loop_ && watch_) loop_->unwatchFd(watch_);
     if (listenFd_ >= 0) {
         ::close(listenFd_);
@@ -100,25 +108,55 @@ SingleInstance::~SingleInstance() {
     ::close(lockFd_);  // releases the lock
 }
 
-void SingleInstance::listen(RunLoop& loop, std::function<void()> onActivate) {
+void SingleInstance::listen(RunLoop& loop, std::function<void()> onActivate, double deadline, size_t maxPeers) {
     if (listenFd_ < 0) return;
     loop_ = &loop;
     onActivate_ = std::move(onActivate);
-    watch_ = loop.watchFd(listenFd_, [this] { acceptOne(); });
+    deadline_ = deadline;
+    maxPeers_ = std::max<size_t>(maxPeers, 1);
+    watch_ = loop.watchFd(listenFd_, [this] { acceptSome(); });
 }
 
-void SingleInstance::acceptOne() {
-    for (;;) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+void SingleInstance::acceptSome() {
+    for (int i = 0; i < kAcceptsPerTurn; ++i) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
-        char buf[16] = {};
-        // The peer writes before it closes; never let a silent one hold the loop.
-        timeval tv{0, 200000};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        ssize_t n = ::read(fd, buf, sizeof buf - 1);
-        ::close(fd);
-        if (n > 0 && std::strncmp(buf, "activate", 8) == 0 && onActivate_) onActivate_();
+        // Whoever has waited longest has had its chance.
+        if (peers_.size() >= maxPeers_) dropPeer(peers_.begin()->first);
+        const uint64_t id = nextPeer_++;
+        Peer& p = peers_[id];
+        p.fd = fd;
+        p.watch = loop_->watchFd(fd, [this, id] { readPeer(id); });
+        p.deadline = loop_->after(deadline_, [this, id] {
+            if (auto it = peers_.find(id); it != peers_.end()) it->second.deadline = 0;  // fired
+            dropPeer(id);
+        });
     }
+}
+
+void SingleInstance::readPeer(uint64_t id) {
+    auto it = peers_.find(id);
+    if (it == peers_.end()) return;
+    Peer& p = it->second;
+    char buf[kRequestBytes];
+    const ssize_t n = ::read(p.fd, buf, sizeof buf);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n > 0) p.said.append(buf, static_cast<size_t>(std::min<size_t>(static_cast<size_t>(n), kRequestBytes)));
+    const bool asked = p.said.rfind("activate", 0) == 0;
+    // It has said all it will: closed, failed, asked, or talked past any request.
+    if (n <= 0 || asked || p.said.size() >= kRequestBytes) {
+        dropPeer(id);
+        if (asked && onActivate_) onActivate_();
+    }
+}
+
+void SingleInstance::dropPeer(uint64_t id) {
+    auto it = peers_.find(id);
+    if (it == peers_.end()) return;
+    loop_->unwatchFd(it->second.watch);
+    if (it->second.deadline) loop_->cancel(it->second.deadline);
+    ::close(it->second.fd);
+    peers_.erase(it);
 }
 
 }  // namespace tarvela

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -30,17 +31,33 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     // Calls onActivate on the main loop whenever another start asks for us.
-    void listen(RunLoop& loop, std::function<void()> onActivate);
+    // Peers are accepted and read without ever blocking the loop: each gets
+    // `deadline` seconds to say what it wants, and at most `maxPeers` are heard
+    // at once (a newcomer pushes the oldest out).
+    void listen(RunLoop& loop, std::function<void()> onActivate, double deadline = 0.2, size_t maxPeers = 16);
+    size_t peers() const { return peers_.size(); }
 
 private:
+    struct Peer {
+        int fd = -1;
+        RunLoop::WatchId watch = 0;
+        RunLoop::TimerId deadline = 0;
+        std::string said;
+    };
     SingleInstance(int lockFd, int listenFd, std::filesystem::path lockPath, std::filesystem::path sockPath);
-    void acceptOne();
+    void acceptSome();
+    void readPeer(uint64_t id);
+    void dropPeer(uint64_t id);
     int lockFd_;
     int listenFd_;
     std::filesystem::path lockPath_, sockPath_;
     RunLoop* loop_ = nullptr;
     RunLoop::WatchId watch_ = 0;
     std::function<void()> onActivate_;
+    double deadline_ = 0.2;
+    size_t maxPeers_ = 16;
+    std::map<uint64_t, Peer> peers_;  // by arrival: the first is the oldest
+    uint64_t nextPeer_ = 1;
 };
 
 }  // namespace tarvela

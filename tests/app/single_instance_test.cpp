@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "app/single_instance.h"
 #include "core/poll_runloop.h"
@@ -66,6 +67,42 @@ TEST_F(SingleInstanceTest, TheLockGoesWithTheInstanceAndLeftoversDoNotBlock) {
     again->listen(loop, [&] { ++activations; });
     EXPECT_FALSE(SingleInstance::acquire(dir, name, 0));
     EXPECT_TRUE(loop.runUntil([&] { return activations == 1; }, 5));
+}
+
+TEST_F(SingleInstanceTest, SilentPeersNeitherStallTheLoopNorCrowdOutASecondStart) {
+    const std::string name = SingleInstance::nameFor(":9");
+    auto first = SingleInstance::acquire(dir, name, 0);
+    ASSERT_TRUE(first);
+    int activations = 0;
+    first->listen(loop, [&] { ++activations; });
+
+    // Two hundred peers that connect and never say a word, all at once.
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", (dir / (name + ".sock")).c_str());
+    std::vector<int> silent;
+    for (int i = 0; i < 200; ++i) {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) silent.push_back(fd);
+        else ::close(fd);
+    }
+    EXPECT_GE(silent.size(), 100u);  // the listen queue holds far more than a handful
+
+    // The loop keeps its timing: a timer due in 50 ms is not held up by them.
+    const double armed = loop.now();
+    double fired = 0;
+    loop.after(0.05, [&] { fired = loop.now(); });
+    ASSERT_TRUE(loop.runUntil([&] { return fired > 0; }, 30));
+    EXPECT_LT(fired - armed, 0.5);
+    EXPECT_LE(first->peers(), 16u);
+
+    // A second start is heard while they are still connected.
+    EXPECT_FALSE(SingleInstance::acquire(dir, name, 0));
+    EXPECT_TRUE(loop.runUntil([&] { return activations == 1; }, 5));
+    // Each silent one is let go after its deadline.
+    EXPECT_TRUE(loop.runUntil([&] { return first->peers() == 0; }, 5));
+    for (int fd : silent) ::close(fd);
+    EXPECT_EQ(activations, 1);
 }
 
 TEST_F(SingleInstanceTest, EachDisplayHasItsOwnInstance) {
