@@ -117,6 +117,18 @@ void WindowManager::rebuild() {
 
 // ---- watching ----
 
+// A rebuild reads everything afresh when it runs, so a change arriving while
+// two are waiting is covered by the later one: a burst of changes (a client
+// toggling full screen a thousand times a second) keeps at most two waiting.
+void WindowManager::rebuildSoon(double delay) {
+    if (rebuildsPending_ >= 2) return;
+    ++rebuildsPending_;
+    later(delay, [](WindowManager& m) {
+        --m.rebuildsPending_;
+        if (m.on()) m.rebuild();
+    });
+}
+
 void WindowManager::watchWorkspace() {
     mouseMonitor.reset();
     mouseMonitor = platform_.addMouseUpMonitor(weakly([](WindowManager& m) {
@@ -146,14 +158,10 @@ void WindowManager::watchWorkspace() {
     tokens.push_back(add(WorkspaceEvent::DidActivateApplication,
                          [](WindowManager& m, const std::optional<RunningApp>&) { m.focusChanged(); }));
     tokens.push_back(add(WorkspaceEvent::ActiveSpaceDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
-        m.later(spaceChangeDelay, [](WindowManager& mm) {
-            if (mm.on()) mm.rebuild();
-        });
+        m.rebuildSoon(spaceChangeDelay);
     }));
     tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
-        m.later(displayChangeDelay, [](WindowManager& mm) {
-            if (mm.on()) mm.rebuild();
-        });
+        m.rebuildSoon(displayChangeDelay);
     }));
     wsObs = std::move(tokens);
 }

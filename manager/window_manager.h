@@ -195,6 +195,9 @@ private:
     void releaseUnassigned();
 
     void watchWorkspace();
+    // A rebuild after `delay`, unless two are waiting already.
+    void rebuildSoon(double delay);
+    int rebuildsPending_ = 0;
     void observe(int32_t pid);
     void axNotification(const AXElement& el, const std::string& name);
     void adoptWindows(const RunningApp& app);

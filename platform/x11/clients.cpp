@@ -510,10 +510,10 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     if (!c || c->iconic) return;
     xcb_connection_t* xc = conn.raw();
     if (c->props.acceptsInput) {
-        xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, w, time);
+        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, w, time).sequence;
     } else if (!c->props.takeFocus) {
         // ICCCM "no input": keys go nowhere rather than to the previous window.
-        xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_NONE, time);
+        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_NONE, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);
@@ -542,7 +542,9 @@ void X11Platform::Impl::focusFallback() {
         }
     }
     focused_ = XCB_NONE;
-    xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    focusRequestSeq_ =
+        xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME)
+            .sequence;
     updateActiveWindow();
 }
 
@@ -552,20 +554,21 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     xcb_connection_t* xc = conn.raw();
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(xc, c->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    std::erase(stacking_, w);
-    stacking_.push_back(w);
     // Its transients stay above it, and docks above everything but full screen.
-    std::vector<xcb_window_t> transients;
+    std::vector<xcb_window_t> top{w};
     for (xcb_window_t other : stacking_)
-        if (other != w && client(other)->props.transientFor == w) transients.push_back(other);
-    for (xcb_window_t t : transients) {
-        xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        if (other != w && client(other)->props.transientFor == w) top.push_back(other);
+    // A client asking again and again changes no list that pagers read.
+    const bool inPlace =
+        stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
+    for (xcb_window_t t : top) {
+        if (t != w) xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
         for (auto& [dock, strut] : docks_) xcb_configure_window(xc, dock, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    updateClientLists();
+    if (!inPlace) updateClientLists();
 }
 
 void X11Platform::Impl::activateWindow(xcb_window_t w, xcb_timestamp_t time) {
@@ -648,15 +651,16 @@ void X11Platform::Impl::endMove() {
     }
 }
 
-// The size the client really has; the position is ours (its frame only clips).
+// Ours entirely: the position because the frame only clips, the size because
+// every size a managed client has is one we asked for (its own requests are
+// redirected to us). No round trip, so a flood of focus changes that reads
+// every window's frame costs no server time.
 std::optional<Rect> X11Platform::Impl::geometry(xcb_window_t w) {
     if (!client(w)) return std::nullopt;
-    auto g = conn.get(xcb_get_geometry_reply, xcb_get_geometry(conn.raw(), w));
-    if (!g) return std::nullopt;
     std::lock_guard<std::mutex> lock(geoMu_);
     auto it = geo_.find(w);
     if (it == geo_.end()) return std::nullopt;
-    return Rect(it->second.rect.x, it->second.rect.y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+    return it->second.rect;
 }
 
 void X11Platform::Impl::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {

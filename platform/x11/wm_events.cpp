@@ -35,23 +35,38 @@ void X11Platform::Impl::buildHandlerTable() {
         handlers[xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY] = &Impl::onSelectionNotify;
 }
 
+namespace {
+// Events handled in one turn of the run loop; the rest wait for the next, so
+// that timers, posted work and signals run between turns whatever a client sends.
+constexpr int kEventsPerTurn = 256;
+}  // namespace
+
 void X11Platform::Impl::dispatchEvents() {
     if (inDispatch) return;  // a handler that waits drains through its caller's loop
     if (!conn.broken()) {
         inDispatch = true;
         conn.setDispatching(true);
-        for (;;) {
-            while (EventPtr e = conn.nextEvent()) handle(e.get());
-            // A flush that has to wait to write reads whatever the server sent
-            // meanwhile into xcb's queue, where the descriptor watch never sees it.
-            xcb_flush(conn.raw());
-            EventPtr late(xcb_poll_for_queued_event(conn.raw()));
-            if (!late) break;
-            handle(late.get());
+        int handled = 0;
+        while (handled < kEventsPerTurn) {
+            EventPtr e = conn.nextEvent();
+            if (!e) {
+                // A flush that has to wait to write reads whatever the server sent
+                // meanwhile into xcb's queue, where the descriptor watch never sees it.
+                xcb_flush(conn.raw());
+                e.reset(xcb_poll_for_queued_event(conn.raw()));
+                if (!e) break;
+            }
+            handle(e.get());
+            ++handled;
         }
+        applyCoalesced();
+        xcb_flush(conn.raw());
         conn.setDispatching(false);
         inDispatch = false;
         announceScreens();
+        // More may be waiting, possibly in xcb's queue where no watch sees it.
+        lastTurnFull_ = handled >= kEventsPerTurn;
+        if (lastTurnFull_) postDrain();
     }
     if (conn.broken() && watch) {
         // The server quit or crashed. That is no lost permission (the manager
@@ -67,10 +82,34 @@ void X11Platform::Impl::dispatchEvents() {
     }
 }
 
+// Requests where only the latest counts wait for the end of the turn; anything
+// whose effect depends on their order first lets them take effect.
+void X11Platform::Impl::applyCoalesced() {
+    auto configure = std::move(coalesced_.configure);
+    auto fullscreen = std::move(coalesced_.fullscreen);
+    auto activate = coalesced_.activate;
+    coalesced_ = {};
+    for (const auto& [w, ask] : configure) applyConfigure(w, ask);
+    for (const auto& [w, on] : fullscreen) setFullscreen(w, on);
+    if (activate) activateWindow(activate->first, activate->second);
+}
+
 void X11Platform::Impl::handle(xcb_generic_event_t* e) {
     if (conn.filter(e)) return;
     const uint8_t type = e->response_type & 0x7f;
     if (type == 0) return onError(e);
+    switch (type) {
+        case XCB_MAP_REQUEST:
+        case XCB_UNMAP_NOTIFY:
+        case XCB_DESTROY_NOTIFY:
+        case XCB_BUTTON_PRESS:
+        case XCB_BUTTON_RELEASE:
+        case XCB_SELECTION_CLEAR:
+            applyCoalesced();
+            break;
+        default:
+            break;
+    }
     if (Handler h = handlers[type]) (this->*h)(e);
 }
 
@@ -124,36 +163,46 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onConfigureRequest(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_configure_request_event_t*>(e);
-    xcb_connection_t* c = conn.raw();
-    Client* cl = client(ev->window);
+    // A client resizing itself in a loop is heard once a turn, with what it asked for last.
+    ConfigureAsk& ask = coalesced_.configure[ev->window];
+    const uint16_t mask = ev->value_mask;
+    if (mask & XCB_CONFIG_WINDOW_X) ask.x = ev->x;
+    if (mask & XCB_CONFIG_WINDOW_Y) ask.y = ev->y;
+    if (mask & XCB_CONFIG_WINDOW_WIDTH) ask.width = ev->width;
+    if (mask & XCB_CONFIG_WINDOW_HEIGHT) ask.height = ev->height;
+    if (mask & XCB_CONFIG_WINDOW_BORDER_WIDTH) ask.border = ev->border_width;
+    if (mask & XCB_CONFIG_WINDOW_SIBLING) ask.sibling = ev->sibling;
+    if (mask & XCB_CONFIG_WINDOW_STACK_MODE) ask.stackMode = ev->stack_mode;
+    ask.mask |= mask;
+}
+
+void X11Platform::Impl::applyConfigure(xcb_window_t w, const ConfigureAsk& ask) {
+    const uint16_t mask = ask.mask;
+    Client* cl = client(w);
     if (!cl) {
         // Not ours to arrange (not mapped yet, a dock): exactly as asked.
         uint32_t values[7];
         int n = 0;
-        uint16_t mask = ev->value_mask;
-        if (mask & XCB_CONFIG_WINDOW_X) values[n++] = static_cast<uint32_t>(ev->x);
-        if (mask & XCB_CONFIG_WINDOW_Y) values[n++] = static_cast<uint32_t>(ev->y);
-        if (mask & XCB_CONFIG_WINDOW_WIDTH) values[n++] = ev->width;
-        if (mask & XCB_CONFIG_WINDOW_HEIGHT) values[n++] = ev->height;
-        if (mask & XCB_CONFIG_WINDOW_BORDER_WIDTH) values[n++] = ev->border_width;
-        if (mask & XCB_CONFIG_WINDOW_SIBLING) values[n++] = ev->sibling;
-        if (mask & XCB_CONFIG_WINDOW_STACK_MODE) values[n++] = ev->stack_mode;
-        xcb_configure_window(c, ev->window, mask, values);
+        if (mask & XCB_CONFIG_WINDOW_X) values[n++] = static_cast<uint32_t>(ask.x);
+        if (mask & XCB_CONFIG_WINDOW_Y) values[n++] = static_cast<uint32_t>(ask.y);
+        if (mask & XCB_CONFIG_WINDOW_WIDTH) values[n++] = ask.width;
+        if (mask & XCB_CONFIG_WINDOW_HEIGHT) values[n++] = ask.height;
+        if (mask & XCB_CONFIG_WINDOW_BORDER_WIDTH) values[n++] = ask.border;
+        if (mask & XCB_CONFIG_WINDOW_SIBLING) values[n++] = ask.sibling;
+        if (mask & XCB_CONFIG_WINDOW_STACK_MODE) values[n++] = ask.stackMode;
+        xcb_configure_window(conn.raw(), w, mask, values);
         return;
     }
-    const bool arranged = isArranged(ev->window);
-    (void)c;
-    if (arranged || cl->fullscreen) {
+    if (isArranged(w) || cl->fullscreen) {
         // ICCCM 4.1.5: a refused request is answered with the current geometry.
-        if (auto g = geometry(ev->window)) sendSyntheticConfigure(ev->window, *g);
+        if (auto g = geometry(w)) sendSyntheticConfigure(w, *g);
         return;
     }
-    const uint16_t mask = ev->value_mask;
-    moveResizeFloating(ev->window, mask & XCB_CONFIG_WINDOW_X ? std::optional<int>(ev->x) : std::nullopt,
-                       mask & XCB_CONFIG_WINDOW_Y ? std::optional<int>(ev->y) : std::nullopt,
-                       mask & XCB_CONFIG_WINDOW_WIDTH ? std::optional<int>(ev->width) : std::nullopt,
-                       mask & XCB_CONFIG_WINDOW_HEIGHT ? std::optional<int>(ev->height) : std::nullopt);
-    if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ev->stack_mode == XCB_STACK_MODE_ABOVE) raise(ev->window);
+    moveResizeFloating(w, mask & XCB_CONFIG_WINDOW_X ? std::optional<int>(ask.x) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_Y ? std::optional<int>(ask.y) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_WIDTH ? std::optional<int>(ask.width) : std::nullopt,
+                       mask & XCB_CONFIG_WINDOW_HEIGHT ? std::optional<int>(ask.height) : std::nullopt);
+    if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ask.stackMode == XCB_STACK_MODE_ABOVE) raise(w);
 }
 
 bool X11Platform::Impl::isArranged(xcb_window_t w) {
@@ -200,13 +249,9 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
         screensChanged();
         return;
     }
-    if (!client(ev->window)) return;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(ev->window);
-    if (it == geo_.end()) return;
-    // Sizes only: a position written by a worker may be newer than this event.
-    it->second.rect.width = ev->width;
-    it->second.rect.height = ev->height;
+    // A client's size is never read from here: we redirect its requests, so
+    // every size it has is one we asked for and recorded in geo_ already, and
+    // this event may be older than a size written since.
 }
 
 void X11Platform::Impl::onUnmapNotify(xcb_generic_event_t* e) {
@@ -240,6 +285,23 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     const uint32_t* d = ev->data.data32;
     Client* c = client(w);
     if (!c || ev->format != 32) return;
+    if (ev->type == a._NET_ACTIVE_WINDOW) {
+        // Only the latest activation of a turn counts.
+        coalesced_.activate = std::make_pair(w, d[1] ? d[1] : XCB_CURRENT_TIME);
+        return;
+    }
+    const bool onlyFullscreen = ev->type == a._NET_WM_STATE && d[1] == a._NET_WM_STATE_FULLSCREEN &&
+                                (d[2] == XCB_ATOM_NONE || d[2] == a._NET_WM_STATE_FULLSCREEN);
+    if (onlyFullscreen) {
+        // Toggles of a turn add up to one state, which the turn's end applies.
+        auto it = coalesced_.fullscreen.find(w);
+        const bool now = it != coalesced_.fullscreen.end() ? it->second : c->fullscreen;
+        coalesced_.fullscreen[w] = d[0] == 1 || (d[0] == 2 && !now);
+        return;
+    }
+    applyCoalesced();
+    c = client(w);
+    if (!c) return;
     if (ev->type == a.WM_CHANGE_STATE) {
         if (d[0] == 3) iconify(w);  // IconicState
     } else if (ev->type == a._NET_WM_STATE) {
@@ -260,8 +322,6 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
             c = client(w);
             if (!c) return;
         }
-    } else if (ev->type == a._NET_ACTIVE_WINDOW) {
-        activateWindow(w, d[1] ? d[1] : XCB_CURRENT_TIME);
     } else if (ev->type == a._NET_CLOSE_WINDOW) {
         closeWindow(w);
     } else if (ev->type == a._NET_WM_MOVERESIZE) {
@@ -369,6 +429,10 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_focus_in_event_t*>(e);
     if (ev->mode == XCB_NOTIFY_MODE_GRAB || ev->mode == XCB_NOTIFY_MODE_UNGRAB) return;
     if (ev->detail == XCB_NOTIFY_DETAIL_POINTER) return;
+    // A focus change the server made before it saw our latest request is
+    // already overruled by it: heard late (the queue behind a flood, a busy
+    // start), it would otherwise take the focus back from where we just put it.
+    if (static_cast<int32_t>(e->full_sequence - focusRequestSeq_) < 0) return;
     if (client(ev->event)) noteFocus(ev->event);
 }
 

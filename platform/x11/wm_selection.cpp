@@ -52,7 +52,13 @@ xcb_timestamp_t X11Platform::Impl::timestamp() {
 bool X11Platform::Impl::sync() {
     if (conn.broken()) return false;
     bool ok = timestamp() != XCB_CURRENT_TIME;
-    dispatchEvents();
+    // Everything the server sent before the barrier, a turn at a time, and
+    // what xcb read behind it (a bounded number of turns: a flood never ends).
+    while (!inDispatch && conn.stashed() > 0 && !conn.broken()) dispatchEvents();
+    for (int turns = 0; turns < 64; ++turns) {
+        dispatchEvents();
+        if (inDispatch || !lastTurnFull_) break;
+    }
     return ok;
 }
 

@@ -110,6 +110,8 @@ public:
 
     // The next event: first the ones set aside by waitForEvent, then xcb's.
     EventPtr nextEvent();
+    // Events set aside by waitForEvent, not yet taken by nextEvent().
+    size_t stashed() const { return stash_.size(); }
     // Reads events until one satisfies pred or the deadline (seconds) passes;
     // the others are kept, in order, for nextEvent(). Null on timeout.
     EventPtr waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& pred, double seconds);

@@ -128,6 +128,7 @@ struct X11Platform::Impl {
     bool drainPosted = false;
     std::atomic<bool> workerDrainPosted{false};
     bool inDispatch = false;
+    bool lastTurnFull_ = false;  // the last dispatch stopped at its bound
     // Work posted to the run loop checks this before touching the Impl.
     std::shared_ptr<int> life = std::make_shared<int>(0);
 
@@ -153,6 +154,7 @@ struct X11Platform::Impl {
     std::set<xcb_window_t> oversizedDocks_;  // said once each
     uint64_t nextSeq_ = 1;
     xcb_window_t focused_ = XCB_NONE;
+    uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
     uint64_t focusCounter_ = 0;
     int32_t activePid_ = 0;
 
@@ -187,6 +189,21 @@ struct X11Platform::Impl {
         size_t size = 0;
     } shm_;
 
+    // Requests of one turn where only the latest counts (wm_events.cpp); each
+    // holds at most one entry per window that sent something this turn.
+    struct ConfigureAsk {
+        uint16_t mask = 0;
+        int16_t x = 0, y = 0;
+        uint16_t width = 0, height = 0, border = 0;
+        xcb_window_t sibling = XCB_NONE;
+        uint8_t stackMode = 0;
+    };
+    struct Coalesced {
+        std::map<xcb_window_t, ConfigureAsk> configure;
+        std::map<xcb_window_t, bool> fullscreen;  // the state asked for last
+        std::optional<std::pair<xcb_window_t, xcb_timestamp_t>> activate;
+    } coalesced_;
+
     std::shared_ptr<x11::Notifier> notifier = std::make_shared<x11::Notifier>();
     std::array<Handler, 128> handlers{};
 
@@ -219,6 +236,8 @@ struct X11Platform::Impl {
     void onError(xcb_generic_event_t* e);
     void onMapRequest(xcb_generic_event_t* e);
     void onConfigureRequest(xcb_generic_event_t* e);
+    void applyConfigure(xcb_window_t w, const ConfigureAsk& ask);
+    void applyCoalesced();
     void onConfigureNotify(xcb_generic_event_t* e);
     void onUnmapNotify(xcb_generic_event_t* e);
     void onDestroyNotify(xcb_generic_event_t* e);

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +14,11 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <vector>
 
+#include "app/single_instance.h"
 #include "shell_x11_fixture.h"
+#include "x11_flooder.h"
 
 namespace tarvela::testing {
 namespace {
@@ -70,6 +75,7 @@ public:
         return status_;
     }
     void signal(int sig) { ::kill(pid_, sig); }
+    pid_t pid() const { return pid_; }
     const std::string& out() const { return out_; }
 
 private:
@@ -288,6 +294,69 @@ TEST_F(TarvelaExeTest, ColumnsParkedOffScreenComeBackOnQuitAndAKilledTarvelaHand
             if (parentOf(w) != tc_->root() || !tc_->viewable(w)) return false;
         return true;
     }));
+}
+
+
+TEST_F(TarvelaExeTest, UnderAFloodAndSilentPeersANewWindowIsTiledAndSigtermEndsItAtOnce) {
+    Child term = client({"xterm"});
+    auto app = start();
+    ASSERT_TRUE(launched(*app)) << app->out();
+    const auto wins = clientWindows(1);
+    ASSERT_EQ(wins.size(), 1u);
+    ASSERT_TRUE(waitFor([&] { return tiled(wins); }));
+    const double before = residentMb(app->pid());
+    ASSERT_GT(before, 0);
+    double most = before;
+
+    // Two hundred local peers that connect to its socket and never say a word.
+    const std::string sock = tmp_ + "/run/" + SingleInstance::nameFor(display_) + ".sock";
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock.c_str());
+    std::vector<int> silent;
+    for (int i = 0; i < 200; ++i) {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) silent.push_back(fd);
+        else ::close(fd);
+    }
+    EXPECT_GE(silent.size(), 100u);
+
+    // And a client sending activations as fast as the server takes them.
+    Flooder flood(display_, Flood::Activation);
+    ASSERT_TRUE(flood.ok());
+    ASSERT_TRUE(waitFor([&] { return clientWindows(3).size() >= 3; }));
+    flood.start();
+    const auto began = std::chrono::steady_clock::now();
+    auto flooded = [&](double seconds) {
+        return waitFor(
+            [&] {
+                most = std::max(most, residentMb(app->pid()));
+                return std::chrono::steady_clock::now() - began >= std::chrono::duration<double>(seconds);
+            },
+            seconds + 30);
+    };
+    ASSERT_TRUE(flooded(2));
+
+    const xcb_window_t w = tc_->createWindow(300, 300, 500, 400);
+    tc_->setCardinals(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {626262});
+    xcb_map_window(tc_->c(), w);
+    tc_->sync();
+    // The manager waits 0.35 s before it adopts a new window, then slides it in.
+    EXPECT_TRUE(waitFor([&] { return tiled({w}); }, 1.5 * kTimeSlack)) << flood.sent() << " activations sent";
+    ASSERT_TRUE(flooded(4));
+    EXPECT_GE(flood.sent(), 40000u);
+    EXPECT_LE(most - before, 20) << before << " MB before, " << most << " MB at most";
+
+    // Still flooded, it stops at once when asked.
+    app->signal(SIGTERM);
+    const auto asked = std::chrono::steady_clock::now();
+    const bool ended = waitFor([&] { return app->status().has_value(); }, 10);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    flood.stop();
+    for (int fd : silent) ::close(fd);
+    ASSERT_TRUE(ended);
+    EXPECT_LT(took, 0.5 * kTimeSlack);
+    EXPECT_EQ(*app->status(), 0) << app->out();
 }
 
 TEST_F(TarvelaExeTest, ALostServerEndsItWithOneLineAndTheNextServerOnTheDisplayGetsANewOne) {

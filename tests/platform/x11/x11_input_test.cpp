@@ -366,6 +366,15 @@ TEST_F(X11WheelTest, AltWheelSlidesTheStripUnseenAndSettlesAQuarterSecondAfterTh
     EXPECT_FALSE(x11sources->smoothOffered());
     probeUnderPointer();
     StripRef s = mgr->cur();
+    // The focus the strip shows is the one X has: focus changes the server made
+    // before our last request (heard after it) must not take it back.
+    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(tc_->c(), xcb_get_input_focus(tc_->c()), nullptr);
+    ASSERT_TRUE(focus);
+    EXPECT_EQ(wm_->windowNumber(s->cols[static_cast<size_t>(s->focusC)].items[0].el), focus->focus);
+    free(focus);
+    // From the first column, so that the strip has room to slide right.
+    s->raise(0, 0);
+    ASSERT_TRUE(waitFor([&] { return !s->animating && s->offset == 0; }, 3));
     const double before = s->offset;
 
     altWheel(4, 5, tapSaw());
