@@ -34,7 +34,7 @@ void FloodTest::newWindowTiledAtOnceDuring(Flood kind) {
     const auto began = std::chrono::steady_clock::now();
     // Well into the flood: two seconds and tens of thousands of requests behind us.
     ASSERT_TRUE(waitFor(
-        [&] { return flood.sent() >= 40000 && std::chrono::steady_clock::now() - began >= std::chrono::seconds(2); }, 30))
+        [&] { return flood.sent() >= kFloodVolume && std::chrono::steady_clock::now() - began >= std::chrono::seconds(2); }, 30))
         << flood.sent();
     const xcb_window_t w = tc_->createWindow(300, 300, 500, 400);
     tc_->setCardinals(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {626262});
@@ -53,7 +53,7 @@ void FloodTest::newWindowTiledAtOnceDuring(Flood kind) {
     const uint64_t during = flood.sent();
     flood.stop();
     EXPECT_TRUE(tiled) << "not tiled " << took << " s after mapping, " << during << " requests sent";
-    EXPECT_GE(during, 40000u);
+    EXPECT_GE(during, kFloodVolume);
     // Once the flood is over, everything settles and no window was lost.
     ASSERT_TRUE(quiet(20));
     EXPECT_TRUE(stripOf(AXElement::window(w)));

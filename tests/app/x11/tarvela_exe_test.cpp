@@ -344,8 +344,10 @@ TEST_F(TarvelaExeTest, UnderAFloodAndSilentPeersANewWindowIsTiledAndSigtermEndsI
     // The manager waits 0.35 s before it adopts a new window, then slides it in.
     EXPECT_TRUE(waitFor([&] { return tiled({w}); }, 1.5 * kTimeSlack)) << flood.sent() << " activations sent";
     ASSERT_TRUE(flooded(4));
-    EXPECT_GE(flood.sent(), 40000u);
-    EXPECT_LE(most - before, 20) << before << " MB before, " << most << " MB at most";
+    EXPECT_GE(flood.sent(), kFloodVolume);
+    if (kMemoryMeasurable) {
+        EXPECT_LE(most - before, 20) << before << " MB before, " << most << " MB at most";
+    }
 
     // Still flooded, it stops at once when asked.
     app->signal(SIGTERM);
