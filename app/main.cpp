@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/dbus_bridge.h"
+#include "app/ipc_client.h"
+#include "app/ipc_protocol.h"
 #include "app/notifier.h"
 #include "app/notify_check.h"
 #include "app/qt_router.h"
@@ -61,6 +63,7 @@ const char* kUsage =
     "  --reset-notifier run the background update check now\n"
     "  --notify-check   run the background update check in this process and exit\n"
     "  --version        print the version and exit\n"
+    "  msg COMMAND ...  send a command to the running Tarvela (tarvela msg --help)\n"
     "  -h, --help       print this help and exit\n"
     "\n"
     "Environment:\n"
@@ -110,6 +113,8 @@ int main(int argc, char** argv) {
     // The background update check comes first: it makes no window and never
     // connects to X.
     if (NotifyCheck::requested(args, std::getenv("TARVELA_NOTIFY_CHECK"))) return runNotifyCheckProcess();
+    // So does a script's request to the running one.
+    if (!args.empty() && args[0] == "msg") return ipc::runMsg({args.begin() + 1, args.end()}, stdout, stderr);
     X11Options x11;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -248,6 +253,7 @@ int main(int argc, char** argv) {
     ShowUpdateListener showUpdate([&] { shell->showUpdate(); });
 
     shell->start(args);
+    shell->startScripting(SingleInstance::defaultDir() / ipc::socketName(display));
     QApplication::exec();
 
     // The platform has said why already: one line is all a lost server gets.

@@ -57,6 +57,8 @@ void Shell::Hooks::closeOverview() {
 
 // The panels go before the manager they follow.
 Shell::~Shell() {
+    scripts.reset();
+    scriptCommands.reset();
     if (deps_.desktop) deps_.desktop->unwatchPointer();
     updater.reset();  // its transfer ends before the queue and loop it reports to
     overview.reset();
@@ -201,5 +203,18 @@ void Shell::completeOnboarding() {
 }
 
 void Shell::terminate() { manager.stop(false); }
+
+bool Shell::startScripting(const std::filesystem::path& socket, IpcServerOptions options) {
+    scripts.reset();
+    scriptCommands = std::make_unique<IpcCommands>(
+        IpcDeps{manager, prefs, rules, workspaces, deps_.platform, [this](Action a, int n) {
+                    if (hotkeys.onAction) hotkeys.onAction(a, n);
+                }});
+    options.path = socket;
+    scripts = std::make_unique<IpcServer>(deps_.main, *scriptCommands, std::move(options));
+    if (scripts->start()) return true;
+    scripts.reset();
+    return false;
+}
 
 }  // namespace tarvela

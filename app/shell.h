@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ipc_commands.h"
+#include "app/ipc_server.h"
 #include "app/notifier.h"
 #include "app/router.h"
 #include "app/update_config.h"
@@ -94,6 +96,10 @@ public:
     void completeOnboarding();
     // Quitting: the manager stops and leaves every window where it is.
     void terminate();
+    // Opens the scripting socket at `socket` (after start()); false, with a
+    // log line, when it cannot be opened. Its commands perform actions
+    // through the shortcuts' entry point.
+    bool startScripting(const std::filesystem::path& socket, IpcServerOptions options = {});
 
     Prefs prefs;
     RuleStore rules;
@@ -129,6 +135,8 @@ public:
     std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
     std::unique_ptr<Overview> overview;         // with text metrics only
     std::unique_ptr<Updater> updater;
+    std::unique_ptr<IpcCommands> scriptCommands;
+    std::unique_ptr<IpcServer> scripts;  // after startScripting
 
 private:
     void announceUpdate(const std::string& version, const std::vector<std::string>& notes);

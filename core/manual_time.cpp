@@ -1,5 +1,9 @@
 #include "core/manual_time.h"
 
+#include <poll.h>
+
+#include <cmath>
+
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -98,8 +102,39 @@ RunLoop::TimerId ManualRunLoop::every(double seconds, std::function<void()> fn) 
 
 void ManualRunLoop::cancel(TimerId id) { timers_.erase(id); }
 
-RunLoop::WatchId ManualRunLoop::watchFd(int, std::function<void()>) { return nextId_++; }
-void ManualRunLoop::unwatchFd(WatchId) {}
+RunLoop::WatchId ManualRunLoop::watchFd(int fd, std::function<void()> fn) {
+    const WatchId id = nextId_++;
+    watches_[id] = Watch{fd, false, std::move(fn)};
+    return id;
+}
+RunLoop::WatchId ManualRunLoop::watchFdWritable(int fd, std::function<void()> fn) {
+    const WatchId id = nextId_++;
+    watches_[id] = Watch{fd, true, std::move(fn)};
+    return id;
+}
+void ManualRunLoop::unwatchFd(WatchId id) { watches_.erase(id); }
+
+bool ManualRunLoop::pollFds(double maxSeconds) {
+    std::vector<pollfd> fds;
+    std::vector<WatchId> ids;
+    for (auto& [id, w] : watches_) {
+        fds.push_back({w.fd, static_cast<short>(w.write ? POLLOUT : POLLIN), 0});
+        ids.push_back(id);
+    }
+    if (fds.empty()) return false;
+    const int ms = static_cast<int>(std::ceil(std::max(maxSeconds, 0.0) * 1000));
+    if (::poll(fds.data(), fds.size(), ms) <= 0) return false;
+    bool ran = false;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        if (!(fds[i].revents & (fds[i].events | POLLHUP | POLLERR))) continue;
+        auto it = watches_.find(ids[i]);
+        if (it == watches_.end()) continue;  // removed by an earlier callback
+        auto fn = it->second.fn;
+        fn();
+        ran = true;
+    }
+    return ran;
+}
 
 bool ManualRunLoop::waitForPost(double maxSeconds) {
     std::unique_lock<std::mutex> lock(postMutex_);

@@ -27,7 +27,13 @@ public:
     TimerId every(double seconds, std::function<void()> fn) override;
     void cancel(TimerId id) override;
     WatchId watchFd(int fd, std::function<void()> onReadable) override;
+    WatchId watchFdWritable(int fd, std::function<void()> onWritable) override;
     void unwatchFd(WatchId id) override;
+
+    // Descriptors are not part of the clock: tests that use real ones (sockets)
+    // call this to run the watches that are ready now, waiting at most
+    // `maxSeconds` for one. Returns whether any ran.
+    bool pollFds(double maxSeconds = 0);
 
     // Blocks until something is posted from another thread or the wait ends;
     // for tests that run a real animation thread. Returns whether work is pending.
@@ -47,6 +53,12 @@ private:
     std::condition_variable postCv_;
     std::deque<std::function<void()>> posted_;
     std::map<TimerId, Timer> timers_;
+    struct Watch {
+        int fd;
+        bool write;
+        std::function<void()> fn;
+    };
+    std::map<WatchId, Watch> watches_;
     TimerId nextId_ = 1;
 };
 

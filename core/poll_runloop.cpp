@@ -59,6 +59,12 @@ RunLoop::WatchId PollRunLoop::watchFd(int fd, std::function<void()> onReadable) 
     return id;
 }
 
+RunLoop::WatchId PollRunLoop::watchFdWritable(int fd, std::function<void()> onWritable) {
+    WatchId id = nextId_++;
+    watches_[id] = Watch{fd, std::move(onWritable), POLLOUT};
+    return id;
+}
+
 void PollRunLoop::unwatchFd(WatchId id) { watches_.erase(id); }
 
 void PollRunLoop::quit() {
@@ -123,7 +129,7 @@ bool PollRunLoop::runOnce(double maxSeconds) {
     std::vector<WatchId> ids;
     fds.push_back({wakeFd_, POLLIN, 0});
     for (auto& [id, w] : watches_) {
-        fds.push_back({w.fd, POLLIN, 0});
+        fds.push_back({w.fd, w.events, 0});
         ids.push_back(id);
     }
     // Round up so a timer due in 0.3 ms does not spin through zero timeouts.
@@ -137,7 +143,7 @@ bool PollRunLoop::runOnce(double maxSeconds) {
         [[maybe_unused]] ssize_t r = read(wakeFd_, &count, sizeof count);
     }
     for (size_t i = 1; n > 0 && i < fds.size(); ++i) {
-        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        if (!(fds[i].revents & (fds[i].events | POLLHUP | POLLERR))) continue;
         auto it = watches_.find(ids[i - 1]);
         if (it == watches_.end()) continue;  // removed by an earlier callback
         auto fn = it->second.fn;

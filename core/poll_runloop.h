@@ -4,6 +4,8 @@
 // events, timers and posted work all run on the thread that calls run().
 #pragma once
 
+#include <poll.h>
+
 #include <atomic>
 #include <deque>
 #include <map>
@@ -26,6 +28,7 @@ public:
     TimerId every(double seconds, std::function<void()> fn) override;
     void cancel(TimerId id) override;
     WatchId watchFd(int fd, std::function<void()> onReadable) override;
+    WatchId watchFdWritable(int fd, std::function<void()> onWritable) override;
     void unwatchFd(WatchId id) override;
 
     // Runs until quit() is called; a quit() before run() makes it return at once.
@@ -49,6 +52,7 @@ private:
     struct Watch {
         int fd;
         std::function<void()> fn;
+        short events = POLLIN;
     };
     void wake();
     bool runPosted();

@@ -24,6 +24,10 @@ public:
     // Unknown or already fired ids are ignored.
     virtual void cancel(TimerId id) = 0;
     virtual WatchId watchFd(int fd, std::function<void()> onReadable) = 0;
+    // Calls fn whenever the descriptor can take more output (or has failed);
+    // a writer watches only while it has something left to write.
+    virtual WatchId watchFdWritable(int fd, std::function<void()> onWritable) = 0;
+    // Either kind of watch.
     virtual void unwatchFd(WatchId id) = 0;
 };
 

@@ -115,6 +115,12 @@ public:
     Published<bool> trusted{changed, false};
     Published<std::vector<StripRef>> strips{changed, {}};
 
+    // Workspaces as they are saved and restored, and a restored one that no
+    // longer matches its windows (with the application that closed).
+    Signal<Workspace> workspaceSaved;
+    Signal<Workspace> workspaceRestored;
+    Signal<Workspace, std::string> workspaceDrifted;
+
     std::function<void()> onActivity;
     std::function<void()> onPermissionLost;
     std::function<void(const std::string& title, const std::string& body)> onNotice;

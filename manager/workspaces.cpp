@@ -34,9 +34,11 @@ void WindowManager::saveWorkspace(const std::string& name, std::optional<int> sl
     }
     ws.slot = slot;
     const Uuid id = ws.id;
+    const Workspace saved = ws;
     // The store announces the new list; the shortcuts re-register on that.
     workspaces_.append(std::move(ws));
     workspaces_.setActiveID(id);
+    workspaceSaved.emit(saved);
 }
 
 void WindowManager::restore(const Workspace& ws) {
@@ -127,6 +129,7 @@ void WindowManager::finishRestore(const Workspace& ws) {
     T->setColumns(std::move(columns), ws.layout);
     displayIdx.set(T->index);
     workspaces_.setActiveID(ws.id);
+    workspaceRestored.emit(ws);
 
     if (prefs.notifyRestore() && onNotice) {
         const std::string body = found == total ? "All " + std::to_string(total) + " apps are back in place."
@@ -152,7 +155,9 @@ void WindowManager::driftCheck(const std::optional<std::string>& reason, const s
         if (!names.count(c)) continue;
         const std::string title = ws->name + " changed";
         if (onNotice) onNotice(title, c + " closed, so this layout no longer matches your saved workspace.");
+        const Workspace drifted = *ws;
         workspaces_.setActiveID(std::nullopt);
+        workspaceDrifted.emit(drifted, c);
         return;
     }
 }

@@ -64,8 +64,16 @@ void QtRunLoop::cancel(TimerId id) {
 }
 
 RunLoop::WatchId QtRunLoop::watchFd(int fd, std::function<void()> onReadable) {
+    return watch(fd, QSocketNotifier::Read, std::move(onReadable));
+}
+
+RunLoop::WatchId QtRunLoop::watchFdWritable(int fd, std::function<void()> onWritable) {
+    return watch(fd, QSocketNotifier::Write, std::move(onWritable));
+}
+
+RunLoop::WatchId QtRunLoop::watch(int fd, int type, std::function<void()> onReadable) {
     const WatchId id = nextWatch_++;
-    auto* n = new QSocketNotifier(fd, QSocketNotifier::Read, ctx_.get());
+    auto* n = new QSocketNotifier(fd, static_cast<QSocketNotifier::Type>(type), ctx_.get());
     QObject::connect(n, &QSocketNotifier::activated, ctx_.get(), [fn = std::move(onReadable)] {
         auto keep = fn;
         keep();

@@ -27,6 +27,7 @@ public:
     TimerId every(double seconds, std::function<void()> fn) override;
     void cancel(TimerId id) override;
     WatchId watchFd(int fd, std::function<void()> onReadable) override;
+    WatchId watchFdWritable(int fd, std::function<void()> onWritable) override;
     void unwatchFd(WatchId id) override;
 
     // Any thread: the event loop returns once it has finished the event it is in.
@@ -34,6 +35,7 @@ public:
 
 private:
     TimerId start(double seconds, bool repeat, std::function<void()> fn);
+    WatchId watch(int fd, int type, std::function<void()> fn);
 
     // Posted work is delivered to this object, so none arrives after the loop is gone.
     std::unique_ptr<QObject> ctx_;

@@ -1,6 +1,9 @@
 #include "core/poll_runloop.h"
 
+#include "core/manual_time.h"
+
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -75,6 +78,34 @@ TEST(PollRunLoop, WatchedDescriptorWakesTheLoopUntilUnwatched) {
     EXPECT_EQ(reads, 2);
     close(fds[0]);
     close(fds[1]);
+}
+
+// Both loops: a writable watch is quiet while the socket is full, fires once
+// the other end has read, and unwatching ends it.
+TEST(PollRunLoop, WritableWatchFiresOnlyWhileTheDescriptorTakesMore) {
+    PollRunLoop poll;
+    ManualTime time;
+    for (RunLoop* loop : {static_cast<RunLoop*>(&poll), static_cast<RunLoop*>(&time.loop())}) {
+        auto turn = [&] { return loop == &poll ? poll.runOnce(0) : time.loop().pollFds(0); };
+        int sv[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, sv), 0);
+        char block[4096] = {};
+        while (::send(sv[0], block, sizeof block, 0) > 0) {
+        }
+        int fired = 0;
+        const auto id = loop->watchFdWritable(sv[0], [&] { ++fired; });
+        turn();
+        EXPECT_EQ(fired, 0);
+        while (::recv(sv[1], block, sizeof block, 0) > 0) {
+        }
+        turn();
+        EXPECT_EQ(fired, 1);
+        loop->unwatchFd(id);
+        turn();
+        EXPECT_EQ(fired, 1);
+        ::close(sv[0]);
+        ::close(sv[1]);
+    }
 }
 
 TEST(PollRunLoop, QuitFromAnotherThreadEndsRunAndAQuitBeforeRunReturnsAtOnce) {
