@@ -253,8 +253,10 @@ int main(int argc, char** argv) {
     ShowUpdateListener showUpdate([&] { shell->showUpdate(); });
 
     shell->start(args);
-    shell->startScripting(SingleInstance::defaultDir() / ipc::socketName(display));
+    if (shell->startScripting(SingleInstance::defaultDir() / ipc::socketName(display)))
+        platform->publishOnRoot("_TARVELA_SOCKET", shell->scripts->path().string());
     QApplication::exec();
+    if (shell->scripts) platform->publishOnRoot("_TARVELA_SOCKET", "");
 
     // The platform has said why already: one line is all a lost server gets.
     if (!serverGone) log("stopping: windows stay where they are");

@@ -63,7 +63,10 @@ std::string SingleInstance::nameFor(const std::string& display) {
 std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::path& dir, const std::string& name,
                                                         int polls, double wait) {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    // Private whatever the umask: the scripting socket beside ours is only
+    // served from a folder nobody else can write to.
+    if (!std::filesystem::exists(dir, ec) && std::filesystem::create_directories(dir, ec))
+        std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ec);
     const auto lockPath = dir / (name + ".lock");
     const auto sockPath = dir / (name + ".sock");
     int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

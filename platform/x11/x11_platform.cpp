@@ -131,6 +131,17 @@ bool X11Platform::tryAcquire() { return d_->tryAcquire(); }
 bool X11Platform::takeOver() { return d_->tryAcquire() || d_->acquire(true); }
 void X11Platform::dispatchEvents() { d_->dispatchEvents(); }
 bool X11Platform::sync() { return d_->sync(); }
+void X11Platform::publishOnRoot(const std::string& property, const std::string& text) {
+    x11::Connection& c = d_->conn;
+    if (c.broken()) return;
+    const xcb_atom_t prop = c.internAtom(property);
+    if (prop == XCB_ATOM_NONE) return;
+    if (text.empty())
+        xcb_delete_property(c.raw(), c.root(), prop);
+    else
+        c.setText(c.root(), prop, text);
+    xcb_flush(c.raw());
+}
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
 uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }

@@ -66,6 +66,10 @@ public:
     // one's own ConfigureRequests are honoured again and nothing is clipped.
     void releaseAllArranged();
 
+    // Puts a text (UTF8_STRING) property on the root window, where programs of
+    // the session look for what Tarvela offers them; empty removes it.
+    void publishOnRoot(const std::string& property, const std::string& text);
+
     std::string displayName() const;
     // The connection, for input sources that live beside the window manager
     // (they register event filters on it); see x11_connection.h.

@@ -16,6 +16,9 @@
 #include <optional>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "app/ipc_protocol.h"
 #include "app/single_instance.h"
 #include "shell_x11_fixture.h"
 #include "x11_flooder.h"
@@ -23,10 +26,13 @@
 namespace tarvela::testing {
 namespace {
 
-// One run of tarvela; its standard output is collected as the loop runs.
+// One run of tarvela; its standard output is collected as the loop runs. As
+// the window manager it is given the display; `tarvela msg` finds it in $DISPLAY.
 class Tarvela {
 public:
-    Tarvela(PollRunLoop& loop, const std::string& display, const std::vector<std::string>& extra = {}) : loop_(loop) {
+    Tarvela(PollRunLoop& loop, const std::string& display, const std::vector<std::string>& extra = {},
+            bool asManager = true)
+        : loop_(loop) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
@@ -35,7 +41,9 @@ public:
             int devnull = ::open("/dev/null", O_RDWR);
             ::dup2(devnull, 0);
             ::dup2(devnull, 2);
-            std::vector<const char*> argv{TARVELA_EXE, "--display", display.c_str()};
+            std::vector<const char*> argv{TARVELA_EXE};
+            if (asManager) argv.insert(argv.end(), {"--display", display.c_str()});
+            else ::setenv("DISPLAY", display.c_str(), 1);
             for (const std::string& a : extra) argv.push_back(a.c_str());
             argv.push_back(nullptr);
             ::execv(TARVELA_EXE, const_cast<char* const*>(argv.data()));
@@ -115,6 +123,14 @@ protected:
     }
     std::unique_ptr<Tarvela> start(const std::vector<std::string>& extra = {}) {
         return std::make_unique<Tarvela>(loop_, display_, extra);
+    }
+    // `tarvela msg` with these words, run to its end: its exit status and output.
+    std::pair<int, std::string> msg(const std::vector<std::string>& words) {
+        std::vector<std::string> argv{"msg"};
+        argv.insert(argv.end(), words.begin(), words.end());
+        Tarvela m(loop_, display_, argv, false);
+        if (!waitFor([&] { return m.status().has_value(); }, 20)) return {-1, m.out()};
+        return {*m.status(), m.out()};
     }
     bool launched(Tarvela& t) {
         return waitFor([&] { return t.said("[Tarvela] launched ") || t.status(); }) && !t.status();
@@ -204,6 +220,57 @@ TEST_F(TarvelaExeTest, ASecondStartExitsQuietlyAndBringsNothingUpTwice) {
     EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_SUPPORTING_WM_CHECK"), check);
     EXPECT_EQ(named("Tarvela Settings").size(), 1u);
     EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST").size(), 2u);
+}
+
+TEST_F(TarvelaExeTest, ScriptsQueryActAndFollowItThroughTarvelaMsg) {
+    Child a = client({"xterm"});
+    Child b = client({"xterm"});
+    auto app = start();
+    ASSERT_TRUE(launched(*app)) << app->out();
+    const auto wins = clientWindows(2);
+    ASSERT_EQ(wins.size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return tiled(wins); }));
+    ASSERT_EQ(msg({"sync"}).first, 0);
+
+    // The socket lies in the private runtime folder and is named on the root window.
+    const std::string path = tmp_ + "/run/" + ipc::socketName(display_);
+    xcb_get_property_reply_t* prop = xcb_get_property_reply(
+        tc_->c(), xcb_get_property(tc_->c(), 0, tc_->root(), tc_->atom("_TARVELA_SOCKET"), XCB_ATOM_ANY, 0, 1024),
+        nullptr);
+    ASSERT_TRUE(prop);
+    EXPECT_EQ(std::string(static_cast<const char*>(xcb_get_property_value(prop)),
+                          static_cast<size_t>(xcb_get_property_value_length(prop))),
+              path);
+    std::free(prop);
+
+    auto strip = [&] {
+        auto [status, out] = msg({"--json", "get", "strips"});
+        EXPECT_EQ(status, 0) << out;
+        auto reply = nlohmann::json::parse(out, nullptr, false);
+        return reply.is_object() && reply["result"].size() == 1 ? reply["result"][0] : nlohmann::json();
+    };
+    const auto before = strip();
+    ASSERT_EQ(before["columns"].size(), 2u) << before.dump();
+    const int focused = before["focused"]["column"].get<int>();
+
+    // A follower hears the focus move that an action makes, once it has come to rest.
+    Tarvela follower(loop_, display_, {"msg", "--json", "-m", "subscribe", "focus"}, false);
+    ASSERT_TRUE(waitFor([&] { return follower.said("\"ok\":true"); })) << follower.out();
+    EXPECT_EQ(msg({focused == 1 ? "focus-right" : "focus-left"}).first, 0);
+    EXPECT_EQ(msg({"sync"}).first, 0);
+    const auto after = strip();
+    const int now = after["focused"]["column"].get<int>();
+    EXPECT_EQ(now, 3 - focused);
+    ASSERT_TRUE(waitFor([&] { return follower.said("\"event\":\"focus\""); })) << follower.out();
+    EXPECT_TRUE(follower.said("\"column\":" + std::to_string(now))) << follower.out();
+
+    // Bad requests are errors (1); with Tarvela gone, scripts hear it is not running (2).
+    EXPECT_EQ(msg({"set", "dimLevel", "7"}).first, 1);
+    EXPECT_EQ(msg({"no-such-command"}).first, 1);
+    app->signal(SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return app->status().has_value(); }));
+    EXPECT_EQ(msg({"get", "version"}).first, 2);
+    EXPECT_TRUE(waitFor([&] { return follower.status() == 2; }));
 }
 
 TEST_F(TarvelaExeTest, SigtermLeavesEveryWindowWhereItIsAndARestartKeepsThemThere) {
