@@ -13,10 +13,14 @@
 namespace tarvela::ipc {
 namespace {
 
+// What the user typed need not be UTF-8: shown and sent with replacement
+// characters rather than refused by the JSON writer.
+std::string text(const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 std::string scalar(const Json& v) {
     if (v.is_string()) return v.get<std::string>();
     if (v.is_null()) return "-";
-    return v.dump();
+    return text(v);
 }
 
 bool isScalar(const Json& v) { return !v.is_object() && !v.is_array(); }
@@ -82,7 +86,7 @@ private:
 std::variant<Json, std::string> requestFor(const std::vector<std::string>& words) {
     if (words.empty()) return std::string("no command given (see tarvela msg --help)");
     const CommandSpec* spec = findCommand(words[0]);
-    if (!spec) return "unknown command " + Json(words[0]).dump() + " (see tarvela msg --help)";
+    if (!spec) return "unknown command " + text(Json(words[0])) + " (see tarvela msg --help)";
     Json args = Json::array();
     for (size_t i = 1; i < words.size(); ++i) {
         const std::string& w = words[i];
@@ -107,7 +111,7 @@ std::string plainResult(const Json& result) {
 }
 
 std::string plainEvent(const Json& event) {
-    if (!event.is_object()) return event.dump() + "\n";
+    if (!event.is_object()) return text(event) + "\n";
     std::string line = event.value("event", std::string("event"));
     if (event.contains("change")) line += " " + scalar(event["change"]);
     for (auto it = event.begin(); it != event.end(); ++it) {
@@ -182,7 +186,7 @@ int runMsg(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
         if (fd >= 0) ::close(fd);
         return 2;
     }
-    const std::string line = std::get<Json>(request).dump() + "\n";
+    const std::string line = text(std::get<Json>(request)) + "\n";
     for (size_t sent = 0; sent < line.size();) {
         const ssize_t n = ::send(fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
