@@ -99,23 +99,27 @@ std::string Notifier::timerText() const {
 bool Notifier::userManagerAnswers() { return d_.systemctl && d_.systemctl({"--user", "show-environment"}) == 0; }
 
 void Notifier::apply(bool enabled) {
+    if (applyUnits(enabled)) checkNotifications();
+}
+
+bool Notifier::applyUnits(bool enabled) {
     if (!userManagerAnswers()) {
         log(notifier::noUserManagerLine);
-        return;
+        return false;
     }
     const std::string timer = std::string(notifier::label) + ".timer";
     if (!enabled) {
         std::error_code ec;
-        if (!fs::exists(servicePath(), ec) && !fs::exists(timerPath(), ec)) return;
+        if (!fs::exists(servicePath(), ec) && !fs::exists(timerPath(), ec)) return false;
         d_.systemctl({"--user", "disable", "--now", timer});
         fs::remove(timerPath(), ec);
         fs::remove(servicePath(), ec);
         d_.systemctl({"--user", "daemon-reload"});
-        return;
+        return false;
     }
     if (!d_.executable.is_absolute() || !writable(d_.executable.string())) {
         log("background notifier not installed: Tarvela’s path cannot be written into a unit file");
-        return;
+        return false;
     }
     const std::string service = serviceText(), timerUnit = timerText();
     if (contentsOf(servicePath()) != service || contentsOf(timerPath()) != timerUnit) {
@@ -127,13 +131,13 @@ void Notifier::apply(bool enabled) {
         if (!failed) failed = replaceFileAtomically(timerPath(), timerUnit);
         if (failed) {
             log("background notifier not installed: " + *failed);
-            return;
+            return false;
         }
         d_.systemctl({"--user", "daemon-reload"});
         d_.systemctl({"--user", "enable", "--now", timer});
         log(notifier::installedLine);
     }
-    checkNotifications();
+    return true;
 }
 
 void Notifier::checkNotifications() {

@@ -46,6 +46,12 @@ public:
     // Installs (true) or removes (false) the units, and enables or disables the
     // timer. Where no user manager answers, says so in one line and does nothing else.
     void apply(bool enabled);
+    // apply() in its two halves, so that the slow one can run off the main
+    // thread (systemctl waits for the user manager, seconds when it is busy):
+    // the units, on any one thread at a time, true when the notifications'
+    // permission is to be looked at next; then that look, on the main thread.
+    bool applyUnits(bool enabled);
+    void checkNotifications();
     // Runs the background check now.
     void reset();
 
@@ -58,7 +64,6 @@ public:
 
 private:
     bool userManagerAnswers();
-    void checkNotifications();
 
     NotifierDeps d_;
 };

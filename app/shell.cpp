@@ -63,6 +63,9 @@ Shell::~Shell() {
     updater.reset();  // its transfer ends before the queue and loop it reports to
     overview.reset();
     pictureQueue.reset();  // finishes what it was given; their results find no overview
+    // A schedule switched off just before quitting is still taken down.
+    if (notifierQueue) notifierQueue->sync([] {});
+    notifierQueue.reset();
     popover.reset();
     status.reset();
     toast.reset();
@@ -130,12 +133,24 @@ void Shell::start(const std::vector<std::string>& args) {
         announceUpdate(v, notes);
     };
     updater->startSchedule();
-    if (deps_.notifier)
-        bag_.push_back(prefs.notifyWhenClosed.observe(
-            [this](const bool& on) { deps_.main.post([this, on] { deps_.notifier->apply(on); }); }));
-
-    if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end() && deps_.notifier)
-        deps_.notifier->reset();
+    if (deps_.notifier) {
+        // systemctl can keep its caller waiting for seconds: never the main thread.
+        notifierQueue = deps_.makeQueue ? deps_.makeQueue("tarvela.notifier") : makeThreadQueue("tarvela.notifier");
+        bag_.push_back(prefs.notifyWhenClosed.observe([this](const bool& on) {
+            deps_.main.post([this, on] {
+                Notifier* n = deps_.notifier;
+                RunLoop* main = &deps_.main;
+                notifierQueue->async([n, on, main, alive = std::weak_ptr<int>(life_)] {
+                    if (!n->applyUnits(on)) return;
+                    main->post([n, alive] {
+                        if (!alive.expired()) n->checkNotifications();
+                    });
+                });
+            });
+        }));
+        if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end())
+            notifierQueue->async([n = deps_.notifier] { n->reset(); });
+    }
     if (std::find(args.begin(), args.end(), "--show-update") != args.end())
         deps_.main.after(0.4, [this] { showUpdate(); });
 

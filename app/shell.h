@@ -133,6 +133,7 @@ public:
     std::unique_ptr<StatusController> status;  // with text metrics only
     std::unique_ptr<PopoverActions> popover;    // with text metrics only
     std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
+    std::unique_ptr<SerialQueue> notifierQueue;  // runs systemctl for the notifier
     std::unique_ptr<Overview> overview;         // with text metrics only
     std::unique_ptr<Updater> updater;
     std::unique_ptr<IpcCommands> scriptCommands;
@@ -144,6 +145,8 @@ private:
     ShellDeps deps_;
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
+    // Work handed back from the notifier's queue runs only while the shell lives.
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
 };
 
 }  // namespace tarvela

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "app/shell.h"
 #include "core/manual_time.h"
@@ -61,8 +65,9 @@ protected:
                                                            {}});
     }
     void TearDown() override { shell.reset(); }
-    Shell& start(std::vector<std::string> args = {}, bool panels = true, Router* r = nullptr) {
-        ShellDeps d{sim,     time.loop(), defaults, keys,    r ? *r : router, feedback, time.queueFactory(),
+    Shell& start(std::vector<std::string> args = {}, bool panels = true, Router* r = nullptr,
+                 SerialQueueFactory queues = {}) {
+        ShellDeps d{sim,     time.loop(), defaults, keys,    r ? *r : router, feedback, queues ? queues : time.queueFactory(),
                     makeInlineParallelFor(), nullptr, {}, nullptr, panels ? &metrics : nullptr, {}, nullptr,
                     nullptr, {},  &updates, notifier.get()};
         shell = std::make_unique<Shell>(d);
@@ -124,6 +129,38 @@ TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
     time.drain();
     EXPECT_EQ(systemctl, (std::vector<std::string>{"show-environment", "disable", "daemon-reload"}));
     EXPECT_FALSE(std::filesystem::exists(notifier->timerPath()));
+}
+
+TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
+    const auto mainThread = std::this_thread::get_id();
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    std::atomic<int> calls{0}, onMain{0};
+    notifier = std::make_unique<Notifier>(NotifierDeps{tmp / "units", "/usr/bin/tarvela",
+                                                       [&](const std::vector<std::string>&) {
+                                                           onMain += std::this_thread::get_id() == mainThread;
+                                                           ++calls;
+                                                           // A user manager that takes its time.
+                                                           answered.wait_for(std::chrono::seconds(10));
+                                                           return 0;
+                                                       },
+                                                       {}});
+    auto manual = time.queueFactory();
+    Shell& s = start({"--reset-notifier"}, true, nullptr, [manual](const char* label) {
+        return std::string(label) == "tarvela.notifier" ? makeThreadQueue(label) : manual(label);
+    });
+    // The main loop goes on while systemctl has not answered.
+    bool ran = false;
+    time.loop().after(1, [&] { ran = true; });
+    time.advance(1);
+    EXPECT_TRUE(ran);
+    EXPECT_LE(calls, 1);
+    answer.set_value();
+    s.prefs.notifyWhenClosed.set(false);
+    time.drain();
+    shell.reset();  // the queue finishes what it was given
+    EXPECT_EQ(onMain, 0);
+    EXPECT_EQ(calls, 7);  // restart; show-environment, daemon-reload, enable; show-environment, disable, daemon-reload
 }
 
 TEST_F(ShellUpdateTest, TheHeadlessRouterSaysWhatTheUpdateWindowShows) {
