@@ -36,7 +36,9 @@ test-tsan: deps
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target tarvela_benches
-	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.01 2>&1 | grep -E '^BENCH ' || exit 1; done
+	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; out=$$($$b --benchmark_min_time=0.01 2>&1); st=$$?; \
+	  printf '%s\n' "$$out" | grep -E '^BENCH '; \
+	  if [ $$st -ne 0 ]; then printf '%s\n' "$$out" | tail -20; echo "$$b failed ($$st)"; exit 1; fi; done
 
 run: build
 	@bash scripts/run.sh $(BUILD)
