@@ -227,6 +227,9 @@ void IpcServer::handle(Client& c, std::string_view line) {
     } catch (const std::exception& e) {
         send(c, ipc::errorLine(r.spec->name + " failed: " + e.what()));
     }
+    // What one command changed is told before the next one runs: three
+    // focus-right in one write are three focus events, not their sum.
+    if (events_) events_->flush();
 }
 
 // Checked after the manager's work in hand: a change is in the middle of being

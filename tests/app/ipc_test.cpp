@@ -216,6 +216,17 @@ TEST_F(IpcTest, EventsTellWindowsStripsAndPreferences) {
     EXPECT_NE(std::find(other.begin(), other.end(), "widths"), other.end());
 }
 
+TEST_F(IpcTest, EachCommandOfABatchIsToldOnItsOwn) {
+    Peer follower(desk), script(desk);
+    ASSERT_TRUE(ok(script.ask("jump", {1})));
+    ASSERT_TRUE(ok(follower.ask("subscribe", {"focus"})));
+    script.write("{\"command\":\"focus-right\"}\n{\"command\":\"focus-right\"}\n{\"command\":\"focus-left\"}\n");
+    desk.pump();
+    std::vector<int> columns;
+    for (const auto& l : follower.lines(3)) columns.push_back(Json::parse(l)["column"].get<int>());
+    EXPECT_EQ(columns, (std::vector<int>{2, 3, 2}));
+}
+
 TEST(IpcDisplaysTest, AWindowSentToTheOtherDisplayIsToldAsMoved) {
     IpcDesk desk(2, 4);
     ASSERT_TRUE(desk.open());
