@@ -60,8 +60,12 @@ void X11Platform::Impl::dispatchEvents() {
         while (!full) {
             EventPtr e = conn.nextEvent();
             if (!e) {
-                // A flush that has to wait to write reads whatever the server sent
-                // meanwhile into xcb's queue, where the descriptor watch never sees it.
+                // What waited for the end of the turn goes now, while this loop
+                // can still take what it makes xcb read: its round trips, and a
+                // flush that has to wait to write, read whatever the server sent
+                // meanwhile into xcb's queue, where the descriptor watch never
+                // sees it (a key press left there is heard at the next event).
+                applyCoalesced();
                 xcb_flush(conn.raw());
                 e.reset(xcb_poll_for_queued_event(conn.raw()));
                 if (!e) break;
@@ -70,6 +74,7 @@ void X11Platform::Impl::dispatchEvents() {
             if (++handled % kEventsPerClockRead == 0)
                 full = std::chrono::steady_clock::now() - began >= std::chrono::duration<double>(kTurnSeconds);
         }
+        // Stopped at the bound: the drain posted below takes what this leaves queued.
         applyCoalesced();
         xcb_flush(conn.raw());
         conn.setDispatching(false);
