@@ -192,6 +192,8 @@ The tray item (bottom right of the panel) opens the popover; its menu (right
 click) has About, Settings, Hide and Quit. The HUD shows at the bottom on every
 focus move.
 Open more windows with:  DISPLAY=$DISPLAY xterm &
+Script it (tarvela msg --help lists every command):
+  DISPLAY=$DISPLAY XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR $exe msg get strips
 Close the sandbox window or press Ctrl+C here to stop.
 
 EOF
