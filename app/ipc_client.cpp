@@ -85,12 +85,12 @@ private:
 
 std::variant<Json, std::string> requestFor(const std::vector<std::string>& words) {
     if (words.empty()) return std::string("no command given (see tarvela msg --help)");
-    const CommandSpec* spec = findCommand(words[0]);
-    if (!spec) return "unknown command " + text(Json(words[0])) + " (see tarvela msg --help)";
+    const CommandDef* def = findCommand(words[0]);
+    if (!def) return "unknown command " + text(Json(words[0])) + " (see tarvela msg --help)";
     Json args = Json::array();
     for (size_t i = 1; i < words.size(); ++i) {
         const std::string& w = words[i];
-        const ArgType t = i - 1 < spec->args.size() ? spec->args[i - 1].type : ArgType::string;
+        const ArgType t = i - 1 < def->args.size() ? def->args[i - 1].type : ArgType::string;
         Json v = w;
         if (t == ArgType::integer || t == ArgType::value) {
             Json parsed = Json::parse(w, nullptr, false);
@@ -100,7 +100,7 @@ std::variant<Json, std::string> requestFor(const std::vector<std::string>& words
         }
         args.push_back(std::move(v));
     }
-    return Json{{"command", spec->name}, {"args", std::move(args)}};
+    return Json{{"command", def->name}, {"args", std::move(args)}};
 }
 
 std::string plainResult(const Json& result) {
@@ -138,9 +138,9 @@ std::string msgUsage() {
         "events after a subscribe. Exit status: 0 done, 1 error, 2 Tarvela not running.\n"
         "\n"
         "Commands:\n";
-    for (const CommandSpec& c : commands()) {
+    for (const CommandDef& c : commands()) {
         std::string head = "  " + c.name;
-        for (const ArgSpec& a : c.args) head += a.optional ? " [" + a.name + "]" : " " + a.name;
+        for (const ArgDef& a : c.args) head += a.optional ? " [" + a.name + "]" : " " + a.name;
         if (head.size() < 34) head.resize(34, ' ');
         else head += "\n" + std::string(34, ' ');
         s += head + c.help + "\n";

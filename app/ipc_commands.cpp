@@ -117,7 +117,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
 }
 
 Json IpcCommands::run(const ipc::Request& r) {
-    const ipc::CommandSpec& c = *r.spec;
+    const ipc::CommandDef& c = *r.command;
     if (c.action) {
         int n = 0;
         if (*c.action == Action::jump) {

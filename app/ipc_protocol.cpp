@@ -8,8 +8,8 @@
 namespace tarvela::ipc {
 namespace {
 
-CommandSpec act(std::string name, Action a, std::string help, std::vector<ArgSpec> args = {}) {
-    return CommandSpec{std::move(name), std::move(args), std::move(help), a};
+CommandDef act(std::string name, Action a, std::string help, std::vector<ArgDef> args = {}) {
+    return CommandDef{std::move(name), std::move(args), std::move(help), a};
 }
 
 std::string typeName(ArgType t) {
@@ -23,7 +23,7 @@ std::string typeName(ArgType t) {
 }
 
 // Checks one argument against its declared type; topics come back as an array.
-std::optional<std::string> check(const CommandSpec& c, const ArgSpec& a, Json& v) {
+std::optional<std::string> check(const CommandDef& c, const ArgDef& a, Json& v) {
     auto wrong = [&] {
         return "argument " + a.name + " of " + c.name + " must be " + typeName(a.type) + ", not " + v.dump();
     };
@@ -69,8 +69,8 @@ std::optional<std::string> check(const CommandSpec& c, const ArgSpec& a, Json& v
 
 }  // namespace
 
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table{
+const std::vector<CommandDef>& commands() {
+    static const std::vector<CommandDef> table{
         act("focus-right", Action::focusNext, "focus the next column to the right"),
         act("focus-next", Action::focusNext, "the same as focus-right"),
         act("focus-left", Action::focusPrev, "focus the previous column to the left"),
@@ -106,8 +106,8 @@ const std::vector<CommandSpec>& commands() {
     return table;
 }
 
-const CommandSpec* findCommand(std::string_view name) {
-    for (const CommandSpec& c : commands())
+const CommandDef* findCommand(std::string_view name) {
+    for (const CommandDef& c : commands())
         if (c.name == name) return &c;
     return nullptr;
 }
@@ -130,25 +130,25 @@ std::variant<Request, std::string> parseRequest(std::string_view line) {
     auto cmd = j.find("command");
     if (cmd == j.end() || !cmd->is_string()) return std::string("a request needs a \"command\" string");
     const std::string name = cmd->get<std::string>();
-    const CommandSpec* spec = findCommand(name);
-    if (!spec) return "unknown command " + Json(name).dump();
+    const CommandDef* def = findCommand(name);
+    if (!def) return "unknown command " + Json(name).dump();
     Json args = Json::array();
     if (auto a = j.find("args"); a != j.end()) {
         if (!a->is_array()) return std::string("\"args\" must be an array");
         args = *a;
     }
-    if (args.size() > spec->args.size())
-        return name + " takes at most " + std::to_string(spec->args.size()) + " argument" +
-               (spec->args.size() == 1 ? "" : "s") + ", got " + std::to_string(args.size());
-    Request r{spec, {}};
-    for (size_t i = 0; i < spec->args.size(); ++i) {
-        const ArgSpec& a = spec->args[i];
+    if (args.size() > def->args.size())
+        return name + " takes at most " + std::to_string(def->args.size()) + " argument" +
+               (def->args.size() == 1 ? "" : "s") + ", got " + std::to_string(args.size());
+    Request r{def, {}};
+    for (size_t i = 0; i < def->args.size(); ++i) {
+        const ArgDef& a = def->args[i];
         if (i >= args.size()) {
             if (a.optional) break;
             return name + " needs its argument " + a.name;
         }
         Json v = args[i];
-        if (auto err = check(*spec, a, v)) return *err;
+        if (auto err = check(*def, a, v)) return *err;
         r.args.push_back(std::move(v));
     }
     return r;

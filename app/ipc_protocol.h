@@ -34,22 +34,22 @@ enum class ArgType {
     topics,   // a list of event topics, or one string of them separated by commas
 };
 
-struct ArgSpec {
+struct ArgDef {
     std::string name;
     ArgType type = ArgType::string;
     bool optional = false;
 };
 
-struct CommandSpec {
+struct CommandDef {
     std::string name;
-    std::vector<ArgSpec> args;
+    std::vector<ArgDef> args;
     std::string help;
     std::optional<Action> action;  // the keyboard action it performs, if it is one
 };
 
 // Every command, in the order the help lists them.
-const std::vector<CommandSpec>& commands();
-const CommandSpec* findCommand(std::string_view name);
+const std::vector<CommandDef>& commands();
+const CommandDef* findCommand(std::string_view name);
 
 // The event topics a client may subscribe to.
 const std::vector<std::string>& topics();
@@ -59,7 +59,7 @@ const std::vector<std::string>& getTargets();
 
 // A request that matched its command's arguments: the server hands only these on.
 struct Request {
-    const CommandSpec* spec = nullptr;
+    const CommandDef* command = nullptr;
     std::vector<Json> args;  // one per given argument, each of its declared type (topics: an array of strings)
 };
 

@@ -206,7 +206,7 @@ void IpcServer::handle(Client& c, std::string_view line) {
     auto parsed = ipc::parseRequest(line);
     if (auto* err = std::get_if<std::string>(&parsed)) return send(c, ipc::errorLine(*err));
     const ipc::Request& r = std::get<ipc::Request>(parsed);
-    if (r.spec->name == "subscribe") {
+    if (r.command->name == "subscribe") {
         if (!events_)
             events_ = std::make_unique<IpcEvents>(commands_, loop_, [this](const std::string& topic, Json event) {
                 publish(topic, std::move(event));
@@ -214,7 +214,7 @@ void IpcServer::handle(Client& c, std::string_view line) {
         for (const Json& t : r.args[0]) c.topics.insert(t.get<std::string>());
         return send(c, ipc::okLine(Json{{"topics", c.topics}}));
     }
-    if (r.spec->name == "sync") {
+    if (r.command->name == "sync") {
         // The reply waits, and so does everything this client sends after it.
         c.waitingSync = true;
         setReading(c, false);
@@ -225,7 +225,7 @@ void IpcServer::handle(Client& c, std::string_view line) {
     } catch (const IpcError& e) {
         send(c, ipc::errorLine(e.what()));
     } catch (const std::exception& e) {
-        send(c, ipc::errorLine(r.spec->name + " failed: " + e.what()));
+        send(c, ipc::errorLine(r.command->name + " failed: " + e.what()));
     }
     // What one command changed is told before the next one runs: three
     // focus-right in one write are three focus events, not their sum.

@@ -48,9 +48,9 @@ public:
         pid = sim.addApp(AppSpec{std::nullopt, "Term", std::optional<std::string>("org.term"), nullptr,
                                  ActivationPolicy::Regular});
         for (int i = 0; i < windows; ++i) {
-            WindowSpec spec;
-            spec.title = "term " + std::to_string(i);
-            wins.push_back(sim.addWindow(pid, Rect(100 + 40 * i, 100, 700, 600), spec));
+            WindowSpec shape;
+            shape.title = "term " + std::to_string(i);
+            wins.push_back(sim.addWindow(pid, Rect(100 + 40 * i, 100, 700, 600), shape));
         }
         Prefs p(defaults);
         p.onboarded.set(true);
