@@ -264,10 +264,19 @@ void WindowManager::focusChanged() {
     if (on() && !paused()) {
         if (auto w = frontWindow()) {
             const std::vector<StripRef> list = strips();
+            bool arranged = false;
             for (const StripRef& s : list) {
                 if (!s->find(*w)) continue;
+                arranged = true;
                 if (displayIdx() != s->index) displayIdx.set(s->index);
                 s->focusChanged(*w);
+            }
+            // A window no strip holds yet (a new one still being judged, a
+            // dialog, a floating window) still tells where the user works:
+            // the shortcuts must act on that display from the first key.
+            if (!arranged && !list.empty()) {
+                const int d = std::min(screenIndex(platform_, frame(platform_, *w)), static_cast<int>(list.size()) - 1);
+                if (d >= 0 && displayIdx() != d) displayIdx.set(d);
             }
         }
     }

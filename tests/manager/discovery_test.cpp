@@ -179,6 +179,18 @@ TEST_F(ManagerTest, FocusIsFollowedAcrossDisplaysUnlessPaused) {
     EXPECT_EQ(wm->displayIdx(), 0);
     EXPECT_EQ(strip(0)->focusC, 1);
 
+    // A new application's first window on the other display takes the
+    // keyboard there before it is adopted: the display follows at once.
+    const int32_t mail = app("Mail");
+    AXElement m = window(mail, 2400);
+    sim.focusWindow(m);
+    time.advance(0.05);
+    EXPECT_EQ(stripOf(m), -1);
+    EXPECT_EQ(wm->displayIdx(), 1);
+    sim.focusWindow(b);
+    settle();
+    EXPECT_EQ(wm->displayIdx(), 0);
+
     wm->paused.set(true);
     sim.focusWindow(c);
     settle();
