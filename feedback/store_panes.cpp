@@ -1,5 +1,7 @@
 #include "feedback/store_panes.h"
 
+#include <algorithm>
+
 #include "core/strip.h"
 #include "manager/window_manager.h"
 #include "settings/key_codes.h"
@@ -71,8 +73,8 @@ RulesPane::RulesPane(RuleStore& store, std::function<void()> openAddApps)
 RulesView RulesPane::view() const {
     RulesView v;
     for (Behavior b : allBehaviors) v.behaviors.emplace_back(b, behaviorTitle(b));
-    v.widths.push_back({std::nullopt, rules_pane::defaultWidth});
-    for (double w : {1.0 / 3, 0.5, 2.0 / 3, 0.75, 1.0}) v.widths.push_back({w, Widths::label(w)});
+    std::vector<WidthOption> menu{{std::nullopt, rules_pane::defaultWidth}};
+    for (double w : {1.0 / 3, 0.5, 2.0 / 3, 0.75, 1.0}) menu.push_back({w, Widths::label(w)});
     for (const AppRule& r : store_.rules()) {
         RuleRow row;
         row.bundleID = r.bundleID;
@@ -81,6 +83,17 @@ RulesView RulesPane::view() const {
         row.behaviorHelp = "Change behavior for " + r.name;
         row.widthMenu = r.behavior == Behavior::tile;
         row.width = row.widthMenu ? Widths::label(r.width) : "—";
+        row.widths = menu;
+        if (row.widthMenu && r.width) {
+            // Entries are matched as they read: a width within a hair of ⅓ is the ⅓ entry.
+            const auto first = row.widths.begin() + 1;
+            auto at = std::find_if(first, row.widths.end(), [&](const WidthOption& o) { return o.label == row.width; });
+            if (at == row.widths.end()) {
+                at = std::find_if(first, row.widths.end(), [&](const WidthOption& o) { return *o.width > *r.width; });
+                at = row.widths.insert(at, {r.width, row.width});
+            }
+            row.widthChoice = static_cast<size_t>(at - row.widths.begin());
+        }
         row.removeHelp = "Remove rule for " + r.name;
         v.rows.push_back(std::move(row));
     }

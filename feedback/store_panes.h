@@ -114,6 +114,11 @@ struct RuleRow {
     std::string width;         // Widths::label of the rule's width; "—" unless it tiles
     bool widthMenu = false;    // only a tiling rule's width can be chosen
     std::string removeHelp;    // "Remove rule for Zoom"
+    // The width menu: the default width, the usual fractions, and the rule's
+    // own width where it is none of them (set by an import or an older
+    // version), so the menu never shows another width than the rule has.
+    std::vector<WidthOption> widths;
+    size_t widthChoice = 0;  // the rule's width in `widths`
 };
 
 struct RulesView {
@@ -123,9 +128,8 @@ struct RulesView {
     std::optional<PaneEmptyState> empty;  // without any rule
     std::string footnote = rules_pane::footnote;
     std::string addButton = rules_pane::add;
-    // What the behaviour control and the width menu offer, in order.
+    // What the behaviour control offers, in order.
     std::vector<std::pair<Behavior, std::string>> behaviors;
-    std::vector<WidthOption> widths;
 };
 
 class RulesPane {

@@ -297,11 +297,9 @@ private:
             h->addWidget(behavior, 1);
             if (r.widthMenu) {
                 auto* width = new QComboBox;
-                for (const WidthOption& o : v.widths) {
-                    width->addItem(q(o.label));
-                    if (o.label == r.width) width->setCurrentIndex(width->count() - 1);
-                }
-                const auto widths = v.widths;
+                for (const WidthOption& o : r.widths) width->addItem(q(o.label));
+                width->setCurrentIndex(static_cast<int>(r.widthChoice));
+                const auto widths = r.widths;
                 QObject::connect(width, QOverload<int>::of(&QComboBox::activated), width,
                                  [this, id, widths](int i) { pane_.setWidth(id, widths[static_cast<size_t>(i)].width); });
                 h->addWidget(width, 1);

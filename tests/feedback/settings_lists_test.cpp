@@ -148,9 +148,14 @@ TEST_F(SettingsTest, RulesPaneEditsTheStoreAtOnce) {
     EXPECT_TRUE(zoom.widthMenu);
     EXPECT_EQ(zoom.width, "⅔");
     EXPECT_EQ(RuleStore(defaults).rules()[0], (AppRule{"Zoom", "Zoom", Behavior::tile, 2.0 / 3}));
+    EXPECT_EQ(zoom.widths[zoom.widthChoice].label, "⅔");
+    pane.setWidth("Zoom", 0.4);  // not in the menu: an entry of its own, in order
+    zoom = pane.view().rows.at(0);
+    EXPECT_EQ(zoom.widthChoice, 2u);
+    EXPECT_EQ(zoom.widths[2].label + zoom.widths[3].label, "40%½");
 
     for (const AppRule& r : RuleStore::builtIns()) pane.remove(r.bundleID);
-    EXPECT_EQ(told, 5);
+    EXPECT_EQ(told, 6);
     EXPECT_EQ(pane.view().empty.value_or(PaneEmptyState{}).title, "No rules yet. Add apps to choose how they open.");
     EXPECT_TRUE(RuleStore(defaults).rules().empty());
     pane.addApps();
