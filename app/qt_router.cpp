@@ -23,27 +23,11 @@ namespace tarvela {
 
 namespace {
 
-// The updater as the Updates pane reads it.
-class UpdaterSource final : public UpdateSource {
-public:
-    explicit UpdaterSource(Updater& u) : u_(u) { link_ = u.changed.connect([this] { changed.emit(); }); }
-    UpdateStatus status() const override {
-        UpdateStatus s;
-        if (u_.state().kind == UpdateState::Kind::available) s.available = u_.state().detail;
-        if (std::optional<double> at = u_.lastChecked())
-            s.lastChecked = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(*at * 1000))
-                                .toString("d MMM yyyy, HH:mm")
-                                .toStdString();
-        if (u_.release()) s.notes = u_.release()->notes;
-        return s;
-    }
-    void checkNow() override { u_.check(true); }
-    void install() override { u_.install(); }
-
-private:
-    Updater& u_;
-    Connection link_;
-};
+std::string localTime(double secondsSince1970) {
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(secondsSince1970 * 1000))
+        .toString("d MMM yyyy, HH:mm")
+        .toStdString();
+}
 
 }  // namespace
 
@@ -66,7 +50,7 @@ struct RouterModels {
     RouterModels(QtRouterDeps deps, QtRouter& router)
         : d(std::move(deps)),
           transfer(d.shell.workspaces, d.shell.rules, d.shell.hotkeys),
-          source(d.shell.updater ? std::make_unique<UpdaterSource>(*d.shell.updater) : nullptr),
+          source(d.shell.updater ? std::make_unique<UpdaterSource>(*d.shell.updater, localTime) : nullptr),
           general(GeneralPaneDeps{
               d.shell.prefs, d.shell.manager, transfer, mail, {}, {}, d.compositing,
               [&router](SettingsPane p) { router.settings(std::string(title(p))); },

@@ -116,8 +116,6 @@ void Updater::check(bool userInitiated) {
 void Updater::finishCheck(const FetchResult& r) {
     checking_ = false;
     const bool user = std::exchange(userInitiated_, false);
-    lastChecked_ = wallNow();
-    d_.prefs.d.set(updater::lastCheckedKey, *lastChecked_);
     if (!r.ok()) {
         setState(UpdateState::failed(updater::checkFailed + *r.error));
         return;
@@ -127,6 +125,8 @@ void Updater::finishCheck(const FetchResult& r) {
         setState(UpdateState::failed(std::string(updater::checkFailed) + "The update feed can’t be read."));
         return;
     }
+    lastChecked_ = wallNow();
+    d_.prefs.d.set(updater::lastCheckedKey, *lastChecked_);
     const auto newest = newestRelease(*items);
     if (!newest || compareVersions(newest->version, d_.currentVersion) <= 0) {
         setState(UpdateState::upToDate());
@@ -189,12 +189,20 @@ void Updater::finishDownload(const std::string& version, const fs::path& file, c
     }
     package_ = file;
     log("update " + version + " downloaded and verified: " + file.string());
-    changed.emit();
+    // A retry after a failure has mended it: the update is there to install again.
+    if (state_.kind == UpdateState::Kind::failed) setState(UpdateState::available(version));
+    else changed.emit();
     if (std::exchange(installWhenReady_, false)) install();
 }
 
+std::optional<std::string> Updater::installable() const {
+    const bool stillThere = state_.kind == UpdateState::Kind::available || state_.kind == UpdateState::Kind::failed;
+    if (!release_ || !stillThere) return std::nullopt;
+    return release_->version;
+}
+
 void Updater::install() {
-    if (!release_ || state_.kind != UpdateState::Kind::available) {
+    if (!installable()) {
         check(true);
         return;
     }
@@ -212,6 +220,18 @@ void Updater::install() {
     if (release_->page.empty()) return;
     log("install: opening " + release_->page);
     if (d_.config.open) d_.config.open(release_->page);
+}
+
+UpdaterSource::UpdaterSource(Updater& updater, std::function<std::string(double)> when)
+    : u_(updater), when_(std::move(when)) {
+    link_ = u_.changed.connect([this] { changed.emit(); });
+}
+
+UpdateStatus UpdaterSource::status() const {
+    UpdateStatus s{u_.state(), u_.currentVersion(), u_.installable(), std::nullopt, {}};
+    if (u_.lastChecked()) s.lastChecked = when_(*u_.lastChecked());
+    if (s.installable) s.notes = u_.release()->notes;
+    return s;
 }
 
 }  // namespace tarvela

@@ -24,6 +24,7 @@
 #include "app/update_config.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
+#include "feedback/settings_panes.h"
 #include "feedback/update_view.h"
 #include "settings/defaults.h"
 #include "settings/prefs.h"
@@ -61,8 +62,13 @@ public:
 
     const UpdateState& state() const { return state_; }
     const std::optional<Release>& release() const { return release_; }
-    // When the last check finished (seconds since 1970), kept across launches.
+    // When a check last read the feed (seconds since 1970), kept across
+    // launches; a failed check leaves it, so it says how current Tarvela's
+    // knowledge is.
     std::optional<double> lastChecked() const { return lastChecked_; }
+    // The version install() installs: the one found, also after a later check
+    // or its download failed; none when nothing newer is known.
+    std::optional<std::string> installable() const;
     // The downloaded package of `release`, once its checks have passed.
     const std::optional<std::filesystem::path>& package() const { return package_; }
     const std::string& currentVersion() const { return d_.currentVersion; }
@@ -83,6 +89,7 @@ public:
     void check(bool userInitiated);
     // The main button of the available state: the verified package to the
     // desktop's opener with `autoInstall`, else the release's download page.
+    // With nothing installable, a check.
     void install();
 
 private:
@@ -113,6 +120,21 @@ private:
     std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<SerialQueue> queue_;
     std::shared_ptr<Updater*> self_;
+};
+
+// The updater as the settings window's Updates pane reads it.
+class UpdaterSource final : public UpdateSource {
+public:
+    // `when` writes a time (seconds since 1970) as the user reads it.
+    UpdaterSource(Updater& updater, std::function<std::string(double)> when);
+    UpdateStatus status() const override;
+    void checkNow() override { u_.check(true); }
+    void install() override { u_.install(); }
+
+private:
+    Updater& u_;
+    std::function<std::string(double)> when_;
+    Connection link_;
 };
 
 }  // namespace tarvela

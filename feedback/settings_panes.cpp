@@ -268,14 +268,28 @@ std::optional<UpdateStatusView> UpdatesPane::status() const {
     if (!source_) return std::nullopt;
     const UpdateStatus s = source_->status();
     UpdateStatusView v;
-    if (s.lastChecked)
-        v.line = (s.available ? *s.available + " is available · " : std::string("You’re up to date · ")) +
-                 "last checked " + *s.lastChecked;
-    else
-        v.line = s.available ? *s.available + " is available" : std::string("Not checked yet");
-    if (s.available) {
+    const std::string checked = s.lastChecked ? " · last checked " + *s.lastChecked : std::string();
+    switch (s.state.kind) {
+        case UpdateState::Kind::checking:
+        case UpdateState::Kind::failed: {
+            // Told as the update window tells it; a failure also says when a check last got through.
+            const UpdateView w = UpdateView::of(s.state, s.currentVersion, {});
+            v.line = w.title;
+            if (s.state.kind == UpdateState::Kind::failed) {
+                if (s.lastChecked) v.line += " · last successful check " + *s.lastChecked;
+                v.detail = w.subline;
+            }
+            break;
+        }
+        case UpdateState::Kind::available: v.line = s.state.detail + " is available" + checked; break;
+        case UpdateState::Kind::idle:
+        case UpdateState::Kind::upToDate:
+            v.line = s.lastChecked ? "You’re up to date" + checked : std::string("Not checked yet");
+            break;
+    }
+    if (s.installable) {
         v.installButton = "Install Update";
-        v.notesTitle = "What’s new in " + *s.available;
+        v.notesTitle = "What’s new in " + *s.installable;
         v.notes = s.notes;
     }
     return v;
@@ -286,7 +300,7 @@ void UpdatesPane::checkNow() {
 }
 
 void UpdatesPane::install() {
-    if (source_ && source_->status().available) source_->install();
+    if (source_ && source_->status().installable) source_->install();
 }
 
 }  // namespace tarvela

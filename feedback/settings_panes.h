@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "feedback/update_view.h"
 #include "settings/signal.h"
 
 namespace tarvela {
@@ -179,9 +180,14 @@ private:
 
 // What the pane needs of the updater.
 struct UpdateStatus {
-    std::optional<std::string> available;    // the version found, if a newer one was
-    std::optional<std::string> lastChecked;  // when the last check finished, as the user reads it
-    std::vector<std::string> notes;          // of the version found, one per line
+    UpdateState state;  // where the check stands
+    std::string currentVersion;
+    // The version "Install Update" installs: the one found, still there after
+    // a later check or its download failed; none when there is nothing newer.
+    std::optional<std::string> installable;
+    // When a check last read the feed, as the user reads it; a failed check leaves it.
+    std::optional<std::string> lastChecked;
+    std::vector<std::string> notes;  // of `installable`, one per line
 };
 
 class UpdateSource {
@@ -197,10 +203,13 @@ public:
 
 struct UpdateStatusView {
     // "You’re up to date · last checked 14:05", "1.2 is available · last checked …",
+    // "Checking for updates…", "Couldn’t check for updates · last successful check …",
     // or "Not checked yet" before any check.
     std::string line;
+    // What went wrong, after a failed check, as the update window says it.
+    std::optional<std::string> detail;
     std::string checkButton = "Check Now";
-    std::optional<std::string> installButton;  // "Install Update", with an update available
+    std::optional<std::string> installButton;  // "Install Update", with an update to install
     std::optional<std::string> notesTitle;     // "What’s new in 1.2"
     std::vector<std::string> notes;
 };

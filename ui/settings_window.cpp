@@ -146,6 +146,7 @@ private:
         if (std::optional<UpdateStatusView> s = pane_.status()) {
             into.addWidget(separator());
             into.addWidget(label(s->line, 1, false, true));
+            if (s->detail) into.addWidget(label(*s->detail, 0.9, false, true));
             auto* buttons = new QHBoxLayout;
             buttons->addWidget(button(s->checkButton, [this] { pane_.checkNow(); }));
             if (s->installButton) buttons->addWidget(button(*s->installButton, [this] { pane_.install(); }));

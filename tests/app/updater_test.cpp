@@ -27,12 +27,13 @@ protected:
     testsupport::LogCapture logs;
     Strings opened, announced;
     std::unique_ptr<Updater> updater;
+    double now = 1.7e9;
 
     Updater& make(bool withFeed = true) {
         UpdateConfig c{withFeed ? http.url("/feed") : "", signer.publicKey(), tmp / "cache",
                        [this](const std::string& t) { return opened.push_back(t), true; }, 0.5};
         updater = std::make_unique<Updater>(
-            UpdaterDeps{time.loop(), prefs, "1.0.0", c, time.queueFactory(), [] { return 1.7e9; }});
+            UpdaterDeps{time.loop(), prefs, "1.0.0", c, time.queueFactory(), [this] { return now; }});
         updater->onAvailable = [this](const std::string& v, const Strings& notes) {
             announced.push_back(v + ": " + notes.at(0));
         };
@@ -151,6 +152,32 @@ TEST_F(UpdaterTest, WithoutAutoInstallInstallOpensTheDownloadPage) {
     updater->install();
     time.drain();
     EXPECT_EQ(opened.back(), (tmp / "cache" / "pkg").string());
+}
+
+// The settings pane over the updater: a failure after a find is shown as
+// one, with the time of the last check that read the feed, and the update
+// found stays there to install.
+TEST_F(UpdaterTest, AFailureAfterAFindKeepsTheUpdateAndTheTimeOfTheLastGoodCheck) {
+    prefs.autoInstall.set(true);
+    const std::string good = "package bytes \x01\x02", bad = "package bytes \x01\x03";
+    package(bad, good, 16);
+    make();
+    UpdaterSource source(*updater, [](double t) { return std::to_string(static_cast<long long>(t)); });
+    UpdatesPane pane(prefs, &source);
+    checked();  // 1.2 found, but its package fails its signature
+    now += 60;
+    http.set("/feed", 404, "gone");
+    checked();
+    const UpdateStatusView v = *pane.status();
+    EXPECT_EQ(v.line, "Couldn’t check for updates · last successful check 1700000000");
+    EXPECT_EQ(v.detail, std::string(updater::checkFailed) +
+                            "The server answered with status 404. Check your connection and try again.");
+    EXPECT_EQ(v.installButton, "Install Update");
+    http.set("/pkg", 200, good);  // Install fetches the package again, and opens it once it checks out
+    pane.install();
+    time.drain();
+    EXPECT_EQ(opened, Strings{(tmp / "cache" / "pkg").string()});
+    EXPECT_EQ(updater->state(), UpdateState::available("1.2"));
 }
 
 TEST(Utf8RepairTest, InvalidSequencesBecomeOneReplacementEach) {

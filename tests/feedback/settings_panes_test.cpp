@@ -198,13 +198,20 @@ TEST_F(SettingsTest, UpdatesPaneStatusLine) {
     source.s.lastChecked = "14:05";
     source.changed.emit();
     EXPECT_EQ(told, 1);
-    EXPECT_EQ(pane.status()->line, "You’re up to date · last checked 14:05");
+    // Each state as the update window words it, with the time a check last read the feed.
+    for (const auto& [state, line] : std::vector<std::pair<UpdateState, std::string>>{
+             {UpdateState::upToDate(), "You’re up to date · last checked 14:05"},
+             {UpdateState::checking(), "Checking for updates…"},
+             {UpdateState::failed("x"), "Couldn’t check for updates · last successful check 14:05"},
+             {UpdateState::available("1.2"), "1.2 is available · last checked 14:05"}}) {
+        source.s.state = state;
+        EXPECT_EQ(pane.status()->line, line);
+    }
     pane.install();  // nothing to install
 
-    source.s.available = "1.2";
+    source.s.installable = "1.2";
     source.s.notes = {"Smoother scrolling"};
     const UpdateStatusView v = *pane.status();
-    EXPECT_EQ(v.line, "1.2 is available · last checked 14:05");
     EXPECT_EQ(v.installButton, "Install Update");
     EXPECT_EQ(v.notesTitle, "What’s new in 1.2");
     pane.checkNow();
