@@ -96,16 +96,16 @@ void QtRouter::compositingChanged() {
 
 void QtRouter::settings(const std::optional<std::string>& pane) {
     if (!m_) return headless_.settings(pane);
-    const std::optional<SettingsPane> chosen = pane ? paneFromTitle(*pane) : std::nullopt;
+    if (const std::optional<SettingsPane> chosen = pane ? paneFromTitle(*pane) : std::nullopt) pane_ = *chosen;
     if (settingsView_) {
-        if (chosen) settingsView_->select(*chosen);
+        settingsView_->select(pane_);
         windows_.show(own_window::settings, {});
         return;
     }
-    windows_.show(own_window::settings, [this, chosen] {
+    windows_.show(own_window::settings, [this] {
         auto* view = new SettingsWindow(SettingsPanes{m_->general, m_->shortcuts, m_->gestures, m_->workspaces,
                                                       m_->rules, m_->updates, m_->d.keyEvent},
-                                        chosen.value_or(SettingsPane::general));
+                                        pane_);
         settingsView_ = view;
         return view;
     });

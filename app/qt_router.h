@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/router.h"
+#include "feedback/settings_panes.h"
 #include "settings/key_codes.h"
 #include "ui/own_windows.h"
 
@@ -58,6 +59,8 @@ private:
     std::unique_ptr<RouterModels> m_;
     OwnWindows windows_;
     QPointer<SettingsWindow> settingsView_;
+    // The pane last shown: a settings window opened without one opens there.
+    SettingsPane pane_ = SettingsPane::general;
 };
 
 }  // namespace tarvela

@@ -181,9 +181,24 @@ public:
     }
 
 protected:
+    bool event(QEvent* e) override {
+        // Tab too is recorded (or refused), never a move of the focus.
+        if (e->type() == QEvent::KeyPress && pane_.recording()) {
+            keyPressEvent(static_cast<QKeyEvent*>(e));
+            return true;
+        }
+        return ModelView::event(e);
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (!pane_.recording()) return QWidget::keyPressEvent(e);
         if (std::optional<KeyEvent> k = keyEvent_ ? keyEvent_(*e) : std::nullopt) pane_.keyDown(*k);
+    }
+    // Another pane, or the window closed, hidden or minimised: a recording
+    // nobody sees ends, and with it the keyboard grab and the suspension of
+    // every global shortcut.
+    void hideEvent(QHideEvent* e) override {
+        pane_.cancel();
+        ModelView::hideEvent(e);
     }
 
 private:
@@ -357,8 +372,8 @@ void ModelView::rebuild() {
     page_ = page;
 }
 
-SettingsWindow::SettingsWindow(SettingsPanes panes, SettingsPane first)
-    : sidebar_(new QListWidget), stack_(new QStackedWidget) {
+SettingsWindow::SettingsWindow(SettingsPanes panes, SettingsPane& shown)
+    : sidebar_(new QListWidget), stack_(new QStackedWidget), shown_(shown) {
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(0);
@@ -380,16 +395,18 @@ SettingsWindow::SettingsWindow(SettingsPanes panes, SettingsPane first)
     }
     QObject::connect(sidebar_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
-        selected_ = allSettingsPanes[static_cast<size_t>(row)];
+        shown_ = allSettingsPanes[static_cast<size_t>(row)];
         stack_->setCurrentIndex(row);
     });
-    select(first);
+    select(shown);
 }
 
 void SettingsWindow::select(SettingsPane pane) {
     for (size_t i = 0; i < allSettingsPanes.size(); ++i)
         if (allSettingsPanes[i] == pane) sidebar_->setCurrentRow(static_cast<int>(i));
 }
+
+bool recordingShortcut() { return dynamic_cast<ShortcutsPage*>(QWidget::keyboardGrabber()) != nullptr; }
 
 PermissionWindow::PermissionWindow(PermissionView& view) : view_(view) {
     link_ = view.changed.connect([this] { rebuildSoon(); });

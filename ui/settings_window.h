@@ -55,15 +55,21 @@ struct SettingsPanes {
 
 class SettingsWindow final : public QWidget {
 public:
-    SettingsWindow(SettingsPanes panes, SettingsPane first);
+    // Opens on `shown` and keeps it current, whoever changes the pane, so
+    // that the next window opens where this one was.
+    SettingsWindow(SettingsPanes panes, SettingsPane& shown);
     void select(SettingsPane pane);
-    SettingsPane selected() const { return selected_; }
+    SettingsPane selected() const { return shown_; }
 
 private:
     QListWidget* sidebar_;
     QStackedWidget* stack_;
-    SettingsPane selected_ = SettingsPane::general;
+    SettingsPane& shown_;
 };
+
+// Whether the Shortcuts pane is recording a shortcut: it then holds the
+// keyboard, and every key is its own, the menu's Ctrl stand-ins among them.
+bool recordingShortcut();
 
 class PermissionWindow final : public ModelView {
 public:

@@ -12,6 +12,7 @@
 #include "settings/app_info.h"
 #include "ui/hud_widget.h"
 #include "ui/popover_widget.h"
+#include "ui/settings_window.h"
 #include "ui/toast_widget.h"
 #include "ui/tray.h"
 
@@ -71,7 +72,8 @@ void QtAppearance::setAppearance(Appearance a) {
     }
 }
 
-ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
+ShellWindows::ShellWindows(ShellWindowsDeps deps)
+    : d_(std::move(deps)), keys_([this] { d_.openSettings(); }, [this] { hideAll(); }, [this] { d_.quit(); }) {
     hud_ = std::make_unique<HUDWidget>(d_.hud, d_.screens, d_.compositing);
     toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
     popover_ = std::make_unique<PopoverWidget>(d_.manager, d_.prefs, d_.status, d_.popover);
@@ -92,10 +94,9 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
     tray_ = std::make_unique<TrayItem>(d_.status, d_.metrics, &menu_);
     // The popover follows the controller after the tray item has taken the click's place.
     popoverLink_ = d_.status.changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
-    qApp->installEventFilter(this);
 }
 
-ShellWindows::~ShellWindows() { qApp->removeEventFilter(this); }
+ShellWindows::~ShellWindows() = default;
 
 void ShellWindows::compositingChanged() {
     hud_->sync();
@@ -125,15 +126,22 @@ void ShellWindows::hideAll() {
         if (w->isVisible() && ordinary(w)) w->hide();
 }
 
-bool ShellWindows::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+MenuKeys::MenuKeys(std::function<void()> openSettings, std::function<void()> hideAll, std::function<void()> quit)
+    : openSettings_(std::move(openSettings)), hideAll_(std::move(hideAll)), quit_(std::move(quit)) {
+    qApp->installEventFilter(this);
+}
+
+MenuKeys::~MenuKeys() { qApp->removeEventFilter(this); }
+
+bool MenuKeys::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() != QEvent::KeyPress || !watched->isWidgetType() || recordingShortcut()) return false;
     auto* k = static_cast<QKeyEvent*>(e);
     if ((k->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
     QWidget* window = static_cast<QWidget*>(watched)->window();
     switch (k->key()) {
-        case Qt::Key_Comma: d_.openSettings(); return true;
-        case Qt::Key_H: hideAll(); return true;
-        case Qt::Key_Q: d_.quit(); return true;
+        case Qt::Key_Comma: openSettings_(); return true;
+        case Qt::Key_H: hideAll_(); return true;
+        case Qt::Key_Q: quit_(); return true;
         case Qt::Key_W: window->close(); return true;
         case Qt::Key_M:
             if (ordinary(window)) window->showMinimized();

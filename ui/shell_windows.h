@@ -37,6 +37,22 @@ private:
     QPalette system_;
 };
 
+// The application menu's Command-key equivalents, Ctrl here, for every
+// Tarvela window: Ctrl+, opens the settings, H hides every window, Q quits,
+// W closes the window and M minimises it. While a shortcut is recorded they
+// stand aside: the recorder gets every key.
+class MenuKeys final : public QObject {
+public:
+    MenuKeys(std::function<void()> openSettings, std::function<void()> hideAll, std::function<void()> quit);
+    ~MenuKeys() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    std::function<void()> openSettings_, hideAll_, quit_;
+};
+
 struct ShellWindowsDeps {
     // The shell's panels and what the popover acts on.
     WindowManager& manager;
@@ -72,12 +88,10 @@ public:
     PopoverWidget& popover() { return *popover_; }
     QMenu& menu() { return menu_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
 private:
     ShellWindowsDeps d_;
     QMenu menu_;
+    MenuKeys keys_;
     std::unique_ptr<HUDWidget> hud_;
     std::unique_ptr<ToastWindows> toasts_;
     std::unique_ptr<TrayItem> tray_;

@@ -1,4 +1,5 @@
-// The settings window and a dialog over their real models, clicked off screen.
+// The settings window and a dialog over their real models, clicked off screen,
+// beside the menu's Ctrl stand-ins.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 
 #include "tests/feedback/settings_fixture.h"
 #include "ui/settings_window.h"
+#include "ui/shell_windows.h"
 
 namespace tarvela::testing {
 namespace {
@@ -30,8 +32,8 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     WorkspacesPane workspacesPane(*workspaces, *wm, [&] { ++saveDialogs; });
     RulesPane rulesPane(*rules, [] {});
     UpdatesPane updates(*prefs, nullptr);
-    SettingsWindow window(SettingsPanes{general, shortcuts, gestures, workspacesPane, rulesPane, updates, {}},
-                          SettingsPane::gestures);
+    SettingsPane shown = SettingsPane::gestures;
+    SettingsWindow window(SettingsPanes{general, shortcuts, gestures, workspacesPane, rulesPane, updates, {}}, shown);
     window.show();
     // The logic's posted work, the views' rebuilds, and the old pages gone.
     auto redrawn = [&] {
@@ -75,6 +77,65 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     redrawn();
     // Its card appeared in the pane (the layout just saved is the active one).
     EXPECT_TRUE(findNamed<QPushButton>(window, "Restore") || findNamed<QPushButton>(window, "Restored"));
+}
+
+// Printable keys only, their Qt code standing in for the key code.
+std::optional<KeyEvent> keyOf(const QKeyEvent& e) {
+    if (e.key() > 0x7e) return std::nullopt;
+    const uint64_t flags = e.modifiers() & Qt::ControlModifier ? eventflags::control : 0;
+    return KeyEvent{static_cast<uint32_t>(e.key()), flags, QString(QChar(e.key())).toLower().toStdString()};
+}
+
+TEST_F(SettingsTest, ARecorderOwnsEveryKeyUntilItsPaneGoesAndTheNextWindowOpensWhereItWas) {
+    GeneralPane general({*prefs, *wm, *transfer, mail, tmp.path(), {}, {}, {}, {}, {}, {}});
+    ShortcutsPane shortcuts(*hotkeys, [] {});
+    GesturesPane gestures(*prefs);
+    WorkspacesPane workspacesPane(*workspaces, *wm, {});
+    RulesPane rulesPane(*rules, {});
+    UpdatesPane updates(*prefs, nullptr);
+    const SettingsPanes panes{general, shortcuts, gestures, workspacesPane, rulesPane, updates, keyOf};
+    SettingsPane shown = SettingsPane::shortcuts;
+    auto window = std::make_unique<SettingsWindow>(panes, shown);
+    window->show();
+    int acted = 0;
+    MenuKeys menu([&] { ++acted; }, [&] { ++acted; }, [&] { ++acted; });
+    auto record = [&](Action a) {
+        QTest::mouseClick(findNamed<QPushButton>(*window, QString::fromStdString(label(a))), Qt::LeftButton);
+        QCoreApplication::processEvents();  // the pane redrawn, its old rows gone
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    const std::string standIns = "QWHM,";  // each is recorded, none acts
+    const Action actions[] = {Action::focusNext, Action::focusPrev, Action::sendDisplay, Action::wider,
+                              Action::overview};
+    for (size_t i = 0; i < standIns.size(); ++i) {
+        record(actions[i]);
+        QWidget* focus = window->focusWidget();
+        QTest::keyClick(window->windowHandle(), Qt::Key_Tab);  // refused, and the focus stays
+        EXPECT_EQ(window->focusWidget(), focus);
+        QTest::keyClick(window->windowHandle(), Qt::Key(standIns[i]), Qt::ControlModifier);
+        const std::vector<std::string> caps{"⌃", standIns.substr(i, 1)};
+        EXPECT_EQ(hotkeys->effective(actions[i]).caps(), caps);
+    }
+    EXPECT_TRUE(window->isVisible() && !window->isMinimized() && acted == 0);
+
+    // Another pane, or the window hidden (closed, minimised), ends a recording,
+    // its keyboard grab and the suspension of the global shortcuts.
+    const size_t all = keys.registered().size();
+    for (bool hide : {false, true}) {
+        window->select(SettingsPane::shortcuts);
+        record(Action::overview);
+        EXPECT_TRUE(keys.registered().empty() && recordingShortcut());
+        hide ? window->hide() : window->select(SettingsPane::rules);
+        EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+        EXPECT_EQ(keys.registered().size(), all);
+    }
+    window->select(SettingsPane::rules);
+    window.reset();
+    window = std::make_unique<SettingsWindow>(panes, shown);
+    EXPECT_EQ(window->selected(), SettingsPane::rules);
+    window->show();
+    QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(acted, 1);  // no recording: the stand-in acts
 }
 
 }  // namespace
