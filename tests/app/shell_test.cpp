@@ -335,5 +335,19 @@ TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes
     EXPECT_TRUE(shell->gestures->settlePending());
 }
 
+TEST_F(ShellTest, AFourFingerPinchOpensTheShellsOwnOverview) {
+    stored(true, true);
+    Prefs(defaults).pinch4.set(true);
+    SimGestureSources sources;
+    ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
+                nullptr, nullptr,     &sources, &metrics, {}, nullptr, nullptr, {}};
+    shell = std::make_unique<Shell>(d);
+    shell->start({});
+    ASSERT_TRUE(shell->manager.on());
+    for (int phase : {gesturephase::began, gesturephase::changed, gesturephase::ended})
+        sources.magnify({phase, -0.15});
+    EXPECT_TRUE(shell->overview->isOpen());
+}
+
 }  // namespace
 }  // namespace tarvela::testing
