@@ -1,6 +1,7 @@
 // The shell's start sequence, shortcut wiring and quitting, headless on the
 // simulated desktop with a manual clock.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <memory>
@@ -347,6 +348,24 @@ TEST_F(ShellTest, AFourFingerPinchOpensTheShellsOwnOverview) {
     for (int phase : {gesturephase::began, gesturephase::changed, gesturephase::ended})
         sources.magnify({phase, -0.15});
     EXPECT_TRUE(shell->overview->isOpen());
+}
+
+// An unknown window name is said to be unknown, naming the known ones: by the
+// executable before it starts anything (it exits), and by the router.
+TEST_F(ShellTest, AnUnknownPreviewIsSaidToBeUnknown) {
+    HeadlessRouter().preview("nonsense");
+    EXPECT_TRUE(
+        logged(std::string("[Tarvela] preview of \"nonsense\": no such window; known: ") + preview::knownNames));
+#ifdef TARVELA_EXE
+    std::string out;
+    FILE* p = ::popen("env -u DISPLAY '" TARVELA_EXE "' --preview nonsense 2>&1", "r");
+    ASSERT_NE(p, nullptr);
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    const int status = ::pclose(p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    EXPECT_EQ(out, std::string("tarvela: unknown preview \"nonsense\"; known: ") + preview::knownNames + "\n");
+#endif
 }
 
 }  // namespace
