@@ -12,6 +12,7 @@
 
 #include "app/single_instance.h"
 #include "core/poll_runloop.h"
+#include "tests/support/test_helpers.h"
 
 namespace tarvela::testing {
 namespace {
@@ -113,6 +114,22 @@ TEST_F(SingleInstanceTest, EachDisplayHasItsOwnInstance) {
     auto two = SingleInstance::acquire(dir, SingleInstance::nameFor(":2"), 0);
     EXPECT_TRUE(one);
     EXPECT_TRUE(two);
+}
+
+// A lock that cannot be opened tells nothing about another instance: Tarvela
+// starts, says so once, and holds nothing.
+TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedSkipsTheCheck) {
+    const std::string name = SingleInstance::nameFor(":4");
+    std::filesystem::create_directory(dir / (name + ".lock"));  // unopenable for writing, even by root
+    testsupport::LogCapture logs;
+    auto inst = SingleInstance::acquire(dir, name, 0);
+    ASSERT_TRUE(inst);
+    EXPECT_FALSE(inst->checked());
+    inst->listen(loop, [] {});
+    ASSERT_EQ(logs.lines.size(), 1u);
+    const std::string lock = (dir / (name + ".lock")).string();
+    EXPECT_EQ(logs.lines[0].rfind("[Tarvela] single instance: cannot open " + lock, 0), 0u);
+    EXPECT_NE(logs.lines[0].find("; starting without the check"), std::string::npos);
 }
 
 TEST_F(SingleInstanceTest, AMissingFolderIsCreated) {
