@@ -116,20 +116,14 @@ TEST_F(SingleInstanceTest, EachDisplayHasItsOwnInstance) {
     EXPECT_TRUE(two);
 }
 
-// A lock that cannot be opened tells nothing about another instance: Tarvela
-// starts, says so once, and holds nothing.
+// A lock that cannot be opened tells nothing about another instance.
 TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedSkipsTheCheck) {
-    const std::string name = SingleInstance::nameFor(":4");
-    std::filesystem::create_directory(dir / (name + ".lock"));  // unopenable for writing, even by root
+    std::filesystem::create_directory(dir / "app.tarvela-x.lock");  // not even root opens it for writing
     testsupport::LogCapture logs;
-    auto inst = SingleInstance::acquire(dir, name, 0);
-    ASSERT_TRUE(inst);
-    EXPECT_FALSE(inst->checked());
-    inst->listen(loop, [] {});
+    auto inst = SingleInstance::acquire(dir, "app.tarvela-x", 0);
+    ASSERT_TRUE(inst && !inst->checked());
     ASSERT_EQ(logs.lines.size(), 1u);
-    const std::string lock = (dir / (name + ".lock")).string();
-    EXPECT_EQ(logs.lines[0].rfind("[Tarvela] single instance: cannot open " + lock, 0), 0u);
-    EXPECT_NE(logs.lines[0].find("; starting without the check"), std::string::npos);
+    EXPECT_TRUE(logs.lines[0].ends_with(": Is a directory; starting without the check")) << logs.lines[0];
 }
 
 TEST_F(SingleInstanceTest, AMissingFolderIsCreated) {
