@@ -127,8 +127,7 @@ TEST_F(NotifyCheckTest, TheTestNotificationAndNotificationsThatCannotBeShown) {
     EXPECT_EQ(takeSaid(), std::vector<std::string>{"failed: no server"});
 }
 
-// "Install" with no Tarvela running: a unit of the user manager, not a child
-// of the check's service (ended with it); started from here only without one.
+// "Install" with no Tarvela running: a unit of its own, not a child of the check's service.
 TEST(StartShowingUpdateTest, TarvelaGoesIntoAUnitOfItsOwn) {
     std::string ran, detached;
     int status = 0;

@@ -480,9 +480,8 @@ TEST_F(BadInput, MutatedPropertyListFilesThroughTheDefaultsFile) {
     EXPECT_GT(unchanged, 0);
 }
 
-// A list stored as another kind than data, as another version might write it,
-// is as unreadable as one that does not decode: said once, and kept beside the
-// file, as it was, before the first write over it.
+// A list stored as another kind than data is as unreadable as one that does not
+// decode: said once, and kept beside the file as it was before the first write.
 TEST_F(BadInput, AListOfAnotherKindIsSaidAndKeptBeforeItIsOverwritten) {
     testing::TempDir dir(testing::TempDir::inMemory);
     const std::vector<std::pair<std::string, std::string>> stored{{"workspaces", "<string>[]</string>"},
