@@ -204,9 +204,11 @@ int runNotifyCheckProcess() {
                                                       : "install: the running Tarvela could not be reached";
                           std::error_code ec;
                           const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-                          if (!ec && startDetached({exe.string(), "--show-update"}, {"TARVELA_NOTIFY_CHECK"}))
-                              return "install: started Tarvela to show the update";
-                          return "install: Tarvela could not be started";
+                          if (ec) return "install: Tarvela could not be started";
+                          const auto detach = [](const std::vector<std::string>& argv) {
+                              return startDetached(argv, {"TARVELA_NOTIFY_CHECK"});
+                          };
+                          return NotifyCheck::startShowingUpdate(exe, runAndWait, detach);
                       },
                       [&log](const std::string& m) { log.say(m); }};
     return NotifyCheck::run(d);

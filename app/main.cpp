@@ -137,7 +137,13 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tarvela: --preview needs a window name, e.g. --preview toast\n");
                 return 2;
             }
-            ++i;
+            // Before anything starts: an unknown name would leave a Tarvela
+            // showing nothing, waiting for nobody.
+            if (!preview::known(args[++i])) {
+                std::fprintf(stderr, "tarvela: unknown preview \"%s\"; known: %s\n", args[i].c_str(),
+                             preview::knownNames);
+                return 2;
+            }
         } else if (a.rfind("--", 0) == 0 && a != "--reset-notifier" && a != "--show-update" && a != "--notify-check") {
             std::fprintf(stderr, "tarvela: unknown option %s (see tarvela --help)\n", a.c_str());
             return 2;

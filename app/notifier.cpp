@@ -121,6 +121,11 @@ bool Notifier::applyUnits(bool enabled) {
         log("background notifier not installed: Tarvela’s path cannot be written into a unit file");
         return false;
     }
+    // What the check starts (Tarvela with its update window, in a unit of the
+    // user manager) gets the manager's environment, which a session started
+    // without systemd's help does not give the display. Each start brings the
+    // current one: the display may differ from the last session's.
+    d_.systemctl({"--user", "import-environment", "DISPLAY", "XAUTHORITY"});
     const std::string service = serviceText(), timerUnit = timerText();
     if (contentsOf(servicePath()) != service || contentsOf(timerPath()) != timerUnit) {
         std::error_code ec;

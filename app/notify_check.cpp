@@ -61,6 +61,18 @@ bool tarvelaRunning(const fs::path& dir) {
     return false;
 }
 
+std::string startShowingUpdate(const fs::path& executable,
+                               const std::function<int(const std::vector<std::string>&)>& run,
+                               const std::function<bool(const std::vector<std::string>&)>& detach) {
+    const std::vector<std::string> tarvela{executable.string(), "--show-update"};
+    std::vector<std::string> unit{"systemd-run", "--user", "--collect", "--quiet",
+                                  "--description=Tarvela, opened from its update notification", "--"};
+    unit.insert(unit.end(), tarvela.begin(), tarvela.end());
+    if (run(unit) == 0) return "install: started Tarvela to show the update";
+    if (detach(tarvela)) return "install: started Tarvela to show the update (without systemd-run)";
+    return "install: Tarvela could not be started";
+}
+
 void post(NotifyCheckDeps& d, const std::string& latest, const std::string& current) {
     if (!d.notifications.allowed()) {
         d.say("notifications not allowed for Tarvela (status " + std::to_string(notify_check::deniedStatus) + ")");

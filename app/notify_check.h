@@ -95,6 +95,18 @@ void post(NotifyCheckDeps& d, const std::string& latest, const std::string& curr
 // Whether a process holds one of Tarvela's single-instance locks in `dir`.
 bool tarvelaRunning(const std::filesystem::path& dir);
 
+// Starts `executable --show-update` for a user who chose "Install" while no
+// Tarvela runs. The check is a service of the user manager, and whatever it
+// starts itself is ended with it; so Tarvela goes into a transient unit of its
+// own (systemd-run --user), which also gives it the session's display that
+// the running Tarvela imported into the manager. Where that cannot be had
+// (the check was started by hand, without a user manager), `detach` starts it
+// from here. `run` runs a program and gives its exit status (-1: not started).
+// Gives a line for the log.
+std::string startShowingUpdate(const std::filesystem::path& executable,
+                               const std::function<int(const std::vector<std::string>&)>& run,
+                               const std::function<bool(const std::vector<std::string>&)>& detach);
+
 }  // namespace NotifyCheck
 
 }  // namespace tarvela

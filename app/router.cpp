@@ -5,6 +5,13 @@
 
 namespace tarvela {
 
+bool preview::known(const std::string& name) {
+    if (name.rfind("onboarding", 0) == 0 || name.rfind("settings", 0) == 0) return true;
+    for (const char* n : {"permission", "update", "save", "addapps", "toast", "popover"})
+        if (name == n) return true;
+    return false;
+}
+
 void HeadlessRouter::settings(const std::optional<std::string>& pane) {
     log("settings window not available in this build" + (pane ? " (pane " + *pane + ")" : std::string()));
 }
@@ -19,7 +26,8 @@ void HeadlessRouter::permissionLost() {
 }
 
 void HeadlessRouter::preview(const std::string& name) {
-    log("preview of \"" + name + "\": that window does not exist in this build yet");
+    if (!preview::known(name)) log("preview of \"" + name + "\": no such window; known: " + preview::knownNames);
+    else log("preview of \"" + name + "\": that window does not exist in this build yet");
 }
 
 void HeadlessRouter::softwareUpdate() {

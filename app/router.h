@@ -13,6 +13,13 @@ namespace tarvela {
 
 class Updater;
 
+namespace preview {
+// The windows `--preview NAME` shows; "onboarding" and "settings" match as prefixes.
+inline constexpr const char* knownNames =
+    "onboarding, settings (or settings:PANE), permission, update, save, addapps, toast, popover";
+bool known(const std::string& name);
+}  // namespace preview
+
 class Router {
 public:
     virtual ~Router() = default;

@@ -120,7 +120,8 @@ void Shell::start(const std::vector<std::string>& args) {
 
     if (deps_.gestures) {
         touches = std::make_unique<Touches>(*deps_.gestures);
-        gestures = std::make_unique<Gestures>(deps_.main, prefs, GestureHost::of(manager, deps_.feedback),
+        // The pinch opens the overview the shortcut opens: the shell's own.
+        gestures = std::make_unique<Gestures>(deps_.main, prefs, GestureHost::of(manager, hooks_),
                                               *deps_.gestures, *touches);
         gestures->start();
         // Without the permission the sources cannot all be had; once it comes, try again.

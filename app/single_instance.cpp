@@ -71,8 +71,11 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::p
     const auto sockPath = dir / (name + ".sock");
     int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd < 0) {
-        log("single instance: cannot open " + lockPath.string() + ": " + std::strerror(errno));
-        return nullptr;
+        // Refusing to start over a file we cannot open would keep Tarvela from
+        // running at all; without the lock there is also no socket of ours.
+        log("single instance: cannot open " + lockPath.string() + ": " + std::strerror(errno) +
+            "; starting without the check");
+        return std::unique_ptr<SingleInstance>(new SingleInstance(-1, -1, lockPath, sockPath));
     }
     bool held = ::flock(lockFd, LOCK_EX | LOCK_NB) == 0;
     for (int i = 0; i < polls && !held; ++i) {
@@ -108,7 +111,7 @@ SingleInstance::~SingleInstance() {
         ::close(listenFd_);
         ::unlink(sockPath_.c_str());
     }
-    ::close(lockFd_);  // releases the lock
+    if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
 }
 
 void SingleInstance::listen(RunLoop& loop, std::function<void()> onActivate, double deadline, size_t maxPeers) {

@@ -23,7 +23,9 @@ public:
     // Tries to become the running instance. While another holds the lock, looks
     // again up to `polls` times, waiting `wait` seconds after each look (so an
     // instance that is quitting can go). Null when another instance still runs;
-    // it has then been asked to come forward.
+    // it has then been asked to come forward. When the lock file cannot be
+    // opened there is no telling whether another runs: the check is skipped
+    // (one log line) and the instance holds nothing (checked() is false).
     static std::unique_ptr<SingleInstance> acquire(const std::filesystem::path& dir, const std::string& name,
                                                    int polls = 12, double wait = 0.25);
     ~SingleInstance();
@@ -36,6 +38,7 @@ public:
     // at once (a newcomer pushes the oldest out).
     void listen(RunLoop& loop, std::function<void()> onActivate, double deadline = 0.2, size_t maxPeers = 16);
     size_t peers() const { return peers_.size(); }
+    bool checked() const { return lockFd_ >= 0; }
 
 private:
     struct Peer {

@@ -17,6 +17,13 @@ namespace tarvela {
 using Data = std::vector<uint8_t>;
 using DefaultsValue = std::variant<bool, int64_t, double, std::string, Data>;
 
+// A stored value as the store keeps it: its property-list kind ("data",
+// "string", "boolean", "array", ...) and a property list of its key alone.
+struct StoredEntry {
+    std::string kind;
+    std::string plist;
+};
+
 class Defaults {
 public:
     virtual ~Defaults() = default;
@@ -27,11 +34,18 @@ public:
     // Keeps `raw`, a value of `key` that could not be read, where no later
     // write of that key reaches it, and gives where it went; none when it
     // could not be kept. A store that has no such place keeps nothing.
-    virtual std::optional<std::string> keepAside(const std::string& key, const Data& raw) {
+    // `suffix` ends the name of what is kept (".json", ".plist").
+    virtual std::optional<std::string> keepAside(const std::string& key, const Data& raw,
+                                                 const std::string& suffix = ".json") {
         (void)key;
         (void)raw;
+        (void)suffix;
         return std::nullopt;
     }
+    // The value under `key` whatever its kind, also one no getter reads (a
+    // kind this store does not know, a value that does not parse); none when
+    // the key is missing.
+    virtual std::optional<StoredEntry> entry(const std::string& key);
 
     std::optional<bool> getBool(const std::string& key) { return as<bool>(key); }
     std::optional<int64_t> getInt(const std::string& key) { return as<int64_t>(key); }
@@ -71,7 +85,9 @@ public:
         for (auto& [k, v] : values_) out.push_back(k);
         return out;
     }
-    std::optional<std::string> keepAside(const std::string& key, const Data& raw) override {
+    std::optional<std::string> keepAside(const std::string& key, const Data& raw,
+                                         const std::string& suffix = ".json") override {
+        (void)suffix;
         std::lock_guard<std::mutex> lock(m_);
         aside_.emplace_back(key, raw);
         return "memory:" + key + "-" + std::to_string(aside_.size());

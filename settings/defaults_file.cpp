@@ -236,13 +236,13 @@ std::vector<std::string> FileDefaults::keys() {
     return out;
 }
 
-std::optional<std::string> FileDefaults::keepAside(const std::string& key, const Data& raw) {
+std::optional<std::string> FileDefaults::keepAside(const std::string& key, const Data& raw, const std::string& suffix) {
     std::string name = key;
     std::replace(name.begin(), name.end(), '/', '_');
     const std::string base = file_.string() + "." + name + "-unreadable-" + timestamp();
-    std::string target = base + ".json";
+    std::string target = base + suffix;
     struct stat st;
-    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n) target = base + "-" + std::to_string(n) + ".json";
+    for (int n = 2; ::lstat(target.c_str(), &st) == 0; ++n) target = base + "-" + std::to_string(n) + suffix;
     std::error_code ec;
     if (!file_.parent_path().empty()) fs::create_directories(file_.parent_path(), ec);
     if (auto error = replaceFileAtomically(target, std::string(raw.begin(), raw.end()))) {
@@ -250,6 +250,11 @@ std::optional<std::string> FileDefaults::keepAside(const std::string& key, const
         return std::nullopt;
     }
     return target;
+}
+
+std::optional<StoredEntry> FileDefaults::entry(const std::string& key) {
+    DiskState disk = readDisk(file_);
+    return disk.kind == DiskState::good ? disk.dict->entry(key) : std::nullopt;
 }
 
 bool FileDefaults::lastWriteOk() const {

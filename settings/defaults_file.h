@@ -12,7 +12,8 @@
 // A file that cannot be read as a property list is never overwritten: it is
 // renamed to "<file>.corrupt-<time>", a log line says so, and the store starts
 // empty. A single value its reader cannot decode is kept the same way, when
-// the reader asks (keepAside), as "<file>.<key>-unreadable-<time>.json".
+// the reader asks (keepAside), as "<file>.<key>-unreadable-<time>.json" (or
+// ".plist", for a value of another kind than its reader expects).
 // Thread-safe.
 #pragma once
 
@@ -44,7 +45,10 @@ public:
     void remove(const std::string& key) override;
     // Keys holding a value of one of the five supported kinds.
     std::vector<std::string> keys() override;
-    std::optional<std::string> keepAside(const std::string& key, const Data& raw) override;
+    std::optional<std::string> keepAside(const std::string& key, const Data& raw,
+                                         const std::string& suffix = ".json") override;
+    // As the file holds it now, which also keeps the kinds memory does not.
+    std::optional<StoredEntry> entry(const std::string& key) override;
 
     // Replaces what memory holds with the file as it is now.
     void reload();

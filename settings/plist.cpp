@@ -191,6 +191,21 @@ std::map<std::string, DefaultsValue> PlistDict::values() const {
     return out;
 }
 
+std::optional<StoredEntry> PlistDict::entry(const std::string& key) const {
+    pugi::xml_node found;
+    for (auto n = dictOf(*doc_).first_child(); n; n = n.next_sibling()) {
+        if (!isKey(n) || textOf(n) != key) continue;
+        if (auto value = nextElement(n); value && !isKey(value)) found = value;
+    }
+    if (!found) return std::nullopt;
+    PlistDict alone;
+    auto dict = dictOf(*alone.doc_);
+    dict.append_child("key").append_child(pugi::node_pcdata).set_value(key.c_str());
+    dict.append_copy(found);
+    const std::string_view name = found.name();
+    return StoredEntry{name == "true" || name == "false" ? "boolean" : std::string(name), alone.text()};
+}
+
 void PlistDict::set(const std::string& key, const DefaultsValue& value) {
     auto dict = dictOf(*doc_);
     pugi::xml_node first;

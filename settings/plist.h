@@ -33,6 +33,9 @@ public:
     // The keys whose value is of a supported kind. Where a key repeats, the
     // last occurrence wins.
     std::map<std::string, DefaultsValue> values() const;
+    // The last value under `key` whatever its kind, copied as it is; none when
+    // the key is missing.
+    std::optional<StoredEntry> entry(const std::string& key) const;
     void set(const std::string& key, const DefaultsValue& value);
     void remove(const std::string& key);
     std::string text() const;

@@ -91,9 +91,18 @@ void logUnreadable(const std::string& key, const std::string& reason) {
 
 void storeJSON(Defaults& d, const std::string& key, const Json& j) { d.set(key, toData(dumpJSON(j))); }
 
+void StoredJSON::noteOtherKind() {
+    const std::optional<StoredEntry> e = d_.entry(key_);
+    if (!e) return;  // missing: nothing to lose
+    const bool vowel = !e->kind.empty() && std::string_view("aeiou").find(e->kind.front()) != std::string_view::npos;
+    logUnreadable(key_, e->kind == "data" ? std::string("data that is not base64")
+                                          : (vowel ? "an " : "a ") + e->kind + ", where data is expected");
+    unreadable_ = Unreadable{toData(e->plist), ".plist"};
+}
+
 bool StoredJSON::store(const Json& j) {
     if (unreadable_) {
-        auto where = d_.keepAside(key_, *unreadable_);
+        auto where = d_.keepAside(key_, unreadable_->raw, unreadable_->suffix);
         if (!where) {
             log("stored \"" + key_ + "\" is unreadable and could not be set aside; it stays, and this change is not saved");
             return false;

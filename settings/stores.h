@@ -90,23 +90,28 @@ void storeJSON(Defaults& d, const std::string& key, const Json& j);
 // cannot be decoded (one bad element, or written by a newer version) is not
 // lost to that rewrite: before the first write over it, its bytes are set
 // aside (Defaults::keepAside) and the log says where. When they cannot be, the
-// write is skipped, so the value stays where it is until they can.
+// write is skipped, so the value stays where it is until they can. A value of
+// another kind than data (a string, say, as another version might write) is
+// just as unreadable, and is set aside as a property list of its key.
 class StoredJSON {
 public:
     StoredJSON(Defaults& d, std::string key) : d_(d), key_(std::move(key)) {}
 
     // Decodes the stored data value with `decodeFn` (Json -> T), all or
-    // nothing. None when the key is missing, holds another type, or fails to
-    // decode; a failure to decode is logged once with the reason.
+    // nothing. None when the key is missing, holds another kind, or fails to
+    // decode; the last two are logged once with the reason.
     template <class T, class Fn>
     std::optional<T> load(Fn decodeFn) {
         auto data = d_.getData(key_);
-        if (!data) return std::nullopt;
+        if (!data) {
+            noteOtherKind();
+            return std::nullopt;
+        }
         try {
             return decodeFn(parseJSON(*data));
         } catch (const DecodeError& e) {
             logUnreadable(key_, e.what());
-            unreadable_ = std::move(*data);
+            unreadable_ = Unreadable{std::move(*data), ".json"};
         }
         return std::nullopt;
     }
@@ -117,7 +122,13 @@ public:
 private:
     Defaults& d_;
     std::string key_;
-    std::optional<Data> unreadable_;  // loaded, not decodable, not yet set aside
+    void noteOtherKind();
+
+    struct Unreadable {
+        Data raw;
+        std::string suffix;  // of the name it is kept under
+    };
+    std::optional<Unreadable> unreadable_;  // loaded, not decodable, not yet set aside
 };
 
 }  // namespace tarvela

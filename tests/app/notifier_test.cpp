@@ -36,13 +36,14 @@ protected:
 TEST_F(NotifierTest, UnitsAreWrittenAndStartedOnlyWhenTheyChange) {
     Notifier n = make();
     n.apply(true);
-    EXPECT_EQ(takeCalls(), (Strings{"show-environment", "daemon-reload", "enable --now app.tarvela.notifier.timer"}));
+    EXPECT_EQ(takeCalls(), (Strings{"show-environment", "import-environment DISPLAY XAUTHORITY", "daemon-reload",
+                                    "enable --now app.tarvela.notifier.timer"}));
     EXPECT_EQ(logs.lines, Strings{"[Tarvela] background notifier installed (every 6 h)"});
     EXPECT_TRUE(fs::exists(n.servicePath()) && fs::exists(n.timerPath()));
-    n.apply(true);  // nothing changed: nothing reloaded
-    EXPECT_EQ(takeCalls(), Strings{"show-environment"});
+    n.apply(true);  // nothing changed: nothing reloaded, but this session's display is given
+    EXPECT_EQ(takeCalls(), (Strings{"show-environment", "import-environment DISPLAY XAUTHORITY"}));
     make("/opt/tarvela/tarvela").apply(true);  // moved: rewritten
-    EXPECT_EQ(takeCalls().size(), 3u);
+    EXPECT_EQ(takeCalls().size(), 4u);
 
     n.apply(false);
     EXPECT_EQ(takeCalls(), (Strings{"show-environment", "disable --now app.tarvela.notifier.timer", "daemon-reload"}));

@@ -127,6 +127,25 @@ TEST_F(NotifyCheckTest, TheTestNotificationAndNotificationsThatCannotBeShown) {
     EXPECT_EQ(takeSaid(), std::vector<std::string>{"failed: no server"});
 }
 
+// "Install" with no Tarvela running: a unit of its own, not a child of the check's service.
+TEST(StartShowingUpdateTest, TarvelaGoesIntoAUnitOfItsOwn) {
+    std::string ran, detached;
+    int status = 0;
+    using Argv = std::vector<std::string>;
+    const auto start = [&] {
+        return NotifyCheck::startShowingUpdate(
+            "/t/tarvela", [&](const Argv& a) { ran = ::testing::PrintToString(a); return status; },
+            [&](const Argv& a) { detached = ::testing::PrintToString(a); return true; });
+    };
+    EXPECT_EQ(start(), "install: started Tarvela to show the update");
+    EXPECT_TRUE(ran.starts_with("{ \"systemd-run\", \"--user\", ") &&
+                ran.ends_with(", \"--\", \"/t/tarvela\", \"--show-update\" }")) << ran;
+    EXPECT_EQ(detached, "");
+    status = -1;  // no systemd-run, or no user manager
+    EXPECT_EQ(start(), "install: started Tarvela to show the update (without systemd-run)");
+    EXPECT_EQ(detached, "{ \"/t/tarvela\", \"--show-update\" }");
+}
+
 TEST(NotifierLogTest, LinesAreTimeStampedAndAppended) {
     TempDir tmp;
     NotifierLog log(tmp / "state" / "tarvela" / "notifier.log", [] { return std::time_t(1700000000); });

@@ -309,11 +309,12 @@ TEST_F(ShellTest, AnotherStartOpensTheSettings) {
 
 TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes) {
     stored(true, true);
+    Prefs(defaults).pinch4.set(true);
     sim.setTrusted(false);
     SimGestureSources sources;
     sources.tapAllowed = false;  // no permission: no tap yet
     ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
-                nullptr, nullptr,     &sources, nullptr, {}, nullptr, nullptr, {}};
+                nullptr, nullptr,     &sources, &metrics, {}, nullptr, nullptr, {}};
     shell = std::make_unique<Shell>(d);
     shell->start({});
     ASSERT_TRUE(shell->gestures);
@@ -333,7 +334,21 @@ TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes
     e.modifierFlags = eventflags::option;
     EXPECT_TRUE(sources.scroll(e));
     EXPECT_TRUE(shell->gestures->settlePending());
+    // A four-finger pinch opens the shell's own overview, as the shortcut does.
+    for (int phase : {gesturephase::began, gesturephase::ended}) sources.magnify({phase, -0.15});
+    EXPECT_TRUE(shell->overview->isOpen());
 }
+
+#ifdef TARVELA_EXE
+// The executable refuses an unknown window name before it starts anything.
+TEST_F(ShellTest, AnUnknownPreviewIsSaidToBeUnknownAndEndsTheStart) {
+    FILE* p = ::popen("env -u DISPLAY '" TARVELA_EXE "' --preview nonsense 2>&1", "r");
+    char buf[512] = {};
+    const std::string out(buf, std::fread(buf, 1, sizeof buf - 1, p));
+    EXPECT_EQ(::pclose(p), 2 << 8);
+    EXPECT_EQ(out, std::string("tarvela: unknown preview \"nonsense\"; known: ") + preview::knownNames + "\n");
+}
+#endif
 
 }  // namespace
 }  // namespace tarvela::testing

@@ -123,7 +123,8 @@ TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
 
 TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
     Shell& s = start({"--reset-notifier"});
-    EXPECT_EQ(systemctl, (std::vector<std::string>{"restart", "show-environment", "daemon-reload", "enable"}));
+    EXPECT_EQ(systemctl, (std::vector<std::string>{"restart", "show-environment", "import-environment",
+                                                   "daemon-reload", "enable"}));
     systemctl.clear();
     s.prefs.notifyWhenClosed.set(false);
     time.drain();
@@ -160,7 +161,7 @@ TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
     time.drain();
     shell.reset();  // the queue finishes what it was given
     EXPECT_EQ(onMain, 0);
-    EXPECT_EQ(calls, 7);  // restart; show-environment, daemon-reload, enable; show-environment, disable, daemon-reload
+    EXPECT_EQ(calls, 8);  // restart; four to install (the display with them); three to remove
 }
 
 TEST_F(ShellUpdateTest, TheHeadlessRouterSaysWhatTheUpdateWindowShows) {

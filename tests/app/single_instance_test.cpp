@@ -12,6 +12,7 @@
 
 #include "app/single_instance.h"
 #include "core/poll_runloop.h"
+#include "tests/support/test_helpers.h"
 
 namespace tarvela::testing {
 namespace {
@@ -113,6 +114,16 @@ TEST_F(SingleInstanceTest, EachDisplayHasItsOwnInstance) {
     auto two = SingleInstance::acquire(dir, SingleInstance::nameFor(":2"), 0);
     EXPECT_TRUE(one);
     EXPECT_TRUE(two);
+}
+
+// A lock that cannot be opened tells nothing about another instance.
+TEST_F(SingleInstanceTest, ALockThatCannotBeOpenedSkipsTheCheck) {
+    std::filesystem::create_directory(dir / "app.tarvela-x.lock");  // not even root opens it for writing
+    testsupport::LogCapture logs;
+    auto inst = SingleInstance::acquire(dir, "app.tarvela-x", 0);
+    ASSERT_TRUE(inst && !inst->checked());
+    ASSERT_EQ(logs.lines.size(), 1u);
+    EXPECT_TRUE(logs.lines[0].ends_with(": Is a directory; starting without the check")) << logs.lines[0];
 }
 
 TEST_F(SingleInstanceTest, AMissingFolderIsCreated) {

@@ -480,5 +480,34 @@ TEST_F(BadInput, MutatedPropertyListFilesThroughTheDefaultsFile) {
     EXPECT_GT(unchanged, 0);
 }
 
+// A list stored as another kind than data is as unreadable as one that does not
+// decode: said once, and kept beside the file as it was before the first write.
+TEST_F(BadInput, AListOfAnotherKindIsSaidAndKeptBeforeItIsOverwritten) {
+    testing::TempDir dir(testing::TempDir::inMemory);
+    const std::vector<std::pair<std::string, std::string>> stored{{"workspaces", "<string>[]</string>"},
+                                                                  {"rules", "<array><string>x</string></array>"},
+                                                                  {"shortcuts", "<data>!</data>"}};
+    std::ofstream file(dir / "p.plist");
+    file << "<plist version=\"1.0\"><dict>";
+    for (auto& [key, value] : stored) file << "<key>" << key << "</key>" << value;
+    file << "</dict></plist>" << std::flush;
+    FileDefaults f(dir / "p.plist");
+    Opened o(f);
+    EXPECT_EQ(o.log.lines.at(0),
+              "[Tarvela] stored \"workspaces\" is unreadable (a string, where data is expected); using the defaults");
+    o.workspaces.append(baseItems[0]);
+    o.rules.add({RunningApp{1, std::string("New"), std::string("org.new"), {}, {}}});
+    o.hotkeys.setBindings(baseBindings);
+    ASSERT_EQ(o.log.lines.size(), 6u);  // each said once, then where it was kept
+    for (size_t i = 0; i < stored.size(); ++i) {
+        const std::string& line = o.log.lines[3 + i];
+        const size_t at = line.find(" as ") + 4;
+        std::string kept = str(readWholeFile(line.substr(at, line.find(".plist ", at) + 6 - at)).value_or(Data{}));
+        std::erase_if(kept, [](char c) { return c == '\n' || c == '\t'; });
+        EXPECT_NE(kept.find("<key>" + stored[i].first + "</key>" + stored[i].second), std::string::npos) << line;
+    }
+    EXPECT_TRUE(Opened(f).log.lines.empty());  // what replaced them is this version's own
+}
+
 }  // namespace
 }  // namespace tarvela
