@@ -508,12 +508,16 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     Client* c = client(w);
     if (!c || c->iconic) return;
-    xcb_connection_t* xc = conn.raw();
-    if (c->props.acceptsInput) {
-        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, w, time).sequence;
-    } else if (!c->props.takeFocus) {
-        // ICCCM "no input": keys go nowhere rather than to the previous window.
-        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_NONE, time).sequence;
+    // ICCCM 4.1.7: passive and locally active windows are given the focus,
+    // locally and globally active ones are told to take it (a globally active
+    // one alone decides where it goes). A window that takes no input leaves
+    // the keys to nobody, yet the focus must not be None: the server would
+    // drop every key, our own shortcuts included. It goes to our own window,
+    // which listens to no key, and root grabs keep working above it.
+    const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
+    if (!globallyActive) {
+        const xcb_window_t target = c->props.acceptsInput ? w : owner_;
+        focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);

@@ -142,7 +142,9 @@ struct X11Platform::Impl {
     bool shape = false;
     int xfixesEventBase = -1;
 
-    xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
+    // WM_S0 owner, _NET_SUPPORTING_WM_CHECK window, and the keyboard focus
+    // while the focused client takes no input.
+    xcb_window_t owner_ = XCB_NONE;
     xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
     bool wm_ = false;
     // The root's size, kept current from its ConfigureNotify (RandR resizes it).
