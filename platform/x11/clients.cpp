@@ -22,12 +22,6 @@ constexpr uint32_t kFrameMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
-
-// r's size in the middle of a monitor, its top edge never above the monitor's.
-Rect centredIn(const Rect& mon, const Rect& r) {
-    return Rect(std::round(mon.midX() - r.width / 2), std::max(mon.minY(), std::round(mon.midY() - r.height / 2)),
-                r.width, r.height);
-}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -170,15 +164,17 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         const bool hasParent = client(cl.props.transientFor) != nullptr;
         if (isOwn(cl) && !hasParent) {
             // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
-            if (auto mon = currentMonitor(w)) geom = centredIn(*mon, geom);
+            if (auto mon = currentMonitor(w)) geom = centredOn(*mon, geom, *mon);
         } else if (subrole(cl) != ax::StandardWindow) {
-            // Dialogs and transients open floating, centred on their parent (or display).
-            std::optional<Rect> around;
-            if (hasParent) around = geometry(cl.props.transientFor);
-            if (!around) around = monitorFor(geom);
-            if (around)
-                geom = Rect(std::round(around->midX() - geom.width / 2), std::round(around->midY() - geom.height / 2),
-                            geom.width, geom.height);
+            // Dialogs and transients open floating, centred on their parent
+            // (or display) and inside the parent's display.
+            std::optional<Rect> around, display;
+            if (hasParent) {
+                around = geometry(cl.props.transientFor);
+                display = displayOf(cl.props.transientFor);
+            }
+            if (!around || !display) around = display = monitorFor(geom);
+            if (around) geom = centredOn(*around, geom, *display);
         } else if (!cl.props.hints.positioned) {
             placeNew(w, geom);
         }
@@ -483,26 +479,28 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
 void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
     std::optional<Rect> mon = currentMonitor(w);
     if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
-    geom = centredIn(*mon, geom);
+    geom = centredOn(*mon, geom, *mon);
+}
+
+std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
+    std::optional<Rect> target;
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        auto it = geo_.find(w);
+        if (it == geo_.end()) return std::nullopt;
+        // An arranged window's own display, not the one its overflow lies over.
+        target = it->second.clip;
+        if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
+    }
+    return monitorFor(*target);
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
-    std::optional<Rect> target;
-    if (focused_ != XCB_NONE && focused_ != w) {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(focused_); it != geo_.end()) {
-            const Rect f = it->second.rect;
-            // An arranged window's own display, not the one its overflow lies over.
-            target = it->second.clip;
-            if (!target) target = Rect(f.midX(), f.midY(), 0, 0);
-        }
-    }
-    if (!target) {
-        auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
-        if (!ptr) return std::nullopt;
-        target = Rect(ptr->root_x, ptr->root_y, 0, 0);
-    }
-    return monitorFor(*target);
+    if (focused_ != XCB_NONE && focused_ != w)
+        if (auto mon = displayOf(focused_)) return mon;
+    auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
+    if (!ptr) return std::nullopt;
+    return monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {

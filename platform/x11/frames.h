@@ -31,4 +31,9 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip);
 // first when it is larger). A window overlapping a monitor stays put.
 Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor);
 
+// `window`'s size centred on `around`, moved the least that keeps it inside
+// `display` (its left/top edge first when it is larger): a dialog centred on
+// a column at a monitor's edge must not spill onto the neighbouring monitor.
+Rect centredOn(const Rect& around, const Rect& window, const Rect& display);
+
 }  // namespace tarvela::x11

@@ -289,6 +289,8 @@ struct X11Platform::Impl {
     void pushFrame(x11::Geo& g, xcb_window_t w);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
     std::optional<Rect> displayRect(uint64_t screenId);
+    // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
+    std::optional<Rect> displayOf(xcb_window_t w);
     // A new window that asks for no place opens on the display the user works on.
     void placeNew(xcb_window_t w, Rect& geom);
     // The monitor the user works on (root coordinates): the focused window's

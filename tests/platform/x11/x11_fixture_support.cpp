@@ -257,6 +257,19 @@ void X11Test::startPlatform(bool replace) {
     wm_ = std::make_unique<X11Platform>(loop_, o);
 }
 
+bool X11Test::run(const std::vector<std::string>& argv) {
+    Child c = client(argv);
+    return waitFor([&] { return c.exited(); });
+}
+
+void X11Test::twoMonitors() {
+    ASSERT_TRUE(run({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(run({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
+    if (wm_) {
+        ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    }
+}
+
 AXElement X11Test::windowOf(pid_t pid, double seconds) {
     AXElement found;
     waitFor(

@@ -43,6 +43,22 @@ TEST(Frames, OnlyWindowsBeyondEveryMonitorAreBroughtBackWhenWeLetGo) {
     EXPECT_EQ(reachable(Rect(3000, 12, 2500, 1056), display, false).x, 0);  // wider than the display
 }
 
+TEST(Frames, ACentredWindowStaysInsideTheDisplayGiven) {
+    const Rect right(960, 0, 960, 1080);
+    const Rect dialog(0, 0, 600, 400);
+    struct Case {
+        Rect around, want;
+    } cases[] = {
+        {Rect(1200, 100, 600, 800), Rect(1200, 300, 600, 400)},  // fits: plainly centred
+        {Rect(860, 100, 400, 800), Rect(960, 300, 600, 400)},    // would spill onto the left monitor
+        {Rect(1720, 100, 200, 800), Rect(1320, 300, 600, 400)},  // beyond the right edge
+        {Rect(1200, 900, 600, 400), Rect(1200, 680, 600, 400)},  // below the bottom
+    };
+    for (const Case& c : cases) EXPECT_EQ(centredOn(c.around, dialog, right), c.want) << c.around.x;
+    // Larger than the display: its left and top edges stay on it.
+    EXPECT_EQ(centredOn(right, Rect(0, 0, 1096, 1200), right).origin(), (Point{960, 0}));
+}
+
 TEST(SizeHints, TerminalKeepsWholeCellsAsMeasuredOnXterm) {
     SizeHints h = xtermHints();
     auto width = [&](int w) { return applySizeHints(h, w, 300).width; };

@@ -483,11 +483,7 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     Recorder rec;
     rec.watchWorkspace(*wm_);
     ASSERT_EQ(wm_->screens().size(), 1u);
-    Child left = client({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"});
-    ASSERT_TRUE(waitFor([&] { return left.exited(); }));
-    Child right = client({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"});
-    ASSERT_TRUE(waitFor([&] { return right.exited(); }));
-    ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    twoMonitors();
     EXPECT_GE(rec.countWs(WorkspaceEvent::ScreenParametersDidChange), 1);
     auto s = wm_->screens();
     EXPECT_EQ(s[0].frame, Rect(0, 0, 960, 1080));
@@ -495,6 +491,23 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     EXPECT_EQ(s[1].localizedName, "R");
     EXPECT_NE(s[0].id, s[1].id);
     EXPECT_EQ(screenIndex(*wm_, Rect(1000, 10, 200, 200)), 1);
+
+    // A dialog centred on a column at the right monitor's left edge (its
+    // middle over the left monitor, clipped away) stays on the right monitor.
+    const xcb_window_t parent = tc_->createWindow(560, 100, 600, 600);
+    tc_->setCardinals(parent, "_NET_WM_PID", XCB_ATOM_CARDINAL, {828282});
+    xcb_map_window(tc_->c(), parent);
+    tc_->sync();
+    const AXElement p = windowOf(828282);
+    ASSERT_TRUE(p);
+    wm_->assignDisplay(p, s[1].id);
+    wm_->setAttribute(p, ax::Position, Point{560, 100});
+    const xcb_window_t dlg = tc_->createWindow(0, 0, 300, 200);
+    tc_->setCardinals(dlg, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW, {parent});
+    xcb_map_window(tc_->c(), dlg);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(dlg)).has_value(); }));
+    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960, 300, 300, 200));
 
     // A full-screen request now covers only its own monitor.
     Child term = client({"xterm"});

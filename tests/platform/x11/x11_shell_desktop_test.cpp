@@ -69,11 +69,7 @@ TEST_F(X11ShellTest, CompositingFollowsTheCompositorComingAndGoing) {
 
 TEST_F(X11ShellTest, OwnWindowsFloatCentredOnTheDisplayInUseAndCanLeaveTheTaskbar) {
     startPlatform();
-    Child left = client({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"});
-    ASSERT_TRUE(waitFor([&] { return left.exited(); }));
-    Child right = client({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"});
-    ASSERT_TRUE(waitFor([&] { return right.exited(); }));
-    ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    twoMonitors();
 
     // Nothing focused: the pointer's display. The corner the window asks for does not count.
     tc_->motion(1500, 500);
