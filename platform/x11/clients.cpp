@@ -183,11 +183,12 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     // The frame starts as the whole client; a strip that takes the window clips it.
     cl.frame = xcb_generate_id(c);
-    const uint32_t frameValues[] = {XCB_BACK_PIXMAP_NONE, kFrameMask};
+    // Black where the client draws nothing yet: never what was on the screen before.
+    const uint32_t frameValues[] = {conn.screen()->black_pixel, kFrameMask};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, cl.frame, conn.root(), static_cast<int16_t>(geom.x),
                       static_cast<int16_t>(geom.y), static_cast<uint16_t>(std::max(geom.width, 1.0)),
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, frameValues);
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, frameValues);
     // Should we die, the server hands the client back to the root where it is.
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
@@ -212,6 +213,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
                         XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_ANY);
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
+    followShape(w, geom.size());
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
@@ -237,6 +239,31 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
     postAX(pid, AXElement::window(w), ax::WindowCreated);
     if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
+}
+
+// The frame takes the client's own shape, now and whenever it changes.
+void X11Platform::Impl::followShape(xcb_window_t w, Size size) {
+    if (!shape) return;
+    xcb_connection_t* c = conn.raw();
+    // Listen first, then ask: a shape set in between is not missed.
+    xcb_shape_select_input(c, w, 1);
+    const auto extents = xcb_shape_query_extents(c, w);
+    const auto input = xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_INPUT);
+    uint8_t kinds = 0;
+    if (auto r = conn.get(xcb_shape_query_extents_reply, extents); r && r->bounding_shaped)
+        kinds |= shapeBit(XCB_SHAPE_SK_BOUNDING);
+    if (auto r = conn.get(xcb_shape_get_rectangles_reply, input)) {
+        // Unshaped, the input region is the window's own rectangle (its border gone by now).
+        const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r.get());
+        const bool whole = r->rectangles_len == 1 && rects[0].x == 0 && rects[0].y == 0 &&
+                           rects[0].width == size.width && rects[0].height == size.height;
+        if (!whole) kinds |= shapeBit(XCB_SHAPE_SK_INPUT);
+    }
+    std::lock_guard<std::mutex> lock(geoMu_);
+    if (auto it = geo_.find(w); it != geo_.end() && kinds) {
+        it->second.shapedKinds = kinds;
+        shapeFrame(it->second, w, *it->second.sent, kinds);
+    }
 }
 
 void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
@@ -278,6 +305,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         xcb_ungrab_button(xc, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
+        if (shape) xcb_shape_select_input(xc, w, 0);
         if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
     xcb_destroy_window(xc, frame);
@@ -417,11 +445,7 @@ void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
     const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
     const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
     uint64_t sent = 0;
-    if (want.hidden && !had.hidden && shape) {
-        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0,
-                             nullptr);
-        ++sent;
-    }
+    if (want.hidden && !had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING));
     if (want.frame != had.frame) {
         uint32_t values[4];
         uint16_t mask = 0;
@@ -439,17 +463,38 @@ void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
         xcb_configure_window(c, g.frame, mask, values);
         ++sent;
     }
-    if (want.innerX != had.innerX || want.innerY != had.innerY) {
+    const bool innerMoved = want.innerX != had.innerX || want.innerY != had.innerY;
+    if (innerMoved) {
         const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
         xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
         ++sent;
     }
-    if (!want.hidden && had.hidden && shape) {
-        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, g.frame, 0, 0, XCB_NONE);
-        ++sent;
-    }
+    // Shown again, or a shaped client moved inside its frame: the shape follows.
+    if (!want.hidden && had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING) | g.shapedKinds);
+    else if (!want.hidden && innerMoved) sent += shapeFrame(g, w, want, g.shapedKinds);
     g.sent = want;
     positionRequests_ += sent;
+}
+
+int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds) {
+    if (!shape || g.frame == XCB_NONE) return 0;
+    xcb_connection_t* c = conn.raw();
+    int sent = 0;
+    for (const uint8_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
+        if (!(kinds & shapeBit(kind))) continue;
+        if (l.hidden) {
+            // An empty bounding shape takes input away too.
+            if (kind != XCB_SHAPE_SK_BOUNDING) continue;
+            xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0, nullptr);
+        } else if (g.shapedKinds & shapeBit(kind)) {
+            xcb_shape_combine(c, XCB_SHAPE_SO_SET, kind, kind, g.frame, static_cast<int16_t>(l.innerX),
+                              static_cast<int16_t>(l.innerY), w);
+        } else {
+            xcb_shape_mask(c, XCB_SHAPE_SO_SET, kind, g.frame, 0, 0, XCB_NONE);
+        }
+        ++sent;
+    }
+    return sent;
 }
 
 std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {

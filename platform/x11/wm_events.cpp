@@ -2,6 +2,7 @@
 // calling one operation of the client records (clients.cpp). Errors for
 // windows that vanished are ordinary results, never a reason to stop.
 #include <xcb/randr.h>
+#include <xcb/shape.h>
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
@@ -33,6 +34,8 @@ void X11Platform::Impl::buildHandlerTable() {
         handlers[randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY] = &Impl::onRandr;
         handlers[randrEventBase + XCB_RANDR_NOTIFY] = &Impl::onRandr;
     }
+    if (shapeEventBase >= 0 && shapeEventBase + XCB_SHAPE_NOTIFY < 128)
+        handlers[shapeEventBase + XCB_SHAPE_NOTIFY] = &Impl::onShapeNotify;
     if (xfixesEventBase >= 0 && xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY < 128)
         handlers[xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY] = &Impl::onSelectionNotify;
 }
@@ -450,6 +453,18 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     // start), it would otherwise take the focus back from where we just put it.
     if (static_cast<int32_t>(e->full_sequence - focusRequestSeq_) < 0) return;
     if (client(ev->event)) noteFocus(ev->event);
+}
+
+void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_shape_notify_event_t*>(e);
+    if (ev->shape_kind == XCB_SHAPE_SK_CLIP || !client(ev->affected_window)) return;
+    const uint8_t bit = shapeBit(ev->shape_kind);
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(ev->affected_window);
+    if (it == geo_.end() || !it->second.sent) return;
+    Geo& g = it->second;
+    g.shapedKinds = ev->shaped ? g.shapedKinds | bit : g.shapedKinds & ~bit;
+    shapeFrame(g, ev->affected_window, *g.sent, bit);
 }
 
 // One release can arrive twice (our grab's ButtonRelease and the raw event,

@@ -91,7 +91,11 @@ struct Geo {
     std::optional<uint64_t> home;     // the display whose strip holds it
     std::optional<Rect> clip;         // that display's root rectangle
     std::optional<FrameLayout> sent;  // what the server last heard for the frame
+    uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
 };
+
+// The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
+constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
 
 // Observer and subscription registries; shared with the handles the logic
 // holds, which may outlive the platform.
@@ -140,6 +144,7 @@ struct X11Platform::Impl {
     bool composite = false;
     bool shm = false;
     bool shape = false;
+    int shapeEventBase = -1;
     int xfixesEventBase = -1;
 
     // WM_S0 owner, _NET_SUPPORTING_WM_CHECK window, and the keyboard focus
@@ -249,6 +254,7 @@ struct X11Platform::Impl {
     void onMotionNotify(xcb_generic_event_t* e);
     void onButtonRelease(xcb_generic_event_t* e);
     void onFocusIn(xcb_generic_event_t* e);
+    void onShapeNotify(xcb_generic_event_t* e);
     void onSelectionClear(xcb_generic_event_t* e);
     void onRandr(xcb_generic_event_t* e);
     void onGeneric(xcb_generic_event_t* e);
@@ -287,6 +293,10 @@ struct X11Platform::Impl {
     // Sends what the server must hear for the frame of g's client to match
     // g.rect and g.clip: only the differences. Callers hold geoMu_.
     void pushFrame(x11::Geo& g, xcb_window_t w);
+    // Gives g's frame the shape kinds named (shapeBit) as layout l wants them:
+    // the client's own shape at its offset, none, or nothing at all while
+    // hidden. Returns the requests sent. Callers hold geoMu_.
+    int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
     std::optional<Rect> displayRect(uint64_t screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
@@ -298,6 +308,7 @@ struct X11Platform::Impl {
     std::optional<Rect> currentMonitor(xcb_window_t w);
     void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
+    void followShape(xcb_window_t w, Size size);
 
     // --- shell_desktop.cpp ---
     void watchCompositor();

@@ -92,6 +92,7 @@ void X11Platform::Impl::queryExtensions() {
     shm = shmExt && shmExt->present;
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
+    if (shape) shapeEventBase = shapeExt->first_event;
 }
 
 void X11Platform::Impl::selectRootEvents() {

@@ -1,6 +1,9 @@
 // The X11 platform against a private Xvfb with real clients.
 #include <signal.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
+
+#include <array>
 
 #include <filesystem>
 #include <fstream>
@@ -49,6 +52,25 @@ struct Recorder {
 };
 
 xcb_window_t xid(const AXElement& el) { return static_cast<xcb_window_t>(el.id); }
+
+using Region = std::vector<std::array<int, 4>>;
+
+// w's own bounding shape as rectangles moved by dx; empty when w is not shaped.
+Region boundingShape(TestClient& tc, xcb_window_t w, int dx = 0) {
+    xcb_connection_t* c = tc.c();
+    auto* ext = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, w), nullptr);
+    const bool shaped = ext && ext->bounding_shaped;
+    free(ext);
+    Region out;
+    auto* r = shaped ? xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING), nullptr)
+                     : nullptr;
+    if (!r) return out;
+    const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r);
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(r); ++i)
+        out.push_back({rects[i].x + dx, rects[i].y, rects[i].width, rects[i].height});
+    free(r);
+    return out;
+}
 
 // Until its forked child has exec'd the shell, that child still runs xterm's own
 // code and signal handlers: the hang-up xterm sends it on WM_DELETE_WINDOW is
@@ -555,6 +577,47 @@ TEST_F(X11Test, AltDragAndMoveResizeRequestsMoveWindowsAndEndWithMouseUp) {
     tc_->button(1, false);
     ASSERT_TRUE(waitFor([&] { return mouseUps > before; }));
     EXPECT_EQ(attr<Point>(*wm_, l, ax::Position), (Point{400, 360}));
+}
+
+TEST_F(X11Test, AFrameIsShapedExactlyAsItsClientWhereverTheClientSits) {
+    startPlatform();
+    Child eyes = client({"xeyes"});  // shapes itself to its eyes at every size
+    const AXElement e = windowOf(eyes.pid());
+    ASSERT_TRUE(e);
+    const xcb_window_t frameOfEyes = tc_->parent(xid(e));
+    auto framedAsClient = [&](int dx = 0) {
+        const Region client = boundingShape(*tc_, xid(e), dx);
+        return !client.empty() && boundingShape(*tc_, frameOfEyes) == client;
+    };
+    ASSERT_TRUE(waitFor([&] { return framedAsClient(); }));
+    const Region before = boundingShape(*tc_, xid(e));
+    wm_->setAttribute(e, ax::SizeAttr, Size{300, 200});
+    ASSERT_TRUE(waitFor([&] { return boundingShape(*tc_, xid(e)) != before && framedAsClient(); }));
+    // Clipped at its display's left edge: the client's shape at its offset in the frame.
+    wm_->assignDisplay(e, wm_->screens().front().id);
+    wm_->setAttribute(e, ax::Position, Point{-100, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(framedAsClient(-100));
+    // Parked beyond its display and back: hidden meanwhile, then shaped again.
+    wm_->setAttribute(e, ax::Position, Point{2000, 100});
+    wm_->setAttribute(e, ax::Position, Point{100, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(framedAsClient());
+
+    // A client that drops its shape leaves its frame unshaped.
+    const xcb_window_t own = tc_->createWindow(0, 0, 200, 100);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {838383});
+    const xcb_rectangle_t half{0, 0, 100, 100};
+    xcb_shape_rectangles(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, own, 0, 0, 1,
+                         &half);
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    ASSERT_TRUE(windowOf(838383));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(boundingShape(*tc_, tc_->parent(own)), (Region{{0, 0, 100, 100}}));
+    xcb_shape_mask(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, own, 0, 0, XCB_NONE);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return boundingShape(*tc_, tc_->parent(own)).empty(); }));
 }
 
 TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
