@@ -81,7 +81,10 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
                 break;
             }
         }
-        if (auto v = prop[1].cardinals(); !v.empty()) p.transientFor = v[0];
+        if (auto v = prop[1].cardinals(); !v.empty()) {
+            p.transientFor = v[0];
+            p.transientForGroup = v[0] == XCB_NONE || v[0] == conn.root();
+        }
         if (auto v = prop[2].cardinals(); !v.empty()) p.pid = static_cast<int32_t>(v[0]);
         if (prop[3].format == 8) {
             std::string raw(prop[3].data.begin(), prop[3].data.end());
@@ -96,6 +99,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[8].cardinals(); v.size() >= 3) {
             if (v[0] & 1) p.acceptsInput = v[1] != 0;  // InputHint
             if (v[0] & 2) p.startsIconic = v[2] == kIconic;  // StateHint
+            if ((v[0] & 64) && v.size() >= 9) p.group = v[8];  // WindowGroupHint
         }
         for (uint32_t proto : prop[9].cardinals()) {
             if (proto == a.WM_TAKE_FOCUS) p.takeFocus = true;
@@ -123,6 +127,8 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     WindowProps& p = cl->props;
     p.type = fresh.type;
     p.transientFor = fresh.transientFor;
+    p.transientForGroup = fresh.transientForGroup;
+    p.group = fresh.group;
     p.instance = fresh.instance;
     p.cls = fresh.cls;
     p.gtkAppId = fresh.gtkAppId;
@@ -166,15 +172,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
             // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
             if (auto mon = currentMonitor(w)) geom = centredOn(*mon, geom, *mon);
         } else if (subrole(cl) != ax::StandardWindow) {
-            // Dialogs and transients open floating, centred on their parent
-            // (or display) and inside the parent's display.
-            std::optional<Rect> around, display;
-            if (hasParent) {
-                around = geometry(cl.props.transientFor);
-                display = displayOf(cl.props.transientFor);
-            }
-            if (!around || !display) around = display = monitorFor(geom);
-            if (around) geom = centredOn(*around, geom, *display);
+            placeFloating(cl, geom);
         } else if (!cl.props.hints.positioned) {
             placeNew(w, geom);
         }
@@ -264,6 +262,39 @@ void X11Platform::Impl::followShape(xcb_window_t w, Size size) {
         it->second.shapedKinds = kinds;
         shapeFrame(it->second, w, *it->second.sent, kinds);
     }
+}
+
+// Dialogs and transients open centred on their parent (a tool window's: its
+// group's main window; else the display) and inside the parent's display. A
+// tool window that asks for a place keeps it, and tool windows of one group
+// open beside one another, never on each other.
+void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
+    xcb_window_t parent = client(cl.props.transientFor) ? cl.props.transientFor : XCB_NONE;
+    const bool tool = groupTool(cl);
+    std::vector<Rect> tools;
+    if (tool) {
+        const Client* main = nullptr;
+        for (xcb_window_t w : stacking_) {
+            const Client& other = *client(w);
+            if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
+            if (groupTool(other)) {
+                if (auto g = geometry(w)) tools.push_back(*g);
+            } else if (!main || other.focusSeq >= main->focusSeq) {
+                main = &other;  // the one focused last, else the topmost
+            }
+        }
+        if (!parent && main) parent = main->win;
+    }
+    std::optional<Rect> around, display;
+    if (parent) {
+        around = geometry(parent);
+        display = displayOf(parent);
+    }
+    if (!around || !display) around = display = monitorFor(geom);
+    if (!around) return;
+    if (tool && cl.props.hints.positioned) around = geom;
+    geom = centredOn(*around, geom, *display);
+    if (tool) geom = besideOthers(geom, tools, *display);
 }
 
 void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
@@ -600,22 +631,46 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     if (!c) return;
     xcb_connection_t* xc = conn.raw();
     const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(xc, c->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    // Its transients stay above it, and docks above everything but full screen.
-    std::vector<xcb_window_t> top{w};
-    for (xcb_window_t other : stacking_)
-        if (other != w && client(other)->props.transientFor == w) top.push_back(other);
+    // Its transients and its group's tool windows stay above it, and docks
+    // above everything but full screen.
+    const std::vector<xcb_window_t> top = raisedWith(w);
     // A client asking again and again changes no list that pagers read.
     const bool inPlace =
         stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
     for (xcb_window_t t : top) {
-        if (t != w) xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
         for (auto& [dock, strut] : docks_) xcb_configure_window(xc, dock, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     if (!inPlace) updateClientLists();
+}
+
+bool X11Platform::Impl::groupTool(const Client& c) const {
+    const WinType t = c.props.type;
+    return c.props.group != XCB_NONE &&
+           (t == WinType::Utility || t == WinType::Toolbar || (c.props.transientForGroup && t != WinType::Normal));
+}
+
+std::vector<xcb_window_t> X11Platform::Impl::raisedWith(xcb_window_t w) {
+    std::vector<xcb_window_t> order;
+    auto has = [&](xcb_window_t x) { return std::find(order.begin(), order.end(), x) != order.end(); };
+    // x, then its transients (and theirs) above it.
+    auto add = [&](auto& self, xcb_window_t x) -> void {
+        if (!has(x)) order.push_back(x);
+        for (xcb_window_t other : stacking_)
+            if (client(other)->props.transientFor == x && !has(other)) self(self, other);
+    };
+    const Client& c = *client(w);
+    // The group's tools above w, w's own dialogs above those.
+    if (!groupTool(c)) order.push_back(w);
+    if (c.props.group != XCB_NONE)
+        for (xcb_window_t other : stacking_)
+            if (other != w && client(other)->props.group == c.props.group && groupTool(*client(other)))
+                add(add, other);
+    add(add, w);
+    return order;
 }
 
 void X11Platform::Impl::activateWindow(xcb_window_t w, xcb_timestamp_t time) {

@@ -35,6 +35,25 @@ Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor) {
     return overlapsAMonitor ? window : inside(window, display);
 }
 
+bool overlaps(const Rect& a, const Rect& b) {
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+}
+
+Rect besideOthers(const Rect& want, const std::vector<Rect>& taken, const Rect& display) {
+    auto free = [&](const Rect& r) {
+        return inside(r, display) == r && std::none_of(taken.begin(), taken.end(), [&](const Rect& t) {
+                   return overlaps(r, t);
+               });
+    };
+    if (free(want)) return want;
+    const double w = want.width, h = want.height;
+    for (const Rect& t : taken)
+        for (const Rect& r : {Rect(t.maxX(), t.y, w, h), Rect(t.minX() - w, t.y, w, h), Rect(t.x, t.maxY(), w, h),
+                              Rect(t.x, t.minY() - h, w, h)})
+            if (free(r)) return r;
+    return want;
+}
+
 Rect centredOn(const Rect& around, const Rect& window, const Rect& display) {
     const Rect centred(std::round(around.midX() - window.width / 2), std::round(around.midY() - window.height / 2),
                        window.width, window.height);

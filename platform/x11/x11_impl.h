@@ -53,6 +53,10 @@ struct WindowProps {
     uint16_t border = 0;
     WinType type = WinType::Untyped;
     xcb_window_t transientFor = XCB_NONE;
+    // WM_HINTS window_group: the windows of one application window (GIMP's
+    // image window, toolbox and docks) share it.
+    xcb_window_t group = XCB_NONE;
+    bool transientForGroup = false;  // WM_TRANSIENT_FOR names None or the root (ICCCM, EWMH)
     int32_t pid = 0;
     std::string instance, cls, gtkAppId, title;
     SizeHints hints;
@@ -274,6 +278,14 @@ struct X11Platform::Impl {
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
+    // A group's tool windows: utilities, toolbars and transients for the
+    // whole group. They float above the group's other windows.
+    bool groupTool(const x11::Client& c) const;
+    // The windows that go up with w, bottom to top: w and its transients, and
+    // its group's tool windows above them (below w when w is one of them).
+    std::vector<xcb_window_t> raisedWith(xcb_window_t w);
+    // Where a dialog, transient or tool window opens (manage).
+    void placeFloating(const x11::Client& c, Rect& geom);
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
     void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);

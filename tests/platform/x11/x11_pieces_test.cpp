@@ -59,6 +59,16 @@ TEST(Frames, ACentredWindowStaysInsideTheDisplayGiven) {
     EXPECT_EQ(centredOn(right, Rect(0, 0, 1096, 1200), right).origin(), (Point{960, 0}));
 }
 
+TEST(Frames, ToolWindowsOpenBesideOneAnotherInsideTheDisplay) {
+    const Rect display(0, 0, 1920, 1080);
+    auto beside = [&](const Rect& want, const Rect& taken) { return besideOthers(want, {taken}, display); };
+    EXPECT_EQ(beside(Rect(810, 190, 300, 700), Rect(0, 0, 300, 700)), Rect(810, 190, 300, 700));  // free
+    EXPECT_EQ(beside(Rect(810, 190, 300, 700), Rect(810, 190, 300, 700)), Rect(1110, 190, 300, 700));
+    EXPECT_EQ(beside(Rect(1620, 190, 300, 700), Rect(1620, 190, 300, 700)), Rect(1320, 190, 300, 700));
+    EXPECT_EQ(beside(Rect(0, 0, 1920, 500), Rect(0, 0, 1920, 500)), Rect(0, 500, 1920, 500));
+    EXPECT_EQ(beside(display, display), display);  // no room anywhere: where it wants
+}
+
 TEST(SizeHints, TerminalKeepsWholeCellsAsMeasuredOnXterm) {
     SizeHints h = xtermHints();
     auto width = [&](int w) { return applySizeHints(h, w, 300).width; };

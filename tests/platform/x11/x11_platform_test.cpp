@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "core/window_access.h"
+#include "platform/x11/frames.h"
 #include "x11_fixture.h"
 
 namespace tarvela::testing {
@@ -377,6 +378,47 @@ TEST_F(X11Test, ActivationRequestsClicksAndRaiseMoveFocusAndStacking) {
     EXPECT_EQ(top(), xid(wa));
     EXPECT_EQ(wm_->frontmostApplication()->pid, a.pid());
     EXPECT_FALSE(wm_->activate(999999));
+}
+
+TEST_F(X11Test, AGroupsToolWindowsFloatBesideOneAnotherAndStayAboveTheGroup) {
+    startPlatform();
+    // As GIMP in multi-window mode: a toolbox and a dock of type UTILITY share
+    // the image window's group leader (never mapped) and are transient for nothing.
+    const xcb_window_t leader = tc_->createWindow(0, 0, 1, 1);
+    auto open = [&](const char* type, int w, int h) {
+        const xcb_window_t win = tc_->createWindow(0, 0, w, h);
+        tc_->setCardinals(win, "_NET_WM_PID", XCB_ATOM_CARDINAL, {848484});
+        tc_->setCardinals(win, "WM_HINTS", tc_->atom("WM_HINTS"), {64, 0, 0, 0, 0, 0, 0, 0, leader});
+        tc_->setCardinals(win, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom(type)});
+        xcb_map_window(tc_->c(), win);
+        tc_->sync();
+        EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(win)).has_value(); }));
+        return win;
+    };
+    const xcb_window_t toolbox = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
+    const xcb_window_t dock = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
+    const xcb_window_t image = open("_NET_WM_WINDOW_TYPE_NORMAL", 900, 700);
+    const Rect a = *frame(*wm_, AXElement::window(toolbox)), b = *frame(*wm_, AXElement::window(dock));
+    EXPECT_FALSE(x11::overlaps(a, b));
+    for (const Rect& r : {a, b}) EXPECT_TRUE(r.minX() >= 0 && r.maxX() <= 1920 && r.minY() >= 0 && r.maxY() <= 1080);
+    ASSERT_EQ(tileableWindows(*wm_).size(), 1u);  // the tools float
+    EXPECT_EQ(tileableWindows(*wm_)[0].el, AXElement::window(image));
+
+    // Above the image window in the list pagers read and in the server's own stacking.
+    auto above = [&](xcb_window_t upper, xcb_window_t lower) {
+        const auto list = tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST_STACKING");
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        const std::vector<xcb_window_t> kids(xcb_query_tree_children(tree),
+                                             xcb_query_tree_children(tree) + xcb_query_tree_children_length(tree));
+        free(tree);
+        auto at = [](const auto& v, xcb_window_t w) { return std::find(v.begin(), v.end(), w) - v.begin(); };
+        return at(list, upper) > at(list, lower) && at(kids, tc_->parent(upper)) > at(kids, tc_->parent(lower));
+    };
+    for (const char* source : {"tool", "image"}) {
+        tc_->rootMessage(source == std::string("tool") ? toolbox : image, "_NET_ACTIVE_WINDOW", {2, 0, 0});
+        ASSERT_TRUE(wm_->sync());
+        EXPECT_TRUE(above(toolbox, image) && above(dock, image)) << "after raising the " << source;
+    }
 }
 
 TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
