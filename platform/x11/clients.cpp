@@ -744,6 +744,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
 void X11Platform::Impl::endMove() {
     xcb_ungrab_pointer(conn.raw(), XCB_CURRENT_TIME);
     if (!move_) return;
+    if (move_->keyboard) xcb_ungrab_keyboard(conn.raw(), XCB_CURRENT_TIME);
     const xcb_window_t w = move_->win;
     move_.reset();
     std::lock_guard<std::mutex> lock(geoMu_);

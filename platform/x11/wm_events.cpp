@@ -411,6 +411,14 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
             }
         }
         startMove(ev->event, ev->root_x, ev->root_y, false, ex, ey, ev->detail);
+        if (move_) {
+            // The window saw Alt go down and would see it come up alone, which
+            // opens a menu bar (Firefox, GTK): holding the keyboard for the drag
+            // is a focus change to it (FocusOut NotifyGrab, FocusIn
+            // NotifyUngrab at the end), which interrupts the Alt press.
+            xcb_grab_keyboard(c, 0, conn.root(), ev->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            move_->keyboard = true;
+        }
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
         return;
     }

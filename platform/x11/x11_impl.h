@@ -181,6 +181,7 @@ struct X11Platform::Impl {
         int resizeX = 0, resizeY = 0;
         int originW = 0, originH = 0;
         uint8_t button = 1;
+        bool keyboard = false;  // we hold the keyboard until it ends
         bool resize() const { return resizeX || resizeY; }
     };
     std::optional<Move> move_;

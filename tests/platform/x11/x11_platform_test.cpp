@@ -662,6 +662,44 @@ TEST_F(X11Test, AFrameIsShapedExactlyAsItsClientWhereverTheClientSits) {
     ASSERT_TRUE(waitFor([&] { return boundingShape(*tc_, tc_->parent(own)).empty(); }));
 }
 
+TEST_F(X11Test, AnAltDragInterruptsTheAltPressForTheWindowDragged) {
+    startPlatform();
+    // A client with Firefox's rule: Alt pressed and released with nothing in
+    // between (no other key, no focus change) shows the menu bar.
+    const xcb_window_t win = tc_->createWindow(100, 100, 300, 200);
+    const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
+    xcb_change_window_attributes(tc_->c(), win, XCB_CW_EVENT_MASK, &mask);
+    tc_->setCardinals(win, "_NET_WM_PID", XCB_ATOM_CARDINAL, {858585});
+    xcb_map_window(tc_->c(), win);
+    tc_->sync();
+    ASSERT_TRUE(windowOf(858585));
+    constexpr uint8_t kAltL = 64;
+    for (int button : {1, 3}) {  // a move and a resize; a hand is slower than the window manager
+        ASSERT_TRUE(wm_->sync());
+        tc_->motion(200, 150);
+        tc_->key(kAltL, true);
+        tc_->button(button, true);
+        ASSERT_TRUE(wm_->sync());
+        tc_->motion(260, 190);
+        tc_->button(button, false);
+        ASSERT_TRUE(wm_->sync());
+        tc_->key(kAltL, false);
+    }
+    int presses = 0, menuBars = 0;
+    bool interrupted = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+        const uint8_t type = e->response_type & 0x7f;
+        const bool alt = (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) &&
+                         reinterpret_cast<xcb_key_press_event_t*>(e)->detail == kAltL;
+        interrupted = (interrupted || type == XCB_FOCUS_OUT) && !(alt && type == XCB_KEY_PRESS);
+        presses += alt && type == XCB_KEY_PRESS;
+        menuBars += alt && type == XCB_KEY_RELEASE && !interrupted;
+        free(e);
+    }
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(menuBars, 0);
+}
+
 TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     startPlatform();
     Child logo = client({"xlogo"});
