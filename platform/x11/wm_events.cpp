@@ -449,7 +449,7 @@ void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
     if (!move_ || ev->detail != move_->button) return;
     endMove();
-    mouseUp(ev->time);
+    mouseUp(ev->time, false);
 }
 
 void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
@@ -475,13 +475,9 @@ void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
     shapeFrame(g, ev->affected_window, *g.sent, bit);
 }
 
-// One release can arrive twice (our grab's ButtonRelease and the raw event,
-// which the server withholds from a client during its own pointer grab): both
-// carry the same server time.
-void X11Platform::Impl::mouseUp(xcb_timestamp_t time) {
-    if (time == lastMouseUp_) return;
-    lastMouseUp_ = time;
-    postMouseUp();
+// One release can arrive twice: see releases.h.
+void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
+    if (releases_.fresh(time, raw)) postMouseUp();
 }
 
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
@@ -492,7 +488,7 @@ void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointerMoved();
     if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
-    if (raw->detail == 1) mouseUp(raw->time);
+    if (raw->detail == 1) mouseUp(raw->time, true);
 }
 
 }  // namespace tarvela

@@ -33,6 +33,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
@@ -185,7 +186,7 @@ struct X11Platform::Impl {
         bool resize() const { return resizeX || resizeY; }
     };
     std::optional<Move> move_;
-    xcb_timestamp_t lastMouseUp_ = 0;
+    x11::ReleaseOnce releases_;
 
     std::optional<std::vector<Screen>> screens_;
     bool screensChangePending_ = false;
@@ -263,7 +264,7 @@ struct X11Platform::Impl {
     void onSelectionClear(xcb_generic_event_t* e);
     void onRandr(xcb_generic_event_t* e);
     void onGeneric(xcb_generic_event_t* e);
-    void mouseUp(xcb_timestamp_t time);
+    void mouseUp(xcb_timestamp_t time, bool raw);
 
     // --- clients.cpp ---
     std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);

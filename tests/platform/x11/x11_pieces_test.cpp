@@ -9,6 +9,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
 
 namespace tarvela::x11 {
@@ -67,6 +68,17 @@ TEST(Frames, ToolWindowsOpenBesideOneAnotherInsideTheDisplay) {
     EXPECT_EQ(beside(Rect(1620, 190, 300, 700), Rect(1620, 190, 300, 700)), Rect(1320, 190, 300, 700));
     EXPECT_EQ(beside(Rect(0, 0, 1920, 500), Rect(0, 0, 1920, 500)), Rect(0, 500, 1920, 500));
     EXPECT_EQ(beside(display, display), display);  // no room anywhere: where it wants
+}
+
+TEST(Releases, OneReleaseSeenTwiceCountsOnceTwoInOneMillisecondCountTwice) {
+    ReleaseOnce r;
+    // Raw and grab event of one release, then another release in the same millisecond under a grab.
+    EXPECT_TRUE(r.fresh(1000, true));
+    EXPECT_FALSE(r.fresh(1000, false));
+    EXPECT_TRUE(r.fresh(1000, false));
+    // Two clicks in one millisecond, no grab: two raw events.
+    EXPECT_TRUE(r.fresh(2000, true));
+    EXPECT_TRUE(r.fresh(2000, true));
 }
 
 TEST(SizeHints, TerminalKeepsWholeCellsAsMeasuredOnXterm) {
