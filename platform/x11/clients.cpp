@@ -590,7 +590,7 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     // which listens to no key, and root grabs keep working above it.
     const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
     if (!globallyActive) {
-        const xcb_window_t target = c->props.acceptsInput ? w : owner_;
+        const xcb_window_t target = c->props.acceptsInput ? w : barrier_;
         focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);

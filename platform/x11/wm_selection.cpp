@@ -129,9 +129,6 @@ bool X11Platform::Impl::acquire(bool replace) {
     msg.data.data32[2] = owner_;
     xcb_send_event(c, 0, conn.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&msg));
 
-    // Mapped (off screen, input only): it holds the keyboard focus while a
-    // window that takes no input is the focused one.
-    xcb_map_window(c, owner_);
     wm_ = true;
     waitingSaid.erase(notifier);
     publishRootProps();

@@ -152,10 +152,11 @@ struct X11Platform::Impl {
     int shapeEventBase = -1;
     int xfixesEventBase = -1;
 
-    // WM_S0 owner, _NET_SUPPORTING_WM_CHECK window, and the keyboard focus
-    // while the focused client takes no input.
-    xcb_window_t owner_ = XCB_NONE;
-    xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
+    xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
+    // Our own window (input only, mapped off screen, nameless) for barriers
+    // and timestamps; it holds the keyboard focus while the focused client
+    // takes no input.
+    xcb_window_t barrier_ = XCB_NONE;
     bool wm_ = false;
     // The root's size, kept current from its ConfigureNotify (RandR resizes it).
     int rootW_ = 0, rootH_ = 0;
