@@ -91,6 +91,9 @@ protected:
     void twoMonitors();
     // The first managed window of pid, once it appears.
     AXElement windowOf(pid_t pid, double seconds = 10);
+    // A window of the test client that names process pid, given what `before`
+    // sets on it, mapped; returns once the platform manages it.
+    xcb_window_t managedWindow(uint32_t pid, Rect r, const std::function<void(xcb_window_t)>& before = {});
     std::string openboxConfig();
 
     std::string display_;

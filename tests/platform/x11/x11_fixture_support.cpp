@@ -282,6 +282,16 @@ AXElement X11Test::windowOf(pid_t pid, double seconds) {
     return found;
 }
 
+xcb_window_t X11Test::managedWindow(uint32_t pid, Rect r, const std::function<void(xcb_window_t)>& before) {
+    const xcb_window_t w = tc_->createWindow(int(r.x), int(r.y), int(r.width), int(r.height));
+    tc_->setCardinals(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
+    if (before) before(w);
+    xcb_map_window(tc_->c(), w);
+    tc_->sync();
+    EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(w)).has_value(); })) << "never managed";
+    return w;
+}
+
 std::string X11Test::openboxConfig() {
     // No key bindings: openbox's defaults would hold combinations we test elsewhere.
     std::string path = tmp_ + "/rc.xml";

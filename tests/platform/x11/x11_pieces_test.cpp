@@ -44,40 +44,25 @@ TEST(Frames, OnlyWindowsBeyondEveryMonitorAreBroughtBackWhenWeLetGo) {
     EXPECT_EQ(reachable(Rect(3000, 12, 2500, 1056), display, false).x, 0);  // wider than the display
 }
 
-TEST(Frames, ACentredWindowStaysInsideTheDisplayGiven) {
-    const Rect right(960, 0, 960, 1080);
-    const Rect dialog(0, 0, 600, 400);
-    struct Case {
-        Rect around, want;
-    } cases[] = {
-        {Rect(1200, 100, 600, 800), Rect(1200, 300, 600, 400)},  // fits: plainly centred
-        {Rect(860, 100, 400, 800), Rect(960, 300, 600, 400)},    // would spill onto the left monitor
-        {Rect(1720, 100, 200, 800), Rect(1320, 300, 600, 400)},  // beyond the right edge
-        {Rect(1200, 900, 600, 400), Rect(1200, 680, 600, 400)},  // below the bottom
-    };
-    for (const Case& c : cases) EXPECT_EQ(centredOn(c.around, dialog, right), c.want) << c.around.x;
-    // Larger than the display: its left and top edges stay on it.
-    EXPECT_EQ(centredOn(right, Rect(0, 0, 1096, 1200), right).origin(), (Point{960, 0}));
-}
-
-TEST(Frames, ToolWindowsOpenBesideOneAnotherInsideTheDisplay) {
-    const Rect display(0, 0, 1920, 1080);
-    auto beside = [&](const Rect& want, const Rect& taken) { return besideOthers(want, {taken}, display); };
-    EXPECT_EQ(beside(Rect(810, 190, 300, 700), Rect(0, 0, 300, 700)), Rect(810, 190, 300, 700));  // free
-    EXPECT_EQ(beside(Rect(810, 190, 300, 700), Rect(810, 190, 300, 700)), Rect(1110, 190, 300, 700));
-    EXPECT_EQ(beside(Rect(1620, 190, 300, 700), Rect(1620, 190, 300, 700)), Rect(1320, 190, 300, 700));
-    EXPECT_EQ(beside(Rect(0, 0, 1920, 500), Rect(0, 0, 1920, 500)), Rect(0, 500, 1920, 500));
-    EXPECT_EQ(beside(display, display), display);  // no room anywhere: where it wants
+TEST(Frames, FloatingWindowsOpenInsideTheirDisplayAndToolsBesideOneAnother) {
+    const Rect right(960, 0, 960, 1080), dialog(0, 0, 600, 400), tool(0, 0, 300, 700);
+    EXPECT_EQ(centredOn(Rect(1200, 100, 600, 800), dialog, right), Rect(1200, 300, 600, 400));  // fits
+    EXPECT_EQ(centredOn(Rect(860, 100, 400, 800), dialog, right), Rect(960, 300, 600, 400));  // spills left
+    EXPECT_EQ(centredOn(Rect(1720, 900, 200, 400), dialog, right), Rect(1320, 680, 600, 400));  // right, bottom
+    EXPECT_EQ(centredOn(right, Rect(0, 0, 1096, 1200), right).origin(), right.origin());  // larger: left, top
+    // Beside a tool in the way: right of it, else left of it, else where it wants.
+    EXPECT_EQ(besideOthers(Rect(1200, 0, 300, 700), {Rect(960, 0, 300, 700)}, right), Rect(1260, 0, 300, 700));
+    EXPECT_EQ(besideOthers(Rect(1620, 0, 300, 700), {Rect(1620, 0, 300, 700)}, right), Rect(1320, 0, 300, 700));
+    EXPECT_EQ(besideOthers(Rect(right.origin(), tool.size()), {right}, right), Rect(right.origin(), tool.size()));
 }
 
 TEST(Releases, OneReleaseSeenTwiceCountsOnceTwoInOneMillisecondCountTwice) {
     ReleaseOnce r;
-    // Raw and grab event of one release, then another release in the same millisecond under a grab.
+    // A grab's release and its raw twin, then a second release in the same millisecond.
     EXPECT_TRUE(r.fresh(1000, true));
     EXPECT_FALSE(r.fresh(1000, false));
     EXPECT_TRUE(r.fresh(1000, false));
-    // Two clicks in one millisecond, no grab: two raw events.
-    EXPECT_TRUE(r.fresh(2000, true));
+    EXPECT_TRUE(r.fresh(2000, true));  // two raw releases in one millisecond
     EXPECT_TRUE(r.fresh(2000, true));
 }
 

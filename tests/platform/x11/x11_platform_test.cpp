@@ -386,14 +386,10 @@ TEST_F(X11Test, AGroupsToolWindowsFloatBesideOneAnotherAndStayAboveTheGroup) {
     // the image window's group leader (never mapped) and are transient for nothing.
     const xcb_window_t leader = tc_->createWindow(0, 0, 1, 1);
     auto open = [&](const char* type, int w, int h) {
-        const xcb_window_t win = tc_->createWindow(0, 0, w, h);
-        tc_->setCardinals(win, "_NET_WM_PID", XCB_ATOM_CARDINAL, {848484});
-        tc_->setCardinals(win, "WM_HINTS", tc_->atom("WM_HINTS"), {64, 0, 0, 0, 0, 0, 0, 0, leader});
-        tc_->setCardinals(win, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom(type)});
-        xcb_map_window(tc_->c(), win);
-        tc_->sync();
-        EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(win)).has_value(); }));
-        return win;
+        return managedWindow(848484, Rect(0, 0, w, h), [&](xcb_window_t win) {
+            tc_->setCardinals(win, "WM_HINTS", tc_->atom("WM_HINTS"), {64, 0, 0, 0, 0, 0, 0, 0, leader});
+            tc_->setCardinals(win, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom(type)});
+        });
     };
     const xcb_window_t toolbox = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
     const xcb_window_t dock = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
@@ -558,12 +554,8 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
 
     // A dialog centred on a column at the right monitor's left edge (its
     // middle over the left monitor, clipped away) stays on the right monitor.
-    const xcb_window_t parent = tc_->createWindow(560, 100, 600, 600);
-    tc_->setCardinals(parent, "_NET_WM_PID", XCB_ATOM_CARDINAL, {828282});
-    xcb_map_window(tc_->c(), parent);
-    tc_->sync();
-    const AXElement p = windowOf(828282);
-    ASSERT_TRUE(p);
+    const xcb_window_t parent = managedWindow(828282, Rect(560, 100, 600, 600));
+    const AXElement p = AXElement::window(parent);
     wm_->assignDisplay(p, s[1].id);
     wm_->setAttribute(p, ax::Position, Point{560, 100});
     const xcb_window_t dlg = tc_->createWindow(0, 0, 300, 200);
@@ -647,14 +639,11 @@ TEST_F(X11Test, AFrameIsShapedExactlyAsItsClientWhereverTheClientSits) {
     EXPECT_TRUE(framedAsClient());
 
     // A client that drops its shape leaves its frame unshaped.
-    const xcb_window_t own = tc_->createWindow(0, 0, 200, 100);
-    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {838383});
     const xcb_rectangle_t half{0, 0, 100, 100};
-    xcb_shape_rectangles(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, own, 0, 0, 1,
-                         &half);
-    xcb_map_window(tc_->c(), own);
-    tc_->sync();
-    ASSERT_TRUE(windowOf(838383));
+    const xcb_window_t own = managedWindow(838383, Rect(0, 0, 200, 100), [&](xcb_window_t w) {
+        xcb_shape_rectangles(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 1,
+                             &half);
+    });
     ASSERT_TRUE(wm_->sync());
     EXPECT_EQ(boundingShape(*tc_, tc_->parent(own)), (Region{{0, 0, 100, 100}}));
     xcb_shape_mask(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, own, 0, 0, XCB_NONE);
@@ -666,13 +655,9 @@ TEST_F(X11Test, AnAltDragInterruptsTheAltPressForTheWindowDragged) {
     startPlatform();
     // A client with Firefox's rule: Alt pressed and released with nothing in
     // between (no other key, no focus change) shows the menu bar.
-    const xcb_window_t win = tc_->createWindow(100, 100, 300, 200);
     const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
-    xcb_change_window_attributes(tc_->c(), win, XCB_CW_EVENT_MASK, &mask);
-    tc_->setCardinals(win, "_NET_WM_PID", XCB_ATOM_CARDINAL, {858585});
-    xcb_map_window(tc_->c(), win);
-    tc_->sync();
-    ASSERT_TRUE(windowOf(858585));
+    managedWindow(858585, Rect(100, 100, 300, 200),
+                  [&](xcb_window_t w) { xcb_change_window_attributes(tc_->c(), w, XCB_CW_EVENT_MASK, &mask); });
     constexpr uint8_t kAltL = 64;
     for (int button : {1, 3}) {  // a move and a resize; a hand is slower than the window manager
         ASSERT_TRUE(wm_->sync());
