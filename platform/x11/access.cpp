@@ -13,8 +13,10 @@ std::string X11Platform::Impl::subrole(const Client& c) const {
     switch (c.props.type) {
         case WinType::Normal: return std::string(ax::StandardWindow);
         case WinType::Untyped:
-            // EWMH: an untyped transient is a dialog.
-            return c.props.transientFor != XCB_NONE ? std::string(ax::Dialog) : std::string(ax::StandardWindow);
+            // EWMH: an untyped transient is a dialog, and so is one for its whole group.
+            return c.props.transientFor != XCB_NONE || (c.props.transientForGroup && c.props.group != XCB_NONE)
+                       ? std::string(ax::Dialog)
+                       : std::string(ax::StandardWindow);
         case WinType::Dialog: return std::string(ax::Dialog);
         case WinType::Utility:
         case WinType::Toolbar:

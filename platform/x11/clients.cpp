@@ -22,12 +22,6 @@ constexpr uint32_t kFrameMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
-
-// r's size in the middle of a monitor, its top edge never above the monitor's.
-Rect centredIn(const Rect& mon, const Rect& r) {
-    return Rect(std::round(mon.midX() - r.width / 2), std::max(mon.minY(), std::round(mon.midY() - r.height / 2)),
-                r.width, r.height);
-}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -87,7 +81,10 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
                 break;
             }
         }
-        if (auto v = prop[1].cardinals(); !v.empty()) p.transientFor = v[0];
+        if (auto v = prop[1].cardinals(); !v.empty()) {
+            p.transientFor = v[0];
+            p.transientForGroup = v[0] == XCB_NONE || v[0] == conn.root();
+        }
         if (auto v = prop[2].cardinals(); !v.empty()) p.pid = static_cast<int32_t>(v[0]);
         if (prop[3].format == 8) {
             std::string raw(prop[3].data.begin(), prop[3].data.end());
@@ -102,6 +99,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[8].cardinals(); v.size() >= 3) {
             if (v[0] & 1) p.acceptsInput = v[1] != 0;  // InputHint
             if (v[0] & 2) p.startsIconic = v[2] == kIconic;  // StateHint
+            if ((v[0] & 64) && v.size() >= 9) p.group = v[8];  // WindowGroupHint
         }
         for (uint32_t proto : prop[9].cardinals()) {
             if (proto == a.WM_TAKE_FOCUS) p.takeFocus = true;
@@ -129,6 +127,8 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     WindowProps& p = cl->props;
     p.type = fresh.type;
     p.transientFor = fresh.transientFor;
+    p.transientForGroup = fresh.transientForGroup;
+    p.group = fresh.group;
     p.instance = fresh.instance;
     p.cls = fresh.cls;
     p.gtkAppId = fresh.gtkAppId;
@@ -170,15 +170,9 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         const bool hasParent = client(cl.props.transientFor) != nullptr;
         if (isOwn(cl) && !hasParent) {
             // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
-            if (auto mon = currentMonitor(w)) geom = centredIn(*mon, geom);
+            if (auto mon = currentMonitor(w)) geom = centredOn(*mon, geom, *mon);
         } else if (subrole(cl) != ax::StandardWindow) {
-            // Dialogs and transients open floating, centred on their parent (or display).
-            std::optional<Rect> around;
-            if (hasParent) around = geometry(cl.props.transientFor);
-            if (!around) around = monitorFor(geom);
-            if (around)
-                geom = Rect(std::round(around->midX() - geom.width / 2), std::round(around->midY() - geom.height / 2),
-                            geom.width, geom.height);
+            placeFloating(cl, geom);
         } else if (!cl.props.hints.positioned) {
             placeNew(w, geom);
         }
@@ -187,11 +181,12 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     // The frame starts as the whole client; a strip that takes the window clips it.
     cl.frame = xcb_generate_id(c);
-    const uint32_t frameValues[] = {XCB_BACK_PIXMAP_NONE, kFrameMask};
+    // Black where the client draws nothing yet: never what was on the screen before.
+    const uint32_t frameValues[] = {conn.screen()->black_pixel, kFrameMask};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, cl.frame, conn.root(), static_cast<int16_t>(geom.x),
                       static_cast<int16_t>(geom.y), static_cast<uint16_t>(std::max(geom.width, 1.0)),
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, frameValues);
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, frameValues);
     // Should we die, the server hands the client back to the root where it is.
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
@@ -216,6 +211,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
                         XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_ANY);
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
+    followShape(w, geom.size());
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
@@ -241,6 +237,64 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
     postAX(pid, AXElement::window(w), ax::WindowCreated);
     if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
+}
+
+// The frame takes the client's own shape, now and whenever it changes.
+void X11Platform::Impl::followShape(xcb_window_t w, Size size) {
+    if (!shape) return;
+    xcb_connection_t* c = conn.raw();
+    // Listen first, then ask: a shape set in between is not missed.
+    xcb_shape_select_input(c, w, 1);
+    const auto extents = xcb_shape_query_extents(c, w);
+    const auto input = xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_INPUT);
+    uint8_t kinds = 0;
+    if (auto r = conn.get(xcb_shape_query_extents_reply, extents); r && r->bounding_shaped)
+        kinds |= shapeBit(XCB_SHAPE_SK_BOUNDING);
+    if (auto r = conn.get(xcb_shape_get_rectangles_reply, input)) {
+        // Unshaped, the input region is the window's own rectangle (its border gone by now).
+        const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r.get());
+        const bool whole = r->rectangles_len == 1 && rects[0].x == 0 && rects[0].y == 0 &&
+                           rects[0].width == size.width && rects[0].height == size.height;
+        if (!whole) kinds |= shapeBit(XCB_SHAPE_SK_INPUT);
+    }
+    std::lock_guard<std::mutex> lock(geoMu_);
+    if (auto it = geo_.find(w); it != geo_.end() && kinds) {
+        it->second.shapedKinds = kinds;
+        shapeFrame(it->second, w, *it->second.sent, kinds);
+    }
+}
+
+// Dialogs and transients open centred on their parent (a tool window's: its
+// group's main window; else the display) and inside the parent's display. A
+// tool window that asks for a place keeps it, and tool windows of one group
+// open beside one another, never on each other.
+void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
+    xcb_window_t parent = client(cl.props.transientFor) ? cl.props.transientFor : XCB_NONE;
+    const bool tool = groupTool(cl);
+    std::vector<Rect> tools;
+    if (tool) {
+        const Client* main = nullptr;
+        for (xcb_window_t w : stacking_) {
+            const Client& other = *client(w);
+            if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
+            if (groupTool(other)) {
+                if (auto g = geometry(w)) tools.push_back(*g);
+            } else if (!main || other.focusSeq >= main->focusSeq) {
+                main = &other;  // the one focused last, else the topmost
+            }
+        }
+        if (!parent && main) parent = main->win;
+    }
+    std::optional<Rect> around, display;
+    if (parent) {
+        around = geometry(parent);
+        display = displayOf(parent);
+    }
+    if (!around || !display) around = display = monitorFor(geom);
+    if (!around) return;
+    if (tool && cl.props.hints.positioned) around = geom;
+    geom = centredOn(*around, geom, *display);
+    if (tool) geom = besideOthers(geom, tools, *display);
 }
 
 void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
@@ -282,6 +336,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         xcb_ungrab_button(xc, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
+        if (shape) xcb_shape_select_input(xc, w, 0);
         if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
     xcb_destroy_window(xc, frame);
@@ -421,11 +476,7 @@ void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
     const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
     const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
     uint64_t sent = 0;
-    if (want.hidden && !had.hidden && shape) {
-        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0,
-                             nullptr);
-        ++sent;
-    }
+    if (want.hidden && !had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING));
     if (want.frame != had.frame) {
         uint32_t values[4];
         uint16_t mask = 0;
@@ -443,17 +494,38 @@ void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
         xcb_configure_window(c, g.frame, mask, values);
         ++sent;
     }
-    if (want.innerX != had.innerX || want.innerY != had.innerY) {
+    const bool innerMoved = want.innerX != had.innerX || want.innerY != had.innerY;
+    if (innerMoved) {
         const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
         xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
         ++sent;
     }
-    if (!want.hidden && had.hidden && shape) {
-        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, g.frame, 0, 0, XCB_NONE);
-        ++sent;
-    }
+    // Shown again, or a shaped client moved inside its frame: the shape follows.
+    if (!want.hidden && had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING) | g.shapedKinds);
+    else if (!want.hidden && innerMoved) sent += shapeFrame(g, w, want, g.shapedKinds);
     g.sent = want;
     positionRequests_ += sent;
+}
+
+int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds) {
+    if (!shape || g.frame == XCB_NONE) return 0;
+    xcb_connection_t* c = conn.raw();
+    int sent = 0;
+    for (const uint8_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
+        if (!(kinds & shapeBit(kind))) continue;
+        if (l.hidden) {
+            // An empty bounding shape takes input away too.
+            if (kind != XCB_SHAPE_SK_BOUNDING) continue;
+            xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0, nullptr);
+        } else if (g.shapedKinds & shapeBit(kind)) {
+            xcb_shape_combine(c, XCB_SHAPE_SO_SET, kind, kind, g.frame, static_cast<int16_t>(l.innerX),
+                              static_cast<int16_t>(l.innerY), w);
+        } else {
+            xcb_shape_mask(c, XCB_SHAPE_SO_SET, kind, g.frame, 0, 0, XCB_NONE);
+        }
+        ++sent;
+    }
+    return sent;
 }
 
 std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {
@@ -483,37 +555,43 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
 void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
     std::optional<Rect> mon = currentMonitor(w);
     if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
-    geom = centredIn(*mon, geom);
+    geom = centredOn(*mon, geom, *mon);
+}
+
+std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
+    std::optional<Rect> target;
+    {
+        std::lock_guard<std::mutex> lock(geoMu_);
+        auto it = geo_.find(w);
+        if (it == geo_.end()) return std::nullopt;
+        // An arranged window's own display, not the one its overflow lies over.
+        target = it->second.clip;
+        if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
+    }
+    return monitorFor(*target);
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
-    std::optional<Rect> target;
-    if (focused_ != XCB_NONE && focused_ != w) {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(focused_); it != geo_.end()) {
-            const Rect f = it->second.rect;
-            // An arranged window's own display, not the one its overflow lies over.
-            target = it->second.clip;
-            if (!target) target = Rect(f.midX(), f.midY(), 0, 0);
-        }
-    }
-    if (!target) {
-        auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
-        if (!ptr) return std::nullopt;
-        target = Rect(ptr->root_x, ptr->root_y, 0, 0);
-    }
-    return monitorFor(*target);
+    if (focused_ != XCB_NONE && focused_ != w)
+        if (auto mon = displayOf(focused_)) return mon;
+    auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
+    if (!ptr) return std::nullopt;
+    return monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     Client* c = client(w);
     if (!c || c->iconic) return;
-    xcb_connection_t* xc = conn.raw();
-    if (c->props.acceptsInput) {
-        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, w, time).sequence;
-    } else if (!c->props.takeFocus) {
-        // ICCCM "no input": keys go nowhere rather than to the previous window.
-        focusRequestSeq_ = xcb_set_input_focus(xc, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_NONE, time).sequence;
+    // ICCCM 4.1.7: passive and locally active windows are given the focus,
+    // locally and globally active ones are told to take it (a globally active
+    // one alone decides where it goes). A window that takes no input leaves
+    // the keys to nobody, yet the focus must not be None: the server would
+    // drop every key, our own shortcuts included. It goes to our own window,
+    // which listens to no key, and root grabs keep working above it.
+    const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
+    if (!globallyActive) {
+        const xcb_window_t target = c->props.acceptsInput ? w : barrier_;
+        focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);
@@ -553,22 +631,46 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     if (!c) return;
     xcb_connection_t* xc = conn.raw();
     const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(xc, c->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    // Its transients stay above it, and docks above everything but full screen.
-    std::vector<xcb_window_t> top{w};
-    for (xcb_window_t other : stacking_)
-        if (other != w && client(other)->props.transientFor == w) top.push_back(other);
+    // Its transients and its group's tool windows stay above it, and docks
+    // above everything but full screen.
+    const std::vector<xcb_window_t> top = raisedWith(w);
     // A client asking again and again changes no list that pagers read.
     const bool inPlace =
         stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
     for (xcb_window_t t : top) {
-        if (t != w) xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
         for (auto& [dock, strut] : docks_) xcb_configure_window(xc, dock, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     if (!inPlace) updateClientLists();
+}
+
+bool X11Platform::Impl::groupTool(const Client& c) const {
+    const WinType t = c.props.type;
+    return c.props.group != XCB_NONE &&
+           (t == WinType::Utility || t == WinType::Toolbar || (c.props.transientForGroup && t != WinType::Normal));
+}
+
+std::vector<xcb_window_t> X11Platform::Impl::raisedWith(xcb_window_t w) {
+    std::vector<xcb_window_t> order;
+    auto has = [&](xcb_window_t x) { return std::find(order.begin(), order.end(), x) != order.end(); };
+    // x, then its transients (and theirs) above it.
+    auto add = [&](auto& self, xcb_window_t x) -> void {
+        if (!has(x)) order.push_back(x);
+        for (xcb_window_t other : stacking_)
+            if (client(other)->props.transientFor == x && !has(other)) self(self, other);
+    };
+    const Client& c = *client(w);
+    // The group's tools above w, w's own dialogs above those.
+    if (!groupTool(c)) order.push_back(w);
+    if (c.props.group != XCB_NONE)
+        for (xcb_window_t other : stacking_)
+            if (other != w && client(other)->props.group == c.props.group && groupTool(*client(other)))
+                add(add, other);
+    add(add, w);
+    return order;
 }
 
 void X11Platform::Impl::activateWindow(xcb_window_t w, xcb_timestamp_t time) {
@@ -642,6 +744,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
 void X11Platform::Impl::endMove() {
     xcb_ungrab_pointer(conn.raw(), XCB_CURRENT_TIME);
     if (!move_) return;
+    if (move_->keyboard) xcb_ungrab_keyboard(conn.raw(), XCB_CURRENT_TIME);
     const xcb_window_t w = move_->win;
     move_.reset();
     std::lock_guard<std::mutex> lock(geoMu_);

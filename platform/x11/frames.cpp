@@ -1,6 +1,7 @@
 #include "platform/x11/frames.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarvela::x11 {
 
@@ -21,12 +22,42 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip) {
     return out;
 }
 
-Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor) {
-    if (overlapsAMonitor) return window;
+namespace {
+Rect inside(const Rect& window, const Rect& display) {
     Rect r = window;
     r.x = std::max(display.minX(), std::min(window.x, display.maxX() - window.width));
     r.y = std::max(display.minY(), std::min(window.y, display.maxY() - window.height));
     return r;
+}
+}  // namespace
+
+Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor) {
+    return overlapsAMonitor ? window : inside(window, display);
+}
+
+bool overlaps(const Rect& a, const Rect& b) {
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+}
+
+Rect besideOthers(const Rect& want, const std::vector<Rect>& taken, const Rect& display) {
+    auto free = [&](const Rect& r) {
+        return inside(r, display) == r && std::none_of(taken.begin(), taken.end(), [&](const Rect& t) {
+                   return overlaps(r, t);
+               });
+    };
+    if (free(want)) return want;
+    const double w = want.width, h = want.height;
+    for (const Rect& t : taken)
+        for (const Rect& r : {Rect(t.maxX(), t.y, w, h), Rect(t.minX() - w, t.y, w, h), Rect(t.x, t.maxY(), w, h),
+                              Rect(t.x, t.minY() - h, w, h)})
+            if (free(r)) return r;
+    return want;
+}
+
+Rect centredOn(const Rect& around, const Rect& window, const Rect& display) {
+    const Rect centred(std::round(around.midX() - window.width / 2), std::round(around.midY() - window.height / 2),
+                       window.width, window.height);
+    return inside(centred, display);
 }
 
 }  // namespace tarvela::x11

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "core/geometry.h"
 
@@ -30,5 +31,20 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip);
 // of it: the least move that puts it inside `display` (its left/top edge
 // first when it is larger). A window overlapping a monitor stays put.
 Rect reachable(const Rect& window, const Rect& display, bool overlapsAMonitor);
+
+// `window`'s size centred on `around`, moved the least that keeps it inside
+// `display` (its left/top edge first when it is larger): a dialog centred on
+// a column at a monitor's edge must not spill onto the neighbouring monitor.
+Rect centredOn(const Rect& around, const Rect& window, const Rect& display);
+
+// Whether two rectangles share any area (touching edges do not).
+bool overlaps(const Rect& a, const Rect& b);
+
+// Where a window that wants `want` opens among `taken` (windows it must not
+// cover, such as the other tool windows of its group): where it wants when
+// that is free, else the first free place inside `display` right of, left
+// of, below or above one of them, in their order; when there is none, where
+// it wants.
+Rect besideOthers(const Rect& want, const std::vector<Rect>& taken, const Rect& display);
 
 }  // namespace tarvela::x11

@@ -2,6 +2,7 @@
 // calling one operation of the client records (clients.cpp). Errors for
 // windows that vanished are ordinary results, never a reason to stop.
 #include <xcb/randr.h>
+#include <xcb/shape.h>
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
@@ -33,6 +34,8 @@ void X11Platform::Impl::buildHandlerTable() {
         handlers[randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY] = &Impl::onRandr;
         handlers[randrEventBase + XCB_RANDR_NOTIFY] = &Impl::onRandr;
     }
+    if (shapeEventBase >= 0 && shapeEventBase + XCB_SHAPE_NOTIFY < 128)
+        handlers[shapeEventBase + XCB_SHAPE_NOTIFY] = &Impl::onShapeNotify;
     if (xfixesEventBase >= 0 && xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY < 128)
         handlers[xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY] = &Impl::onSelectionNotify;
 }
@@ -408,6 +411,14 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
             }
         }
         startMove(ev->event, ev->root_x, ev->root_y, false, ex, ey, ev->detail);
+        if (move_) {
+            // The window saw Alt go down and would see it come up alone, which
+            // opens a menu bar (Firefox, GTK): holding the keyboard for the drag
+            // is a focus change to it (FocusOut NotifyGrab, FocusIn
+            // NotifyUngrab at the end), which interrupts the Alt press.
+            xcb_grab_keyboard(c, 0, conn.root(), ev->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            move_->keyboard = true;
+        }
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
         return;
     }
@@ -438,7 +449,7 @@ void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
     if (!move_ || ev->detail != move_->button) return;
     endMove();
-    mouseUp(ev->time);
+    mouseUp(ev->time, false);
 }
 
 void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
@@ -452,13 +463,21 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     if (client(ev->event)) noteFocus(ev->event);
 }
 
-// One release can arrive twice (our grab's ButtonRelease and the raw event,
-// which the server withholds from a client during its own pointer grab): both
-// carry the same server time.
-void X11Platform::Impl::mouseUp(xcb_timestamp_t time) {
-    if (time == lastMouseUp_) return;
-    lastMouseUp_ = time;
-    postMouseUp();
+void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
+    auto* ev = reinterpret_cast<xcb_shape_notify_event_t*>(e);
+    if (ev->shape_kind == XCB_SHAPE_SK_CLIP || !client(ev->affected_window)) return;
+    const uint8_t bit = shapeBit(ev->shape_kind);
+    std::lock_guard<std::mutex> lock(geoMu_);
+    auto it = geo_.find(ev->affected_window);
+    if (it == geo_.end() || !it->second.sent) return;
+    Geo& g = it->second;
+    g.shapedKinds = ev->shaped ? g.shapedKinds | bit : g.shapedKinds & ~bit;
+    shapeFrame(g, ev->affected_window, *g.sent, bit);
+}
+
+// One release can arrive twice: see releases.h.
+void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
+    if (releases_.fresh(time, raw)) postMouseUp();
 }
 
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
@@ -469,7 +488,7 @@ void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointerMoved();
     if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
-    if (raw->detail == 1) mouseUp(raw->time);
+    if (raw->detail == 1) mouseUp(raw->time, true);
 }
 
 }  // namespace tarvela

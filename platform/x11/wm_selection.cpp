@@ -3,6 +3,7 @@
 // is asked to hand over and we wait for its window to be destroyed; on
 // SelectionClear we let go of everything and leave windows where they are.
 #include <xcb/composite.h>
+#include <xcb/shape.h>
 
 #include <algorithm>
 
@@ -157,6 +158,7 @@ void X11Platform::Impl::releaseWm() {
         xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
+        if (shape) xcb_shape_select_input(c, w, 0);
         if (composite) xcb_composite_unredirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
         Rect r = cl.props.geom;
         std::optional<Rect> home;

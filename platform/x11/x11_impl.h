@@ -33,6 +33,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
@@ -53,6 +54,10 @@ struct WindowProps {
     uint16_t border = 0;
     WinType type = WinType::Untyped;
     xcb_window_t transientFor = XCB_NONE;
+    // WM_HINTS window_group: the windows of one application window (GIMP's
+    // image window, toolbox and docks) share it.
+    xcb_window_t group = XCB_NONE;
+    bool transientForGroup = false;  // WM_TRANSIENT_FOR names None or the root (ICCCM, EWMH)
     int32_t pid = 0;
     std::string instance, cls, gtkAppId, title;
     SizeHints hints;
@@ -91,7 +96,11 @@ struct Geo {
     std::optional<uint64_t> home;     // the display whose strip holds it
     std::optional<Rect> clip;         // that display's root rectangle
     std::optional<FrameLayout> sent;  // what the server last heard for the frame
+    uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
 };
+
+// The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
+constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
 
 // Observer and subscription registries; shared with the handles the logic
 // holds, which may outlive the platform.
@@ -140,10 +149,14 @@ struct X11Platform::Impl {
     bool composite = false;
     bool shm = false;
     bool shape = false;
+    int shapeEventBase = -1;
     int xfixesEventBase = -1;
 
-    xcb_window_t owner_ = XCB_NONE;    // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
-    xcb_window_t barrier_ = XCB_NONE;  // our own window for barriers and timestamps
+    xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
+    // Our own window (input only, mapped off screen, nameless) for barriers
+    // and timestamps; it holds the keyboard focus while the focused client
+    // takes no input.
+    xcb_window_t barrier_ = XCB_NONE;
     bool wm_ = false;
     // The root's size, kept current from its ConfigureNotify (RandR resizes it).
     int rootW_ = 0, rootH_ = 0;
@@ -170,10 +183,11 @@ struct X11Platform::Impl {
         int resizeX = 0, resizeY = 0;
         int originW = 0, originH = 0;
         uint8_t button = 1;
+        bool keyboard = false;  // we hold the keyboard until it ends
         bool resize() const { return resizeX || resizeY; }
     };
     std::optional<Move> move_;
-    xcb_timestamp_t lastMouseUp_ = 0;
+    x11::ReleaseOnce releases_;
 
     std::optional<std::vector<Screen>> screens_;
     bool screensChangePending_ = false;
@@ -247,10 +261,11 @@ struct X11Platform::Impl {
     void onMotionNotify(xcb_generic_event_t* e);
     void onButtonRelease(xcb_generic_event_t* e);
     void onFocusIn(xcb_generic_event_t* e);
+    void onShapeNotify(xcb_generic_event_t* e);
     void onSelectionClear(xcb_generic_event_t* e);
     void onRandr(xcb_generic_event_t* e);
     void onGeneric(xcb_generic_event_t* e);
-    void mouseUp(xcb_timestamp_t time);
+    void mouseUp(xcb_timestamp_t time, bool raw);
 
     // --- clients.cpp ---
     std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);
@@ -266,6 +281,14 @@ struct X11Platform::Impl {
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
+    // A group's tool windows: utilities, toolbars and transients for the
+    // whole group. They float above the group's other windows.
+    bool groupTool(const x11::Client& c) const;
+    // The windows that go up with w, bottom to top: w and its transients, and
+    // its group's tool windows above them (below w when w is one of them).
+    std::vector<xcb_window_t> raisedWith(xcb_window_t w);
+    // Where a dialog, transient or tool window opens (manage).
+    void placeFloating(const x11::Client& c, Rect& geom);
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
     void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
@@ -285,8 +308,14 @@ struct X11Platform::Impl {
     // Sends what the server must hear for the frame of g's client to match
     // g.rect and g.clip: only the differences. Callers hold geoMu_.
     void pushFrame(x11::Geo& g, xcb_window_t w);
+    // Gives g's frame the shape kinds named (shapeBit) as layout l wants them:
+    // the client's own shape at its offset, none, or nothing at all while
+    // hidden. Returns the requests sent. Callers hold geoMu_.
+    int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
     std::optional<Rect> displayRect(uint64_t screenId);
+    // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
+    std::optional<Rect> displayOf(xcb_window_t w);
     // A new window that asks for no place opens on the display the user works on.
     void placeNew(xcb_window_t w, Rect& geom);
     // The monitor the user works on (root coordinates): the focused window's
@@ -294,6 +323,7 @@ struct X11Platform::Impl {
     std::optional<Rect> currentMonitor(xcb_window_t w);
     void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
+    void followShape(xcb_window_t w, Size size);
 
     // --- shell_desktop.cpp ---
     void watchCompositor();

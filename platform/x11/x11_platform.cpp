@@ -27,6 +27,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
     xcb_create_window(conn.raw(), XCB_COPY_FROM_PARENT, barrier_, conn.root(), -100, -100, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
                       XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(conn.raw(), barrier_);
     selectRootEvents();
     watchCompositor();
 
@@ -92,6 +93,7 @@ void X11Platform::Impl::queryExtensions() {
     shm = shmExt && shmExt->present;
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
+    if (shape) shapeEventBase = shapeExt->first_event;
 }
 
 void X11Platform::Impl::selectRootEvents() {

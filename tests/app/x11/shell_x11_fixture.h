@@ -50,9 +50,6 @@ protected:
     std::string mismatches();
     bool fullyOffScreen(const AXElement& el, double screenLeft, double screenRight);
 
-    // Runs a short command (xrandr) to completion.
-    bool run(const std::vector<std::string>& argv);
-    void twoMonitors();
     // Alt + left drag with XTEST from one root point to another; returns once
     // the X layer has handled the release (before the manager's 0.15 s look).
     bool altDrag(int x0, int y0, int x1, int y1);

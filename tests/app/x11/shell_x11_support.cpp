@@ -107,16 +107,6 @@ bool ShellX11Test::fullyOffScreen(const AXElement& el, double screenLeft, double
     return g.ok && (g.x >= screenRight || g.x + g.w <= screenLeft);
 }
 
-bool ShellX11Test::run(const std::vector<std::string>& argv) {
-    Child c = client(argv);
-    return waitFor([&] { return c.exited(); });
-}
-
-void ShellX11Test::twoMonitors() {
-    ASSERT_TRUE(run({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
-    ASSERT_TRUE(run({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
-}
-
 bool ShellX11Test::altDrag(int x0, int y0, int x1, int y1) {
     constexpr uint8_t kAltL = 64;  // Alt_L in the X server's default keymap
     int ups = 0;

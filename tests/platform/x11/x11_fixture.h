@@ -85,8 +85,15 @@ protected:
     bool waitFor(const std::function<bool()>& pred, double seconds = 10);
     void startPlatform(bool replace = false);
     Child client(const std::vector<std::string>& argv) { return spawn(argv, display_); }
+    // Runs a short command (xrandr) to completion.
+    bool run(const std::vector<std::string>& argv);
+    // Splits the screen into two 960-px monitors side by side, L (primary) and R.
+    void twoMonitors();
     // The first managed window of pid, once it appears.
     AXElement windowOf(pid_t pid, double seconds = 10);
+    // A window of the test client that names process pid, given what `before`
+    // sets on it, mapped; returns once the platform manages it.
+    xcb_window_t managedWindow(uint32_t pid, Rect r, const std::function<void(xcb_window_t)>& before = {});
     std::string openboxConfig();
 
     std::string display_;

@@ -257,6 +257,19 @@ void X11Test::startPlatform(bool replace) {
     wm_ = std::make_unique<X11Platform>(loop_, o);
 }
 
+bool X11Test::run(const std::vector<std::string>& argv) {
+    Child c = client(argv);
+    return waitFor([&] { return c.exited(); });
+}
+
+void X11Test::twoMonitors() {
+    ASSERT_TRUE(run({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(run({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
+    if (wm_) {
+        ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    }
+}
+
 AXElement X11Test::windowOf(pid_t pid, double seconds) {
     AXElement found;
     waitFor(
@@ -267,6 +280,16 @@ AXElement X11Test::windowOf(pid_t pid, double seconds) {
         },
         seconds);
     return found;
+}
+
+xcb_window_t X11Test::managedWindow(uint32_t pid, Rect r, const std::function<void(xcb_window_t)>& before) {
+    const xcb_window_t w = tc_->createWindow(int(r.x), int(r.y), int(r.width), int(r.height));
+    tc_->setCardinals(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
+    if (before) before(w);
+    xcb_map_window(tc_->c(), w);
+    tc_->sync();
+    EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(w)).has_value(); })) << "never managed";
+    return w;
 }
 
 std::string X11Test::openboxConfig() {

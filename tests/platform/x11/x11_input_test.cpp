@@ -128,6 +128,23 @@ TEST_F(X11InputTest, DefaultShortcutsReachTheActionsAndNeverTheFocusedWindow) {
         EXPECT_EQ(std::count(seen.begin(), seen.end(), k), 0) << int(k);
 }
 
+TEST_F(X11InputTest, AWindowThatTakesNoInputIsFocusedAndEveryShortcutStillWorks) {
+    X11HotkeyService service(*wm_, loop_);
+    Hotkeys hotkeys(defaults, service, nullptr);
+    hotkeys.onAction = [&](Action a, int n) { actions.emplace_back(a, n); };
+    hotkeys.registerAll();
+    // xeyes says WM_HINTS input = False and has no WM_TAKE_FOCUS: ICCCM "no input".
+    Child eyes = client({"xeyes"});
+    const AXElement e = windowOf(eyes.pid());
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(wm_->setAttribute(e, "AXFocused", true));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(attr<AXElement>(*wm_, AXElement::application(eyes.pid()), ax::FocusedWindow), e);
+    Child key = client({"xdotool", "key", "ctrl+alt+Right"});
+    ASSERT_TRUE(waitActions(1));
+    EXPECT_EQ(actions.front().first, Action::focusNext);
+}
+
 TEST_F(X11InputTest, CombinationHeldByAnotherClientIsLoggedAndTheRestStillWork) {
     // Another client takes ⌃⌥→ first (without lock variants: one is enough to clash).
     const uint8_t right = code(0xff53), left = code(0xff51);

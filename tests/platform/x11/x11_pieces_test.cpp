@@ -9,6 +9,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
 
 namespace tarvela::x11 {
@@ -41,6 +42,28 @@ TEST(Frames, OnlyWindowsBeyondEveryMonitorAreBroughtBackWhenWeLetGo) {
     EXPECT_EQ(reachable(Rect(-2285, 12, 910, 1056), display, false), Rect(0, 12, 910, 1056));
     EXPECT_EQ(reachable(Rect(2365, 12, 910, 1056), display, true), Rect(2365, 12, 910, 1056));
     EXPECT_EQ(reachable(Rect(3000, 12, 2500, 1056), display, false).x, 0);  // wider than the display
+}
+
+TEST(Frames, FloatingWindowsOpenInsideTheirDisplayAndToolsBesideOneAnother) {
+    const Rect right(960, 0, 960, 1080), dialog(0, 0, 600, 400), tool(0, 0, 300, 700);
+    EXPECT_EQ(centredOn(Rect(1200, 100, 600, 800), dialog, right), Rect(1200, 300, 600, 400));  // fits
+    EXPECT_EQ(centredOn(Rect(860, 100, 400, 800), dialog, right), Rect(960, 300, 600, 400));  // spills left
+    EXPECT_EQ(centredOn(Rect(1720, 900, 200, 400), dialog, right), Rect(1320, 680, 600, 400));  // right, bottom
+    EXPECT_EQ(centredOn(right, Rect(0, 0, 1096, 1200), right).origin(), right.origin());  // larger: left, top
+    // Beside a tool in the way: right of it, else left of it, else where it wants.
+    EXPECT_EQ(besideOthers(Rect(1200, 0, 300, 700), {Rect(960, 0, 300, 700)}, right), Rect(1260, 0, 300, 700));
+    EXPECT_EQ(besideOthers(Rect(1620, 0, 300, 700), {Rect(1620, 0, 300, 700)}, right), Rect(1320, 0, 300, 700));
+    EXPECT_EQ(besideOthers(Rect(right.origin(), tool.size()), {right}, right), Rect(right.origin(), tool.size()));
+}
+
+TEST(Releases, OneReleaseSeenTwiceCountsOnceTwoInOneMillisecondCountTwice) {
+    ReleaseOnce r;
+    // A grab's release and its raw twin, then a second release in the same millisecond.
+    EXPECT_TRUE(r.fresh(1000, true));
+    EXPECT_FALSE(r.fresh(1000, false));
+    EXPECT_TRUE(r.fresh(1000, false));
+    EXPECT_TRUE(r.fresh(2000, true));  // two raw releases in one millisecond
+    EXPECT_TRUE(r.fresh(2000, true));
 }
 
 TEST(SizeHints, TerminalKeepsWholeCellsAsMeasuredOnXterm) {

@@ -1,11 +1,15 @@
 // The X11 platform against a private Xvfb with real clients.
 #include <signal.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
+
+#include <array>
 
 #include <filesystem>
 #include <fstream>
 
 #include "core/window_access.h"
+#include "platform/x11/frames.h"
 #include "x11_fixture.h"
 
 namespace tarvela::testing {
@@ -49,6 +53,25 @@ struct Recorder {
 };
 
 xcb_window_t xid(const AXElement& el) { return static_cast<xcb_window_t>(el.id); }
+
+using Region = std::vector<std::array<int, 4>>;
+
+// w's own bounding shape as rectangles moved by dx; empty when w is not shaped.
+Region boundingShape(TestClient& tc, xcb_window_t w, int dx = 0) {
+    xcb_connection_t* c = tc.c();
+    auto* ext = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, w), nullptr);
+    const bool shaped = ext && ext->bounding_shaped;
+    free(ext);
+    Region out;
+    auto* r = shaped ? xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING), nullptr)
+                     : nullptr;
+    if (!r) return out;
+    const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r);
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(r); ++i)
+        out.push_back({rects[i].x + dx, rects[i].y, rects[i].width, rects[i].height});
+    free(r);
+    return out;
+}
 
 // Until its forked child has exec'd the shell, that child still runs xterm's own
 // code and signal handlers: the hang-up xterm sends it on WM_DELETE_WINDOW is
@@ -357,6 +380,43 @@ TEST_F(X11Test, ActivationRequestsClicksAndRaiseMoveFocusAndStacking) {
     EXPECT_FALSE(wm_->activate(999999));
 }
 
+TEST_F(X11Test, AGroupsToolWindowsFloatBesideOneAnotherAndStayAboveTheGroup) {
+    startPlatform();
+    // As GIMP in multi-window mode: a toolbox and a dock of type UTILITY share
+    // the image window's group leader (never mapped) and are transient for nothing.
+    const xcb_window_t leader = tc_->createWindow(0, 0, 1, 1);
+    auto open = [&](const char* type, int w, int h) {
+        return managedWindow(848484, Rect(0, 0, w, h), [&](xcb_window_t win) {
+            tc_->setCardinals(win, "WM_HINTS", tc_->atom("WM_HINTS"), {64, 0, 0, 0, 0, 0, 0, 0, leader});
+            tc_->setCardinals(win, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom(type)});
+        });
+    };
+    const xcb_window_t toolbox = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
+    const xcb_window_t dock = open("_NET_WM_WINDOW_TYPE_UTILITY", 300, 700);
+    const xcb_window_t image = open("_NET_WM_WINDOW_TYPE_NORMAL", 900, 700);
+    const Rect a = *frame(*wm_, AXElement::window(toolbox)), b = *frame(*wm_, AXElement::window(dock));
+    EXPECT_FALSE(x11::overlaps(a, b));
+    for (const Rect& r : {a, b}) EXPECT_TRUE(r.minX() >= 0 && r.maxX() <= 1920 && r.minY() >= 0 && r.maxY() <= 1080);
+    ASSERT_EQ(tileableWindows(*wm_).size(), 1u);  // the tools float
+    EXPECT_EQ(tileableWindows(*wm_)[0].el, AXElement::window(image));
+
+    // Above the image window in the list pagers read and in the server's own stacking.
+    auto above = [&](xcb_window_t upper, xcb_window_t lower) {
+        const auto list = tc_->cardinals(tc_->root(), "_NET_CLIENT_LIST_STACKING");
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        const std::vector<xcb_window_t> kids(xcb_query_tree_children(tree),
+                                             xcb_query_tree_children(tree) + xcb_query_tree_children_length(tree));
+        free(tree);
+        auto at = [](const auto& v, xcb_window_t w) { return std::find(v.begin(), v.end(), w) - v.begin(); };
+        return at(list, upper) > at(list, lower) && at(kids, tc_->parent(upper)) > at(kids, tc_->parent(lower));
+    };
+    for (const char* source : {"tool", "image"}) {
+        tc_->rootMessage(source == std::string("tool") ? toolbox : image, "_NET_ACTIVE_WINDOW", {2, 0, 0});
+        ASSERT_TRUE(wm_->sync());
+        EXPECT_TRUE(above(toolbox, image) && above(dock, image)) << "after raising the " << source;
+    }
+}
+
 TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
     startPlatform();
     Recorder rec;
@@ -483,11 +543,7 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     Recorder rec;
     rec.watchWorkspace(*wm_);
     ASSERT_EQ(wm_->screens().size(), 1u);
-    Child left = client({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"});
-    ASSERT_TRUE(waitFor([&] { return left.exited(); }));
-    Child right = client({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"});
-    ASSERT_TRUE(waitFor([&] { return right.exited(); }));
-    ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    twoMonitors();
     EXPECT_GE(rec.countWs(WorkspaceEvent::ScreenParametersDidChange), 1);
     auto s = wm_->screens();
     EXPECT_EQ(s[0].frame, Rect(0, 0, 960, 1080));
@@ -495,6 +551,19 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     EXPECT_EQ(s[1].localizedName, "R");
     EXPECT_NE(s[0].id, s[1].id);
     EXPECT_EQ(screenIndex(*wm_, Rect(1000, 10, 200, 200)), 1);
+
+    // A dialog centred on a column at the right monitor's left edge (its
+    // middle over the left monitor, clipped away) stays on the right monitor.
+    const xcb_window_t parent = managedWindow(828282, Rect(560, 100, 600, 600));
+    const AXElement p = AXElement::window(parent);
+    wm_->assignDisplay(p, s[1].id);
+    wm_->setAttribute(p, ax::Position, Point{560, 100});
+    const xcb_window_t dlg = tc_->createWindow(0, 0, 300, 200);
+    tc_->setCardinals(dlg, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW, {parent});
+    xcb_map_window(tc_->c(), dlg);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(dlg)).has_value(); }));
+    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960, 300, 300, 200));
 
     // A full-screen request now covers only its own monitor.
     Child term = client({"xterm"});
@@ -542,6 +611,78 @@ TEST_F(X11Test, AltDragAndMoveResizeRequestsMoveWindowsAndEndWithMouseUp) {
     tc_->button(1, false);
     ASSERT_TRUE(waitFor([&] { return mouseUps > before; }));
     EXPECT_EQ(attr<Point>(*wm_, l, ax::Position), (Point{400, 360}));
+}
+
+TEST_F(X11Test, AFrameIsShapedExactlyAsItsClientWhereverTheClientSits) {
+    startPlatform();
+    Child eyes = client({"xeyes"});  // shapes itself to its eyes at every size
+    const AXElement e = windowOf(eyes.pid());
+    ASSERT_TRUE(e);
+    const xcb_window_t frameOfEyes = tc_->parent(xid(e));
+    auto framedAsClient = [&](int dx = 0) {
+        const Region client = boundingShape(*tc_, xid(e), dx);
+        return !client.empty() && boundingShape(*tc_, frameOfEyes) == client;
+    };
+    ASSERT_TRUE(waitFor([&] { return framedAsClient(); }));
+    const Region before = boundingShape(*tc_, xid(e));
+    wm_->setAttribute(e, ax::SizeAttr, Size{300, 200});
+    ASSERT_TRUE(waitFor([&] { return boundingShape(*tc_, xid(e)) != before && framedAsClient(); }));
+    // Clipped at its display's left edge: the client's shape at its offset in the frame.
+    wm_->assignDisplay(e, wm_->screens().front().id);
+    wm_->setAttribute(e, ax::Position, Point{-100, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(framedAsClient(-100));
+    // Parked beyond its display and back: hidden meanwhile, then shaped again.
+    wm_->setAttribute(e, ax::Position, Point{2000, 100});
+    wm_->setAttribute(e, ax::Position, Point{100, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(framedAsClient());
+
+    // A client that drops its shape leaves its frame unshaped.
+    const xcb_rectangle_t half{0, 0, 100, 100};
+    const xcb_window_t own = managedWindow(838383, Rect(0, 0, 200, 100), [&](xcb_window_t w) {
+        xcb_shape_rectangles(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 1,
+                             &half);
+    });
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(boundingShape(*tc_, tc_->parent(own)), (Region{{0, 0, 100, 100}}));
+    xcb_shape_mask(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, own, 0, 0, XCB_NONE);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return boundingShape(*tc_, tc_->parent(own)).empty(); }));
+}
+
+TEST_F(X11Test, AnAltDragInterruptsTheAltPressForTheWindowDragged) {
+    startPlatform();
+    // A client with Firefox's rule: Alt pressed and released with nothing in
+    // between (no other key, no focus change) shows the menu bar.
+    const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE;
+    managedWindow(858585, Rect(100, 100, 300, 200),
+                  [&](xcb_window_t w) { xcb_change_window_attributes(tc_->c(), w, XCB_CW_EVENT_MASK, &mask); });
+    constexpr uint8_t kAltL = 64;
+    for (int button : {1, 3}) {  // a move and a resize; a hand is slower than the window manager
+        ASSERT_TRUE(wm_->sync());
+        tc_->motion(200, 150);
+        tc_->key(kAltL, true);
+        tc_->button(button, true);
+        ASSERT_TRUE(wm_->sync());
+        tc_->motion(260, 190);
+        tc_->button(button, false);
+        ASSERT_TRUE(wm_->sync());
+        tc_->key(kAltL, false);
+    }
+    int presses = 0, menuBars = 0;
+    bool interrupted = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+        const uint8_t type = e->response_type & 0x7f;
+        const bool alt = (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) &&
+                         reinterpret_cast<xcb_key_press_event_t*>(e)->detail == kAltL;
+        interrupted = (interrupted || type == XCB_FOCUS_OUT) && !(alt && type == XCB_KEY_PRESS);
+        presses += alt && type == XCB_KEY_PRESS;
+        menuBars += alt && type == XCB_KEY_RELEASE && !interrupted;
+        free(e);
+    }
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(menuBars, 0);
 }
 
 TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {

@@ -20,16 +20,12 @@ class X11ShellTest : public X11Test {
 protected:
     // A top-level window of process pid that insists on its place (USPosition), mapped and managed.
     xcb_window_t openWindow(uint32_t pid, int x, int y, int w, int h, std::vector<uint32_t> netState = {}) {
-        const xcb_window_t win = tc_->createWindow(x, y, w, h);
-        tc_->setCardinals(win, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
-        std::vector<uint32_t> hints(18, 0);
-        hints[0] = 1;  // USPosition
-        tc_->setCardinals(win, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, hints);
-        if (!netState.empty()) tc_->setCardinals(win, "_NET_WM_STATE", XCB_ATOM_ATOM, netState);
-        xcb_map_window(tc_->c(), win);
-        tc_->sync();
-        EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(win)).has_value(); })) << "never managed";
-        return win;
+        return managedWindow(pid, Rect(x, y, w, h), [&](xcb_window_t win) {
+            std::vector<uint32_t> hints(18, 0);
+            hints[0] = 1;  // USPosition
+            tc_->setCardinals(win, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, hints);
+            if (!netState.empty()) tc_->setCardinals(win, "_NET_WM_STATE", XCB_ATOM_ATOM, netState);
+        });
     }
     bool hasState(xcb_window_t w, const char* state) {
         auto v = tc_->cardinals(w, "_NET_WM_STATE");
@@ -69,11 +65,7 @@ TEST_F(X11ShellTest, CompositingFollowsTheCompositorComingAndGoing) {
 
 TEST_F(X11ShellTest, OwnWindowsFloatCentredOnTheDisplayInUseAndCanLeaveTheTaskbar) {
     startPlatform();
-    Child left = client({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"});
-    ASSERT_TRUE(waitFor([&] { return left.exited(); }));
-    Child right = client({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"});
-    ASSERT_TRUE(waitFor([&] { return right.exited(); }));
-    ASSERT_TRUE(waitFor([&] { return wm_->screens().size() == 2; }));
+    twoMonitors();
 
     // Nothing focused: the pointer's display. The corner the window asks for does not count.
     tc_->motion(1500, 500);
