@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QTextLayout>
 #include <cmath>
 
 #include "core/window_access.h"
@@ -41,11 +42,38 @@ Size QtTextMetrics::measure(const std::string& text, const Font& font) {
     return {std::ceil(fm.horizontalAdvance(QString::fromStdString(text))), std::ceil(fm.height())};
 }
 
-Size QtTextMetrics::wrap(const std::string& text, const Font& font, double width, int maxLines) {
-    const QFontMetricsF fm(qtFont(font));
-    const QRectF r = fm.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, QString::fromStdString(text));
-    const double lines = std::min<double>(maxLines, std::max(1.0, std::round(r.height() / fm.lineSpacing())));
-    return {std::ceil(std::min(width, r.width())), std::ceil(lines * fm.lineSpacing())};
+WrappedText QtTextMetrics::wrap(const std::string& text, const Font& font, double width, int maxLines) {
+    const QFont f = qtFont(font);
+    const QFontMetricsF fm(f);
+    QString all = QString::fromStdString(text);
+    all.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(all, f);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const qsizetype room = std::max(maxLines, 1);
+    QStringList lines;
+    double widest = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        QString shown = all.mid(line.textStart(), line.textLength());
+        if (lines.size() == room - 1 && line.textStart() + line.textLength() < all.size()) {
+            // The last line there is room for: all that remains, cut to its width and marked as cut.
+            QString rest = all.mid(line.textStart()).replace(QChar::LineSeparator, u' ');
+            shown = fm.elidedText(rest, Qt::ElideRight, width);
+            if (!shown.endsWith(QChar(0x2026))) shown = fm.elidedText(shown + QChar(0x2026), Qt::ElideRight, width);
+            lines << shown;
+            widest = std::max(widest, fm.horizontalAdvance(shown));
+            break;
+        }
+        while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
+        lines << shown;
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return {lines.join(u'\n').toStdString(),
+            {std::ceil(std::min(width, widest)), std::ceil(std::max<double>(lines.size(), 1) * fm.lineSpacing())}};
 }
 
 QRectF screenToQt(const std::vector<Screen>& screens, const Rect& r) { return qtRect(axRect(screens, r)); }

@@ -22,7 +22,7 @@ QImage qtImage(const ImageRef& img);
 class QtTextMetrics final : public TextMetrics {
 public:
     Size measure(const std::string& text, const Font& font) override;
-    Size wrap(const std::string& text, const Font& font, double width, int maxLines) override;
+    WrappedText wrap(const std::string& text, const Font& font, double width, int maxLines) override;
 };
 
 // A frame in screen coordinates (y up) as a top-left rectangle on the X screen.

@@ -118,5 +118,18 @@ TEST_F(UiTest, ToastCardFollowsItsPanelAndAnswersButtonsAndSwipes) {
     EXPECT_TRUE(toast.leaving());
 }
 
+TEST_F(UiTest, ToastTextEndsInAnEllipsisAfterThreeLines) {
+    display("Built-in Display");
+    ToastModel m{"Workspace restored", "short", std::nullopt, nullptr, "OK"};
+    const ToastLayout whole = ToastLayout::make(m, metrics);
+    EXPECT_EQ(whole.shownText, "short");
+    m.text = "Tarvela could not open these applications: ";
+    for (int i = 0; i < 30; ++i) m.text += "Application" + std::to_string(i) + ", ";
+    const ToastLayout cut = ToastLayout::make(m, metrics);
+    EXPECT_EQ(std::count(cut.shownText.begin(), cut.shownText.end(), '\n'), toast::textLines - 1);
+    EXPECT_TRUE(cut.shownText.ends_with("…"));
+    EXPECT_NEAR(cut.text.height, 3 * whole.text.height, 1);
+}
+
 }  // namespace
 }  // namespace tarvela::testing
