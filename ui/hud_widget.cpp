@@ -14,6 +14,10 @@ namespace {
 const Rgba accent{0, 122 / 255.0, 1, 1};
 const Rgba white{1, 1, 1, 1};
 
+Rgba mix(const Rgba& a, const Rgba& b, double t) {
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+}
+
 QPainterPath rounded(const Rect& r, double radius) {
     QPainterPath p;
     p.addRoundedRect(qtRect(r), radius, radius);
@@ -32,10 +36,18 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
     setMouseTracking(true);
     setAccessibleName("Strip HUD");
     setWindowTitle("Tarvela HUD");
-    fadeTick_.setTimerType(Qt::PreciseTimer);
-    fadeTick_.setInterval(16);
-    connect(&fadeTick_, &QTimer::timeout, this, [this] { sync(); });
+    frameTick_.setTimerType(Qt::PreciseTimer);
+    frameTick_.setInterval(16);
+    connect(&frameTick_, &QTimer::timeout, this, [this] { tick(); });
     link_ = hud_.changed.connect([this] { sync(); });
+}
+
+bool HUDWidget::fading() const { return compositing_() && hud_.alpha() != hud_.fade().to; }
+
+void HUDWidget::tick() {
+    if (fading()) return sync();
+    update();
+    if (!hud_.tilesMoving()) frameTick_.stop();
 }
 
 void HUDWidget::sync() {
@@ -44,21 +56,21 @@ void HUDWidget::sync() {
     // A fade in starts from nothing: the window must be up to be seen fading.
     const bool fadingIn = fades && hud_.fade().to > 0;
     if (!hud_.orderedIn() || (alpha <= 0 && !fadingIn)) {
-        fadeTick_.stop();
-        hoveredTile_ = -1;
+        frameTick_.stop();
+        hud_.hoverTile(-1);
         hide();
         return;
     }
     const QRect g = screenToQt(screens_(), hud_.frame()).toAlignedRect();
     if (geometry() != g) setGeometry(g);
+    if (fading() || hud_.tilesMoving()) {
+        if (!frameTick_.isActive()) frameTick_.start();
+    } else {
+        frameTick_.stop();
+    }
     if (fades) {
         clearMask();
         setWindowOpacity(alpha);
-        if (alpha != hud_.fade().to) {
-            if (!fadeTick_.isActive()) fadeTick_.start();
-        } else {
-            fadeTick_.stop();
-        }
     } else {
         // Without a compositor the window's transparent corners would come out
         // black: cut them away instead.
@@ -107,14 +119,14 @@ void HUDWidget::paintEvent(QPaintEvent*) {
     if (v.optionsRow) p.drawPath(rounded(*v.optionsRow, hud::optionsRadius));
 
     for (const HUDTile& t : v.tiles) {
-        const HUDTile::Look look = t.look(t.col == hoveredTile_);
+        const HUDTile::Look look = hud_.tileLook(t.col);
         p.save();
         const QPointF mid = qtRect(t.frame).center();
         p.translate(mid);
         p.scale(look.scale, look.scale);
         p.translate(-mid);
-        p.setBrush(look.fill == HUDFill::accent ? qtColor(accent) : qtColor(white, look.whiteOpacity));
-        p.setPen(look.border ? QPen(qtColor(white), hud::tileBorder) : Qt::NoPen);
+        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, accent, look.accent)));
+        p.setPen(look.border > 0 ? QPen(qtColor(white, look.border), hud::tileBorder) : QPen(Qt::NoPen));
         p.drawPath(rounded(t.frame, hud::tileRadius));
         p.setOpacity(look.glyphOpacity);
         for (const HUDGlyph& g : t.windows) {
@@ -135,17 +147,19 @@ void HUDWidget::paintEvent(QPaintEvent*) {
 
     for (const HUDControl& c : v.controls) {
         if (c.part == HUDPart::options) {
-            // The status text, then a chevron that turns down while the options are open.
+            // The status text, then a chevron pointing up, turned down while the options are open.
             p.setPen(qtColor(hud::statusInk));
             p.setFont(qtFont(c.font));
             const QRectF r = qtRect(c.frame).adjusted(hud::statusMarginX, 0, -hud::statusMarginX, 0);
             p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(c.text));
+            const QRectF chevron = qtRect(v.chevron);
+            const double half = chevron.width() / 2, rise = chevron.height() / 4;
             p.save();
-            p.translate(r.right() - hud::chevronSize / 2, r.center().y());
-            if (v.opts) p.rotate(90);
-            p.setFont(qtFont(Font{hud::chevronSize + 3, Weight::bold}));
-            p.drawText(QRectF(-hud::chevronSize, -hud::chevronSize, 2 * hud::chevronSize, 2 * hud::chevronSize),
-                       Qt::AlignCenter, QStringLiteral("›"));
+            p.translate(chevron.center());
+            if (v.opts) p.rotate(180);
+            p.setPen(QPen(qtColor(hud::statusInk), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(-half + 1, rise), QPointF(0, -rise), QPointF(half - 1, rise)}));
             p.restore();
             continue;
         }
@@ -173,17 +187,10 @@ void HUDWidget::mouseMoveEvent(QMouseEvent* e) {
     int hovered = -1;
     for (const HUDTile& t : hud_.view().tiles)
         if (qtRect(t.frame).contains(e->position())) hovered = t.col;
-    if (hovered != hoveredTile_) {
-        hoveredTile_ = hovered;
-        update();
-    }
+    hud_.hoverTile(hovered);
 }
 
-void HUDWidget::leaveEvent(QEvent*) {
-    if (hoveredTile_ < 0) return;
-    hoveredTile_ = -1;
-    update();
-}
+void HUDWidget::leaveEvent(QEvent*) { hud_.hoverTile(-1); }
 
 bool HUDWidget::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {

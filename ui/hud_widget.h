@@ -32,13 +32,15 @@ protected:
 
 private:
     void labelPieces();
+    // A frame of a fade or of the tiles' animations.
+    void tick();
+    bool fading() const;
 
     HUDPanel& hud_;
     std::vector<QWidget*> labels_;  // children, owned by Qt
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
-    QTimer fadeTick_;
-    int hoveredTile_ = -1;
+    QTimer frameTick_;
     Connection link_;
 };
 
