@@ -29,6 +29,7 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       hud_(hud),
+      buttons_(this, [this](Point at) { hud_.click(at); }),
       screens_(std::move(screens)),
       compositing_(std::move(compositing)) {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -84,28 +85,13 @@ void HUDWidget::sync() {
     update();
 }
 
-// The painted buttons, for assistive technology: one invisible child per
-// button at its place, named as the button is; clicks pass to the panel.
 void HUDWidget::labelPieces() {
     std::vector<std::pair<Rect, std::string>> pieces;
     for (const HUDTile& t : hud_.view().tiles)
         for (const HUDGlyph& g : t.windows) pieces.emplace_back(g.frame, g.label);
     for (const HUDControl& c : hud_.view().controls)
         if (!c.label.empty()) pieces.emplace_back(c.frame, c.label);
-    while (labels_.size() > pieces.size()) {
-        delete labels_.back();
-        labels_.pop_back();
-    }
-    while (labels_.size() < pieces.size()) {
-        auto* w = new QWidget(this);
-        w->setAttribute(Qt::WA_TransparentForMouseEvents);
-        labels_.push_back(w);
-    }
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        labels_[i]->setGeometry(qtRect(pieces[i].first).toAlignedRect());
-        labels_[i]->setAccessibleName(QString::fromStdString(pieces[i].second));
-        labels_[i]->show();
-    }
+    buttons_.place(pieces);
 }
 
 void HUDWidget::paintEvent(QPaintEvent*) {

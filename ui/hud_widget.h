@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "feedback/hud_panel.h"
 #include "settings/signal.h"
+#include "ui/painting.h"
 
 namespace tarvela {
 
@@ -37,7 +38,7 @@ private:
     bool fading() const;
 
     HUDPanel& hud_;
-    std::vector<QWidget*> labels_;  // children, owned by Qt
+    PaintedButtons buttons_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer frameTick_;

@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "feedback/overview.h"
 #include "settings/signal.h"
+#include "ui/painting.h"
 
 namespace tarvela {
 
@@ -26,6 +27,7 @@ protected:
 
 private:
     Overview& overview_;
+    PaintedButtons buttons_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer fadeTick_;

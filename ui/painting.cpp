@@ -1,5 +1,6 @@
 #include "ui/painting.h"
 
+#include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QTextLayout>
@@ -77,5 +78,41 @@ WrappedText QtTextMetrics::wrap(const std::string& text, const Font& font, doubl
 }
 
 QRectF screenToQt(const std::vector<Screen>& screens, const Rect& r) { return qtRect(axRect(screens, r)); }
+
+namespace {
+class InvisibleButton final : public QAbstractButton {
+public:
+    explicit InvisibleButton(QWidget* parent) : QAbstractButton(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+}  // namespace
+
+PaintedButtons::PaintedButtons(QWidget* panel, std::function<void(Point)> press)
+    : panel_(panel), press_(std::move(press)) {}
+
+void PaintedButtons::place(const std::vector<std::pair<Rect, std::string>>& buttons) {
+    while (buttons_.size() > buttons.size()) {
+        delete buttons_.back();
+        buttons_.pop_back();
+    }
+    while (buttons_.size() < buttons.size()) {
+        auto* b = new InvisibleButton(panel_);
+        QObject::connect(b, &QAbstractButton::clicked, b, [this, b] {
+            const QPointF at = QRectF(b->geometry()).center();
+            press_({at.x(), at.y()});
+        });
+        buttons_.push_back(b);
+    }
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        buttons_[i]->setGeometry(qtRect(buttons[i].first).toAlignedRect());
+        buttons_[i]->setAccessibleName(QString::fromStdString(buttons[i].second));
+        buttons_[i]->show();
+    }
+}
 
 }  // namespace tarvela
