@@ -30,6 +30,7 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
                            Qt::WindowDoesNotAcceptFocus),
       hud_(hud),
       buttons_(this, [this](Point at) { hud_.click(at); }),
+      stacking_(this, PanelLevel::floating),
       screens_(std::move(screens)),
       compositing_(std::move(compositing)) {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -81,7 +82,7 @@ void HUDWidget::sync() {
     }
     labelPieces();
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     update();
 }
 

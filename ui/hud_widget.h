@@ -12,6 +12,7 @@
 #include "feedback/hud_panel.h"
 #include "settings/signal.h"
 #include "ui/painting.h"
+#include "ui/panel_levels.h"
 
 namespace tarvela {
 
@@ -39,6 +40,7 @@ private:
 
     HUDPanel& hud_;
     PaintedButtons buttons_;
+    PanelStacking stacking_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer frameTick_;

@@ -46,6 +46,7 @@ OverviewWidget::OverviewWidget(Overview& overview, std::function<std::vector<Scr
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint),
       overview_(overview),
       buttons_(this, [this](Point at) { overview_.click(at); }),
+      stacking_(this, PanelLevel::overview),
       screens_(std::move(screens)),
       compositing_(std::move(compositing)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -83,7 +84,7 @@ void OverviewWidget::sync() {
         for (const OverviewColumn& c : s.columns) named.emplace_back(c.frame, c.label);
     buttons_.place(named);
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     // An override-redirect window gets no focus from the window manager: take the keys.
     if (grabbed_) {
         activateWindow();

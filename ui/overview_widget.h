@@ -12,6 +12,7 @@
 #include "feedback/overview.h"
 #include "settings/signal.h"
 #include "ui/painting.h"
+#include "ui/panel_levels.h"
 
 namespace tarvela {
 
@@ -28,6 +29,7 @@ protected:
 private:
     Overview& overview_;
     PaintedButtons buttons_;
+    PanelStacking stacking_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer fadeTick_;

@@ -25,7 +25,8 @@ ToastCard::ToastCard(Toast& toast, bool current)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       toast_(toast),
-      current_(current) {
+      current_(current),
+      stacking_(this, PanelLevel::status) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName("Notification");
@@ -43,7 +44,7 @@ void ToastCard::showPanel(const ToastPanel& panel, const QRect& where, bool comp
         setMask(QRegion(card(QRectF(0, 0, where.width(), where.height())).toFillPolygon().toPolygon()));
     }
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     update();
 }
 

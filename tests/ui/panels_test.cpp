@@ -5,9 +5,11 @@
 #include <QTest>
 
 #include "feedback/hud_panel.h"
+#include "feedback/overview.h"
 #include "feedback/toast.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/hud_widget.h"
+#include "ui/overview_widget.h"
 #include "ui/toast_widget.h"
 
 namespace tarvela::testing {
@@ -129,6 +131,65 @@ TEST_F(UiTest, ToastTextEndsInAnEllipsisAfterThreeLines) {
     EXPECT_EQ(std::count(cut.shownText.begin(), cut.shownText.end(), '\n'), toast::textLines - 1);
     EXPECT_TRUE(cut.shownText.ends_with("…"));
     EXPECT_NEAR(cut.text.height, 3 * whole.text.height, 1);
+}
+
+// Which of the watched windows were raised, the last raised last: the order
+// they stand in on the screen.
+class Raises final : public QObject {
+public:
+    std::vector<const QObject*> order;
+    void watch(QWidget& w) { w.installEventFilter(this); }
+    long place(const QWidget& w) const { return std::find(order.begin(), order.end(), &w) - order.begin(); }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::ZOrderChange) {
+            std::erase(order, o);
+            order.push_back(o);
+        }
+        return false;
+    }
+};
+
+TEST_F(UiTest, HudStaysUnderAnOpenOverviewAndItsChevronPointsUpUntilTheOptionsOpen) {
+    startThree();
+    auto screens = [this] { return sim.screens(); };
+    HUDState state;
+    HUDPanel hud(HUDDeps{*wm, state, time.loop(), metrics, [] { return std::nullopt; }});
+    HUDWidget hudWidget(hud, screens, [] { return true; });
+    Overview overview(OverviewDeps{*wm, sim, time.loop(), metrics, [](std::function<void()> fn) { fn(); }});
+    OverviewWidget overviewWidget(overview, screens, [] { return true; });
+    Toast toast(ToastDeps{time.loop(), metrics, screens});
+    ToastWindows cards(toast, screens, [] { return true; });
+    Raises raises;
+    raises.watch(hudWidget);
+    raises.watch(overviewWidget);
+    raises.watch(cards.current());
+
+    // The chevron's tip is its top while the options are shut, its bottom once they are open.
+    auto tipAtTop = [&] {
+        const QImage img = hudWidget.grab().toImage();
+        const QPointF c = qtRect(hud.view().chevron).center();
+        auto light = [&](double dy) { return qGray(img.pixel(QPoint(qRound(c.x()), qRound(c.y() + dy)))); };
+        return light(-2) > light(2) + 40 ? 1 : light(2) > light(-2) + 40 ? -1 : 0;
+    };
+    hud.show();
+    time.advance(HUDPanel::fadeIn);
+    EXPECT_EQ(tipAtTop(), 1);
+    hud.toggleOptions();
+    EXPECT_EQ(tipAtTop(), -1);
+
+    // Each raises itself after the one it must stay under: the overview as the
+    // strip it shows changes, the HUD as it shows again.
+    overview.open();
+    toast.notice("Sent Notes to DELL", "");
+    settleAll();
+    strip(0)->raise((strip(0)->focusC + 1) % 3, 0);
+    settleAll();
+    hud.show();
+    EXPECT_TRUE(hudWidget.isVisible());
+    EXPECT_LT(raises.place(hudWidget), raises.place(overviewWidget));
+    EXPECT_LT(raises.place(overviewWidget), raises.place(cards.current()));
 }
 
 }  // namespace
