@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
 #include <QToolTip>
 
 #include "ui/painting.h"
@@ -13,6 +14,11 @@ namespace tarvela {
 namespace {
 const Rgba accent{0, 122 / 255.0, 1, 1};
 const Rgba white{1, 1, 1, 1};
+
+// Applications name themselves: a tool-tip would take a name such as <b>x</b> for markup.
+QString plainTip(const std::string& text) {
+    return Qt::convertFromPlainText(QString::fromStdString(text), Qt::WhiteSpacePre);
+}
 
 Rgba mix(const Rgba& a, const Rgba& b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
@@ -186,12 +192,12 @@ bool HUDWidget::event(QEvent* e) {
         for (const HUDTile& t : hud_.view().tiles)
             for (const HUDGlyph& g : t.windows)
                 if (g.frame.contains(at)) {
-                    QToolTip::showText(help->globalPos(), QString::fromStdString(g.app), this);
+                    QToolTip::showText(help->globalPos(), plainTip(g.app), this);
                     return true;
                 }
         for (const HUDControl& c : hud_.view().controls)
             if (!c.label.empty() && c.frame.contains(at)) {
-                QToolTip::showText(help->globalPos(), QString::fromStdString(c.label), this);
+                QToolTip::showText(help->globalPos(), plainTip(c.label), this);
                 return true;
             }
         QToolTip::hideText();

@@ -2,15 +2,22 @@
 // and drags handed back to the logic.
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
+#include <QLabel>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "feedback/hud_panel.h"
 #include "feedback/overview.h"
+#include "feedback/status_item.h"
 #include "feedback/toast.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/hud_widget.h"
 #include "ui/overview_widget.h"
 #include "ui/toast_widget.h"
+#include "ui/tray.h"
+#include "ui/update_window.h"
 
 namespace tarvela::testing {
 namespace {
@@ -118,6 +125,68 @@ TEST_F(UiTest, ToastCardFollowsItsPanelAndAnswersButtonsAndSwipes) {
     dragRight(card, centre(toast.panel()->layout.secondary), 50);
     EXPECT_FALSE(toast.panel());
     EXPECT_TRUE(toast.leaving());
+}
+
+// What a text comes out as where Qt guesses whether it is markup, as tool-tips
+// and labels do; the word joiners that keep the tray's guess off are unseen.
+std::string seen(const QString& text, Qt::TextFormat format = Qt::AutoText) {
+    QString out = text;
+    if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text))) {
+        QTextDocument doc;
+        doc.setHtml(text);
+        out = doc.toPlainText();
+    }
+    return out.remove(QChar(0x2060)).toStdString();
+}
+
+TEST_F(UiTest, ClientTextIsShownAsWrittenAndCutOnWholeCharacters) {
+    std::vector<std::string> names = {"<b>Bold</b>", "<img src=\"/etc/hostname\">", "&lt;i&gt;x", "Tom & Jerry <3", ""};
+    for (int i = 0; i < 12; ++i) names.back() += " \xc3\x89l\xc3\xa9phant\xf0\x9f\x90\x98";  // Éléphant🐘
+    display("Built-in Display");
+    for (size_t i = 0; i < names.size(); ++i) window(app(names[i]), 100 + 300 * static_cast<double>(i));
+    startAndSettle();
+    HUDState state;
+    HUDPanel hud(HUDDeps{*wm, state, time.loop(), metrics, [] { return std::nullopt; }});
+    HUDWidget hudWidget(hud, [this] { return sim.screens(); }, [] { return true; });
+    hud.show();
+    StatusController status(*wm, *prefs, time.loop());
+    status.install();
+    TrayItem tray(status, metrics, nullptr);
+    Signal<> updateChanged;
+    UpdateView update;
+    UpdateWindow updateWindow(UpdateWindowDeps{[&] { return update; }, updateChanged, [](auto) {}, [] {}});
+
+    ASSERT_EQ(hud.view().tiles.size(), names.size());
+    std::vector<HUDGlyph> glyphs;  // the view is rebuilt at every change
+    for (const HUDTile& t : hud.view().tiles) glyphs.push_back(t.windows[0]);
+    for (const HUDGlyph& g : glyphs) {
+        const QPoint at = centre(g.frame);
+        QHelpEvent help(QEvent::ToolTip, at, hudWidget.mapToGlobal(at));
+        QCoreApplication::sendEvent(&hudWidget, &help);
+        EXPECT_EQ(seen(QToolTip::text()), g.app);
+
+        wm->note.set("Moved " + g.app + " to DELL");
+        settleAll();
+        EXPECT_EQ(seen(tray.toolTip()), wm->note());
+
+        update.title = g.app;
+        update.notes = {g.app};
+        updateChanged.emit();
+        const QList<QLabel*> labels = updateWindow.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                                [&](QLabel* l) { return seen(l->text(), l->textFormat()) == g.app; }));
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* l) {
+            return seen(l->text(), l->textFormat()) == "•  " + g.app;
+        }));
+    }
+
+    // Too long for its card, a name ends in "…" after a whole character.
+    const OverviewModel ov = OverviewModel::make(*wm, sim, {}, metrics, {1920, 1080});
+    const std::string& cut = ov.sections.at(0).columns.back().cards.at(0).sketch->name.text;
+    ASSERT_TRUE(cut.ends_with("…"));
+    const std::string kept = cut.substr(0, cut.size() - std::string("…").size());
+    EXPECT_TRUE(names.back().starts_with(kept));
+    EXPECT_EQ(QString::fromStdString(kept).toStdString(), kept);  // no character split
 }
 
 TEST_F(UiTest, ToastTextEndsInAnEllipsisAfterThreeLines) {
