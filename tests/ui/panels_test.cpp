@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
+#include <set>
 
 #include "feedback/hud_panel.h"
 #include "feedback/overview.h"
@@ -127,16 +128,13 @@ TEST_F(UiTest, ToastCardFollowsItsPanelAndAnswersButtonsAndSwipes) {
     EXPECT_TRUE(toast.leaving());
 }
 
-// What a text comes out as where Qt guesses whether it is markup, as tool-tips
-// and labels do; the word joiners that keep the tray's guess off are unseen.
+// What a text comes out as where Qt guesses whether it is markup (tool-tips,
+// labels), without the tray's invisible word joiners.
 std::string seen(const QString& text, Qt::TextFormat format = Qt::AutoText) {
-    QString out = text;
-    if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text))) {
-        QTextDocument doc;
-        doc.setHtml(text);
-        out = doc.toPlainText();
-    }
-    return out.remove(QChar(0x2060)).toStdString();
+    QTextDocument doc;
+    if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text))) doc.setHtml(text);
+    else doc.setPlainText(text);
+    return doc.toPlainText().remove(QChar(0x2060)).toStdString();
 }
 
 TEST_F(UiTest, ClientTextIsShownAsWrittenAndCutOnWholeCharacters) {
@@ -148,7 +146,6 @@ TEST_F(UiTest, ClientTextIsShownAsWrittenAndCutOnWholeCharacters) {
     HUDState state;
     HUDPanel hud(HUDDeps{*wm, state, time.loop(), metrics, [] { return std::nullopt; }});
     HUDWidget hudWidget(hud, [this] { return sim.screens(); }, [] { return true; });
-    hud.show();
     StatusController status(*wm, *prefs, time.loop());
     status.install();
     TrayItem tray(status, metrics, nullptr);
@@ -156,37 +153,31 @@ TEST_F(UiTest, ClientTextIsShownAsWrittenAndCutOnWholeCharacters) {
     UpdateView update;
     UpdateWindow updateWindow(UpdateWindowDeps{[&] { return update; }, updateChanged, [](auto) {}, [] {}});
 
-    ASSERT_EQ(hud.view().tiles.size(), names.size());
+    hud.show();
     std::vector<HUDGlyph> glyphs;  // the view is rebuilt at every change
-    for (const HUDTile& t : hud.view().tiles) glyphs.push_back(t.windows[0]);
+    for (const HUDTile& t : hud.view().tiles) glyphs.push_back(t.windows.at(0));
+    ASSERT_EQ(glyphs.size(), names.size());
     for (const HUDGlyph& g : glyphs) {
-        const QPoint at = centre(g.frame);
-        QHelpEvent help(QEvent::ToolTip, at, hudWidget.mapToGlobal(at));
+        QHelpEvent help(QEvent::ToolTip, centre(g.frame), hudWidget.mapToGlobal(centre(g.frame)));
         QCoreApplication::sendEvent(&hudWidget, &help);
         EXPECT_EQ(seen(QToolTip::text()), g.app);
-
         wm->note.set("Moved " + g.app + " to DELL");
         settleAll();
         EXPECT_EQ(seen(tray.toolTip()), wm->note());
-
         update.title = g.app;
         update.notes = {g.app};
         updateChanged.emit();
-        const QList<QLabel*> labels = updateWindow.findChildren<QLabel*>();
-        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                                [&](QLabel* l) { return seen(l->text(), l->textFormat()) == g.app; }));
-        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* l) {
-            return seen(l->text(), l->textFormat()) == "•  " + g.app;
-        }));
+        std::set<std::string> labels;
+        for (const QLabel* l : updateWindow.findChildren<QLabel*>()) labels.insert(seen(l->text(), l->textFormat()));
+        EXPECT_TRUE(labels.count(g.app) && labels.count("•  " + g.app)) << g.app;
     }
 
     // Too long for its card, a name ends in "…" after a whole character.
     const OverviewModel ov = OverviewModel::make(*wm, sim, {}, metrics, {1920, 1080});
-    const std::string& cut = ov.sections.at(0).columns.back().cards.at(0).sketch->name.text;
+    std::string cut = ov.sections.at(0).columns.back().cards.at(0).sketch->name.text;
     ASSERT_TRUE(cut.ends_with("…"));
-    const std::string kept = cut.substr(0, cut.size() - std::string("…").size());
-    EXPECT_TRUE(names.back().starts_with(kept));
-    EXPECT_EQ(QString::fromStdString(kept).toStdString(), kept);  // no character split
+    cut.resize(cut.size() - std::string("…").size());
+    EXPECT_TRUE(names.back().starts_with(cut) && QString::fromStdString(cut).toStdString() == cut);
 }
 
 TEST_F(UiTest, ToastTextEndsInAnEllipsisAfterThreeLines) {
@@ -194,28 +185,20 @@ TEST_F(UiTest, ToastTextEndsInAnEllipsisAfterThreeLines) {
     ToastModel m{"Workspace restored", "short", std::nullopt, nullptr, "OK"};
     const ToastLayout whole = ToastLayout::make(m, metrics);
     EXPECT_EQ(whole.shownText, "short");
-    m.text = "Tarvela could not open these applications: ";
-    for (int i = 0; i < 30; ++i) m.text += "Application" + std::to_string(i) + ", ";
+    for (int i = 0; i < 30; ++i) m.text += ", Application" + std::to_string(i);
     const ToastLayout cut = ToastLayout::make(m, metrics);
     EXPECT_EQ(std::count(cut.shownText.begin(), cut.shownText.end(), '\n'), toast::textLines - 1);
     EXPECT_TRUE(cut.shownText.ends_with("…"));
     EXPECT_NEAR(cut.text.height, 3 * whole.text.height, 1);
 }
 
-// Which of the watched windows were raised, the last raised last: the order
-// they stand in on the screen.
+// The watched windows, the last raised last: as they stand on the screen.
 class Raises final : public QObject {
 public:
     std::vector<const QObject*> order;
-    void watch(QWidget& w) { w.installEventFilter(this); }
     long place(const QWidget& w) const { return std::find(order.begin(), order.end(), &w) - order.begin(); }
-
-protected:
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::ZOrderChange) {
-            std::erase(order, o);
-            order.push_back(o);
-        }
+        if (e->type() == QEvent::ZOrderChange) std::erase(order, o), order.push_back(o);
         return false;
     }
 };
@@ -231,22 +214,20 @@ TEST_F(UiTest, HudStaysUnderAnOpenOverviewAndItsChevronPointsUpUntilTheOptionsOp
     Toast toast(ToastDeps{time.loop(), metrics, screens});
     ToastWindows cards(toast, screens, [] { return true; });
     Raises raises;
-    raises.watch(hudWidget);
-    raises.watch(overviewWidget);
-    raises.watch(cards.current());
+    for (QWidget* w : std::initializer_list<QWidget*>{&hudWidget, &overviewWidget, &cards.current()})
+        w->installEventFilter(&raises);
 
-    // The chevron's tip is its top while the options are shut, its bottom once they are open.
-    auto tipAtTop = [&] {
+    // 1 when the chevron is lit at its top and dark at its bottom, -1 the other way round.
+    auto tip = [&] {
         const QImage img = hudWidget.grab().toImage();
-        const QPointF c = qtRect(hud.view().chevron).center();
-        auto light = [&](double dy) { return qGray(img.pixel(QPoint(qRound(c.x()), qRound(c.y() + dy)))); };
-        return light(-2) > light(2) + 40 ? 1 : light(2) > light(-2) + 40 ? -1 : 0;
+        const QPoint c = qtRect(hud.view().chevron).center().toPoint();
+        const int d = qGray(img.pixel(c - QPoint(0, 2))) - qGray(img.pixel(c + QPoint(0, 2)));
+        return d > 40 ? 1 : d < -40 ? -1 : 0;
     };
     hud.show();
-    time.advance(HUDPanel::fadeIn);
-    EXPECT_EQ(tipAtTop(), 1);
+    EXPECT_EQ(tip(), 1);
     hud.toggleOptions();
-    EXPECT_EQ(tipAtTop(), -1);
+    EXPECT_EQ(tip(), -1);
 
     // Each raises itself after the one it must stay under: the overview as the
     // strip it shows changes, the HUD as it shows again.
@@ -256,7 +237,6 @@ TEST_F(UiTest, HudStaysUnderAnOpenOverviewAndItsChevronPointsUpUntilTheOptionsOp
     strip(0)->raise((strip(0)->focusC + 1) % 3, 0);
     settleAll();
     hud.show();
-    EXPECT_TRUE(hudWidget.isVisible());
     EXPECT_LT(raises.place(hudWidget), raises.place(overviewWidget));
     EXPECT_LT(raises.place(overviewWidget), raises.place(cards.current()));
 }
