@@ -231,24 +231,20 @@ TEST_F(HUDTest, TilesEaseToTheirHoverAndFocusLooksOnTheClock) {
     startThree();
     strip(0)->raise(0, 0);
     settle();
-    auto look = [&](int col) { return hud->tileLook(col); };
     hud->hoverTile(1);
     time.advance(hud::hoverAnimation / 2);  // eased out: past half way at half the time
-    EXPECT_GT(look(1).scale, 1.03);
-    EXPECT_LT(look(1).scale, hud::hoverScale);
+    const double growing = hud->tileLook(1).scale;
+    EXPECT_TRUE(growing > 1.03 && growing < hud::hoverScale) << growing;
     time.advance(hud::hoverAnimation);
-    EXPECT_EQ(look(1).scale, hud::hoverScale);
-    EXPECT_EQ(look(1).whiteOpacity, hud::tileHoverOpacity);
-    EXPECT_FALSE(hud->tilesMoving());
+    EXPECT_EQ(hud->tileLook(1).scale, hud::hoverScale);
 
     // The focus comes to the hovered tile, which loses its growth, over the longer focus time.
     strip(0)->raise(1, 0);
     time.advance(hud::focusAnimation / 2);
-    EXPECT_GT(look(1).accent, 0.5);
-    EXPECT_LT(look(0).border, 0.5);
-    EXPECT_TRUE(hud->tilesMoving());
+    const double accent = hud->tileLook(1).accent;
+    EXPECT_TRUE(accent > 0.5 && accent < 1) << accent;
     time.advance(hud::focusAnimation);
-    EXPECT_EQ(look(1).accent, 1);
-    EXPECT_EQ(look(1).scale, 1);
-    EXPECT_EQ(look(0).glyphOpacity, hud::glyphDimOpacity);
+    EXPECT_EQ(hud->tileLook(1).scale, 1);
+    EXPECT_EQ(hud->tileLook(0).glyphOpacity, hud::glyphDimOpacity);
+    EXPECT_FALSE(hud->tilesMoving());
 }
