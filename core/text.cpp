@@ -50,6 +50,12 @@ namespace {
 
 bool control(char32_t cp) { return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0); }
 
+// Marks drawn on the character before them, and the selectors that pick its look.
+bool combining(char32_t cp) {
+    return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x1AB0 && cp <= 0x1AFF) || (cp >= 0x1DC0 && cp <= 0x1DFF) ||
+           (cp >= 0x20D0 && cp <= 0x20FF) || (cp >= 0xFE00 && cp <= 0xFE0F) || (cp >= 0xFE20 && cp <= 0xFE2F);
+}
+
 }  // namespace
 
 std::string cleanText(std::string_view text, size_t maxBytes) {
@@ -65,6 +71,16 @@ std::string cleanText(std::string_view text, size_t maxBytes) {
         out += one;
     }
     return out;
+}
+
+std::string cutText(std::string_view text, size_t maxChars) {
+    size_t end = 0;
+    for (size_t n = 0; n < maxChars && end < text.size(); ++n) {
+        nextCodePoint(text, end);
+        for (size_t next = end; next < text.size() && combining(nextCodePoint(text, next));) end = next;
+    }
+    if (end >= text.size()) return std::string(text);
+    return std::string(text.substr(0, end)) + "…";
 }
 
 std::string escapeControls(std::string_view text) {

@@ -7,8 +7,9 @@
 namespace tarvela {
 
 double Fade::at(double now) const {
-    if (duration <= 0 || now >= start + duration) return to;
-    return from + (to - from) * std::max(0.0, (now - start) / duration);
+    if (!running(now)) return to;
+    const double p = std::max(0.0, (now - start) / duration);
+    return from + (to - from) * (easeOut ? 1 - (1 - p) * (1 - p) * (1 - p) : p);
 }
 
 HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<HUDPanel*>(this)) {
@@ -70,6 +71,7 @@ void HUDPanel::show() {
 
 void HUDPanel::reposition() {
     view_ = HUDView::make(d_.manager, d_.state.opts(), d_.metrics);
+    followTiles();
     StripRef s = d_.manager.cur();
     if (!view_.empty && s) {
         const Rect vf = s->currentScreen().visibleFrame;
@@ -97,6 +99,49 @@ void HUDPanel::hide(bool animated) {
         }));
     }
     changed.emit();
+}
+
+// A tile that comes with the view starts at rest; one whose focus changed
+// eases to its new look from wherever it had got to.
+void HUDPanel::followTiles() {
+    const double now = d_.main.now();
+    tiles_.resize(std::min(tiles_.size(), view_.tiles.size()));
+    for (const HUDTile& t : view_.tiles) {
+        const double focus = t.focused ? 1 : 0;
+        const auto i = static_cast<size_t>(t.col);
+        if (i >= tiles_.size()) {
+            tiles_.push_back({Fade{0, 0, now, 0}, Fade{focus, focus, now, 0}});
+        } else if (tiles_[i].focus.to != focus) {
+            tiles_[i].focus = Fade{tiles_[i].focus.at(now), focus, now, hud::focusAnimation, true};
+        }
+    }
+    if (hovered_ >= static_cast<int>(tiles_.size())) hovered_ = -1;
+}
+
+void HUDPanel::hoverTile(int col) {
+    if (col >= static_cast<int>(tiles_.size())) col = -1;
+    if (col == hovered_) return;
+    const double now = d_.main.now();
+    for (int c : {hovered_, col}) {
+        if (c < 0) continue;
+        Fade& h = tiles_[static_cast<size_t>(c)].hover;
+        h = Fade{h.at(now), c == col ? 1.0 : 0.0, now, hud::hoverAnimation, true};
+    }
+    hovered_ = col;
+    changed.emit();
+}
+
+HUDTile::Look HUDPanel::tileLook(int col) const {
+    if (col < 0 || col >= static_cast<int>(tiles_.size())) return HUDTile::look(0, 0);
+    const TileMotion& m = tiles_[static_cast<size_t>(col)];
+    const double now = d_.main.now();
+    return HUDTile::look(m.hover.at(now), m.focus.at(now));
+}
+
+bool HUDPanel::tilesMoving() const {
+    const double now = d_.main.now();
+    return std::any_of(tiles_.begin(), tiles_.end(),
+                       [now](const TileMotion& m) { return m.hover.running(now) || m.focus.running(now); });
 }
 
 bool HUDPanel::pointerNear() {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/geometry.h"
 #include "core/runloop.h"
@@ -35,13 +36,16 @@ struct HUDDeps {
     std::function<std::optional<Point>()> pointer;
 };
 
-// An alpha on its way from one value to another, linearly.
+// A value on its way from one value to another: linearly (a panel's alpha),
+// or easing out (a tile's hover and focus).
 struct Fade {
     double from = 0;
     double to = 0;
     double start = 0;
     double duration = 0;
+    bool easeOut = false;
     double at(double now) const;
+    bool running(double now) const { return duration > 0 && now < start + duration; }
 };
 
 class HUDPanel {
@@ -70,6 +74,10 @@ public:
     // A click at a point of the panel (y down from its top-left).
     void click(Point local);
 
+    // The tile under the pointer, -1 for none: it grows and brightens, and
+    // the one it leaves goes back, over hud::hoverAnimation.
+    void hoverTile(int col);
+
     // ---- the buttons ----
     void pick(int col, int row);
     void toggleOptions();
@@ -89,11 +97,16 @@ public:
     Rect frame() const { return frame_; }
     const HUDView& view() const { return view_; }
     bool idleTimerRunning() const { return hideTimer_.has_value(); }
+    // How a tile looks now; a change of focus takes hud::focusAnimation.
+    HUDTile::Look tileLook(int col) const;
+    // Some tile is on its way to a new look: the widget redraws until none is.
+    bool tilesMoving() const;
 
 private:
     void hide(bool animated);
     void setAlpha(double to, double duration);
     bool pointerNear();
+    void followTiles();
     std::function<void()> weakly(std::function<void(HUDPanel&)> fn);
 
     HUDDeps d_;
@@ -103,6 +116,13 @@ private:
     Fade fade_;
     Rect frame_;
     HUDView view_;
+    // Per column of the view, 0 to 1.
+    struct TileMotion {
+        Fade hover;
+        Fade focus;
+    };
+    std::vector<TileMotion> tiles_;
+    int hovered_ = -1;
     std::optional<RunLoop::TimerId> hideTimer_;
     std::optional<RunLoop::TimerId> fadeDone_;
     bool repositionPending_ = false;

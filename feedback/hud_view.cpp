@@ -47,9 +47,12 @@ std::string hudStatus(int focusC, size_t columns, int pct, int index) {
            "% · Display " + std::to_string(index + 1);
 }
 
-HUDTile::Look HUDTile::look(bool hovered) const {
-    if (focused) return {HUDFill::accent, 0, true, 1, 1};
-    return {HUDFill::none, hovered ? 0.22 : 0.12, false, hovered ? hud::hoverScale : 1, hovered ? 1 : 0.75};
+HUDTile::Look HUDTile::look(double hover, double focus) {
+    // Only an unfocused tile answers the pointer; focus takes it to the focused look.
+    auto toFocused = [focus](double plain, double focused) { return plain + (focused - plain) * focus; };
+    return {focus, hud::tileOpacity + (hud::tileHoverOpacity - hud::tileOpacity) * hover, focus,
+            toFocused(1 + (hud::hoverScale - 1) * hover, 1),
+            toFocused(hud::glyphDimOpacity + (1 - hud::glyphDimOpacity) * hover, 1)};
 }
 
 HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
@@ -156,6 +159,8 @@ HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
         x += hud::tileSide + hud::stripSpacing;
     }
     moveBy(status, x, mid - status.frame.height / 2);
+    v.chevron = Rect(status.frame.maxX() - hud::statusMarginX - hud::chevronSize, mid - hud::chevronSize / 2,
+                     hud::chevronSize, hud::chevronSize);
     v.controls.push_back(status);
 
     if (v.optionsRow) {

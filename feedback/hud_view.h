@@ -39,6 +39,9 @@ inline constexpr double tileRadius = 11;
 inline constexpr double tileBorder = 2;
 inline constexpr double iconSingle = 32;
 inline constexpr double iconStacked = 20;
+inline constexpr double tileOpacity = 0.12;  // white, 0.22 under the pointer
+inline constexpr double tileHoverOpacity = 0.22;
+inline constexpr double glyphDimOpacity = 0.75;  // an unfocused tile's glyphs, away from the pointer
 inline constexpr double hoverScale = 1.06;
 inline constexpr double hoverAnimation = 0.12;  // ease-out
 inline constexpr double focusAnimation = 0.2;   // ease-out
@@ -119,15 +122,16 @@ struct HUDTile {
     Rect frame;
     std::vector<HUDGlyph> windows;
 
-    // How the tile looks for the pointer over it or not.
+    // How a tile looks, `hover` and `focus` each from 0 (not) to 1 (fully):
+    // both are on their way while the tile animates from one state to another.
     struct Look {
-        HUDFill fill;         // accent, or white at `whiteOpacity`
-        double whiteOpacity;  // 0 for the accent
-        bool border;          // a white stroke of tileBorder
+        double accent;        // how much the fill is the accent colour rather than white at `whiteOpacity`
+        double whiteOpacity;
+        double border;        // the opacity of a white stroke of tileBorder
         double scale;
         double glyphOpacity;
     };
-    Look look(bool hovered) const;
+    static Look look(double hover, double focus);
 };
 
 struct HUDHit {
@@ -144,6 +148,8 @@ struct HUDView {
     Rect stripRow;
     std::optional<Rect> optionsRow;
     std::vector<HUDTile> tiles;
+    // The status button's chevron, pointing up, turned half a turn while `opts`.
+    Rect chevron;
     // The status button (its text, turned chevron while `opts`), then the
     // options row's pieces in order.
     std::vector<HUDControl> controls;

@@ -56,8 +56,10 @@ OverviewSketch sketch(const Item& it, const Rect& card, TextMetrics& metrics) {
     const double rowH = std::max(ov::glyphSize, k.name.frame.height);
     k.glyph = Rect(in.x, in.y + (rowH - ov::glyphSize) / 2, ov::glyphSize, ov::glyphSize);
     const double nameX = in.x + ov::glyphSize + ov::sketchSpacing;
-    k.name.frame = Rect(nameX, in.y + (rowH - k.name.frame.height) / 2,
-                        std::clamp(in.maxX() - nameX, 0.0, k.name.frame.width), k.name.frame.height);
+    const double room = std::max(0.0, in.maxX() - nameX);
+    if (k.name.frame.width > room) k.name.text = metrics.wrap(it.app, ov::appFont, room, 1).text;
+    k.name.frame = Rect(nameX, in.y + (rowH - k.name.frame.height) / 2, std::min(room, k.name.frame.width),
+                        k.name.frame.height);
     double y = in.y + rowH + ov::sketchSpacing;
     k.bar = Rect(in.x, y, std::max(0.0, in.width - ov::barShort), ov::barHeight);
     for (int i = 0; i < 2; ++i) {

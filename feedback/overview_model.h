@@ -144,7 +144,7 @@ struct OverviewControl {
 struct OverviewSketch {
     Rect glyph;  // the application's glyph (its icon, or a letter)
     ImageRef icon;
-    OverviewText name;  // one line, cut to its frame
+    OverviewText name;  // one line, ending in "…" when cut to its frame
     Rect bar;           // white at barOpacity
     Rect shortBars[2];  // white at shortBarOpacity
 };

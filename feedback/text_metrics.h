@@ -28,13 +28,22 @@ struct Rgba {
     bool operator==(const Rgba&) const = default;
 };
 
+// A text as it is drawn in a given room: its lines joined by "\n", and their size.
+struct WrappedText {
+    std::string text;
+    Size size;
+};
+
 class TextMetrics {
 public:
     virtual ~TextMetrics() = default;
     // The text on one line, however long.
     virtual Size measure(const std::string& text, const Font& font) = 0;
-    // The text broken into lines no wider than `width`, cut after `maxLines`.
-    virtual Size wrap(const std::string& text, const Font& font, double width, int maxLines) = 0;
+    // The text broken into lines no wider than `width` (between words where
+    // it can, anywhere in a word too long for a line). A text that needs more
+    // than `maxLines` ends its last line in "…", so a cut never passes for
+    // the whole text.
+    virtual WrappedText wrap(const std::string& text, const Font& font, double width, int maxLines) = 0;
 };
 
 // Characters as the eye counts them, near enough: UTF-8 code points.

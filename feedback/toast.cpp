@@ -39,16 +39,19 @@ ToastLayout ToastLayout::make(const ToastModel& m, TextMetrics& metrics) {
     // The title gives way to "now", which keeps to the trailing edge; both
     // stand on one line.
     const Size nowS = metrics.measure(toast::now, nowFont);
-    const Size titleS = metrics.measure(m.title, titleFont);
-    const double rowH = std::max(titleS.height, nowS.height);
-    l.title = Rect(colX, margin + rowH - titleS.height, std::min(titleS.width, colW - titleGap - nowS.width),
-                   titleS.height);
+    const double titleH = metrics.measure(m.title, titleFont).height;
+    const double titleRoom = std::max(0.0, colW - titleGap - nowS.width);
+    const WrappedText title = metrics.wrap(m.title, titleFont, titleRoom, 1);
+    const double rowH = std::max(titleH, nowS.height);
+    l.title = Rect(colX, margin + rowH - titleH, std::min(title.size.width, titleRoom), titleH);
+    l.shownTitle = title.text;
     l.now = Rect(colX + colW - nowS.width, margin + rowH - nowS.height, nowS.width, nowS.height);
     double y = margin + rowH + lineGap;
 
-    const Size textS = metrics.wrap(m.text, textFont, colW, textLines);
-    l.text = Rect(colX, y, std::min(textS.width, colW), textS.height);
-    y += textS.height + lineGap + buttonsGap;
+    const WrappedText text = metrics.wrap(m.text, textFont, colW, textLines);
+    l.text = Rect(colX, y, std::min(text.size.width, colW), text.size.height);
+    l.shownText = text.text;
+    y += text.size.height + lineGap + buttonsGap;
 
     auto buttonWidth = [&](const std::string& label) { return metrics.measure(label, buttonFont).width + 2 * buttonPadding; };
     const double secondaryW = buttonWidth(m.secondary);

@@ -69,13 +69,17 @@ inline constexpr const char* noticeButton = "OK";
 inline constexpr double noticeSeconds = 8;
 }  // namespace toast
 
-// Where each part of the card sits, from its top-left corner.
+// Where each part of the card sits, from its top-left corner, and the title
+// and text as they fit there: the title on one line, the text on at most
+// three, each ending in "…" where it had to be cut.
 struct ToastLayout {
     Size size;
     Rect icon;
     Rect title;
+    std::string shownTitle;
     Rect now;
     Rect text;
+    std::string shownText;  // its lines joined by "\n"
     std::optional<Rect> primary;
     Rect secondary;
 

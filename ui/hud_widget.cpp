@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
 #include <QToolTip>
 
 #include "ui/painting.h"
@@ -13,6 +14,15 @@ namespace tarvela {
 namespace {
 const Rgba accent{0, 122 / 255.0, 1, 1};
 const Rgba white{1, 1, 1, 1};
+
+// Applications name themselves: a tool-tip would take a name such as <b>x</b> for markup.
+QString plainTip(const std::string& text) {
+    return Qt::convertFromPlainText(QString::fromStdString(text), Qt::WhiteSpacePre);
+}
+
+Rgba mix(const Rgba& a, const Rgba& b, double t) {
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
+}
 
 QPainterPath rounded(const Rect& r, double radius) {
     QPainterPath p;
@@ -25,6 +35,8 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       hud_(hud),
+      buttons_(this, [this](Point at) { hud_.click(at); }),
+      stacking_(this, PanelLevel::floating),
       screens_(std::move(screens)),
       compositing_(std::move(compositing)) {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -32,10 +44,18 @@ HUDWidget::HUDWidget(HUDPanel& hud, std::function<std::vector<Screen>()> screens
     setMouseTracking(true);
     setAccessibleName("Strip HUD");
     setWindowTitle("Tarvela HUD");
-    fadeTick_.setTimerType(Qt::PreciseTimer);
-    fadeTick_.setInterval(16);
-    connect(&fadeTick_, &QTimer::timeout, this, [this] { sync(); });
+    frameTick_.setTimerType(Qt::PreciseTimer);
+    frameTick_.setInterval(16);
+    connect(&frameTick_, &QTimer::timeout, this, [this] { tick(); });
     link_ = hud_.changed.connect([this] { sync(); });
+}
+
+bool HUDWidget::fading() const { return compositing_() && hud_.alpha() != hud_.fade().to; }
+
+void HUDWidget::tick() {
+    if (fading()) return sync();
+    update();
+    if (!hud_.tilesMoving()) frameTick_.stop();
 }
 
 void HUDWidget::sync() {
@@ -44,21 +64,21 @@ void HUDWidget::sync() {
     // A fade in starts from nothing: the window must be up to be seen fading.
     const bool fadingIn = fades && hud_.fade().to > 0;
     if (!hud_.orderedIn() || (alpha <= 0 && !fadingIn)) {
-        fadeTick_.stop();
-        hoveredTile_ = -1;
+        frameTick_.stop();
+        hud_.hoverTile(-1);
         hide();
         return;
     }
     const QRect g = screenToQt(screens_(), hud_.frame()).toAlignedRect();
     if (geometry() != g) setGeometry(g);
+    if (fading() || hud_.tilesMoving()) {
+        if (!frameTick_.isActive()) frameTick_.start();
+    } else {
+        frameTick_.stop();
+    }
     if (fades) {
         clearMask();
         setWindowOpacity(alpha);
-        if (alpha != hud_.fade().to) {
-            if (!fadeTick_.isActive()) fadeTick_.start();
-        } else {
-            fadeTick_.stop();
-        }
     } else {
         // Without a compositor the window's transparent corners would come out
         // black: cut them away instead.
@@ -68,32 +88,17 @@ void HUDWidget::sync() {
     }
     labelPieces();
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     update();
 }
 
-// The painted buttons, for assistive technology: one invisible child per
-// button at its place, named as the button is; clicks pass to the panel.
 void HUDWidget::labelPieces() {
     std::vector<std::pair<Rect, std::string>> pieces;
     for (const HUDTile& t : hud_.view().tiles)
         for (const HUDGlyph& g : t.windows) pieces.emplace_back(g.frame, g.label);
     for (const HUDControl& c : hud_.view().controls)
         if (!c.label.empty()) pieces.emplace_back(c.frame, c.label);
-    while (labels_.size() > pieces.size()) {
-        delete labels_.back();
-        labels_.pop_back();
-    }
-    while (labels_.size() < pieces.size()) {
-        auto* w = new QWidget(this);
-        w->setAttribute(Qt::WA_TransparentForMouseEvents);
-        labels_.push_back(w);
-    }
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        labels_[i]->setGeometry(qtRect(pieces[i].first).toAlignedRect());
-        labels_[i]->setAccessibleName(QString::fromStdString(pieces[i].second));
-        labels_[i]->show();
-    }
+    buttons_.place(pieces);
 }
 
 void HUDWidget::paintEvent(QPaintEvent*) {
@@ -107,14 +112,14 @@ void HUDWidget::paintEvent(QPaintEvent*) {
     if (v.optionsRow) p.drawPath(rounded(*v.optionsRow, hud::optionsRadius));
 
     for (const HUDTile& t : v.tiles) {
-        const HUDTile::Look look = t.look(t.col == hoveredTile_);
+        const HUDTile::Look look = hud_.tileLook(t.col);
         p.save();
         const QPointF mid = qtRect(t.frame).center();
         p.translate(mid);
         p.scale(look.scale, look.scale);
         p.translate(-mid);
-        p.setBrush(look.fill == HUDFill::accent ? qtColor(accent) : qtColor(white, look.whiteOpacity));
-        p.setPen(look.border ? QPen(qtColor(white), hud::tileBorder) : Qt::NoPen);
+        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, accent, look.accent)));
+        p.setPen(look.border > 0 ? QPen(qtColor(white, look.border), hud::tileBorder) : QPen(Qt::NoPen));
         p.drawPath(rounded(t.frame, hud::tileRadius));
         p.setOpacity(look.glyphOpacity);
         for (const HUDGlyph& g : t.windows) {
@@ -135,17 +140,19 @@ void HUDWidget::paintEvent(QPaintEvent*) {
 
     for (const HUDControl& c : v.controls) {
         if (c.part == HUDPart::options) {
-            // The status text, then a chevron that turns down while the options are open.
+            // The status text, then a chevron pointing up, turned down while the options are open.
             p.setPen(qtColor(hud::statusInk));
             p.setFont(qtFont(c.font));
             const QRectF r = qtRect(c.frame).adjusted(hud::statusMarginX, 0, -hud::statusMarginX, 0);
             p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(c.text));
+            const QRectF chevron = qtRect(v.chevron);
+            const double half = chevron.width() / 2, rise = chevron.height() / 4;
             p.save();
-            p.translate(r.right() - hud::chevronSize / 2, r.center().y());
-            if (v.opts) p.rotate(90);
-            p.setFont(qtFont(Font{hud::chevronSize + 3, Weight::bold}));
-            p.drawText(QRectF(-hud::chevronSize, -hud::chevronSize, 2 * hud::chevronSize, 2 * hud::chevronSize),
-                       Qt::AlignCenter, QStringLiteral("›"));
+            p.translate(chevron.center());
+            if (v.opts) p.rotate(180);
+            p.setPen(QPen(qtColor(hud::statusInk), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(-half + 1, rise), QPointF(0, -rise), QPointF(half - 1, rise)}));
             p.restore();
             continue;
         }
@@ -173,17 +180,10 @@ void HUDWidget::mouseMoveEvent(QMouseEvent* e) {
     int hovered = -1;
     for (const HUDTile& t : hud_.view().tiles)
         if (qtRect(t.frame).contains(e->position())) hovered = t.col;
-    if (hovered != hoveredTile_) {
-        hoveredTile_ = hovered;
-        update();
-    }
+    hud_.hoverTile(hovered);
 }
 
-void HUDWidget::leaveEvent(QEvent*) {
-    if (hoveredTile_ < 0) return;
-    hoveredTile_ = -1;
-    update();
-}
+void HUDWidget::leaveEvent(QEvent*) { hud_.hoverTile(-1); }
 
 bool HUDWidget::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
@@ -192,12 +192,12 @@ bool HUDWidget::event(QEvent* e) {
         for (const HUDTile& t : hud_.view().tiles)
             for (const HUDGlyph& g : t.windows)
                 if (g.frame.contains(at)) {
-                    QToolTip::showText(help->globalPos(), QString::fromStdString(g.app), this);
+                    QToolTip::showText(help->globalPos(), plainTip(g.app), this);
                     return true;
                 }
         for (const HUDControl& c : hud_.view().controls)
             if (!c.label.empty() && c.frame.contains(at)) {
-                QToolTip::showText(help->globalPos(), QString::fromStdString(c.label), this);
+                QToolTip::showText(help->globalPos(), plainTip(c.label), this);
                 return true;
             }
         QToolTip::hideText();

@@ -11,6 +11,8 @@
 #include "core/platform.h"
 #include "feedback/hud_panel.h"
 #include "settings/signal.h"
+#include "ui/painting.h"
+#include "ui/panel_levels.h"
 
 namespace tarvela {
 
@@ -32,13 +34,16 @@ protected:
 
 private:
     void labelPieces();
+    // A frame of a fade or of the tiles' animations.
+    void tick();
+    bool fading() const;
 
     HUDPanel& hud_;
-    std::vector<QWidget*> labels_;  // children, owned by Qt
+    PaintedButtons buttons_;
+    PanelStacking stacking_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
-    QTimer fadeTick_;
-    int hoveredTile_ = -1;
+    QTimer frameTick_;
     Connection link_;
 };
 

@@ -21,6 +21,15 @@ void text(QPainter& p, const OverviewText& t, Qt::Alignment align = Qt::AlignLef
     p.drawText(qtRect(t.frame), align, QString::fromStdString(t.text));
 }
 
+// The middle of a picture that has the card's proportions: scaled into the
+// card it fills it, and what sticks out on either side is cut away.
+QRectF filling(const QSizeF& picture, const QSizeF& card) {
+    if (card.isEmpty() || picture.isEmpty()) return QRectF(QPointF(0, 0), picture);
+    const double scale = std::max(card.width() / picture.width(), card.height() / picture.height());
+    const QSizeF part = card / scale;
+    return QRectF(QPointF((picture.width() - part.width()) / 2, (picture.height() - part.height()) / 2), part);
+}
+
 void control(QPainter& p, const OverviewControl& c) {
     p.setPen(Qt::NoPen);
     p.setBrush(qtColor(ov::white, c.fillOpacity));
@@ -36,6 +45,8 @@ OverviewWidget::OverviewWidget(Overview& overview, std::function<std::vector<Scr
                                std::function<bool()> compositing)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint),
       overview_(overview),
+      buttons_(this, [this](Point at) { overview_.click(at); }),
+      stacking_(this, PanelLevel::overview),
       screens_(std::move(screens)),
       compositing_(std::move(compositing)) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -68,8 +79,12 @@ void OverviewWidget::sync() {
     } else {
         fadeTick_.stop();
     }
+    std::vector<std::pair<Rect, std::string>> named{{overview_.model().close.frame, overview_.model().close.label}};
+    for (const OverviewSection& s : overview_.model().sections)
+        for (const OverviewColumn& c : s.columns) named.emplace_back(c.frame, c.label);
+    buttons_.place(named);
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     // An override-redirect window gets no focus from the window manager: take the keys.
     if (grabbed_) {
         activateWindow();
@@ -118,7 +133,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
                     p.save();
                     p.setClipPath(shape);
                     p.setOpacity(ov::pictureOpacity);
-                    p.drawImage(r, picture);
+                    p.drawImage(r, picture, filling(picture.size(), r.size()));
                     p.restore();
                 } else if (card.sketch) {
                     const OverviewSketch& k = *card.sketch;

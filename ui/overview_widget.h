@@ -11,6 +11,8 @@
 #include "core/platform.h"
 #include "feedback/overview.h"
 #include "settings/signal.h"
+#include "ui/painting.h"
+#include "ui/panel_levels.h"
 
 namespace tarvela {
 
@@ -26,6 +28,8 @@ protected:
 
 private:
     Overview& overview_;
+    PaintedButtons buttons_;
+    PanelStacking stacking_;
     std::function<std::vector<Screen>()> screens_;
     std::function<bool()> compositing_;
     QTimer fadeTick_;

@@ -1,7 +1,9 @@
 #include "ui/painting.h"
 
+#include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QTextLayout>
 #include <cmath>
 
 #include "core/window_access.h"
@@ -41,13 +43,76 @@ Size QtTextMetrics::measure(const std::string& text, const Font& font) {
     return {std::ceil(fm.horizontalAdvance(QString::fromStdString(text))), std::ceil(fm.height())};
 }
 
-Size QtTextMetrics::wrap(const std::string& text, const Font& font, double width, int maxLines) {
-    const QFontMetricsF fm(qtFont(font));
-    const QRectF r = fm.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, QString::fromStdString(text));
-    const double lines = std::min<double>(maxLines, std::max(1.0, std::round(r.height() / fm.lineSpacing())));
-    return {std::ceil(std::min(width, r.width())), std::ceil(lines * fm.lineSpacing())};
+WrappedText QtTextMetrics::wrap(const std::string& text, const Font& font, double width, int maxLines) {
+    const QFont f = qtFont(font);
+    const QFontMetricsF fm(f);
+    QString all = QString::fromStdString(text);
+    all.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(all, f);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const qsizetype room = std::max(maxLines, 1);
+    QStringList lines;
+    double widest = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        QString shown = all.mid(line.textStart(), line.textLength());
+        if (lines.size() == room - 1 && line.textStart() + line.textLength() < all.size()) {
+            // The last line there is room for: all that remains, cut to its width and marked as cut.
+            QString rest = all.mid(line.textStart()).replace(QChar::LineSeparator, u' ');
+            shown = fm.elidedText(rest, Qt::ElideRight, width);
+            if (!shown.endsWith(QChar(0x2026))) shown = fm.elidedText(shown + QChar(0x2026), Qt::ElideRight, width);
+            lines << shown;
+            widest = std::max(widest, fm.horizontalAdvance(shown));
+            break;
+        }
+        while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
+        lines << shown;
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return {lines.join(u'\n').toStdString(),
+            {std::ceil(std::min(width, widest)), std::ceil(std::max<double>(lines.size(), 1) * fm.lineSpacing())}};
 }
 
 QRectF screenToQt(const std::vector<Screen>& screens, const Rect& r) { return qtRect(axRect(screens, r)); }
+
+namespace {
+class InvisibleButton final : public QAbstractButton {
+public:
+    explicit InvisibleButton(QWidget* parent) : QAbstractButton(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+}  // namespace
+
+PaintedButtons::PaintedButtons(QWidget* panel, std::function<void(Point)> press)
+    : panel_(panel), press_(std::move(press)) {}
+
+void PaintedButtons::place(const std::vector<std::pair<Rect, std::string>>& buttons) {
+    while (buttons_.size() > buttons.size()) {
+        delete buttons_.back();
+        buttons_.pop_back();
+    }
+    while (buttons_.size() < buttons.size()) {
+        auto* b = new InvisibleButton(panel_);
+        QObject::connect(b, &QAbstractButton::clicked, b, [this, b] {
+            const QPointF at = QRectF(b->geometry()).center();
+            press_({at.x(), at.y()});
+        });
+        buttons_.push_back(b);
+    }
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        buttons_[i]->setGeometry(qtRect(buttons[i].first).toAlignedRect());
+        buttons_[i]->setAccessibleName(QString::fromStdString(buttons[i].second));
+        buttons_[i]->show();
+    }
+}
 
 }  // namespace tarvela

@@ -25,7 +25,8 @@ ToastCard::ToastCard(Toast& toast, bool current)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       toast_(toast),
-      current_(current) {
+      current_(current),
+      stacking_(this, PanelLevel::status) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName("Notification");
@@ -43,7 +44,7 @@ void ToastCard::showPanel(const ToastPanel& panel, const QRect& where, bool comp
         setMask(QRegion(card(QRectF(0, 0, where.width(), where.height())).toFillPolygon().toPolygon()));
     }
     if (!isVisible()) show();
-    raise();
+    stacking_.raise();
     update();
 }
 
@@ -77,14 +78,12 @@ void ToastCard::paintEvent(QPaintEvent*) {
 
     p.setPen(text);
     p.setFont(qtFont(toast::titleFont));
-    const QString title = QString::fromStdString(panel_.model.title);
-    p.drawText(qtRect(l.title), Qt::AlignLeft | Qt::AlignVCenter,
-               p.fontMetrics().elidedText(title, Qt::ElideRight, static_cast<int>(l.title.width)));
+    p.drawText(qtRect(l.title), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(l.shownTitle));
     p.setPen(text2);
     p.setFont(qtFont(toast::nowFont));
     p.drawText(qtRect(l.now), Qt::AlignRight | Qt::AlignVCenter, toast::now);
     p.setFont(qtFont(toast::textFont));
-    p.drawText(qtRect(l.text), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, QString::fromStdString(panel_.model.text));
+    p.drawText(qtRect(l.text), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(l.shownText));
 
     auto button = [&](const Rect& r, const std::string& label, bool primary) {
         p.setPen(Qt::NoPen);

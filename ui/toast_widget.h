@@ -11,6 +11,7 @@
 #include "core/platform.h"
 #include "feedback/toast.h"
 #include "settings/signal.h"
+#include "ui/panel_levels.h"
 
 namespace tarvela {
 
@@ -31,6 +32,7 @@ protected:
 private:
     Toast& toast_;
     bool current_;  // the leaving card answers nothing
+    PanelStacking stacking_;
     ToastPanel panel_;
     std::optional<QPointF> pressAt_;
     double dragX_ = 0;  // how far the card follows a drag to the right

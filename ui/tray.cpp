@@ -15,6 +15,21 @@
 
 namespace tarvela {
 
+namespace {
+// The status line names applications. Over D-Bus the tool-tip reaches the
+// tray host as it is; on an XEmbed tray Qt shows it, guessing from a < or an
+// & whether it is markup. An invisible word joiner after each keeps that guess
+// off, and shows the same on either.
+QString plainTrayTip(const std::string& text) {
+    QString out;
+    for (const QChar c : QString::fromStdString(text)) {
+        out += c;
+        if (c == u'<' || c == u'&') out += QChar(0x2060);
+    }
+    return out;
+}
+}  // namespace
+
 QImage renderPill(const PillImage& pill, double dpr) {
     QImage img(static_cast<int>(std::ceil(pill.size.width * dpr)), static_cast<int>(std::ceil(pill.size.height * dpr)),
                QImage::Format_ARGB32_Premultiplied);
@@ -93,10 +108,12 @@ void TrayItem::sync() {
     const PillImage pill = status_.image(darkBar, Size{16, 16}, metrics_);
     icon_->setIcon(QIcon(QPixmap::fromImage(renderPill(pill, dpr))));
     ++drawn_;
-    icon_->setToolTip(QString::fromStdString(status_.tooltip()));
+    icon_->setToolTip(plainTrayTip(status_.tooltip()));
     if (!icon_->isVisible()) icon_->show();
 }
 
 QRect TrayItem::geometry() const { return icon_ ? icon_->geometry() : QRect(); }
+
+QString TrayItem::toolTip() const { return icon_ ? icon_->toolTip() : QString(); }
 
 }  // namespace tarvela

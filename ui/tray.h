@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QRect>
+#include <QString>
 #include <memory>
 
 #include "feedback/status_item.h"
@@ -31,6 +32,7 @@ public:
     bool present() const { return icon_ != nullptr; }
     // Where the icon sits on screen, when the tray host says; empty otherwise.
     QRect geometry() const;
+    QString toolTip() const;
     // How many times the image has been drawn, for tests.
     int drawn() const { return drawn_; }
     // The click that opened the popover, for placing it when the host gives no geometry.

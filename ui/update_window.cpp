@@ -14,6 +14,8 @@ UpdateWindow::UpdateWindow(UpdateWindowDeps deps)
       notesTitle_(new QLabel(QString::fromUtf8(update_view::whatsNew))),
       notes_(new QLabel),
       main_(new QPushButton) {
+    // The version and the release notes come from the update feed: text, never markup.
+    for (QLabel* l : {title_, subline_, notesTitle_, notes_}) l->setTextFormat(Qt::PlainText);
     QFont big = title_->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);

@@ -21,6 +21,16 @@ TEST(CleanText, RepairsRemovesAndCutsOnCharacterBoundaries) {
     EXPECT_EQ(cleanText(std::string(10000, 'x')).size(), 4096u);
 }
 
+TEST(CleanText, CutsAfterWholeCharactersAndSaysSo) {
+    const std::tuple<std::string, size_t, std::string> cases[] = {
+        {"Terminal", 8, "Terminal"},
+        {"caf\xc3\xa9s", 4, "caf\xc3\xa9…"},  // é is two bytes, one character
+        {"\xf0\x9f\x98\x80\xf0\x9f\x98\x80!", 2, "\xf0\x9f\x98\x80\xf0\x9f\x98\x80…"},
+        {"cafe\xcc\x81s", 4, "cafe\xcc\x81…"},  // the accent stays with its e
+    };
+    for (const auto& [in, n, out] : cases) EXPECT_EQ(cutText(in, n), out) << in << " " << n;
+}
+
 TEST(CleanText, LogLinesKeepControlsVisibleAsEscapes) {
     EXPECT_EQ(escapeControls("app\n[Tarvela] forged\x1b[2J"), "app\\x0a[Tarvela] forged\\x1b[2J");
     EXPECT_EQ(escapeControls("ok \xe2\x80\x94 \xff"), "ok \xe2\x80\x94 \xef\xbf\xbd");

@@ -226,3 +226,25 @@ TEST_F(HUDTest, TimersAndPostsAfterThePanelIsGoneDoNothing) {
     time.advance(HUDPanel::idle);
     EXPECT_TRUE(state.opts());
 }
+
+TEST_F(HUDTest, TilesEaseToTheirHoverAndFocusLooksOnTheClock) {
+    startThree();
+    strip(0)->raise(0, 0);
+    settle();
+    hud->hoverTile(1);
+    time.advance(hud::hoverAnimation / 2);  // eased out: past half way at half the time
+    const double growing = hud->tileLook(1).scale;
+    EXPECT_TRUE(growing > 1.03 && growing < hud::hoverScale) << growing;
+    time.advance(hud::hoverAnimation);
+    EXPECT_EQ(hud->tileLook(1).scale, hud::hoverScale);
+
+    // The focus comes to the hovered tile, which loses its growth, over the longer focus time.
+    strip(0)->raise(1, 0);
+    time.advance(hud::focusAnimation / 2);
+    const double accent = hud->tileLook(1).accent;
+    EXPECT_TRUE(accent > 0.5 && accent < 1) << accent;
+    time.advance(hud::focusAnimation);
+    EXPECT_EQ(hud->tileLook(1).scale, 1);
+    EXPECT_EQ(hud->tileLook(0).glyphOpacity, hud::glyphDimOpacity);
+    EXPECT_FALSE(hud->tilesMoving());
+}

@@ -50,7 +50,7 @@ protected:
 class FractionalMetrics final : public TextMetrics {
 public:
     Size measure(const std::string&, const Font&) override { return {17.3, 15}; }
-    Size wrap(const std::string&, const Font&, double, int) override { return {17.3, 15}; }
+    WrappedText wrap(const std::string& t, const Font&, double, int) override { return {t, {17.3, 15}}; }
 };
 
 template <class T>

@@ -2,6 +2,7 @@
 // reaching anything else, and a click on a column jumps there.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QTest>
 
@@ -42,6 +43,33 @@ TEST_F(UiTest, OverviewWindowClosesOnEscapeAndJumpsToAClickedColumn) {
     settleAll();
     EXPECT_FALSE(overview.isOpen());
     EXPECT_EQ(strip(0)->focusC, target);
+}
+
+TEST_F(UiTest, OverviewButtonsAreNamedAndPicturesFillTheirCardsUnstretched) {
+    startThree();
+    prefs->previews.set(true);
+    // Green over red over blue: a card wider than the window shows the red middle only.
+    auto picture = std::make_shared<Image>(Image{1, 4, {0xff00ff00, 0xffff0000, 0xffff0000, 0xff0000ff}});
+    Overview overview(OverviewDeps{*wm, sim, time.loop(), metrics, [](std::function<void()> fn) { fn(); },
+                                   [&](const AXElement&) { return picture; }});
+    OverviewWidget widget(overview, [this] { return sim.screens(); }, [] { return true; });
+    overview.open();
+    settleAll();
+    const OverviewColumn& column = overview.model().section(0)->columns.at(1);
+    const Rect card = column.cards.at(0).frame;
+    ASSERT_GT(card.width / card.height, 1.5);
+    const QColor top = widget.grab().toImage().pixelColor(qRound(card.midX()), qRound(card.y + 4));
+    EXPECT_GT(top.red(), 4 * std::max(top.green(), top.blue()));
+
+    std::map<std::string, QAbstractButton*> named;
+    for (QAbstractButton* b : widget.findChildren<QAbstractButton*>()) named[b->accessibleName().toStdString()] = b;
+    ASSERT_TRUE(named.count("Close") && named.count("Jump to column 2"));
+    EXPECT_TRUE(named["Close"]->geometry().contains(centre(overview.model().close.frame)));
+    EXPECT_EQ(named["Jump to column 2"]->geometry(), qtRect(column.frame).toAlignedRect());
+    ASSERT_NE(strip(0)->focusC, 1);
+    named["Jump to column 2"]->click();  // as assistive technology presses it
+    settleAll();
+    EXPECT_EQ(strip(0)->focusC, 1);
 }
 
 }  // namespace
