@@ -98,7 +98,7 @@ protected:
     }
     bool onRightOutput(xcb_window_t w) {
         const auto g = tc_->geometry(w);
-        return g.ok && g.x >= kOutput && g.x + g.w <= 2 * kOutput && tc_->parent(w) == tc_->root();
+        return g.ok && g.x >= kOutput && g.x + g.w <= 2 * kOutput;
     }
 
     std::vector<Child> clients_;
@@ -125,6 +125,35 @@ TEST_F(DummyDesktopTest, AGtkDialogOnTheRightOutputOpensThereAndTheNextShortcutA
 
     run({"xdotool", "key", "ctrl+alt+Left"});
     EXPECT_TRUE(waitFor([&] { return active() == right[1]; })) << "focused " << active() << "; left " << left[0];
+}
+
+// Letting go, Tarvela puts the columns parked beyond the right output back
+// inside it, and its next start puts them into that output's strip again.
+TEST_F(DummyDesktopTest, OnSigtermColumnsParkedBeyondTheRightOutputComeBackThereAndRejoinItsStrip) {
+    auto t = start();
+    ASSERT_TRUE(launched(*t)) << t->out();
+    const auto left = terminals({100});
+    const auto right = terminals({2100, 2400, 2700, 3000});
+    ASSERT_TRUE(activate(right[0]));
+    // The third column lies partly, the fourth wholly beyond the right edge.
+    ASSERT_TRUE(waitFor([&] {
+        return tc_->geometry(right[0]).x == kOutput + 40 && tc_->geometry(right[3]).x >= 2 * kOutput;
+    })) << t->out();
+    const auto stays = tc_->geometry(left[0]);
+
+    t->signal(SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return t->status().has_value(); }));
+    EXPECT_TRUE(waitFor([&] {
+        for (xcb_window_t w : right)
+            if (!onRightOutput(w) || tc_->parent(w) != tc_->root()) return false;
+        return true;
+    })) << tc_->geometry(right[2]).x << " " << tc_->geometry(right[3]).x;
+    EXPECT_EQ(tc_->geometry(left[0]).x, stays.x);
+
+    auto again = start();
+    ASSERT_TRUE(launched(*again)) << again->out();
+    EXPECT_TRUE(again->said("display 0 DUMMY0: 1 windows")) << again->out();
+    EXPECT_TRUE(again->said("display 1 DUMMY1: 4 windows")) << again->out();
 }
 
 }  // namespace
