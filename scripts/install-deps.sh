@@ -18,6 +18,8 @@ DESKTOP_PKGS=(
   xdotool wmctrl imagemagick tint2
   picom dbus dbus-x11 dunst libnotify-bin fonts-dejavu-core
   python3  # the tour's loopback update feed
+  # A real two-output desktop (Xorg with the dummy driver) and a GTK 3 application on it.
+  xserver-xorg-core xserver-xorg-video-dummy zenity
 )
 
 want=("${BUILD_PKGS[@]}")

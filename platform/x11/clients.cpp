@@ -546,6 +546,7 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
     auto it = geo_.find(w);
     if (it == geo_.end()) return;
     Geo& g = it->second;
+    if (g.clip && !clip) g.left = Geo::Left{*g.clip, g.rect};
     g.home = screenId;
     g.clip = clip;
     g.arranged = screenId.has_value();

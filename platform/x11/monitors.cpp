@@ -84,6 +84,16 @@ double scaleFromResources(const std::string& resources) {
     return 1;
 }
 
+std::optional<Rect> monitorAt(const std::vector<Monitor>& monitors, const Rect& window) {
+    if (monitors.empty()) return std::nullopt;
+    const Point mid{window.midX(), window.midY()};
+    for (const Monitor& m : monitors)
+        if (m.rect.contains(mid)) return m.rect;
+    for (const Monitor& m : monitors)
+        if (m.primary) return m.rect;
+    return monitors.front().rect;
+}
+
 std::vector<Screen> toScreens(std::vector<Monitor> monitors, const std::vector<Strut>& struts, int rootW, int rootH,
                               double scale) {
     std::stable_partition(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });

@@ -31,6 +31,10 @@ struct Monitor {
     bool primary = false;
 };
 
+// The monitor a window belongs to, as the logic assigns windows to displays:
+// the one holding its centre, else the primary one (else the first).
+std::optional<Rect> monitorAt(const std::vector<Monitor>& monitors, const Rect& window);
+
 // Whether a strut alone leaves at least half the monitor's width and height.
 bool strutFits(const Strut& strut, const Rect& monitor, int rootW, int rootH);
 

@@ -165,21 +165,26 @@ void X11Platform::Impl::releaseWm() {
         {
             std::lock_guard<std::mutex> lock(geoMu_);
             if (auto it = geo_.find(w); it != geo_.end()) {
-                r = it->second.rect;
-                home = it->second.clip;
+                const Geo& g = it->second;
+                r = g.rect;
+                home = g.clip;
+                // A stopping manager lets go of its windows before we do.
+                if (!home && g.left && g.left->rect == r) home = g.left->clip;
             }
         }
-        // A column parked beyond every monitor would be lost to the user: it
-        // comes just inside its display (the primary one when it had none).
-        const bool seen = std::any_of(monitors.begin(), monitors.end(), [&](const Monitor& m) {
-            return r.maxX() > m.rect.minX() && r.minX() < m.rect.maxX() && r.maxY() > m.rect.minY() &&
-                   r.minY() < m.rect.maxY();
-        });
-        if (!home && !monitors.empty()) {
-            auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
-            home = (primary != monitors.end() ? *primary : monitors.front()).rect;
+        auto overlaps = [&](const Rect& m) {
+            return r.maxX() > m.minX() && r.minX() < m.maxX() && r.maxY() > m.minY() && r.minY() < m.maxY();
+        };
+        // A column parked beyond its display would be lost to the user, or
+        // would show on the neighbouring one: it comes just inside its own,
+        // where the next start puts it into that display's strip again. A
+        // window of no strip stays wherever a monitor shows it.
+        bool stays = home && overlaps(*home) && monitorAt(monitors, r) == home;
+        if (!home) {
+            stays = std::any_of(monitors.begin(), monitors.end(), [&](const Monitor& m) { return overlaps(m.rect); });
+            home = monitorAt(monitors, r);
         }
-        if (home) r = reachable(r, *home, seen);
+        if (home) r = reachable(r, *home, stays);
         xcb_reparent_window(c, w, conn.root(), static_cast<int16_t>(r.x), static_cast<int16_t>(r.y));
         xcb_change_save_set(c, XCB_SET_MODE_DELETE, w);
         xcb_destroy_window(c, cl.frame);

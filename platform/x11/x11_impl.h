@@ -95,6 +95,12 @@ struct Geo {
     xcb_window_t frame = XCB_NONE;
     std::optional<uint64_t> home;     // the display whose strip holds it
     std::optional<Rect> clip;         // that display's root rectangle
+    // The last strip's display (clip) and where it left the window (rect):
+    // letting go of a window that has not moved since, that is its display.
+    struct Left {
+        Rect clip, rect;
+    };
+    std::optional<Left> left;
     std::optional<FrameLayout> sent;  // what the server last heard for the frame
     uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
 };

@@ -93,15 +93,6 @@ void X11Platform::Impl::announceScreens() {
     postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
 }
 
-std::optional<Rect> X11Platform::Impl::monitorFor(const Rect& r) {
-    std::vector<Monitor> mons = queryMonitors();
-    if (mons.empty()) return std::nullopt;
-    const Point mid{r.midX(), r.midY()};
-    for (const Monitor& m : mons)
-        if (m.rect.contains(mid)) return m.rect;
-    for (const Monitor& m : mons)
-        if (m.primary) return m.rect;
-    return mons.front().rect;
-}
+std::optional<Rect> X11Platform::Impl::monitorFor(const Rect& r) { return monitorAt(queryMonitors(), r); }
 
 }  // namespace tarvela

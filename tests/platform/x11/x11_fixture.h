@@ -81,6 +81,10 @@ protected:
     // Xvfb as xvfb_ on `display` (":N"), or on any free display when empty;
     // display_ names it once it accepts connections.
     void startServer(const std::string& display = {});
+    // Any X server as xvfb_, started with `-displayfd 3` among its arguments.
+    void launchServer(const std::vector<std::string>& argv);
+    // The server SetUp starts: Xvfb, unless a desktop needs another.
+    virtual void startDisplay() { startServer(); }
     // Runs the loop (handling the platform's events) until pred holds; at most `seconds`.
     bool waitFor(const std::function<bool()>& pred, double seconds = 10);
     void startPlatform(bool replace = false);

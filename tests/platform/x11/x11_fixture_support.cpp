@@ -200,7 +200,7 @@ void TestClient::sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus
 void X11Test::SetUp() {
     char tmpl[] = "/tmp/tarvela-x11-XXXXXX";
     tmp_ = mkdtemp(tmpl);
-    startServer();
+    startDisplay();
     if (HasFatalFailure()) return;
     // Programs we launch ourselves (launchApplication) must land on this display.
     setenv("DISPLAY", display_.c_str(), 1);
@@ -209,15 +209,19 @@ void X11Test::SetUp() {
 }
 
 void X11Test::startServer(const std::string& display) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
     std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "+extension", "RANDR",
                                   "+extension", "COMPOSITE", "-nolisten", "tcp", "-noreset"};
     if (!display.empty()) argv.insert(argv.begin() + 1, display);
+    launchServer(argv);
+}
+
+void X11Test::launchServer(const std::vector<std::string>& argv) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
     pid_t pid = forkExec(argv, "", fds[1]);
     close(fds[1]);
     xvfb_ = Child(pid);
-    // Xvfb writes the display number once it accepts connections.
+    // The server writes its display number once it accepts connections.
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
     while (poll(&p, 1, 10000) > 0) {
@@ -228,7 +232,7 @@ void X11Test::startServer(const std::string& display) {
         if (number.find('\n') != std::string::npos) break;
     }
     close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    ASSERT_FALSE(number.empty()) << argv[0] << " did not start";
     display_ = ":" + number.substr(0, number.find('\n'));
 }
 
