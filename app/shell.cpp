@@ -23,7 +23,6 @@ Shell::Shell(ShellDeps d)
         toast = std::make_unique<Toast>(ToastDeps{d.main, *d.metrics, [p = &d.platform] { return p->screens(); }});
         status = std::make_unique<StatusController>(manager, prefs, d.main);
         PopoverHooks hooks;
-        hooks.openOverview = [this] { hooks_.showOverview(); };
         hooks.openSettings = [this] { deps_.router.settings(std::nullopt); };
         hooks.openWorkspaces = [this] { deps_.router.settings(std::string("Workspaces")); };
         hooks.openUpdates = [this] { deps_.router.settings(std::string("Updates")); };
@@ -120,7 +119,7 @@ void Shell::start(const std::vector<std::string>& args) {
 
     if (deps_.gestures) {
         touches = std::make_unique<Touches>(*deps_.gestures);
-        gestures = std::make_unique<Gestures>(deps_.main, prefs, GestureHost::of(manager, deps_.feedback),
+        gestures = std::make_unique<Gestures>(deps_.main, prefs, manager,
                                               *deps_.gestures, *touches);
         gestures->start();
         // Without the permission the sources cannot all be had; once it comes, try again.

@@ -3,6 +3,12 @@
 // settings change (and when it opens), draws the cards that are present, and
 // hands every click to PopoverActions. Styling is the widget's; every text and
 // every decision is here.
+//
+// Whatever moves a window goes through the manager's one way in, so while it
+// is off or paused nothing does; the controls that would say so are shown
+// disabled: the strip's tiles, the send button and the widths while the
+// manager is not acting, the alignments and layouts while it is paused (off,
+// they are stored for the next start).
 #pragma once
 
 #include <functional>
@@ -97,6 +103,7 @@ struct StripCard {
     std::string caption;       // " · column 2 of 5"; empty without columns
     std::string overviewLink;  // " · Overview ›"; empty without columns
     std::vector<PopoverTile> tiles;
+    bool tilesEnabled = false;  // the manager acts
     std::optional<EmptyState> empty;
 };
 
@@ -111,6 +118,7 @@ struct DisplayCard {
     std::string title = popover::displayTitle;
     std::vector<DisplayRow> rows;
     std::optional<std::string> sendButton;  // with two displays or more
+    bool sendEnabled = false;               // the manager acts
     std::optional<std::string> note;        // with one
 };
 
@@ -125,13 +133,14 @@ struct WidthCard {
     std::string title = popover::widthTitle;
     std::vector<Choice<double>> choices;  // ⅓ ½ ⅔ Full
     std::string note = popover::widthNote;
-    bool enabled = false;  // a current strip with a focused column
+    bool enabled = false;  // the manager acts on a current strip with a focused column
 };
 
 struct AlignCard {
     std::string title = popover::alignTitle;
     std::vector<Choice<Align>> choices;
     std::string note = popover::alignNote;
+    bool enabled = true;  // not while paused
 };
 
 struct EffectsCard {
@@ -148,6 +157,7 @@ struct EffectsCard {
 struct LayoutsCard {
     std::string title = popover::layoutsTitle;
     std::vector<Choice<Layout>> choices;  // the current strip's layout selected
+    bool enabled = true;                  // not while paused
 };
 
 enum class FooterButton { workspaces, settings, updates, quit };
@@ -175,7 +185,6 @@ struct PopoverModel {
 // What lives outside the manager and the settings: other windows, the
 // application itself, taking over the display.
 struct PopoverHooks {
-    std::function<void()> openOverview;
     std::function<void()> openSettings;
     std::function<void()> openWorkspaces;
     std::function<void()> openUpdates;

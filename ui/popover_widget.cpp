@@ -53,7 +53,7 @@ QPushButton* button(const std::string& text, QWidget* parent, std::function<void
 }
 
 template <class T>
-QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::function<void(T)> pick, bool enabled = true) {
+QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::function<void(T)> pick, bool enabled) {
     auto* row = new QHBoxLayout();
     row->setSpacing(4);
     for (const Choice<T>& c : items) {
@@ -158,6 +158,7 @@ void PopoverWidget::rebuild() {
                 std::string text;
                 for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app.substr(0, 10);
                 QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
+                b->setEnabled(m.strip.tilesEnabled);
                 b->setToolTip(QString::fromStdString(t.help));
                 b->setAccessibleName(QString::fromStdString(t.help));
                 b->setFixedSize(64, 44);
@@ -172,7 +173,11 @@ void PopoverWidget::rebuild() {
         QFrame* c = card(v, host, m.display->title);
         for (const DisplayRow& r : m.display->rows)
             c->layout()->addWidget(label(r.name + " — " + r.detail, c, r.current));
-        if (m.display->sendButton) c->layout()->addWidget(button(*m.display->sendButton, c, [this] { actions_.send(); }));
+        if (m.display->sendButton) {
+            QPushButton* send = button(*m.display->sendButton, c, [this] { actions_.send(); });
+            send->setEnabled(m.display->sendEnabled);
+            c->layout()->addWidget(send);
+        }
         if (m.display->note) c->layout()->addWidget(label(*m.display->note, c, false, true));
     }
 
@@ -185,7 +190,7 @@ void PopoverWidget::rebuild() {
     {
         QFrame* c = card(v, host, m.align.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
-            choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }));
+            choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }, m.align.enabled));
         c->layout()->addWidget(label(m.align.note, c, false, true));
     }
     {
@@ -203,7 +208,7 @@ void PopoverWidget::rebuild() {
     {
         QFrame* c = card(v, host, m.layouts.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
-            choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }));
+            choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }, m.layouts.enabled));
     }
 
     auto* foot = new QHBoxLayout();

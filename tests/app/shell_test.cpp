@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ipc_protocol.h"
 #include "app/router.h"
 #include "app/shell.h"
 #include "core/log.h"
@@ -18,6 +19,7 @@
 #include "settings/app_info.h"
 #include "settings/defaults.h"
 #include "settings/key_codes.h"
+#include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 
 namespace tarvela::testing {
@@ -67,9 +69,9 @@ protected:
         p.enabled.set(enabled);
     }
     FakeMetrics metrics;
-    Shell& make(Router& r, bool panels = false) {
+    Shell& make(Router& r, bool panels = false, GestureSources* gestures = nullptr) {
         ShellDeps d{sim,       time.loop(), defaults, keys, r, feedback, time.queueFactory(), makeInlineParallelFor(),
-                    nullptr,   [this] { ++stops; }, nullptr, nullptr, {}, nullptr, nullptr, {}};
+                    nullptr,   [this] { ++stops; }, gestures, nullptr, {}, nullptr, nullptr, {}};
         if (panels) d.metrics = &metrics;
         shell = std::make_unique<Shell>(d);
         return *shell;
@@ -333,6 +335,61 @@ TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes
     e.modifierFlags = eventflags::option;
     EXPECT_TRUE(sources.scroll(e));
     EXPECT_TRUE(shell->gestures->settlePending());
+}
+
+// Everything that acts on windows goes through the manager's one way in:
+// paused, no surface writes to any window, and the overview goes.
+TEST_F(ShellTest, WhilePausedNoSurfaceWritesAWindow) {
+    stored(true, true);
+    sim.addStandardDisplay("Studio Display");
+    SimGestureSources touch;
+    Shell& s = make(router, true, &touch);
+    s.start({});
+    TempDir dir;
+    ASSERT_TRUE(s.startScripting(dir.path() / "tarvela.sock"));
+    time.advance(1);
+    s.manager.saveWorkspace("Desk", 5);
+    s.overview->open();
+    s.popover->togglePause();
+    time.advance(1);
+    EXPECT_FALSE(s.overview->isOpen());
+    sim.resetCounts();
+
+    for (const SimHotkeyService::Entry& e : keys.registered()) keys.fire(e.number);
+    ScrollEvent wheel;
+    wheel.deltaY = 3;
+    wheel.modifierFlags = eventflags::option;
+    EXPECT_FALSE(touch.scroll(wheel));  // the application under the pointer has it
+    touch.magnify({gesturephase::began, -0.2});
+    touch.magnify({gesturephase::ended, -0.2});
+    for (float x : {0.3f, 0.5f, 0.7f}) touch.frame(0, {{x, 0.5f}, {x + 0.02f, 0.5f}, {x + 0.04f, 0.5f}});
+    touch.frame(0, {});
+    HUDPanel& hud = *s.hud;
+    hud.pick(1, 0);
+    hud.focusPrevious();
+    hud.focusNext();
+    hud.narrower();
+    hud.wider();
+    hud.sendToOther();
+    PopoverActions& pop = *s.popover;
+    pop.goToColumn(2);
+    pop.send();
+    pop.setWidth(1.0);
+    pop.setAlign(Align::left);
+    pop.setLayout(Layout::grid22);
+    pop.openOverview();
+    s.overview->clickColumn(0, 2);
+    for (const ipc::CommandDef& c : ipc::commands())
+        if (c.action) s.scriptCommands->run(ipc::Request{&c, std::vector<Json>(c.args.size(), Json(2))});
+    const ipc::Request layout = std::get<ipc::Request>(ipc::parseRequest(R"({"command":"set","args":["layout","two"]})"));
+    EXPECT_THROW(s.scriptCommands->run(layout), IpcError);
+    time.advance(2);
+
+    EXPECT_EQ(sim.totals(), WriteCounts{});
+    EXPECT_FALSE(s.overview->isOpen());
+    EXPECT_TRUE(sim.launchRequests().empty());
+    EXPECT_EQ(s.prefs.layout(), Layout::strip);
+    EXPECT_EQ(s.prefs.align(), Align::center);
 }
 
 }  // namespace
