@@ -29,8 +29,10 @@ Shell::Shell(ShellDeps d)
         hooks.quit = [this] {
             if (deps_.quit) deps_.quit();
         };
-        // The permission watch notices the outcome on its next look.
-        hooks.requestTrust = [this] { deps_.platform.requestTrust(); };
+        // As the permission window's button: the poll's own request cannot
+        // win the display from another window manager. The permission watch
+        // notices the outcome on its next look.
+        hooks.takeOver = [this] { deps_.platform.takeOver(); };
         popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
         pictureQueue = d.makeQueue ? d.makeQueue("tarvela.pictures") : makeThreadQueue("tarvela.pictures");
         overview = std::make_unique<Overview>(OverviewDeps{manager, d.platform, d.main, *d.metrics,

@@ -152,7 +152,7 @@ void PopoverActions::setOn(bool on) {
     }
 }
 
-void PopoverActions::requestTrust() { call(hooks_.requestTrust); }
+void PopoverActions::takeOver() { call(hooks_.takeOver); }
 
 // What moves windows goes through the manager's one way in.
 void PopoverActions::goToColumn(int col) { m_.raise(col, 0); }

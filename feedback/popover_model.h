@@ -189,7 +189,8 @@ struct PopoverHooks {
     std::function<void()> openWorkspaces;
     std::function<void()> openUpdates;
     std::function<void()> quit;
-    std::function<void()> requestTrust;
+    // Becomes the display's window manager even while another one holds it.
+    std::function<void()> takeOver;
 };
 
 class PopoverActions {
@@ -200,7 +201,7 @@ public:
     void togglePause();
     void setOn(bool on);
     // Permission banner.
-    void requestTrust();
+    void takeOver();
     // Strip card.
     void goToColumn(int col);
     void openOverview();

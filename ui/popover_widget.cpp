@@ -132,7 +132,7 @@ void PopoverWidget::rebuild() {
 
     if (m.permission) {
         QFrame* c = card(v, host, m.permission->title);
-        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.requestTrust(); }));
+        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
     }
 
     // ---- strip ----

@@ -156,6 +156,16 @@ TEST_F(ShellTest, WithoutPermissionThePermissionPathOpensAndTheWatchStartsLater)
     EXPECT_EQ(s.manager.strips()[0]->cols.size(), 3u);
 }
 
+TEST_F(ShellTest, ThePopoversButtonTakesTheDisplayOverAsThePermissionWindowDoes) {
+    stored(true, true);
+    sim.setTrusted(false);  // another window manager holds the display
+    Shell& s = make(true);
+    s.start({});
+    s.popover->takeOver();
+    time.advance(1.6);
+    EXPECT_TRUE(s.manager.on());
+}
+
 TEST_F(ShellTest, OnboardedButSwitchedOffStaysOff) {
     stored(true, false);
     Shell& s = make();

@@ -25,7 +25,7 @@ protected:
         auto record = [this](const char* name) { return [this, name] { calls.emplace_back(name); }; };
         act = std::make_unique<PopoverActions>(*wm, *prefs,
                                                PopoverHooks{record("settings"), record("workspaces"), record("updates"),
-                                                            record("quit"), record("trust")});
+                                                            record("quit"), record("take over")});
     }
     void TearDown() override {
         link.disconnect();
@@ -198,8 +198,8 @@ TEST_F(TrayTest, PopoverShowsWhatAppliesNow) {
     sim.setTrusted(false);
     wm->start();
     EXPECT_TRUE(model().permission);
-    act->requestTrust();
-    EXPECT_EQ(calls, std::vector<std::string>{"trust"});
+    act->takeOver();
+    EXPECT_EQ(calls, std::vector<std::string>{"take over"});
 }
 
 TEST_F(TrayTest, PopoverOfARunningStripOnTwoDisplays) {
