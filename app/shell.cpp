@@ -33,7 +33,9 @@ Shell::Shell(ShellDeps d)
         // win the display from another window manager. The permission watch
         // notices the outcome on its next look.
         hooks.takeOver = [this] { deps_.platform.takeOver(); };
+        hooks.updateAvailable = [this] { return updater->state().kind == UpdateState::Kind::available; };
         popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
+        bag_.push_back(updater->changed.connect([this] { popover->updatesChanged(); }));
         pictureQueue = d.makeQueue ? d.makeQueue("tarvela.pictures") : makeThreadQueue("tarvela.pictures");
         overview = std::make_unique<Overview>(OverviewDeps{manager, d.platform, d.main, *d.metrics,
                                                            [q = pictureQueue.get()](std::function<void()> fn) {

@@ -133,7 +133,14 @@ PopoverModel PopoverModel::make(const WindowManager& m, const Prefs& prefs, bool
 }
 
 PopoverActions::PopoverActions(WindowManager& manager, Prefs& prefs, PopoverHooks hooks)
-    : m_(manager), prefs_(prefs), hooks_(std::move(hooks)) {}
+    : m_(manager), prefs_(prefs), hooks_(std::move(hooks)) {
+    managerLink_ = m_.changed.connect([this] { changed.emit(); });
+    prefsLink_ = prefs_.changed.connect([this] { changed.emit(); });
+}
+
+PopoverModel PopoverActions::model() const {
+    return PopoverModel::make(m_, prefs_, hooks_.updateAvailable && hooks_.updateAvailable());
+}
 
 void PopoverActions::togglePause() {
     m_.note.set("");

@@ -1,7 +1,8 @@
 // What the tray item's popover shows, top to bottom, and what its controls do.
-// The popover widget rebuilds a PopoverModel whenever the manager or the
-// settings change (and when it opens), draws the cards that are present, and
-// hands every click to PopoverActions. Styling is the widget's; every text and
+// PopoverActions tells when the model may have changed (the manager, any
+// setting or the update state changed, whoever changed it); the popover
+// widget then rebuilds the model, draws the cards that are present, and hands
+// every click back to PopoverActions. Styling is the widget's; every text and
 // every decision is here.
 //
 // Whatever moves a window goes through the manager's one way in, so while it
@@ -18,6 +19,7 @@
 
 #include "core/enums.h"
 #include "core/platform.h"
+#include "settings/signal.h"
 
 namespace tarvela {
 
@@ -183,7 +185,7 @@ struct PopoverModel {
 };
 
 // What lives outside the manager and the settings: other windows, the
-// application itself, taking over the display.
+// application itself, taking over the display, the updater.
 struct PopoverHooks {
     std::function<void()> openSettings;
     std::function<void()> openWorkspaces;
@@ -191,11 +193,21 @@ struct PopoverHooks {
     std::function<void()> quit;
     // Becomes the display's window manager even while another one holds it.
     std::function<void()> takeOver;
+    // Whether the updater has found a newer version; none: never.
+    std::function<bool()> updateAvailable;
 };
 
 class PopoverActions {
 public:
     PopoverActions(WindowManager& manager, Prefs& prefs, PopoverHooks hooks);
+
+    // What the popover shows now.
+    PopoverModel model() const;
+    // The model may have changed: the manager or a setting changed (told at
+    // once; the manager may be in the middle of a change), or updatesChanged().
+    Signal<> changed;
+    // The updater's state changed.
+    void updatesChanged() { changed.emit(); }
 
     // Header.
     void togglePause();
@@ -224,6 +236,8 @@ private:
     WindowManager& m_;
     Prefs& prefs_;
     PopoverHooks hooks_;
+    Connection managerLink_;
+    Connection prefsLink_;
 };
 
 }  // namespace tarvela

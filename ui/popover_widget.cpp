@@ -12,8 +12,6 @@
 #include <QVBoxLayout>
 
 #include "feedback/status_item.h"
-#include "manager/window_manager.h"
-#include "settings/prefs.h"
 #include "ui/painting.h"
 
 namespace tarvela {
@@ -42,13 +40,18 @@ QFrame* card(QVBoxLayout* into, QWidget* parent, const std::string& title) {
     return c;
 }
 
+// A marked button shows the model's state only: a click asks for a change and
+// the rebuild that follows it shows the outcome, never Qt's own toggling.
 QPushButton* button(const std::string& text, QWidget* parent, std::function<void()> onClick, bool checked = false) {
     auto* b = new QPushButton(QString::fromStdString(text), parent);
     b->setAccessibleName(QString::fromStdString(text));
     b->setCheckable(checked);
     b->setChecked(checked);
     b->setFocusPolicy(Qt::NoFocus);
-    QObject::connect(b, &QPushButton::clicked, parent, [fn = std::move(onClick)] { fn(); });
+    QObject::connect(b, &QPushButton::clicked, parent, [b, checked, fn = std::move(onClick)] {
+        b->setChecked(checked);
+        fn();
+    });
     return b;
 }
 
@@ -66,12 +69,8 @@ QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::
 
 }  // namespace
 
-PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusController& status, PopoverActions& actions)
-    : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint),
-      manager_(manager),
-      prefs_(prefs),
-      status_(status),
-      actions_(actions) {
+PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
+    : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint), status_(status), actions_(actions) {
     setObjectName("popover");
     setAccessibleName("Tarvela");
     setWindowTitle("Tarvela popover");
@@ -82,8 +81,9 @@ PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusControl
     outer_ = new QVBoxLayout(this);
     outer_->setContentsMargins(10, 10, 10, 10);
     outer_->setSizeConstraint(QLayout::SetFixedSize);
-    // Kept current while open; a burst of changes rebuilds once.
-    managerLink_ = manager_.changed.connect([this] {
+    // Kept current while open, whoever changed what it shows; a burst of
+    // changes rebuilds once.
+    link_ = actions_.changed.connect([this] {
         if (!isVisible() || rebuildPending_) return;
         rebuildPending_ = true;
         QTimer::singleShot(0, this, [this] {
@@ -94,7 +94,7 @@ PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusControl
 }
 
 void PopoverWidget::rebuild() {
-    const PopoverModel m = PopoverModel::make(manager_, prefs_, false);
+    const PopoverModel m = actions_.model();
     if (content_) {
         outer_->removeWidget(content_);
         content_->deleteLater();

@@ -1,7 +1,7 @@
 // The tray item's popover: a frameless popup beside the tray icon that draws
 // the cards of PopoverModel with ordinary Qt controls and hands every click
 // to PopoverActions. It closes on a click elsewhere (Qt's popup behaviour)
-// and stays current while open.
+// and stays current while open, whoever changes what it shows.
 #pragma once
 
 #include <QFrame>
@@ -14,14 +14,12 @@ class QVBoxLayout;
 
 namespace tarvela {
 
-class WindowManager;
-class Prefs;
 class StatusController;
 
 class PopoverWidget final : public QFrame {
     Q_OBJECT
 public:
-    PopoverWidget(WindowManager& manager, Prefs& prefs, StatusController& status, PopoverActions& actions);
+    PopoverWidget(StatusController& status, PopoverActions& actions);
 
     // Shows or hides itself as the controller says; `anchor` tells where the
     // tray icon is (empty: unknown) and `click` where it was clicked.
@@ -35,8 +33,6 @@ protected:
 private:
     void place(const QRect& anchor, const QPoint& click);
 
-    WindowManager& manager_;
-    Prefs& prefs_;
     StatusController& status_;
     PopoverActions& actions_;
     QWidget* content_ = nullptr;
@@ -44,7 +40,7 @@ private:
     bool rebuildPending_ = false;
     QRect anchor_;
     QPoint click_;
-    Connection managerLink_;
+    Connection link_;
 };
 
 }  // namespace tarvela

@@ -74,7 +74,7 @@ void QtAppearance::setAppearance(Appearance a) {
 ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
     hud_ = std::make_unique<HUDWidget>(d_.hud, d_.screens, d_.compositing);
     toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
-    popover_ = std::make_unique<PopoverWidget>(d_.manager, d_.prefs, d_.status, d_.popover);
+    popover_ = std::make_unique<PopoverWidget>(d_.status, d_.popover);
 
     // The application menu's items, where this desktop puts an application's menu.
     menu_.addAction("About Tarvela", [] {

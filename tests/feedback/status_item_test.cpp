@@ -25,7 +25,7 @@ protected:
         auto record = [this](const char* name) { return [this, name] { calls.emplace_back(name); }; };
         act = std::make_unique<PopoverActions>(*wm, *prefs,
                                                PopoverHooks{record("settings"), record("workspaces"), record("updates"),
-                                                            record("quit"), record("take over")});
+                                                            record("quit"), record("take over"), {}});
     }
     void TearDown() override {
         link.disconnect();
@@ -173,6 +173,7 @@ TEST_F(TrayTest, ABurstOfChangesRefreshesOnceAndNothingReachesAGoneController) {
     wm->note.set("c");  // a refresh is posted, then its controller goes
     link.disconnect();
     item.reset();
+    act.reset();  // it follows the manager too
     time.drain();
     prefs->showMenuBar.set(false);
     EXPECT_EQ(wm->changed.slotCount(), 0u);

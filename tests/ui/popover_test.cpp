@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing) {
-    PopoverWidget pop(*wm, *prefs, *item, *actions);
+    PopoverWidget pop(*item, *actions);
     Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
     item->toggle();
     ASSERT_TRUE(pop.isVisible());
@@ -75,6 +75,35 @@ TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing
     EXPECT_TRUE(pop.isVisible());
     item->toggle();
     EXPECT_FALSE(pop.isVisible());
+}
+
+TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
+    PopoverWidget pop(*item, *actions);
+    Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
+    item->toggle();
+    auto first = [&](const QString& name) { return buttons(pop, name).at(0); };
+
+    // Its own clicks: the button shows the outcome, and the next click undoes it.
+    const bool dimmed = first("Dim")->isChecked();
+    QTest::mouseClick(first("Dim"), Qt::LeftButton);
+    settleAll();
+    EXPECT_NE(first("Dim")->isChecked(), dimmed);
+    QTest::mouseClick(first("Dim"), Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(first("Dim")->isChecked(), dimmed);
+    EXPECT_EQ(prefs->dimLevel() > 0, dimmed);
+    // The settings window's, or a script's.
+    prefs->blur.set(true);
+    settleAll();
+    EXPECT_TRUE(first("Blur")->isChecked());
+
+    // Off, a layout picked is marked.
+    actions->setOn(false);
+    settleAll();
+    QTest::mouseClick(first("Two"), Qt::LeftButton);
+    settleAll();
+    EXPECT_TRUE(first("Two")->isChecked());
+    EXPECT_FALSE(first("Strip")->isChecked());
 }
 
 TEST_F(PopoverTest, PillIsBlueOnlyWhileRunningAndDrawnAtTheDevicePixelRatio) {
