@@ -1,6 +1,7 @@
 #include "ui/popover_widget.h"
 
 #include <QButtonGroup>
+#include <QCursor>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -220,31 +221,52 @@ void PopoverWidget::rebuild() {
     // the new cards have been laid out.
     if (isVisible())
         QTimer::singleShot(0, this, [this] {
-            if (isVisible()) place(anchor_, click_);
+            if (isVisible()) place();
         });
 }
 
-void PopoverWidget::sync(const QRect& anchor, const QPoint& click) {
-    if (status_.popoverShown() && !isVisible()) {
-        anchor_ = anchor;
+void PopoverWidget::sync(std::function<QRect()> anchor, std::optional<QPoint> click) {
+    if (status_.popoverShown() && !isVisible() && !waiting_) {
+        anchor_ = std::move(anchor);
         click_ = click;
         rebuild();
-        place(anchor, click);
-        show();
-        activateWindow();
-    } else if (!status_.popoverShown() && isVisible()) {
+        if (anchor_().isValid() || click_) return open();
+        // Opened by no click (`--preview popover`, at launch): the tray host
+        // places a new icon a moment later; until then there is nothing to
+        // stand beside.
+        waiting_ = true;
+        waitForAnchor(0);
+    } else if (!status_.popoverShown() && (isVisible() || waiting_)) {
+        waiting_ = false;
         hide();
     }
 }
 
-void PopoverWidget::place(const QRect& anchor, const QPoint& click) {
+void PopoverWidget::waitForAnchor(int tries) {
+    QTimer::singleShot(anchorPoll, this, [this, tries] {
+        if (!waiting_) return;
+        if (anchor_().isValid() || tries + 1 >= anchorTries) return open();
+        waitForAnchor(tries + 1);
+    });
+}
+
+void PopoverWidget::open() {
+    waiting_ = false;
+    place();
+    show();
+    activateWindow();
+}
+
+void PopoverWidget::place() {
     const QSize s = size().isValid() && isVisible() ? size() : sizeHint();
-    const QPoint at = anchor.isValid() ? anchor.center() : click;
-    const QScreen* screen = QGuiApplication::screenAt(at);
+    // Beside the icon; where the host never tells, where it was clicked, or
+    // else where the pointer is.
+    QRect a = anchor_ ? anchor_() : QRect();
+    if (!a.isValid()) a = QRect(click_ ? *click_ : QCursor::pos(), QSize(1, 1));
+    const QScreen* screen = QGuiApplication::screenAt(a.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    // Beside the icon: below it on a top panel, above it on a bottom one.
-    const QRect a = anchor.isValid() ? anchor : QRect(click, QSize(1, 1));
+    // Below it on a top panel, above it on a bottom one.
     int y = a.center().y() < area.center().y() ? a.bottom() + 6 : a.top() - 6 - s.height();
     int x = a.center().x() - s.width() / 2;
     x = std::clamp(x, area.left() + 4, std::max(area.left() + 4, area.right() - 4 - s.width()));

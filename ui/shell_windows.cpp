@@ -91,7 +91,8 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps) : d_(std::move(deps)) {
 
     tray_ = std::make_unique<TrayItem>(d_.status, d_.metrics, &menu_);
     // The popover follows the controller after the tray item has taken the click's place.
-    popoverLink_ = d_.status.changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
+    popoverLink_ = d_.status.changed.connect(
+        [this] { popover_->sync([t = tray_.get()] { return t->geometry(); }, tray_->lastClick()); });
     qApp->installEventFilter(this);
 }
 

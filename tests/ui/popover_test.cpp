@@ -43,7 +43,7 @@ protected:
 
 TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing) {
     PopoverWidget pop(*item, *actions);
-    Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
+    Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
     item->toggle();
     ASSERT_TRUE(pop.isVisible());
 
@@ -79,7 +79,7 @@ TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing
 
 TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
     PopoverWidget pop(*item, *actions);
-    Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
+    Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
     item->toggle();
     auto first = [&](const QString& name) { return buttons(pop, name).at(0); };
 
@@ -104,6 +104,17 @@ TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
     settleAll();
     EXPECT_TRUE(first("Two")->isChecked());
     EXPECT_FALSE(first("Strip")->isChecked());
+}
+
+TEST_F(PopoverTest, OpenedWithoutAClickItWaitsForTheTrayIconsPlace) {
+    PopoverWidget pop(*item, *actions);
+    const QRect icon(700, 570, 22, 22);
+    int asked = 0;
+    Connection link = item->changed.connect([&] { pop.sync([&] { return ++asked > 3 ? icon : QRect(); }, std::nullopt); });
+    item->toggle();
+    EXPECT_FALSE(pop.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pop.isVisible(); }, 5000));
+    EXPECT_GE(pop.geometry().right(), icon.left());
 }
 
 TEST_F(PopoverTest, PillIsBlueOnlyWhileRunningAndDrawnAtTheDevicePixelRatio) {
