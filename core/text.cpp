@@ -67,6 +67,13 @@ std::string cleanText(std::string_view text, size_t maxBytes) {
     return out;
 }
 
+std::string cutText(std::string_view text, size_t maxChars) {
+    size_t end = 0;
+    for (size_t n = 0; n < maxChars && end < text.size(); ++n) nextCodePoint(text, end);
+    if (end >= text.size()) return std::string(text);
+    return std::string(text.substr(0, end)) + "…";
+}
+
 std::string escapeControls(std::string_view text) {
     std::string out;
     out.reserve(text.size());

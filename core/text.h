@@ -19,6 +19,10 @@ void appendUtf8(std::string& out, char32_t cp);
 // result cut to at most `maxBytes` on a character boundary.
 std::string cleanText(std::string_view text, size_t maxBytes = 4096);
 
+// At most `maxChars` characters (code points) of `text`, followed by "…" when
+// any were cut off; a character is never split.
+std::string cutText(std::string_view text, size_t maxChars);
+
 // For a log line: invalid UTF-8 repaired and control characters written as
 // \xNN, so that one call is one line whatever the text holds.
 std::string escapeControls(std::string_view text);

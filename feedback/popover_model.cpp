@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/text.h"
 #include "manager/window_manager.h"
 #include "settings/prefs.h"
 
@@ -44,7 +45,8 @@ StripCard stripCard(const WindowManager& m, const StripRef& s) {
         t.col = i;
         t.focused = i == s->focusC;
         t.help = "Go to column " + std::to_string(i + 1);
-        for (const Item& it : s->cols[static_cast<size_t>(i)].items) t.windows.push_back({it.app, it.icon});
+        for (const Item& it : s->cols[static_cast<size_t>(i)].items)
+            t.windows.push_back({cutText(it.app, PopoverTile::nameChars), it.icon});
         c.tiles.push_back(std::move(t));
     }
     return c;

@@ -85,8 +85,10 @@ struct PermissionBanner {
 };
 
 struct PopoverTile {
+    // Names longer than this are cut, on a character boundary.
+    static constexpr size_t nameChars = 10;
     struct Window {
-        std::string app;
+        std::string app;  // cut to nameChars
         ImageRef icon;
     };
     int col = 0;

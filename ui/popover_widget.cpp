@@ -21,6 +21,8 @@ namespace {
 
 QLabel* label(const std::string& text, QWidget* parent, bool bold = false, bool small = false) {
     auto* l = new QLabel(QString::fromStdString(text), parent);
+    // Names and notes come from other programs: text, never markup.
+    l->setTextFormat(Qt::PlainText);
     QFont f = l->font();
     if (bold) f.setBold(true);
     if (small) f.setPointSizeF(f.pointSizeF() * 0.85);
@@ -157,7 +159,7 @@ void PopoverWidget::rebuild() {
             tiles->setSpacing(4);
             for (const PopoverTile& t : m.strip.tiles) {
                 std::string text;
-                for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app.substr(0, 10);
+                for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app;
                 QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
                 b->setEnabled(m.strip.tilesEnabled);
                 b->setToolTip(QString::fromStdString(t.help));

@@ -21,6 +21,12 @@ TEST(CleanText, RepairsRemovesAndCutsOnCharacterBoundaries) {
     EXPECT_EQ(cleanText(std::string(10000, 'x')).size(), 4096u);
 }
 
+TEST(CleanText, CutsCountCharactersNotBytes) {
+    EXPECT_EQ(cutText("Terminal", 10), "Terminal");
+    EXPECT_EQ(cutText("\xc3\xa9\xc3\xa9\xc3\xa9", 3), "\xc3\xa9\xc3\xa9\xc3\xa9");
+    EXPECT_EQ(cutText("\xc3\xa9\xc3\xa9\xc3\xa9\xf0\x9f\x98\x80", 3), "\xc3\xa9\xc3\xa9\xc3\xa9\xe2\x80\xa6");
+}
+
 TEST(CleanText, LogLinesKeepControlsVisibleAsEscapes) {
     EXPECT_EQ(escapeControls("app\n[Tarvela] forged\x1b[2J"), "app\\x0a[Tarvela] forged\\x1b[2J");
     EXPECT_EQ(escapeControls("ok \xe2\x80\x94 \xff"), "ok \xe2\x80\x94 \xef\xbf\xbd");

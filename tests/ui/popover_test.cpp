@@ -1,6 +1,7 @@
 // The tray item's popover and pill image over a running manager.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
@@ -78,6 +79,8 @@ TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing
 }
 
 TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
+    window(app("Äänitys ja muistiinpanot"), 300);
+    settleAll();
     PopoverWidget pop(*item, *actions);
     Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
     item->toggle();
@@ -96,6 +99,16 @@ TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
     prefs->blur.set(true);
     settleAll();
     EXPECT_TRUE(first("Blur")->isChecked());
+
+    // Client text is text, cut on a character boundary.
+    wm->note.set("<b>x</b> is tiled again");
+    settleAll();
+    const QList<QLabel*> labels = pop.findChildren<QLabel*>();
+    auto note = std::find_if(labels.begin(), labels.end(), [](QLabel* l) { return l->text().startsWith("<b>"); });
+    ASSERT_NE(note, labels.end());
+    EXPECT_EQ((*note)->textFormat(), Qt::PlainText);
+    const std::vector<QPushButton*> tiles = buttons(pop, "Go to column ");
+    EXPECT_TRUE(std::any_of(tiles.begin(), tiles.end(), [](QPushButton* b) { return b->text() == "Äänitys ja…"; }));
 
     // Off, a layout picked is marked.
     actions->setOn(false);
