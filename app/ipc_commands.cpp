@@ -174,7 +174,7 @@ Json IpcCommands::restore(const Json& which) {
     } else {
         throw IpcError("workspace-restore takes a workspace's name or slot, not " + which.dump());
     }
-    if (!d_.manager.on() || d_.manager.paused()) throw IpcError("Tarvela is off or paused: turn it on to restore a workspace");
+    if (!d_.manager.acting()) throw IpcError("Tarvela is off or paused: turn it on to restore a workspace");
     const Workspace copy = *ws;
     d_.manager.restore(copy);
     return Json{{"id", copy.id.str()}, {"name", copy.name}};

@@ -105,7 +105,7 @@ struct EmptyState {
 struct StripCard {
     std::string title = popover::stripTitle;
     std::string caption;       // " · column 2 of 5"; empty without columns
-    std::string overviewLink;  // " · Overview ›"; empty without columns
+    std::string overviewLink;  // " · Overview ›"; empty without columns or while the manager does not act
     std::vector<PopoverTile> tiles;
     bool tilesEnabled = false;  // the manager acts
     std::optional<EmptyState> empty;

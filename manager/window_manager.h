@@ -179,7 +179,8 @@ public:
     // them moves a window.
     bool acting() const { return on() && !paused(); }
     // The strips exist but are held where they are: settings that arrange
-    // them (layout, alignment) wait, or the strips would disagree with them.
+    // them (layout, alignment) are refused, or the strips would disagree
+    // with them until a rebuild made the windows jump.
     bool held() const { return on() && paused(); }
     // One keyboard action on the current strip; `n` is jump's column, from 1.
     void perform(Action action, int n);
