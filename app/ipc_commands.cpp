@@ -10,6 +10,10 @@ namespace {
 
 Json rectJSON(const Rect& r) { return Json{{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}}; }
 
+// The strips are held while paused; a setting that arranges them would
+// disagree with them until something rebuilt them, and then they would jump.
+constexpr const char* pausedArranging = "Tarvela is paused: resume it to change how the strips are arranged";
+
 [[noreturn]] void badValue(const std::string& name, const Json& v, const std::string& want) {
     throw IpcError("preference " + name + " takes " + want + ", not " + v.dump());
 }
@@ -81,7 +85,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
          [this](const Json& v) {
              auto l = v.is_string() ? layoutFromRaw(v.get<std::string>()) : std::nullopt;
              if (!l) badValue("layout", v, "one of strip, two, three, plus21, plus12, grid22, grid32, four");
-             popover_.setLayout(*l);
+             if (!d_.manager.setLayout(*l)) throw IpcError(pausedArranging);
          }},
         {"defaultWidth", [&p] { return Json(p.defaultWidth()); },
          [&p](const Json& v) {
@@ -93,7 +97,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
          [this](const Json& v) {
              auto a = v.is_string() ? alignFromRaw(v.get<std::string>()) : std::nullopt;
              if (!a) badValue("align", v, "one of left, center, right, auto");
-             popover_.setAlign(*a);
+             if (!d_.manager.setAlign(*a)) throw IpcError(pausedArranging);
          }},
         boolPref(p.showMenuBar),
         boolPref(p.showDock),
@@ -170,7 +174,7 @@ Json IpcCommands::restore(const Json& which) {
     } else {
         throw IpcError("workspace-restore takes a workspace's name or slot, not " + which.dump());
     }
-    if (!d_.manager.on() || d_.manager.paused()) throw IpcError("Tarvela is off or paused: turn it on to restore a workspace");
+    if (!d_.manager.acting()) throw IpcError("Tarvela is off or paused: turn it on to restore a workspace");
     const Workspace copy = *ws;
     d_.manager.restore(copy);
     return Json{{"id", copy.id.str()}, {"name", copy.name}};

@@ -1,7 +1,8 @@
 // What the scripting interface's commands do, and the state they report.
-// The keyboard actions go through the same entry point as the shortcuts, the
-// HUD and the tray; preferences change as the settings window and the popover
-// change them. Main thread only.
+// Whatever moves windows goes through the manager's one way in, as the
+// shortcuts, the HUD and the tray do, so nothing does while Tarvela is off or
+// paused; preferences change as the settings window and the popover change
+// them. Main thread only.
 #pragma once
 
 #include <functional>

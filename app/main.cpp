@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
     router.attach(QtRouterDeps{*shell, *platform, [&] { return platform->compositing(); },
                                [&] { platform->takeOver(); }, recorderKey});
     auto windows = std::make_unique<ShellWindows>(ShellWindowsDeps{
-        shell->manager, shell->prefs, *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
+        *shell->hud, *shell->toast, *shell->status, *shell->popover, metrics, screens, [&] { return platform->compositing(); }, [&] { router.settings(std::nullopt); },
         [&] { loop.quit(); }});
     DimWindows dimWindows(*shell->dim, *platform, screens);
     OverviewWidget overviewWidget(*shell->overview, screens, [&] { return platform->compositing(); });

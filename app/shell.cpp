@@ -23,16 +23,19 @@ Shell::Shell(ShellDeps d)
         toast = std::make_unique<Toast>(ToastDeps{d.main, *d.metrics, [p = &d.platform] { return p->screens(); }});
         status = std::make_unique<StatusController>(manager, prefs, d.main);
         PopoverHooks hooks;
-        hooks.openOverview = [this] { hooks_.showOverview(); };
         hooks.openSettings = [this] { deps_.router.settings(std::nullopt); };
         hooks.openWorkspaces = [this] { deps_.router.settings(std::string("Workspaces")); };
         hooks.openUpdates = [this] { deps_.router.settings(std::string("Updates")); };
         hooks.quit = [this] {
             if (deps_.quit) deps_.quit();
         };
-        // The permission watch notices the outcome on its next look.
-        hooks.requestTrust = [this] { deps_.platform.requestTrust(); };
+        // As the permission window's button: the poll's own request cannot
+        // win the display from another window manager. The permission watch
+        // notices the outcome on its next look.
+        hooks.takeOver = [this] { deps_.platform.takeOver(); };
+        hooks.updateAvailable = [this] { return updater->state().kind == UpdateState::Kind::available; };
         popover = std::make_unique<PopoverActions>(manager, prefs, hooks);
+        bag_.push_back(updater->changed.connect([this] { popover->updatesChanged(); }));
         pictureQueue = d.makeQueue ? d.makeQueue("tarvela.pictures") : makeThreadQueue("tarvela.pictures");
         overview = std::make_unique<Overview>(OverviewDeps{manager, d.platform, d.main, *d.metrics,
                                                            [q = pictureQueue.get()](std::function<void()> fn) {
@@ -120,8 +123,8 @@ void Shell::start(const std::vector<std::string>& args) {
 
     if (deps_.gestures) {
         touches = std::make_unique<Touches>(*deps_.gestures);
-        // The pinch opens the overview the shortcut opens: the shell's own.
-        gestures = std::make_unique<Gestures>(deps_.main, prefs, GestureHost::of(manager, hooks_),
+        // The pinch opens the overview the shortcut opens, through the manager.
+        gestures = std::make_unique<Gestures>(deps_.main, prefs, manager,
                                               *deps_.gestures, *touches);
         gestures->start();
         // Without the permission the sources cannot all be had; once it comes, try again.

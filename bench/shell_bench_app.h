@@ -135,7 +135,7 @@ public:
         shell = std::make_unique<Shell>(deps);
         auto compositing = [this] { return platform->compositing(); };
         if (panels.shellWindows)
-            windows = std::make_unique<ShellWindows>(ShellWindowsDeps{shell->manager, shell->prefs, *shell->hud,
+            windows = std::make_unique<ShellWindows>(ShellWindowsDeps{*shell->hud,
                                                                       *shell->toast, *shell->status, *shell->popover,
                                                                       metrics, screens, compositing, [] {}, [] {}});
         if (panels.dim) dim = std::make_unique<DimWindows>(*shell->dim, *platform, screens);

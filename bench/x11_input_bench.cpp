@@ -205,7 +205,7 @@ int main() {
         X11GestureSources x11sources(x11, loop);
         ArrivalClock sources(x11sources, loop);
         Touches touches(sources);
-        Gestures gestures(loop, prefs, GestureHost::of(mgr, feedback), sources, touches);
+        Gestures gestures(loop, prefs, mgr, sources, touches);
         gestures.start();
 
         x11::Keymap keymap(x11.connection());

@@ -146,6 +146,10 @@ public:
     // manager selection once it is free). Never prompts. The permission poll
     // and start() use it.
     virtual bool requestTrust() { return isProcessTrusted(); }
+    // Gains the permission even from whoever holds it now (on X11: asks the
+    // running window manager to hand the display over, as --replace does).
+    // Only the user's own request calls it; true once it is held.
+    virtual bool takeOver() { return requestTrust(); }
     // Null when no observer can be made for that process.
     virtual std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) = 0;
 

@@ -177,34 +177,19 @@ void HUDPanel::click(Point local) {
     }
 }
 
-void HUDPanel::pick(int col, int row) {
-    if (StripRef s = d_.manager.cur()) s->raise(col, row);
-}
+// The buttons act through the manager's one way in, like the shortcuts.
+void HUDPanel::pick(int col, int row) { d_.manager.raise(col, row); }
 
 void HUDPanel::toggleOptions() { d_.state.opts.set(!d_.state.opts()); }
 
-void HUDPanel::focusPrevious() {
-    StripRef s = d_.manager.cur();
-    if (!s || s->cols.empty()) return;
-    s->raise(std::clamp(s->focusC - 1, 0, static_cast<int>(s->cols.size()) - 1), 0);
-}
+void HUDPanel::focusPrevious() { d_.manager.perform(Action::focusPrev, 0); }
 
-void HUDPanel::focusNext() {
-    StripRef s = d_.manager.cur();
-    if (!s || s->cols.empty()) return;
-    s->raise(std::clamp(s->focusC + 1, 0, static_cast<int>(s->cols.size()) - 1), 0);
-}
+void HUDPanel::focusNext() { d_.manager.perform(Action::focusNext, 0); }
 
-void HUDPanel::narrower() {
-    if (StripRef s = d_.manager.cur()) s->stepWidth(-1);
-}
+void HUDPanel::narrower() { d_.manager.perform(Action::narrower, 0); }
 
-void HUDPanel::wider() {
-    if (StripRef s = d_.manager.cur()) s->stepWidth(1);
-}
+void HUDPanel::wider() { d_.manager.perform(Action::wider, 0); }
 
-void HUDPanel::sendToOther() {
-    if (d_.manager.other()) d_.manager.send();
-}
+void HUDPanel::sendToOther() { d_.manager.perform(Action::sendDisplay, 0); }
 
 }  // namespace tarvela

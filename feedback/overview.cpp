@@ -129,6 +129,8 @@ Overview::Overview(OverviewDeps deps) : d_(std::move(deps)), self_(std::make_sha
         d_.main.post(weakly([](Overview& o) {
             o.rebuildPending_ = false;
             if (!o.open_) return;
+            // Paused or off, nothing it offers can be done: it goes, as the HUD does.
+            if (!o.d_.manager.acting()) return o.close();
             o.rebuild();
             o.changed.emit();
         }));
@@ -254,8 +256,7 @@ void Overview::click(Point local) {
 
 void Overview::clickColumn(int strip, int col) {
     close();
-    for (const StripRef& s : d_.manager.strips())
-        if (s->index == strip) s->raise(col, 0);
+    d_.manager.raise(col, 0, strip);
 }
 
 }  // namespace tarvela

@@ -3,7 +3,8 @@
 //
 //   closed -> open (open(): fades in, takes the keyboard, starts taking pictures)
 //          -> closed (Escape, the "Close" button, a click on a column, the
-//             toggling action: gives the keyboard back, fades out, ordered out)
+//             toggling action, the manager pausing or going off: gives the
+//             keyboard back, fades out, ordered out)
 //
 // The widget layer owns the real window. After every `changed` it reads
 // `orderedIn()`, `frame()`, `alpha()`, `hasKeyboard()` and `model()`; it

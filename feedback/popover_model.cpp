@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/text.h"
 #include "manager/window_manager.h"
 #include "settings/prefs.h"
 
@@ -36,13 +37,16 @@ StripCard stripCard(const WindowManager& m, const StripRef& s) {
     }
     const int n = static_cast<int>(s->cols.size());
     c.caption = " · column " + std::to_string(s->focusC + 1) + " of " + std::to_string(n);
-    c.overviewLink = popover::overviewLink;
+    c.tilesEnabled = m.acting();
+    // The overview opens only while the manager acts.
+    if (m.acting()) c.overviewLink = popover::overviewLink;
     for (int i = 0; i < n; ++i) {
         PopoverTile t;
         t.col = i;
         t.focused = i == s->focusC;
         t.help = "Go to column " + std::to_string(i + 1);
-        for (const Item& it : s->cols[static_cast<size_t>(i)].items) t.windows.push_back({it.app, it.icon});
+        for (const Item& it : s->cols[static_cast<size_t>(i)].items)
+            t.windows.push_back({cutText(it.app, PopoverTile::nameChars), it.icon});
         c.tiles.push_back(std::move(t));
     }
     return c;
@@ -57,6 +61,7 @@ std::optional<DisplayCard> displayCard(const WindowManager& m, const StripRef& c
         for (const Col& col : s->cols) windows += col.items.size();
         c.rows.push_back({s->index, s->displayName(), std::to_string(windows) + popover::ownStrip, s == cur});
     }
+    c.sendEnabled = m.acting();
     if (strips.size() > 1)
         c.sendButton = popover::sendButton;
     else
@@ -64,10 +69,10 @@ std::optional<DisplayCard> displayCard(const WindowManager& m, const StripRef& c
     return c;
 }
 
-WidthCard widthCard(const StripRef& s) {
+WidthCard widthCard(const WindowManager& m, const StripRef& s) {
     WidthCard c;
     const bool focused = s && s->focusC >= 0 && static_cast<size_t>(s->focusC) < s->cols.size();
-    c.enabled = focused;
+    c.enabled = focused && m.acting();
     for (const WidthPreset& p : widthPresets) {
         const bool sel = focused && std::fabs(s->cols[static_cast<size_t>(s->focusC)].frac - p.frac) < 1e-6;
         c.choices.push_back({p.frac, p.label, sel});
@@ -108,9 +113,10 @@ PopoverModel PopoverModel::make(const WindowManager& m, const Prefs& prefs, bool
     if (!m.trusted()) p.permission = PermissionBanner{};
     p.strip = stripCard(m, cur);
     p.display = displayCard(m, cur);
-    p.width = widthCard(cur);
+    p.width = widthCard(m, cur);
 
     for (Align a : allAligns) p.align.choices.push_back({a, alignTitle(a), a == prefs.align()});
+    p.align.enabled = !m.held();
 
     p.effects.dimLevel = prefs.dimLevel();
     p.effects.dim = prefs.dimLevel() > 0;
@@ -119,6 +125,7 @@ PopoverModel PopoverModel::make(const WindowManager& m, const Prefs& prefs, bool
     // Without a current strip, the layout new strips start with.
     const Layout current = cur ? cur->layout : prefs.layout();
     for (Layout l : allLayouts) p.layouts.choices.push_back({l, layoutTitle(l), l == current});
+    p.layouts.enabled = !m.held();
 
     p.footer = {{FooterButton::workspaces, "Workspaces"},
                 {FooterButton::settings, "Settings"},
@@ -128,7 +135,14 @@ PopoverModel PopoverModel::make(const WindowManager& m, const Prefs& prefs, bool
 }
 
 PopoverActions::PopoverActions(WindowManager& manager, Prefs& prefs, PopoverHooks hooks)
-    : m_(manager), prefs_(prefs), hooks_(std::move(hooks)) {}
+    : m_(manager), prefs_(prefs), hooks_(std::move(hooks)) {
+    managerLink_ = m_.changed.connect([this] { changed.emit(); });
+    prefsLink_ = prefs_.changed.connect([this] { changed.emit(); });
+}
+
+PopoverModel PopoverActions::model() const {
+    return PopoverModel::make(m_, prefs_, hooks_.updateAvailable && hooks_.updateAvailable());
+}
 
 void PopoverActions::togglePause() {
     m_.note.set("");
@@ -147,25 +161,18 @@ void PopoverActions::setOn(bool on) {
     }
 }
 
-void PopoverActions::requestTrust() { call(hooks_.requestTrust); }
+void PopoverActions::takeOver() { call(hooks_.takeOver); }
 
-void PopoverActions::goToColumn(int col) {
-    if (StripRef s = m_.cur()) s->raise(col, 0);
-}
+// What moves windows goes through the manager's one way in.
+void PopoverActions::goToColumn(int col) { m_.raise(col, 0); }
 
-void PopoverActions::openOverview() { call(hooks_.openOverview); }
+void PopoverActions::openOverview() { m_.openOverview(); }
 
 void PopoverActions::send() { m_.send(); }
 
-void PopoverActions::setWidth(double frac) {
-    if (StripRef s = m_.cur()) s->setWidth(frac);
-}
+void PopoverActions::setWidth(double frac) { m_.setWidth(frac); }
 
-void PopoverActions::setAlign(Align a) {
-    prefs_.align.set(a);
-    // A running strip slides to its focused column's new resting place.
-    for (const StripRef& s : m_.strips()) s->setAlign(a);
-}
+void PopoverActions::setAlign(Align a) { m_.setAlign(a); }
 
 void setDimmed(Prefs& prefs, bool on) {
     if (!on)
@@ -178,10 +185,7 @@ void PopoverActions::setDim(bool on) { setDimmed(prefs_, on); }
 
 void PopoverActions::setBlur(bool on) { prefs_.blur.set(on); }
 
-void PopoverActions::setLayout(Layout l) {
-    prefs_.layout.set(l);
-    if (StripRef s = m_.cur()) s->applyLayout(l);
-}
+void PopoverActions::setLayout(Layout l) { m_.setLayout(l); }
 
 void PopoverActions::footer(FooterButton b) {
     switch (b) {

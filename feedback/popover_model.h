@@ -1,8 +1,15 @@
 // What the tray item's popover shows, top to bottom, and what its controls do.
-// The popover widget rebuilds a PopoverModel whenever the manager or the
-// settings change (and when it opens), draws the cards that are present, and
-// hands every click to PopoverActions. Styling is the widget's; every text and
+// PopoverActions tells when the model may have changed (the manager, any
+// setting or the update state changed, whoever changed it); the popover
+// widget then rebuilds the model, draws the cards that are present, and hands
+// every click back to PopoverActions. Styling is the widget's; every text and
 // every decision is here.
+//
+// Whatever moves a window goes through the manager's one way in, so while it
+// is off or paused nothing does; the controls that would say so are shown
+// disabled: the strip's tiles, the send button and the widths while the
+// manager is not acting, the alignments and layouts while it is paused (off,
+// they are stored for the next start).
 #pragma once
 
 #include <functional>
@@ -12,6 +19,7 @@
 
 #include "core/enums.h"
 #include "core/platform.h"
+#include "settings/signal.h"
 
 namespace tarvela {
 
@@ -77,8 +85,10 @@ struct PermissionBanner {
 };
 
 struct PopoverTile {
+    // Names longer than this are cut, on a character boundary.
+    static constexpr size_t nameChars = 10;
     struct Window {
-        std::string app;
+        std::string app;  // cut to nameChars
         ImageRef icon;
     };
     int col = 0;
@@ -95,8 +105,9 @@ struct EmptyState {
 struct StripCard {
     std::string title = popover::stripTitle;
     std::string caption;       // " · column 2 of 5"; empty without columns
-    std::string overviewLink;  // " · Overview ›"; empty without columns
+    std::string overviewLink;  // " · Overview ›"; empty without columns or while the manager does not act
     std::vector<PopoverTile> tiles;
+    bool tilesEnabled = false;  // the manager acts
     std::optional<EmptyState> empty;
 };
 
@@ -111,6 +122,7 @@ struct DisplayCard {
     std::string title = popover::displayTitle;
     std::vector<DisplayRow> rows;
     std::optional<std::string> sendButton;  // with two displays or more
+    bool sendEnabled = false;               // the manager acts
     std::optional<std::string> note;        // with one
 };
 
@@ -125,13 +137,14 @@ struct WidthCard {
     std::string title = popover::widthTitle;
     std::vector<Choice<double>> choices;  // ⅓ ½ ⅔ Full
     std::string note = popover::widthNote;
-    bool enabled = false;  // a current strip with a focused column
+    bool enabled = false;  // the manager acts on a current strip with a focused column
 };
 
 struct AlignCard {
     std::string title = popover::alignTitle;
     std::vector<Choice<Align>> choices;
     std::string note = popover::alignNote;
+    bool enabled = true;  // not while paused
 };
 
 struct EffectsCard {
@@ -148,6 +161,7 @@ struct EffectsCard {
 struct LayoutsCard {
     std::string title = popover::layoutsTitle;
     std::vector<Choice<Layout>> choices;  // the current strip's layout selected
+    bool enabled = true;                  // not while paused
 };
 
 enum class FooterButton { workspaces, settings, updates, quit };
@@ -173,25 +187,35 @@ struct PopoverModel {
 };
 
 // What lives outside the manager and the settings: other windows, the
-// application itself, taking over the display.
+// application itself, taking over the display, the updater.
 struct PopoverHooks {
-    std::function<void()> openOverview;
     std::function<void()> openSettings;
     std::function<void()> openWorkspaces;
     std::function<void()> openUpdates;
     std::function<void()> quit;
-    std::function<void()> requestTrust;
+    // Becomes the display's window manager even while another one holds it.
+    std::function<void()> takeOver;
+    // Whether the updater has found a newer version; none: never.
+    std::function<bool()> updateAvailable;
 };
 
 class PopoverActions {
 public:
     PopoverActions(WindowManager& manager, Prefs& prefs, PopoverHooks hooks);
 
+    // What the popover shows now.
+    PopoverModel model() const;
+    // The model may have changed: the manager or a setting changed (told at
+    // once; the manager may be in the middle of a change), or updatesChanged().
+    Signal<> changed;
+    // The updater's state changed.
+    void updatesChanged() { changed.emit(); }
+
     // Header.
     void togglePause();
     void setOn(bool on);
     // Permission banner.
-    void requestTrust();
+    void takeOver();
     // Strip card.
     void goToColumn(int col);
     void openOverview();
@@ -214,6 +238,8 @@ private:
     WindowManager& m_;
     Prefs& prefs_;
     PopoverHooks hooks_;
+    Connection managerLink_;
+    Connection prefsLink_;
 };
 
 }  // namespace tarvela

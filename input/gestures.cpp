@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/log.h"
-#include "manager/feedback_hooks.h"
 #include "manager/window_manager.h"
 #include "settings/key_codes.h"
 
@@ -14,15 +13,10 @@ namespace {
 Gestures* sharedGestures = nullptr;
 }
 
-GestureHost GestureHost::of(WindowManager& wm, FeedbackHooks& feedback) {
-    return {[&wm] { return wm.on() && !wm.paused(); }, [&wm] { return wm.cur(); },
-            [&feedback] { feedback.showOverview(); }};
-}
-
-Gestures::Gestures(RunLoop& main, Prefs& prefs, GestureHost host, GestureSources& sources, Touches& touches)
+Gestures::Gestures(RunLoop& main, Prefs& prefs, WindowManager& manager, GestureSources& sources, Touches& touches)
     : main_(main),
       prefs_(prefs),
-      host_(std::move(host)),
+      manager_(manager),
       sources_(sources),
       touches_(touches),
       self_(std::make_shared<Gestures*>(this)) {}
@@ -84,14 +78,12 @@ void Gestures::installTap() {
 bool Gestures::scroll(const ScrollEvent& e) {
     // The rejection path runs for every scroll of every application: keep it cheap.
     if (!prefs_.optionScroll() || !(e.modifierFlags & eventflags::option)) return false;
-    if (!host_.active()) return false;
-    std::shared_ptr<Strip> strip = host_.cur();
-    if (!strip) return false;
-
     double delta = std::fabs(e.deltaX) > std::fabs(e.deltaY) ? e.deltaX : e.deltaY;
     if (!e.precise) delta *= lineFactor;
     const double amount = prefs_.natural() != e.invertedFromDevice ? delta : -delta;
-    strip->scrollBy(amount * speed());
+    // Refused (off, paused, no strip): the application under the pointer scrolls.
+    std::shared_ptr<Strip> strip = manager_.scrollBy(amount * speed());
+    if (!strip) return false;
 
     // Every further event pushes the settle back.
     if (settleWork_) main_.cancel(*settleWork_);
@@ -101,29 +93,25 @@ bool Gestures::scroll(const ScrollEvent& e) {
         auto s = weak.lock();
         if (!s || !*s) return;
         (*s)->settleWork_.reset();
-        if (auto st = target.lock()) st->settle();
+        if (auto st = target.lock()) (*s)->manager_.settle(st);
     });
     return true;
 }
 
 void Gestures::pinch(const MagnifyEvent& e) {
-    if (!prefs_.pinch4() || !host_.active()) return;
+    if (!prefs_.pinch4()) return;
     if (e.phase == gesturephase::began) pinchSum_ = 0;
     pinchSum_ += e.magnification;
     if (e.phase == gesturephase::ended || e.phase == gesturephase::cancelled) {
-        if (pinchSum_ < pinchInThreshold) host_.showOverview();
+        if (pinchSum_ < pinchInThreshold) manager_.openOverview();
         pinchSum_ = 0;
     }
 }
 
 void Gestures::swiped(int d) {
-    if (!prefs_.swipe3() || !host_.active()) return;
-    std::shared_ptr<Strip> strip = host_.cur();
-    if (!strip) return;
+    if (!prefs_.swipe3()) return;
     if (!prefs_.natural()) d = -d;
-    if (strip->cols.empty()) return;
-    const int last = static_cast<int>(strip->cols.size()) - 1;
-    strip->raise(std::clamp(strip->focusC + d, 0, last), 0);
+    manager_.perform(d > 0 ? Action::focusNext : Action::focusPrev, 0);
 }
 
 Connection Gestures::restartWhenTrusted(WindowManager& wm) {

@@ -3,8 +3,9 @@
 //                     column 0.25 s after the last scroll event;
 //   three-finger swipe moves focus one column (recognised by Touches);
 //   pinch in          opens the strip overview.
-// Each is gated by its own preference and by the manager being on and not
-// paused. All strip movement goes to the current display's strip.
+// Each is gated by its own preference; what they do goes through the
+// manager's one way in, which does nothing while it is off or paused. All
+// strip movement goes to the current display's strip.
 //
 // Main thread only, except that swipes may be recognised on the contact
 // source's thread; they reach this object through a post to the main loop.
@@ -17,7 +18,6 @@
 
 #include "core/platform.h"
 #include "core/runloop.h"
-#include "core/strip.h"
 #include "input/gesture_sources.h"
 #include "input/touches.h"
 #include "settings/prefs.h"
@@ -26,17 +26,6 @@
 namespace tarvela {
 
 class WindowManager;
-class FeedbackHooks;
-
-// What gestures need of the rest of the application.
-struct GestureHost {
-    std::function<bool()> active;                   // the manager is on and not paused
-    std::function<std::shared_ptr<Strip>()> cur;    // the current display's strip, if any
-    std::function<void()> showOverview;
-
-    // The real wiring: the manager's state and strips, the overview of the feedback.
-    static GestureHost of(WindowManager& wm, FeedbackHooks& feedback);
-};
 
 class Gestures {
 public:
@@ -46,7 +35,7 @@ public:
     // A pinch whose magnifications add up below this opens the overview.
     static constexpr double pinchInThreshold = -0.25;
 
-    Gestures(RunLoop& main, Prefs& prefs, GestureHost host, GestureSources& sources, Touches& touches);
+    Gestures(RunLoop& main, Prefs& prefs, WindowManager& manager, GestureSources& sources, Touches& touches);
     ~Gestures();
     Gestures(const Gestures&) = delete;
     Gestures& operator=(const Gestures&) = delete;
@@ -83,7 +72,7 @@ private:
 
     RunLoop& main_;
     Prefs& prefs_;
-    GestureHost host_;
+    WindowManager& manager_;
     GestureSources& sources_;
     Touches& touches_;
     SubscriptionRef tap_;

@@ -1,6 +1,6 @@
 // Where windows go: the placement memory that carries the arrangement across
 // rebuilds, floating a window out of the strips and back, sending a window to
-// the next display, and the keyboard actions.
+// the next display, and the one way in for everything that acts on windows.
 #include <algorithm>
 #include <map>
 
@@ -128,6 +128,10 @@ void WindowManager::toggleFloat() {
 // ---- displays ----
 
 void WindowManager::send() {
+    if (acting()) sendNow();
+}
+
+void WindowManager::sendNow() {
     StripRef from = cur();
     StripRef to = other();
     if (!from || !to) {
@@ -146,11 +150,18 @@ void WindowManager::send() {
     note.set("Sent " + app + " to " + to->displayName());
 }
 
-// ---- actions ----
+// ---- the one way in ----
+
+StripRef WindowManager::actingStrip(std::optional<int> index) const {
+    if (!acting()) return nullptr;
+    if (!index) return cur();
+    for (const StripRef& s : strips())
+        if (s->index == *index) return s;
+    return nullptr;
+}
 
 void WindowManager::perform(Action action, int n) {
-    if (!on() || paused()) return;
-    StripRef s = cur();
+    StripRef s = actingStrip();
     if (!s) return;
     const int count = static_cast<int>(s->cols.size());
     switch (action) {
@@ -163,7 +174,7 @@ void WindowManager::perform(Action action, int n) {
         case Action::jump:
             if (n >= 1 && n <= count) s->raise(n - 1, 0);
             break;
-        case Action::sendDisplay: send(); break;
+        case Action::sendDisplay: sendNow(); break;
         case Action::cycleWidth: s->cycleWidth(); break;
         case Action::wider: s->stepWidth(1); break;
         case Action::narrower: s->stepWidth(-1); break;
@@ -175,11 +186,45 @@ void WindowManager::perform(Action action, int n) {
             else
                 feedback_.showOverview();
             break;
-        case Action::tileFour:
-            prefs.layout.set(Layout::grid22);
-            s->applyLayout(Layout::grid22);
-            break;
+        case Action::tileFour: setLayout(Layout::grid22); break;
     }
+}
+
+void WindowManager::raise(int col, int row, std::optional<int> strip) {
+    if (StripRef s = actingStrip(strip)) s->raise(col, row);
+}
+
+void WindowManager::setWidth(double frac) {
+    if (StripRef s = actingStrip()) s->setWidth(frac);
+}
+
+StripRef WindowManager::scrollBy(double dx) {
+    StripRef s = actingStrip();
+    if (s) s->scrollBy(dx);
+    return s;
+}
+
+void WindowManager::settle(const StripRef& s) {
+    if (s && acting()) s->settle();
+}
+
+void WindowManager::openOverview() {
+    if (acting()) feedback_.showOverview();
+}
+
+bool WindowManager::setLayout(Layout l) {
+    if (held()) return false;
+    prefs.layout.set(l);
+    if (StripRef s = actingStrip()) s->applyLayout(l);
+    return true;
+}
+
+bool WindowManager::setAlign(Align a) {
+    if (held()) return false;
+    prefs.align.set(a);
+    // A running strip slides to its focused column's new resting place.
+    for (const StripRef& s : strips()) s->setAlign(a);
+    return true;
 }
 
 }  // namespace tarvela

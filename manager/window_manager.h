@@ -172,10 +172,35 @@ public:
     void pruneAll(const std::optional<std::string>& reason);
     void focusChanged();
 
-    // ---- placement (placement.cpp) ----
-    void send();
+    // ---- the one way in (placement.cpp) ----
+    // Everything that acts on windows comes through here: the shortcuts, the
+    // gestures, the HUD, the popover, the overview and scripts. Each entry
+    // asks acting() first, so while the manager is off or paused none of
+    // them moves a window.
+    bool acting() const { return on() && !paused(); }
+    // The strips exist but are held where they are: settings that arrange
+    // them (layout, alignment) are refused, or the strips would disagree
+    // with them until a rebuild made the windows jump.
+    bool held() const { return on() && paused(); }
     // One keyboard action on the current strip; `n` is jump's column, from 1.
     void perform(Action action, int n);
+    // The focused window of the current display to the next display.
+    void send();
+    // Focuses row `row` of column `col` on the strip of display `strip` (the
+    // current display's when none) and slides it into view.
+    void raise(int col, int row, std::optional<int> strip = std::nullopt);
+    // The current strip's focused column to a width fraction.
+    void setWidth(double frac);
+    // A free slide of the current strip (Option-scroll); the strip slid, none
+    // when it was refused.
+    StripRef scrollBy(double dx);
+    // Brings a strip slid by scrollBy to rest on its nearest column.
+    void settle(const StripRef& s);
+    void openOverview();
+    // Stored and applied to the current strip / every strip; while off only
+    // stored (the next start arranges by it). False, changing nothing, while held.
+    bool setLayout(Layout l);
+    bool setAlign(Align a);
 
     // ---- workspaces (workspaces.cpp) ----
     void saveWorkspace(const std::string& name, std::optional<int> slot);
@@ -216,6 +241,9 @@ private:
     // The frontmost application's focused window.
     std::optional<AXElement> frontWindow();
 
+    // The strip an entry of the one way in acts on: none unless acting().
+    StripRef actingStrip(std::optional<int> index = std::nullopt) const;
+    void sendNow();
     void remember(const Strip& strip);
     std::vector<Col> recall(const Strip& strip, const std::vector<Item>& items);
     std::vector<Col> groupDefault(const Strip& strip, const std::vector<Item>& items);

@@ -1,6 +1,7 @@
 #include "ui/popover_widget.h"
 
 #include <QButtonGroup>
+#include <QCursor>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,8 +13,6 @@
 #include <QVBoxLayout>
 
 #include "feedback/status_item.h"
-#include "manager/window_manager.h"
-#include "settings/prefs.h"
 #include "ui/painting.h"
 
 namespace tarvela {
@@ -22,6 +21,8 @@ namespace {
 
 QLabel* label(const std::string& text, QWidget* parent, bool bold = false, bool small = false) {
     auto* l = new QLabel(QString::fromStdString(text), parent);
+    // Names and notes come from other programs: text, never markup.
+    l->setTextFormat(Qt::PlainText);
     QFont f = l->font();
     if (bold) f.setBold(true);
     if (small) f.setPointSizeF(f.pointSizeF() * 0.85);
@@ -42,18 +43,23 @@ QFrame* card(QVBoxLayout* into, QWidget* parent, const std::string& title) {
     return c;
 }
 
+// A marked button shows the model's state only: a click asks for a change and
+// the rebuild that follows it shows the outcome, never Qt's own toggling.
 QPushButton* button(const std::string& text, QWidget* parent, std::function<void()> onClick, bool checked = false) {
     auto* b = new QPushButton(QString::fromStdString(text), parent);
     b->setAccessibleName(QString::fromStdString(text));
     b->setCheckable(checked);
     b->setChecked(checked);
     b->setFocusPolicy(Qt::NoFocus);
-    QObject::connect(b, &QPushButton::clicked, parent, [fn = std::move(onClick)] { fn(); });
+    QObject::connect(b, &QPushButton::clicked, parent, [b, checked, fn = std::move(onClick)] {
+        b->setChecked(checked);
+        fn();
+    });
     return b;
 }
 
 template <class T>
-QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::function<void(T)> pick, bool enabled = true) {
+QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::function<void(T)> pick, bool enabled) {
     auto* row = new QHBoxLayout();
     row->setSpacing(4);
     for (const Choice<T>& c : items) {
@@ -66,12 +72,8 @@ QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::
 
 }  // namespace
 
-PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusController& status, PopoverActions& actions)
-    : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint),
-      manager_(manager),
-      prefs_(prefs),
-      status_(status),
-      actions_(actions) {
+PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
+    : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint), status_(status), actions_(actions) {
     setObjectName("popover");
     setAccessibleName("Tarvela");
     setWindowTitle("Tarvela popover");
@@ -82,8 +84,9 @@ PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusControl
     outer_ = new QVBoxLayout(this);
     outer_->setContentsMargins(10, 10, 10, 10);
     outer_->setSizeConstraint(QLayout::SetFixedSize);
-    // Kept current while open; a burst of changes rebuilds once.
-    managerLink_ = manager_.changed.connect([this] {
+    // Kept current while open, whoever changed what it shows; a burst of
+    // changes rebuilds once.
+    link_ = actions_.changed.connect([this] {
         if (!isVisible() || rebuildPending_) return;
         rebuildPending_ = true;
         QTimer::singleShot(0, this, [this] {
@@ -94,7 +97,7 @@ PopoverWidget::PopoverWidget(WindowManager& manager, Prefs& prefs, StatusControl
 }
 
 void PopoverWidget::rebuild() {
-    const PopoverModel m = PopoverModel::make(manager_, prefs_, false);
+    const PopoverModel m = actions_.model();
     if (content_) {
         outer_->removeWidget(content_);
         content_->deleteLater();
@@ -132,7 +135,7 @@ void PopoverWidget::rebuild() {
 
     if (m.permission) {
         QFrame* c = card(v, host, m.permission->title);
-        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.requestTrust(); }));
+        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
     }
 
     // ---- strip ----
@@ -156,8 +159,9 @@ void PopoverWidget::rebuild() {
             tiles->setSpacing(4);
             for (const PopoverTile& t : m.strip.tiles) {
                 std::string text;
-                for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app.substr(0, 10);
+                for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app;
                 QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
+                b->setEnabled(m.strip.tilesEnabled);
                 b->setToolTip(QString::fromStdString(t.help));
                 b->setAccessibleName(QString::fromStdString(t.help));
                 b->setFixedSize(64, 44);
@@ -172,7 +176,11 @@ void PopoverWidget::rebuild() {
         QFrame* c = card(v, host, m.display->title);
         for (const DisplayRow& r : m.display->rows)
             c->layout()->addWidget(label(r.name + " — " + r.detail, c, r.current));
-        if (m.display->sendButton) c->layout()->addWidget(button(*m.display->sendButton, c, [this] { actions_.send(); }));
+        if (m.display->sendButton) {
+            QPushButton* send = button(*m.display->sendButton, c, [this] { actions_.send(); });
+            send->setEnabled(m.display->sendEnabled);
+            c->layout()->addWidget(send);
+        }
         if (m.display->note) c->layout()->addWidget(label(*m.display->note, c, false, true));
     }
 
@@ -185,7 +193,7 @@ void PopoverWidget::rebuild() {
     {
         QFrame* c = card(v, host, m.align.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
-            choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }));
+            choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }, m.align.enabled));
         c->layout()->addWidget(label(m.align.note, c, false, true));
     }
     {
@@ -203,7 +211,7 @@ void PopoverWidget::rebuild() {
     {
         QFrame* c = card(v, host, m.layouts.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
-            choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }));
+            choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }, m.layouts.enabled));
     }
 
     auto* foot = new QHBoxLayout();
@@ -215,31 +223,52 @@ void PopoverWidget::rebuild() {
     // the new cards have been laid out.
     if (isVisible())
         QTimer::singleShot(0, this, [this] {
-            if (isVisible()) place(anchor_, click_);
+            if (isVisible()) place();
         });
 }
 
-void PopoverWidget::sync(const QRect& anchor, const QPoint& click) {
-    if (status_.popoverShown() && !isVisible()) {
-        anchor_ = anchor;
+void PopoverWidget::sync(std::function<QRect()> anchor, std::optional<QPoint> click) {
+    if (status_.popoverShown() && !isVisible() && !waiting_) {
+        anchor_ = std::move(anchor);
         click_ = click;
         rebuild();
-        place(anchor, click);
-        show();
-        activateWindow();
-    } else if (!status_.popoverShown() && isVisible()) {
+        if (anchor_().isValid() || click_) return open();
+        // Opened by no click (`--preview popover`, at launch): the tray host
+        // places a new icon a moment later; until then there is nothing to
+        // stand beside.
+        waiting_ = true;
+        waitForAnchor(0);
+    } else if (!status_.popoverShown() && (isVisible() || waiting_)) {
+        waiting_ = false;
         hide();
     }
 }
 
-void PopoverWidget::place(const QRect& anchor, const QPoint& click) {
+void PopoverWidget::waitForAnchor(int tries) {
+    QTimer::singleShot(anchorPoll, this, [this, tries] {
+        if (!waiting_) return;
+        if (anchor_().isValid() || tries + 1 >= anchorTries) return open();
+        waitForAnchor(tries + 1);
+    });
+}
+
+void PopoverWidget::open() {
+    waiting_ = false;
+    place();
+    show();
+    activateWindow();
+}
+
+void PopoverWidget::place() {
     const QSize s = size().isValid() && isVisible() ? size() : sizeHint();
-    const QPoint at = anchor.isValid() ? anchor.center() : click;
-    const QScreen* screen = QGuiApplication::screenAt(at);
+    // Beside the icon; where the host never tells, where it was clicked, or
+    // else where the pointer is.
+    QRect a = anchor_ ? anchor_() : QRect();
+    if (!a.isValid()) a = QRect(click_ ? *click_ : QCursor::pos(), QSize(1, 1));
+    const QScreen* screen = QGuiApplication::screenAt(a.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    // Beside the icon: below it on a top panel, above it on a bottom one.
-    const QRect a = anchor.isValid() ? anchor : QRect(click, QSize(1, 1));
+    // Below it on a top panel, above it on a bottom one.
     int y = a.center().y() < area.center().y() ? a.bottom() + 6 : a.top() - 6 - s.height();
     int x = a.center().x() - s.width() / 2;
     x = std::clamp(x, area.left() + 4, std::max(area.left() + 4, area.right() - 4 - s.width()));

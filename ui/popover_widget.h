@@ -1,11 +1,14 @@
 // The tray item's popover: a frameless popup beside the tray icon that draws
 // the cards of PopoverModel with ordinary Qt controls and hands every click
 // to PopoverActions. It closes on a click elsewhere (Qt's popup behaviour)
-// and stays current while open.
+// and stays current while open, whoever changes what it shows.
 #pragma once
 
 #include <QFrame>
+#include <QPoint>
+#include <QRect>
 #include <functional>
+#include <optional>
 
 #include "feedback/popover_model.h"
 #include "settings/signal.h"
@@ -14,18 +17,22 @@ class QVBoxLayout;
 
 namespace tarvela {
 
-class WindowManager;
-class Prefs;
 class StatusController;
 
 class PopoverWidget final : public QFrame {
     Q_OBJECT
 public:
-    PopoverWidget(WindowManager& manager, Prefs& prefs, StatusController& status, PopoverActions& actions);
+    // Waiting for the tray icon's place: this often, this many times, then
+    // the pointer stands in for it.
+    static constexpr int anchorPoll = 50;  // ms
+    static constexpr int anchorTries = 40;
+
+    PopoverWidget(StatusController& status, PopoverActions& actions);
 
     // Shows or hides itself as the controller says; `anchor` tells where the
-    // tray icon is (empty: unknown) and `click` where it was clicked.
-    void sync(const QRect& anchor, const QPoint& click);
+    // tray icon is (empty: not known, or not yet) and `click` where it was
+    // clicked, when it was.
+    void sync(std::function<QRect()> anchor, std::optional<QPoint> click);
     // Re-reads the model and rebuilds the cards.
     void rebuild();
 
@@ -33,18 +40,19 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
-    void place(const QRect& anchor, const QPoint& click);
+    void waitForAnchor(int tries);
+    void open();
+    void place();
 
-    WindowManager& manager_;
-    Prefs& prefs_;
     StatusController& status_;
     PopoverActions& actions_;
     QWidget* content_ = nullptr;
     QVBoxLayout* outer_ = nullptr;
     bool rebuildPending_ = false;
-    QRect anchor_;
-    QPoint click_;
-    Connection managerLink_;
+    bool waiting_ = false;
+    std::function<QRect()> anchor_;
+    std::optional<QPoint> click_;
+    Connection link_;
 };
 
 }  // namespace tarvela

@@ -76,7 +76,7 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps)
     : d_(std::move(deps)), keys_([this] { d_.openSettings(); }, [this] { hideAll(); }, [this] { d_.quit(); }) {
     hud_ = std::make_unique<HUDWidget>(d_.hud, d_.screens, d_.compositing);
     toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
-    popover_ = std::make_unique<PopoverWidget>(d_.manager, d_.prefs, d_.status, d_.popover);
+    popover_ = std::make_unique<PopoverWidget>(d_.status, d_.popover);
 
     // The application menu's items, where this desktop puts an application's menu.
     menu_.addAction("About Tarvela", [] {
@@ -93,7 +93,8 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps)
 
     tray_ = std::make_unique<TrayItem>(d_.status, d_.metrics, &menu_);
     // The popover follows the controller after the tray item has taken the click's place.
-    popoverLink_ = d_.status.changed.connect([this] { popover_->sync(tray_->geometry(), tray_->lastClick()); });
+    popoverLink_ = d_.status.changed.connect(
+        [this] { popover_->sync([t = tray_.get()] { return t->geometry(); }, tray_->lastClick()); });
 }
 
 ShellWindows::~ShellWindows() = default;

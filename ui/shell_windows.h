@@ -16,8 +16,6 @@
 
 namespace tarvela {
 
-class WindowManager;
-class Prefs;
 class HUDPanel;
 class Toast;
 class StatusController;
@@ -54,9 +52,7 @@ private:
 };
 
 struct ShellWindowsDeps {
-    // The shell's panels and what the popover acts on.
-    WindowManager& manager;
-    Prefs& prefs;
+    // The shell's panels; the popover acts through its PopoverActions.
     HUDPanel& hud;
     Toast& toast;
     StatusController& status;

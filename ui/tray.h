@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "feedback/status_item.h"
 #include "feedback/text_metrics.h"
@@ -35,8 +36,9 @@ public:
     QString toolTip() const;
     // How many times the image has been drawn, for tests.
     int drawn() const { return drawn_; }
-    // The click that opened the popover, for placing it when the host gives no geometry.
-    QPoint lastClick() const { return lastClick_; }
+    // The last click on the icon, for placing the popover when the host gives
+    // no geometry; none before the first.
+    std::optional<QPoint> lastClick() const { return lastClick_; }
 
 private:
     StatusController& status_;
@@ -45,7 +47,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> icon_;
     bool toldNoTray_ = false;
     int drawn_ = 0;
-    QPoint lastClick_;
+    std::optional<QPoint> lastClick_;
     Connection link_;
 };
 

@@ -401,6 +401,11 @@ void SimDesktop::setTrusted(bool trusted) {
     s_->trusted = trusted;
 }
 
+bool SimDesktop::takeOver() {
+    setTrusted(true);
+    return true;
+}
+
 // ---------------------------------------------------------------- windows
 
 AXElement SimDesktop::addWindow(int32_t pid, const Rect& frameAX, const WindowSpec& desc) {

@@ -197,6 +197,9 @@ public:
     // ---- permission ----
     // Untrusted: every read and write fails and no observer can be made.
     void setTrusted(bool trusted);
+    // Untrusted stands for another window manager holding the display: the
+    // poll's requestTrust() cannot change that, a take-over can.
+    bool takeOver() override;
 
     // ---- writes ----
     // Spent on every write to a window or application element, on the writing

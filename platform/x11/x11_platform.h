@@ -52,7 +52,7 @@ public:
     bool tryAcquire();
     // Asks the window manager holding the display to hand it over, as
     // --replace does at start; true once Tarvela holds it.
-    bool takeOver();
+    bool takeOver() override;
 
     // Handles every event the connection has queued. The descriptor watch
     // calls it; so may anyone who wants events handled now.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ipc_protocol.h"
 #include "app/router.h"
 #include "app/shell.h"
 #include "core/log.h"
@@ -18,6 +19,7 @@
 #include "settings/app_info.h"
 #include "settings/defaults.h"
 #include "settings/key_codes.h"
+#include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 
 namespace tarvela::testing {
@@ -67,9 +69,9 @@ protected:
         p.enabled.set(enabled);
     }
     FakeMetrics metrics;
-    Shell& make(Router& r, bool panels = false) {
+    Shell& make(Router& r, bool panels = false, GestureSources* gestures = nullptr) {
         ShellDeps d{sim,       time.loop(), defaults, keys, r, feedback, time.queueFactory(), makeInlineParallelFor(),
-                    nullptr,   [this] { ++stops; }, nullptr, nullptr, {}, nullptr, nullptr, {}};
+                    nullptr,   [this] { ++stops; }, gestures, nullptr, {}, nullptr, nullptr, {}};
         if (panels) d.metrics = &metrics;
         shell = std::make_unique<Shell>(d);
         return *shell;
@@ -135,8 +137,8 @@ TEST_F(ShellTest, OnboardedEnabledAndTrustedStartsTheManagerBeforeTheLaunchLine)
 
 TEST_F(ShellTest, WithoutPermissionThePermissionPathOpensAndTheWatchStartsLater) {
     stored(true, true);
-    sim.setTrusted(false);
-    Shell& s = make();
+    sim.setTrusted(false);  // another window manager holds the display
+    Shell& s = make(true);
     s.start({});
     EXPECT_FALSE(s.manager.on());
     EXPECT_EQ(router.calls, std::vector<std::string>{"permissionLost"});
@@ -147,7 +149,7 @@ TEST_F(ShellTest, WithoutPermissionThePermissionPathOpensAndTheWatchStartsLater)
     EXPECT_FALSE(s.manager.on());
     EXPECT_FALSE(logged("[Tarvela] Accessibility permission granted"));
 
-    sim.setTrusted(true);
+    s.popover->takeOver();  // as the permission window's button does
     time.advance(1.6);
     EXPECT_TRUE(logged("[Tarvela] Accessibility permission granted"));
     EXPECT_TRUE(s.manager.on());
@@ -349,6 +351,49 @@ TEST_F(ShellTest, AnUnknownPreviewIsSaidToBeUnknownAndEndsTheStart) {
     EXPECT_EQ(out, std::string("tarvela: unknown preview \"nonsense\"; known: ") + preview::knownNames + "\n");
 }
 #endif
+
+// Everything that acts on windows goes through the manager's one way in:
+// paused, no surface writes to any window, and the overview goes.
+TEST_F(ShellTest, WhilePausedNoSurfaceWritesAWindow) {
+    stored(true, true);
+    sim.addStandardDisplay("Studio Display");
+    SimGestureSources touch;
+    Shell& s = make(router, true, &touch);
+    s.start({});
+    TempDir dir;
+    ASSERT_TRUE(s.startScripting(dir.path() / "tarvela.sock"));
+    s.manager.saveWorkspace("Desk", 5);
+    s.overview->open();
+    s.popover->togglePause();
+    time.advance(1);
+    EXPECT_FALSE(s.overview->isOpen());
+    sim.resetCounts();
+
+    for (const SimHotkeyService::Entry& e : keys.registered()) keys.fire(e.number);
+    EXPECT_FALSE(touch.scroll({0, 3, false, false, eventflags::option}));  // passed on
+    for (int phase : {gesturephase::began, gesturephase::ended}) touch.magnify({phase, -0.2});
+    for (float x : {0.3f, 0.5f, 0.7f}) touch.frame(0, {{x, 0.5f}, {x + 0.02f, 0.5f}, {x + 0.04f, 0.5f}});
+    touch.frame(0, {});
+    s.hud->pick(1, 0);
+    s.hud->focusNext();
+    PopoverActions& pop = *s.popover;
+    pop.goToColumn(2);
+    pop.send();
+    pop.setWidth(1.0);
+    pop.setAlign(Align::left);
+    pop.setLayout(Layout::grid22);
+    pop.openOverview();
+    s.overview->clickColumn(0, 2);
+    for (const ipc::CommandDef& c : ipc::commands())
+        if (c.action) s.scriptCommands->run(ipc::Request{&c, std::vector<Json>(c.args.size(), Json(2))});
+    const ipc::Request layout = std::get<ipc::Request>(ipc::parseRequest(R"({"command":"set","args":["layout","two"]})"));
+    EXPECT_THROW(s.scriptCommands->run(layout), IpcError);
+    time.advance(2);
+
+    EXPECT_EQ(sim.totals(), WriteCounts{});
+    EXPECT_TRUE(sim.launchRequests().empty());
+    EXPECT_EQ(s.prefs.layout(), Layout::strip);
+}
 
 }  // namespace
 }  // namespace tarvela::testing

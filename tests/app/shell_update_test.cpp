@@ -90,6 +90,7 @@ TEST_F(ShellUpdateTest, ABackgroundFindPutsUpTheUpdateToastUntilAnswered) {
     EXPECT_EQ(m.text, "What 99.1 brings You’re on " + AppInfo::version() + ".");
     EXPECT_EQ(m.primary, std::optional<std::string>("Install"));
     EXPECT_EQ(m.secondary, "Later");
+    EXPECT_TRUE(s.popover->model().footer.at(2).badge);  // "Updates"
     time.advance(600);
     ASSERT_NE(s.toast->panel(), nullptr);  // no auto-hide
     s.toast->primaryPressed();
@@ -115,8 +116,12 @@ TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
     EXPECT_EQ(s.updater->state(), UpdateState::upToDate());
     EXPECT_EQ(http.hits("/feed"), 1);
 
+    EXPECT_FALSE(s.popover->model().footer.at(2).badge);
+    int told = 0;
+    Connection c = s.popover->changed.connect([&] { ++told; });
     s.showUpdate();  // the request any process of the user may send
     time.drain();
+    EXPECT_GE(told, 2);  // checking, then up to date: an open popover follows
     EXPECT_EQ(router.calls.size(), 2u);
     EXPECT_EQ(http.hits("/feed"), 2);
 }

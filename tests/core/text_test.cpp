@@ -19,6 +19,8 @@ TEST(CleanText, RepairsRemovesAndCutsOnCharacterBoundaries) {
     for (const auto& [in, out] : cases) EXPECT_EQ(cleanText(in), out) << in;
     EXPECT_EQ(cleanText("ab\xc3\xa9", 3), "ab");  // é would cross the limit
     EXPECT_EQ(cleanText(std::string(10000, 'x')).size(), 4096u);
+    EXPECT_EQ(cutText("caf\xc3\xa9s", 4), "caf\xc3\xa9\xe2\x80\xa6");  // four characters, five bytes
+    EXPECT_EQ(cutText("caf\xc3\xa9", 4), "caf\xc3\xa9");
 }
 
 TEST(CleanText, CutsAfterWholeCharactersAndSaysSo) {

@@ -24,8 +24,8 @@ protected:
         link = item->changed.connect([this] { seen.emplace_back(item->itemShown(), item->popoverShown()); });
         auto record = [this](const char* name) { return [this, name] { calls.emplace_back(name); }; };
         act = std::make_unique<PopoverActions>(*wm, *prefs,
-                                               PopoverHooks{record("overview"), record("settings"), record("workspaces"),
-                                                            record("updates"), record("quit"), record("trust")});
+                                               PopoverHooks{record("settings"), record("workspaces"), record("updates"),
+                                                            record("quit"), record("take over"), {}});
     }
     void TearDown() override {
         link.disconnect();
@@ -173,6 +173,7 @@ TEST_F(TrayTest, ABurstOfChangesRefreshesOnceAndNothingReachesAGoneController) {
     wm->note.set("c");  // a refresh is posted, then its controller goes
     link.disconnect();
     item.reset();
+    act.reset();  // it follows the manager too
     time.drain();
     prefs->showMenuBar.set(false);
     EXPECT_EQ(wm->changed.slotCount(), 0u);
@@ -198,8 +199,8 @@ TEST_F(TrayTest, PopoverShowsWhatAppliesNow) {
     sim.setTrusted(false);
     wm->start();
     EXPECT_TRUE(model().permission);
-    act->requestTrust();
-    EXPECT_EQ(calls, std::vector<std::string>{"trust"});
+    act->takeOver();
+    EXPECT_EQ(calls, std::vector<std::string>{"take over"});
 }
 
 TEST_F(TrayTest, PopoverOfARunningStripOnTwoDisplays) {
@@ -219,8 +220,18 @@ TEST_F(TrayTest, PopoverOfARunningStripOnTwoDisplays) {
     EXPECT_EQ(selected(p.layouts.choices), 0);
     EXPECT_TRUE(p.footer.at(2).badge);
     EXPECT_FALSE(model(false).footer.at(2).badge);
+    EXPECT_TRUE(p.strip.tilesEnabled && p.display->sendEnabled && p.width.enabled && p.align.enabled && p.layouts.enabled);
+
+    // Paused, what would move a window is disabled, still showing its state.
     wm->paused.set(true);
-    EXPECT_EQ(model().header.state, "Paused");
+    p = model();
+    EXPECT_EQ(p.header.state, "Paused");
+    EXPECT_FALSE(p.strip.tilesEnabled || p.display->sendEnabled || p.width.enabled || p.align.enabled || p.layouts.enabled);
+    EXPECT_EQ(selected(p.layouts.choices), 0);
+    // Off, alignments and layouts are stored for the next start.
+    wm->stop(false);
+    p = model();
+    EXPECT_TRUE(p.align.enabled && p.layouts.enabled);
 }
 
 TEST_F(TrayTest, PopoverChoicesActOnTheStrips) {
@@ -276,8 +287,7 @@ TEST_F(TrayTest, PopoverSwitchPauseEffectsAndFooter) {
     act->setBlur(false);
     EXPECT_FALSE(model().effects.dim || model().effects.blur);
 
-    act->openOverview();
     for (FooterButton b : {FooterButton::workspaces, FooterButton::settings, FooterButton::updates, FooterButton::quit})
         act->footer(b);
-    EXPECT_EQ(calls, (std::vector<std::string>{"overview", "workspaces", "settings", "updates", "quit"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"workspaces", "settings", "updates", "quit"}));
 }

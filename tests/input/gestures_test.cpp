@@ -43,7 +43,7 @@ protected:
     void SetUp() override {
         ManagerTest::SetUp();
         touches = std::make_unique<Touches>(sources);
-        gestures = std::make_unique<Gestures>(time.loop(), *prefs, GestureHost::of(*wm, feedback), sources, *touches);
+        gestures = std::make_unique<Gestures>(time.loop(), *prefs, *wm, sources, *touches);
     }
     void TearDown() override {
         gestures.reset();
@@ -438,7 +438,7 @@ TEST_F(GesturesTest, GainingThePermissionAfterLaunchStartsGesturesAgain) {
     window(app("Mail"), 700);
     sim.setTrusted(false);
     wm = makeManager();
-    gestures = std::make_unique<Gestures>(time.loop(), *prefs, GestureHost::of(*wm, feedback), sources, *touches);
+    gestures = std::make_unique<Gestures>(time.loop(), *prefs, *wm, sources, *touches);
     // As on a platform whose tap needs the permission.
     sources.tapAllowed = false;
     gestures->start();

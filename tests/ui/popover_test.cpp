@@ -1,6 +1,7 @@
 // The tray item's popover and pill image over a running manager.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
@@ -42,8 +43,8 @@ protected:
 };
 
 TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing) {
-    PopoverWidget pop(*wm, *prefs, *item, *actions);
-    Connection link = item->changed.connect([&] { pop.sync(QRect(), QPoint(400, 300)); });
+    PopoverWidget pop(*item, *actions);
+    Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
     item->toggle();
     ASSERT_TRUE(pop.isVisible());
 
@@ -75,6 +76,57 @@ TEST_F(PopoverTest, OpensOnTheItemDrivesTheStripStaysCurrentAndReportsItsClosing
     EXPECT_TRUE(pop.isVisible());
     item->toggle();
     EXPECT_FALSE(pop.isVisible());
+}
+
+TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
+    window(app("Äänitys ja muistiinpanot"), 300);
+    settleAll();
+    PopoverWidget pop(*item, *actions);
+    Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
+    item->toggle();
+    auto first = [&](const QString& name) { return buttons(pop, name).at(0); };
+
+    // Its own clicks: the button shows the outcome, and the next click undoes it.
+    const bool dimmed = first("Dim")->isChecked();
+    QTest::mouseClick(first("Dim"), Qt::LeftButton);
+    settleAll();
+    EXPECT_NE(first("Dim")->isChecked(), dimmed);
+    QTest::mouseClick(first("Dim"), Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(first("Dim")->isChecked(), dimmed);
+    EXPECT_EQ(prefs->dimLevel() > 0, dimmed);
+    // The settings window's, or a script's.
+    prefs->blur.set(true);
+    settleAll();
+    EXPECT_TRUE(first("Blur")->isChecked());
+
+    // Client text is text, cut on a character boundary.
+    wm->note.set("<b>x</b> is tiled again");
+    settleAll();
+    const QList<QLabel*> labels = pop.findChildren<QLabel*>();
+    auto note = std::find_if(labels.begin(), labels.end(), [](QLabel* l) { return l->text().startsWith("<b>"); });
+    ASSERT_NE(note, labels.end());
+    EXPECT_EQ((*note)->textFormat(), Qt::PlainText);
+    const std::vector<QPushButton*> tiles = buttons(pop, "Go to column ");
+    EXPECT_TRUE(std::any_of(tiles.begin(), tiles.end(), [](QPushButton* b) { return b->text() == "Äänitys ja…"; }));
+
+    // Off, a layout picked is marked.
+    actions->setOn(false);
+    settleAll();
+    QTest::mouseClick(first("Two"), Qt::LeftButton);
+    settleAll();
+    EXPECT_TRUE(first("Two")->isChecked());
+}
+
+TEST_F(PopoverTest, OpenedWithoutAClickItWaitsForTheTrayIconsPlace) {
+    PopoverWidget pop(*item, *actions);
+    const QRect icon(700, 570, 22, 22);
+    int asked = 0;
+    Connection link = item->changed.connect([&] { pop.sync([&] { return ++asked > 3 ? icon : QRect(); }, std::nullopt); });
+    item->toggle();
+    EXPECT_FALSE(pop.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pop.isVisible(); }, 5000));
+    EXPECT_GE(pop.geometry().right(), icon.left());
 }
 
 TEST_F(PopoverTest, PillIsBlueOnlyWhileRunningAndDrawnAtTheDevicePixelRatio) {

@@ -300,7 +300,7 @@ protected:
         x11sources = std::make_unique<X11GestureSources>(*wm_, loop_);
         sources = std::make_unique<TimedSources>(*x11sources, loop_);
         touches = std::make_unique<Touches>(*sources);
-        gestures = std::make_unique<Gestures>(loop_, *prefs, GestureHost::of(*mgr, feedback), *sources, *touches);
+        gestures = std::make_unique<Gestures>(loop_, *prefs, *mgr, *sources, *touches);
         gestures->start();
     }
 
