@@ -9,6 +9,7 @@
 #include <xcb/xinput.h>
 
 #include "core/log.h"
+#include "core/processes.h"
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -205,7 +206,7 @@ bool X11Platform::launchApplication(const std::string& bundleIdentifier) {
     if (!e) return false;
     auto argv = execArguments(e->exec);
     if (argv.empty() || !programExists(argv[0])) return false;
-    return spawnDetached(argv);
+    return startDetached(argv);
 }
 
 bool X11Platform::isApplicationInstalled(const std::string& bundleIdentifier) {
