@@ -30,7 +30,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
                       XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     xcb_map_window(conn.raw(), barrier_);
     selectRootEvents();
-    watchCompositor();
+    watchDesktopServices();
 
     conn.setDrainHook([this] { postDrain(); });
     watch = loop.watchFd(conn.fd(), [this] { dispatchEvents(); });
@@ -191,6 +191,8 @@ bool X11Platform::compositing() { return d_->compositing_; }
 void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
     d_->compositingHandler_ = std::move(handler);
 }
+bool X11Platform::systemTray() { return d_->tray_; }
+void X11Platform::onSystemTrayChanged(std::function<void(bool)> handler) { d_->trayHandler_ = std::move(handler); }
 void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
 void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
