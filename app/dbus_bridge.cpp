@@ -13,7 +13,7 @@
 
 #include <filesystem>
 
-#include "app/processes.h"
+#include "core/processes.h"
 #include "app/single_instance.h"
 #include "app/update_config.h"
 #include "settings/app_info.h"

@@ -39,6 +39,19 @@ IpcPreference intPref(S& s, int lo, int hi) {
     return {s.key(), [&s] { return Json(s()); }, [&s, lo, hi](const Json& v) { s.set(intValue(s.key(), v, lo, hi)); }};
 }
 
+// Scripts read a rule's behaviour by name; the stored list keeps its numbers.
+Json rulesJSON(const std::vector<AppRule>& rules) {
+    Json out = rulesToJSON(rules);
+    for (size_t i = 0; i < rules.size(); ++i) {
+        switch (rules[i].behavior) {
+            case Behavior::tile: out[i]["behavior"] = "tile"; break;
+            case Behavior::floatWin: out[i]["behavior"] = "float"; break;
+            case Behavior::ignore: out[i]["behavior"] = "ignore"; break;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 Json windowJSON(Platform& platform, const Item& it, int strip, int col, int row) {
@@ -191,7 +204,7 @@ Json IpcCommands::get(const std::string& what, const std::string* name) const {
             if (p.name == *name) return p.get();
         throw IpcError("unknown preference " + Json(*name).dump());
     }
-    if (what == "rules") return rulesToJSON(d_.rules.rules());
+    if (what == "rules") return rulesJSON(d_.rules.rules());
     if (what == "workspaces") return workspaceList();
     if (what == "version") return AppInfo::version();
     throw IpcError("get takes displays, strips, windows, preferences, rules, workspaces or version, not " +

@@ -35,6 +35,7 @@
 #include "ui/painting.h"
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
+#include "ui/tray.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -249,6 +250,7 @@ int main(int argc, char** argv) {
         windows->compositingChanged();
         dimWindows.sync();
     });
+    platform->onSystemTrayChanged([&](bool runs) { windows->tray().trayChanged(runs); });
     router.completeOnboarding() = [&] { shell->completeOnboarding(); };
     // Another start brings this one forward: its windows if it shows any, else the settings.
     instance->listen(loop, [&] {
@@ -268,6 +270,7 @@ int main(int argc, char** argv) {
     if (!serverGone) log("stopping: windows stay where they are");
     shell->terminate();
     platform->onCompositingChanged(nullptr);
+    platform->onSystemTrayChanged(nullptr);
     windows.reset();  // the widgets read the shell's panels to the last
     router.detach();
     shell.reset();    // its shortcuts are unregistered while the service lives

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/processes.h"
+#include "core/processes.h"
 #include "app/update_config.h"
 #include "core/log.h"
 #include "settings/defaults_file.h"

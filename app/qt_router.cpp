@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileDialog>
-#include <QProcess>
 
 #include "app/shell.h"
 #include "app/updater.h"
+#include "core/processes.h"
 #include "feedback/onboarding.h"
 #include "feedback/permission_view.h"
 #include "feedback/settings_dialogs.h"
@@ -54,7 +54,7 @@ struct RouterModels {
           general(GeneralPaneDeps{
               d.shell.prefs, d.shell.manager, transfer, mail, {}, {}, d.compositing,
               [&router](SettingsPane p) { router.settings(std::string(title(p))); },
-              [](const std::string& address) { QProcess::startDetached("xdg-open", {QString::fromStdString(address)}); },
+              [](const std::string& address) { openWithDesktop(address); },
               [](const std::string& suggested) -> std::optional<std::filesystem::path> {
                   const QString f = QFileDialog::getSaveFileName(nullptr, QString(), QString::fromStdString(suggested),
                                                                  "JSON (*.json)");

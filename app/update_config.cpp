@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/processes.h"
+#include "core/processes.h"
 
 #ifndef TARVELA_FEED_URL
 #define TARVELA_FEED_URL ""

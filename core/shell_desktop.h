@@ -1,7 +1,8 @@
 // What the shell (its panels, overlays and own windows) asks of the desktop
-// beyond window access: whether translucency can be drawn, where the pointer
-// is while a panel follows it, and whether Tarvela's own windows show in the
-// taskbar. The X11 platform implements it; platform/sim has a settable fake.
+// beyond window access: whether translucency can be drawn and a tray item
+// shown, where the pointer is while a panel follows it, and whether Tarvela's
+// own windows show in the taskbar. The X11 platform implements it;
+// platform/sim has a settable fake.
 //
 // Threading: main thread only; every callback runs on the main loop, never
 // inside the call that registered it.
@@ -24,6 +25,10 @@ public:
     // The one handler told each time compositing() really changes, with the
     // new value; a later call replaces it, an empty function removes it.
     virtual void onCompositingChanged(std::function<void(bool)> handler) = 0;
+    // Whether a system tray (a panel's notification area) runs, and the one
+    // handler told each time that really changes, as for the compositor.
+    virtual bool systemTray() = 0;
+    virtual void onSystemTrayChanged(std::function<void(bool)> handler) = 0;
 
     // Pointer motion anywhere on the screen, in screen coordinates (origin
     // bottom-left of the first display, y up), until unwatchPointer(). A

@@ -1,18 +1,13 @@
 #include "settings/diagnostics.h"
 
-#include <spawn.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <thread>
 
+#include "core/processes.h"
 #include "settings/app_info.h"
 #include "settings/export.h"
-
-extern char** environ;
 
 namespace tarvela {
 
@@ -58,7 +53,8 @@ std::filesystem::path sendDiagnostics(const std::string& report, const std::file
     return file;
 }
 
-XdgMailService::XdgMailService() : XdgMailService(spawnDetached, onPath) {}
+XdgMailService::XdgMailService()
+    : XdgMailService([](const std::vector<std::string>& argv) { return startDetached(argv); }, onPath) {}
 
 XdgMailService::XdgMailService(Spawn spawn, FindProgram findProgram)
     : spawn_(std::move(spawn)), find_(std::move(findProgram)) {}
@@ -93,22 +89,6 @@ bool XdgMailService::onPath(const std::string& name) {
         start = end + 1;
     }
     return false;
-}
-
-bool XdgMailService::spawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty()) return false;
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
-    // Reap it whenever it ends, without holding up the caller.
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
 }
 
 }  // namespace tarvela

@@ -70,8 +70,6 @@ public:
                  const std::filesystem::path& attachment) override;
     void reveal(const std::filesystem::path& file) override;
 
-    // Starts argv[0] (searched on PATH) without waiting for it; false when it could not start.
-    static bool spawnDetached(const std::vector<std::string>& argv);
     // An executable of that name on PATH.
     static bool onPath(const std::string& name);
 

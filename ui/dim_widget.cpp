@@ -2,7 +2,6 @@
 
 #include <QPainter>
 
-#include "core/log.h"
 #include "ui/painting.h"
 
 namespace tarvela {
@@ -45,14 +44,12 @@ void DimWindows::sync() {
     const std::vector<OverlayPlan>& plans = overlay_.plans();
     while (windows_.size() < plans.size()) windows_.push_back(std::make_unique<DimWindow>());
     const bool compositing = desktop_.compositing();
+    if (compositing) noCompositor_.present();
     std::vector<Screen> screens;
     for (size_t i = 0; i < windows_.size(); ++i) {
         DimWindow& w = *windows_[i];
         const bool wanted = i < plans.size() && plans[i].shown;
-        if (wanted && !compositing && !saidNoCompositor_) {
-            saidNoCompositor_ = true;
-            log("dimming and blur need a compositing manager (such as picom): none runs, so nothing is dimmed");
-        }
+        if (wanted && !compositing) noCompositor_.missing();
         if (!wanted || !compositing) {
             if (w.isVisible()) w.hide();
             continue;

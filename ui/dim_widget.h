@@ -11,6 +11,7 @@
 
 #include "core/platform.h"
 #include "core/shell_desktop.h"
+#include "feedback/absence_notice.h"
 #include "feedback/dim_overlay.h"
 #include "settings/signal.h"
 
@@ -43,7 +44,9 @@ private:
     std::function<std::vector<Screen>()> screens_;
     std::vector<std::unique_ptr<DimWindow>> windows_;
     Connection link_;
-    bool saidNoCompositor_ = false;
+    AbsenceNotice noCompositor_{
+        "dimming and blur need a compositing manager (such as picom): none runs, so nothing is dimmed",
+        "a compositing manager runs now: dimming and blur are drawn again"};
 };
 
 }  // namespace tarvela

@@ -9,7 +9,6 @@
 #include <QSystemTrayIcon>
 #include <cmath>
 
-#include "core/log.h"
 #include "ui/mascot.h"
 #include "ui/painting.h"
 
@@ -75,7 +74,12 @@ QImage renderPill(const PillImage& pill, double dpr) {
 }
 
 TrayItem::TrayItem(StatusController& status, TextMetrics& metrics, QMenu* contextMenu)
-    : status_(status), metrics_(metrics), menu_(contextMenu) {
+    : status_(status),
+      metrics_(metrics),
+      menu_(contextMenu),
+      noTray_("no system tray on this display: the tray item shows once a panel with a tray runs; meanwhile "
+              "starting tarvela again opens the settings",
+              "a system tray runs now: the tray item shows in it") {
     link_ = status_.changed.connect([this] { sync(); });
 }
 
@@ -87,11 +91,7 @@ void TrayItem::sync() {
         return;
     }
     if (!icon_) {
-        if (!QSystemTrayIcon::isSystemTrayAvailable() && !toldNoTray_) {
-            toldNoTray_ = true;
-            log("no system tray on this display: the tray item shows once a panel with a tray runs; meanwhile "
-                "starting tarvela again opens the settings");
-        }
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) noTray_.missing();
         icon_ = std::make_unique<QSystemTrayIcon>();
         icon_->setContextMenu(menu_);
         connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
@@ -110,6 +110,12 @@ void TrayItem::sync() {
     ++drawn_;
     icon_->setToolTip(plainTrayTip(status_.tooltip()));
     if (!icon_->isVisible()) icon_->show();
+}
+
+void TrayItem::trayChanged(bool runs) {
+    // Qt embeds the icon in a tray that comes by itself.
+    if (runs) noTray_.present();
+    else if (icon_) noTray_.missing();
 }
 
 QRect TrayItem::geometry() const { return icon_ ? icon_->geometry() : QRect(); }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "feedback/absence_notice.h"
 #include "feedback/status_item.h"
 #include "feedback/text_metrics.h"
 #include "settings/signal.h"
@@ -30,6 +31,9 @@ public:
 
     // Follows the controller: the icon added, redrawn or removed.
     void sync();
+    // A system tray started or quit (the platform tells); the log says so
+    // when it matters.
+    void trayChanged(bool runs);
     bool present() const { return icon_ != nullptr; }
     // Where the icon sits on screen, when the tray host says; empty otherwise.
     QRect geometry() const;
@@ -45,7 +49,7 @@ private:
     TextMetrics& metrics_;
     QMenu* menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
-    bool toldNoTray_ = false;
+    AbsenceNotice noTray_;
     int drawn_ = 0;
     std::optional<QPoint> lastClick_;
     Connection link_;

@@ -2,13 +2,13 @@
 
 namespace tarvela {
 
-void SimShellDesktop::setCompositing(bool on) {
-    if (on == compositing_) return;
-    compositing_ = on;
-    loop_.post([this, alive = std::weak_ptr<int>(life_), on] {
-        if (alive.expired() || !compositingHandler_) return;
-        auto handler = compositingHandler_;
-        handler(on);
+void SimShellDesktop::setRuns(bool& runs, std::function<void(bool)> SimShellDesktop::*handler, bool on) {
+    if (on == runs) return;
+    runs = on;
+    loop_.post([this, alive = std::weak_ptr<int>(life_), handler, on] {
+        if (alive.expired() || !(this->*handler)) return;
+        auto told = this->*handler;
+        told(on);
     });
 }
 

@@ -1,5 +1,5 @@
 // A settable ShellDesktop for headless shell tests: the test says whether a
-// compositor runs and where the pointer goes; the fake delivers what a real
+// compositor and a tray run and where the pointer goes; the fake delivers what a real
 // desktop would, later on the run loop, and remembers what the shell asked of it.
 #pragma once
 
@@ -18,8 +18,10 @@ public:
     explicit SimShellDesktop(RunLoop& loop) : loop_(loop) {}
 
     // --- driven by the test ---
-    // A compositor starts or quits; the handler hears of real changes only.
-    void setCompositing(bool on);
+    // A compositor or a panel with a tray starts or quits; the handler hears
+    // of real changes only.
+    void setCompositing(bool on) { setRuns(compositing_, &SimShellDesktop::compositingHandler_, on); }
+    void setSystemTray(bool on) { setRuns(tray_, &SimShellDesktop::trayHandler_, on); }
     // The pointer moves to p (screen coordinates); a watcher hears of it unless it stayed put.
     void movePointer(Point p);
 
@@ -33,6 +35,8 @@ public:
     // ShellDesktop
     bool compositing() override { return compositing_; }
     void onCompositingChanged(std::function<void(bool)> handler) override { compositingHandler_ = std::move(handler); }
+    bool systemTray() override { return tray_; }
+    void onSystemTrayChanged(std::function<void(bool)> handler) override { trayHandler_ = std::move(handler); }
     void watchPointer(std::function<void(Point)> moved) override;
     void unwatchPointer() override;
     void setOwnWindowsInTaskbar(bool shown) override { taskbarCalls_.push_back(shown); }
@@ -44,9 +48,11 @@ public:
     const std::vector<std::pair<uint64_t, uint32_t>>& restacks() const { return restacks_; }
 
 private:
+    void setRuns(bool& runs, std::function<void(bool)> SimShellDesktop::*handler, bool on);
+
     RunLoop& loop_;
-    bool compositing_ = false;
-    std::function<void(bool)> compositingHandler_;
+    bool compositing_ = false, tray_ = false;
+    std::function<void(bool)> compositingHandler_, trayHandler_;
     std::function<void(Point)> moved_;
     std::vector<std::pair<uint64_t, uint32_t>> restacks_;
     Point pointer_;

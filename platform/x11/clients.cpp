@@ -796,7 +796,9 @@ bool X11Platform::Impl::writePosition(xcb_window_t w, Point p) {
         it->second.rect.y = y;
         pushFrame(it->second, w);
         r = it->second.rect;
-        // ICCCM 4.1.5: a moved, not resized, window hears of its new place from us.
+        // ICCCM 4.1.5: a moved, not resized, window hears of its new place from
+        // us: where it really is, which for a hidden column is inside its display.
+        if (it->second.sent) r = Rect(it->second.sent->clientOrigin(), r.size());
         sendSyntheticConfigure(w, r);
     }
     positionRequests_ += 1;

@@ -1,13 +1,10 @@
 #include "platform/x11/desktop_entries.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -199,31 +196,6 @@ bool programExists(const std::string& program) {
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return true;
     }
     return false;
-}
-
-bool spawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty()) return false;
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
-    cargv.push_back(nullptr);
-    pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        // The middle process exits at once, so the application is reparented to
-        // init and never becomes our zombie.
-        setsid();
-        if (fork() == 0) {
-            int devnull = open("/dev/null", O_RDWR);
-            if (devnull >= 0) dup2(devnull, STDIN_FILENO);
-            execvp(cargv[0], cargv.data());
-            _exit(127);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return true;
 }
 
 }  // namespace tarvela::x11

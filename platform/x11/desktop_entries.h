@@ -47,7 +47,4 @@ private:
 // Whether the program can be found (an absolute path, or on $PATH).
 bool programExists(const std::string& program);
 
-// Starts argv detached from us (double fork, own session); false when it could not fork.
-bool spawnDetached(const std::vector<std::string>& argv);
-
 }  // namespace tarvela::x11

@@ -12,7 +12,10 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip) {
     const double x0 = std::max(client.minX(), clip->minX()), x1 = std::min(client.maxX(), clip->maxX());
     const double y0 = std::max(client.minY(), clip->minY()), y1 = std::min(client.maxY(), clip->maxY());
     if (x1 <= x0 || y1 <= y0) {
-        out.frame = Rect(client.x, client.y, 1, 1);
+        // Pagers and taskbars give a window the monitor its top-left corner
+        // (or its middle) is on: a hidden one waits inside its own display.
+        const Rect home = reachable(client, *clip, false);
+        out.frame = Rect(home.x, home.y, 1, 1);
         out.hidden = true;
         return out;
     }

@@ -15,11 +15,13 @@ struct FrameLayout {
     Rect frame;          // root coordinates; always inside the clip when there is one
     int innerX = 0;      // the client's place inside the frame (<= 0)
     int innerY = 0;
-    // Nothing of the client is inside its clip: the frame keeps a 1x1 spot at
-    // the client's own position and an empty shape, so it stays mapped
-    // (pictures of it still work) and the client's root position stays true.
+    // Nothing of the client is inside its clip: the frame keeps a 1x1 spot and
+    // an empty shape, so it stays mapped (pictures of it still work), and the
+    // client sits at that spot, as far inside its clip as its size allows.
     bool hidden = false;
     bool operator==(const FrameLayout&) const = default;
+    // Where the client's top-left corner really is on the root.
+    Point clientOrigin() const { return {frame.x + innerX, frame.y + innerY}; }
 };
 
 // The frame for a client at `client` (root coordinates, whole pixels) seen

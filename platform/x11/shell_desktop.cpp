@@ -1,7 +1,8 @@
-// What the shell asks of the desktop: whether a compositing manager runs (it
-// owns _NET_WM_CM_S<screen>; XFixes tells us when that changes), the pointer's
-// position while a panel follows it (raw motion on the root, selected only
-// while someone watches), and whether Tarvela's own windows show in taskbars.
+// What the shell asks of the desktop: whether a compositing manager and a
+// system tray run (they own _NET_WM_CM_S<screen> and _NET_SYSTEM_TRAY_S<screen>;
+// XFixes tells us when that changes), the pointer's position while a panel
+// follows it (raw motion on the root, selected only while someone watches),
+// and whether Tarvela's own windows show in taskbars.
 #include <unistd.h>
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
@@ -16,33 +17,41 @@ using namespace x11;
 
 bool X11Platform::Impl::isOwn(const Client& c) const { return c.props.pid == static_cast<int32_t>(getpid()); }
 
-void X11Platform::Impl::watchCompositor() {
-    cmSelection_ = conn.internAtom("_NET_WM_CM_S" + std::to_string(conn.screenNumber()));
-    if (cmSelection_ == XCB_ATOM_NONE) return;
-    // Listen first, then ask: a compositor starting in between is not missed.
+void X11Platform::Impl::watchDesktopServices() {
+    const std::string screen = std::to_string(conn.screenNumber());
+    cmSelection_ = conn.internAtom("_NET_WM_CM_S" + screen);
+    traySelection_ = conn.internAtom("_NET_SYSTEM_TRAY_S" + screen);
+    compositing_ = watchOwner(cmSelection_);
+    tray_ = watchOwner(traySelection_);
+}
+
+bool X11Platform::Impl::watchOwner(xcb_atom_t selection) {
+    if (selection == XCB_ATOM_NONE) return false;
+    // Listen first, then ask: an owner arriving in between is not missed.
     if (xfixesEventBase >= 0)
-        xcb_xfixes_select_selection_input(conn.raw(), conn.root(), cmSelection_,
+        xcb_xfixes_select_selection_input(conn.raw(), conn.root(), selection,
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
                                               XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                               XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-    auto owner = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(conn.raw(), cmSelection_));
-    compositing_ = owner && owner->owner != XCB_NONE;
+    auto owner = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(conn.raw(), selection));
+    return owner && owner->owner != XCB_NONE;
 }
 
 void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(e);
-    if (ev->selection != cmSelection_) return;
-    // A compositor replacing another sets a new owner; one that quits leaves none.
-    setCompositing(ev->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && ev->owner != XCB_NONE);
+    // A program replacing another sets a new owner; one that quits leaves none.
+    const bool owned = ev->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && ev->owner != XCB_NONE;
+    if (ev->selection == cmSelection_) setRuns(compositing_, &Impl::compositingHandler_, owned);
+    else if (ev->selection == traySelection_) setRuns(tray_, &Impl::trayHandler_, owned);
 }
 
-void X11Platform::Impl::setCompositing(bool on) {
-    if (on == compositing_) return;
-    compositing_ = on;
-    loop.post([this, alive = std::weak_ptr<int>(life), on] {
-        if (alive.expired() || !compositingHandler_) return;
-        auto handler = compositingHandler_;
-        handler(on);
+void X11Platform::Impl::setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on) {
+    if (on == runs) return;
+    runs = on;
+    loop.post([this, alive = std::weak_ptr<int>(life), handler, on] {
+        if (alive.expired() || !(this->*handler)) return;
+        auto told = this->*handler;
+        told(on);
     });
 }
 

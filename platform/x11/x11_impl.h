@@ -231,6 +231,9 @@ struct X11Platform::Impl {
     xcb_atom_t cmSelection_ = XCB_NONE;  // _NET_WM_CM_S<screen>: owned while a compositor runs
     bool compositing_ = false;
     std::function<void(bool)> compositingHandler_;
+    xcb_atom_t traySelection_ = XCB_NONE;  // _NET_SYSTEM_TRAY_S<screen>: owned while a tray runs
+    bool tray_ = false;
+    std::function<void(bool)> trayHandler_;
     std::function<void(Point)> pointerWatcher_;  // empty: raw motion is not selected
     bool pointerReportPosted_ = false;
     std::optional<Point> pointerReported_;  // the last point the current watcher was told
@@ -332,9 +335,11 @@ struct X11Platform::Impl {
     void followShape(xcb_window_t w, Size size);
 
     // --- shell_desktop.cpp ---
-    void watchCompositor();
+    // The compositor's and the tray's selections: who owns them, and when that changes.
+    void watchDesktopServices();
+    bool watchOwner(xcb_atom_t selection);
     void onSelectionNotify(xcb_generic_event_t* e);
-    void setCompositing(bool on);
+    void setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on);
     void watchPointer(std::function<void(Point)> moved);
     void unwatchPointer();
     // Raw motion arrived: the position is read once for everything queued meanwhile.

@@ -9,6 +9,7 @@
 #include <xcb/xinput.h>
 
 #include "core/log.h"
+#include "core/processes.h"
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -29,7 +30,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
                       XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     xcb_map_window(conn.raw(), barrier_);
     selectRootEvents();
-    watchCompositor();
+    watchDesktopServices();
 
     conn.setDrainHook([this] { postDrain(); });
     watch = loop.watchFd(conn.fd(), [this] { dispatchEvents(); });
@@ -190,6 +191,8 @@ bool X11Platform::compositing() { return d_->compositing_; }
 void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
     d_->compositingHandler_ = std::move(handler);
 }
+bool X11Platform::systemTray() { return d_->tray_; }
+void X11Platform::onSystemTrayChanged(std::function<void(bool)> handler) { d_->trayHandler_ = std::move(handler); }
 void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
 void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
@@ -205,7 +208,7 @@ bool X11Platform::launchApplication(const std::string& bundleIdentifier) {
     if (!e) return false;
     auto argv = execArguments(e->exec);
     if (argv.empty() || !programExists(argv[0])) return false;
-    return spawnDetached(argv);
+    return startDetached(argv);
 }
 
 bool X11Platform::isApplicationInstalled(const std::string& bundleIdentifier) {

@@ -102,9 +102,12 @@ public:
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     ImageRef capture(const AXElement& window) override;
 
-    // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>.
+    // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a
+    // system tray one that owns _NET_SYSTEM_TRAY_S<screen>.
     bool compositing() override;
     void onCompositingChanged(std::function<void(bool)> handler) override;
+    bool systemTray() override;
+    void onSystemTrayChanged(std::function<void(bool)> handler) override;
     void watchPointer(std::function<void(Point)> moved) override;
     void unwatchPointer() override;
     void setOwnWindowsInTaskbar(bool shown) override;

@@ -67,6 +67,11 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     EXPECT_EQ(p.ask("get", {"displays"})["result"][0]["name"], "Built-in Display");
     EXPECT_EQ(p.ask("get", {"preferences", "layout"})["result"], "strip");
     EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 22u);
+    desk.shell->rules.setRules({{"a", "A", Behavior::floatWin, 0.5}, {"b", "B", Behavior::ignore, std::nullopt},
+                                {"c", "C", Behavior::tile, std::nullopt}});
+    Json behaviors = Json::array();
+    for (const Json& r : p.ask("get", {"rules"})["result"].get<std::vector<Json>>()) behaviors.push_back(r["behavior"]);
+    EXPECT_EQ(behaviors, Json({"float", "ignore", "tile"}));
     EXPECT_EQ(error(p.ask("get", {"moon"})),
               "get takes displays, strips, windows, preferences, rules, workspaces or version, not \"moon\"");
     EXPECT_EQ(error(p.ask("get", {"preferences", "colour"})), "unknown preference \"colour\"");

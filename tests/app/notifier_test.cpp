@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/notifier.h"
-#include "app/processes.h"
+#include "core/processes.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/test_helpers.h"
 

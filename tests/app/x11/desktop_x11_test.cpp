@@ -93,6 +93,34 @@ TEST_F(DesktopX11Test, EachStripShowsOnItsOwnMonitorOnlyAtRestAndMidSlide) {
     EXPECT_EQ(mismatches(), "");
 }
 
+// Pagers list a window on the monitor of its top-left corner (tint2: the client
+// translated to the root) or of its frame (GTK): the right strip's columns, slid
+// off to either side, stay there.
+TEST_F(DesktopX11Test, PagersListEveryColumnOnItsStripsMonitor) {
+    twoMonitors();
+    Child logo = client({"xlogo", "-geometry", "300x300+100+100"});
+    std::vector<Child> terms;
+    for (int x = 1000; x < 1400; x += 100) terms.push_back(client({"xterm", "-geometry", "+" + std::to_string(x) + "+100"}));
+    ASSERT_TRUE(waitMapped(5));
+    startShell();
+    ASSERT_TRUE(quiet());
+    ASSERT_EQ(strip(1)->cols.size(), 4u);
+    for (size_t focus : {3u, 0u}) {
+        activate(strip(1)->cols[focus].items[0].el, 1);
+        int hidden = 0;
+        for (const Col& c : strip(1)->cols) {
+            const xcb_window_t w = xid(c.items[0].el);
+            const auto client = tc_->geometry(w), outer = tc_->geometry(tc_->parent(w));
+            EXPECT_TRUE(outer.x >= 960 && outer.x + outer.w <= 1920) << focus << ": frame at " << outer.x;
+            if (outer.w > 1) continue;
+            ++hidden;
+            EXPECT_TRUE(client.x >= 960 && client.x + client.w <= 1920) << focus << ": hidden client at " << client.x;
+        }
+        EXPECT_GE(hidden, 1) << focus;
+    }
+    EXPECT_EQ(mismatches(), "");
+}
+
 TEST_F(DesktopX11Test, NewWindowsOpenOnTheDisplayInUseUnlessTheyAskForAPlace) {
     twoMonitors();
     Child term = client({"xterm", "-geometry", "+100+100"});

@@ -137,9 +137,10 @@ TEST_F(DummyDesktopTest, OnSigtermColumnsParkedBeyondTheRightOutputComeBackThere
     const auto left = terminals({100});
     const auto right = terminals({2100, 2400, 2700, 3000});
     ASSERT_TRUE(activate(right[0]));
-    // The third column lies partly, the fourth wholly beyond the right edge.
+    // The third column lies partly, the fourth wholly beyond the right edge
+    // (hidden, it waits just inside).
     ASSERT_TRUE(waitFor([&] {
-        return tc_->geometry(right[0]).x == kOutput + 40 && tc_->geometry(right[3]).x >= 2 * kOutput;
+        return tc_->geometry(right[0]).x == kOutput + 40 && tc_->geometry(tc_->parent(right[3])).w == 1;
     })) << t->out();
     const auto stays = tc_->geometry(left[0]);
 

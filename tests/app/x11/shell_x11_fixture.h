@@ -45,9 +45,11 @@ protected:
     // No strip sliding and nothing left for the X layer to handle.
     bool quiet(double seconds = 5);
     // Every managed window where its strip says: the server's position equals
-    // the engine's column and row formula and the point it recorded, and the
-    // server's size is the size the engine read back. Empty when all agree.
+    // the engine's column and row formula (just inside its display for a
+    // column wholly off it) and the point it recorded, and the server's size is
+    // the size the engine read back. Empty when all agree.
     std::string mismatches();
+    // Where the engine put it lies wholly beyond [screenLeft, screenRight).
     bool fullyOffScreen(const AXElement& el, double screenLeft, double screenRight);
 
     // Alt + left drag with XTEST from one root point to another; returns once

@@ -152,8 +152,8 @@ TEST_F(TarvelaExeTest, ColumnsParkedOffScreenComeBackOnQuitAndAKilledTarvelaHand
     const auto arranged = geometries(wins);
     auto onScreen = [](const TestClient::Geom& g) { return g.x + g.w > 0 && g.x < 1920 && g.y + g.h > 0 && g.y < 1080; };
     int parked = 0;
-    for (const auto& g : arranged) parked += !onScreen(g);
-    ASSERT_GE(parked, 1);  // five half-width columns: some lie wholly beyond the display
+    for (xcb_window_t w : wins) parked += tc_->geometry(parentOf(w)).w == 1;
+    ASSERT_GE(parked, 1);  // five half-width columns: some lie wholly beyond the display, hidden
 
     first->signal(SIGTERM);
     ASSERT_TRUE(waitFor([&] { return first->status().has_value(); }));
@@ -356,6 +356,9 @@ TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) 
     std::optional<TestClient::Geom> dock;
     ASSERT_TRUE(waitFor([&] { return (dock = shown("tint2")).has_value(); }));
     EXPECT_GE(icon->y, dock->y);
+    // The tray came after Tarvela: the log said it was missing, then that it came.
+    EXPECT_TRUE(waitFor([&] { return t->said("a system tray runs now"); })) << t->out();
+    EXPECT_EQ(t->count("no system tray"), 1);
 
     // A click opens the popover beside it, above the bottom panel (once the
     // panel's arrival has been laid out and shown on the HUD).
@@ -573,10 +576,12 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").empty() && t->said("need a compositing manager"); }))
         << t->out();
     compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
-    EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").size() == 1; })) << t->out();
+    EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").size() == 1 && t->said("compositing manager runs now"); }))
+        << t->out();
     terms.resize(1);
     EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").empty(); })) << t->out();
     EXPECT_EQ(t->count("need a compositing manager"), 1);
+    EXPECT_EQ(t->count("compositing manager runs now"), 1);
 }
 
 // Tarvela's own windows: one of each kind with its title and size, floating

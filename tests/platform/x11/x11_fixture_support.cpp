@@ -205,6 +205,7 @@ void X11Test::SetUp() {
     // Programs we launch ourselves (launchApplication) must land on this display.
     setenv("DISPLAY", display_.c_str(), 1);
     setenv("XDG_DATA_HOME", (tmp_ + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (tmp_ + "/cache").c_str(), 1);  // tint2 keeps its icons there
     tc_ = std::make_unique<TestClient>(display_);
 }
 

@@ -31,9 +31,10 @@ TEST(Frames, AFrameIsTheClientsPartInsideItsDisplayAndNeverLeavesIt) {
     // Across either edge: clipped, the client offset inside so its root position holds.
     EXPECT_EQ(frameLayout(Rect(800, 12, 400, 1056), left), (FrameLayout{Rect(800, 12, 160, 1056), 0, 0, false}));
     EXPECT_EQ(frameLayout(Rect(-300, 12, 400, 1056), left), (FrameLayout{Rect(0, 12, 100, 1056), -300, 0, false}));
-    // Wholly outside (over the next display or none): a hidden 1x1 spot where the client is.
-    EXPECT_EQ(frameLayout(Rect(960, 12, 400, 1056), left), (FrameLayout{Rect(960, 12, 1, 1), 0, 0, true}));
-    EXPECT_EQ(frameLayout(Rect(-400, 12, 400, 1056), left).hidden, true);
+    // Wholly outside (over the next display or none): a hidden 1x1 spot, and the
+    // client there, just inside its own display, where pagers look for it.
+    EXPECT_EQ(frameLayout(Rect(960, 12, 400, 1056), left), (FrameLayout{Rect(560, 12, 1, 1), 0, 0, true}));
+    EXPECT_EQ(frameLayout(Rect(-1400, 12, 1200, 1056), left), (FrameLayout{Rect(0, 12, 1, 1), 0, 0, true}));
 }
 
 TEST(Frames, OnlyWindowsBeyondEveryMonitorAreBroughtBackWhenWeLetGo) {

@@ -709,11 +709,24 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     EXPECT_EQ(img->width, 120);
     EXPECT_EQ(img->height, 90);
     EXPECT_EQ(img->argb[0] >> 24, 0xffu);
-    // Wholly outside the display that holds it, its frame hidden: still the whole picture.
+    // Wholly outside the display that holds it, its frame hidden: still the whole
+    // picture. The client waits just inside the display, where pagers look, and hears so.
+    const uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(tc_->c(), xid(l), XCB_CW_EVENT_MASK, &structure);
+    tc_->sync();
     wm_->assignDisplay(l, wm_->screens().front().id);
     wm_->setAttribute(l, ax::Position, Point{2500, 100});
     ASSERT_TRUE(wm_->sync());
     EXPECT_TRUE(bothColours());
+    EXPECT_EQ(tc_->geometry(xid(l)).x, 1800);
+    int told = 0;
+    tc_->sync();
+    while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+        const auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+        if (e->response_type == (XCB_CONFIGURE_NOTIFY | 0x80)) told = c->x;
+        free(e);
+    }
+    EXPECT_EQ(told, 1800);
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 120);
     EXPECT_FALSE(wm_->capture(AXElement::window(12345)));

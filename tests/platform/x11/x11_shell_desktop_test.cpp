@@ -1,4 +1,4 @@
-// What the shell asks of the X desktop: a compositor coming and going, the
+// What the shell asks of the X desktop: a compositor and a tray coming and going, the
 // placement and taskbar presence of Tarvela's own windows, and the pointer
 // followed across the screen only while someone watches.
 #include <unistd.h>
@@ -46,7 +46,7 @@ protected:
     }
 };
 
-TEST_F(X11ShellTest, CompositingFollowsTheCompositorComingAndGoing) {
+TEST_F(X11ShellTest, CompositingAndTheTrayFollowTheirProgramsComingAndGoing) {
     startPlatform();
     std::vector<bool> told;
     wm_->onCompositingChanged([&](bool on) { told.push_back(on); });
@@ -61,6 +61,16 @@ TEST_F(X11ShellTest, CompositingFollowsTheCompositorComingAndGoing) {
     ASSERT_TRUE(waitFor([&] { return told.size() == 2; }));
     EXPECT_FALSE(wm_->compositing());
     EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+    // A panel's system tray likewise.
+    std::vector<bool> trays;
+    wm_->onSystemTrayChanged([&](bool on) { trays.push_back(on); });
+    Child panel = client({"tint2", "-c", "/etc/xdg/tint2/tint2rc"});
+    ASSERT_TRUE(waitFor([&] { return wm_->systemTray(); })) << "tint2 did not take _NET_SYSTEM_TRAY_S0";
+    EXPECT_TRUE(X11Platform(loop_, o).systemTray());
+    panel.stop();
+    ASSERT_TRUE(waitFor([&] { return trays.size() == 2; }));
+    EXPECT_EQ(trays, (std::vector<bool>{true, false}));
 }
 
 TEST_F(X11ShellTest, OwnWindowsFloatCentredOnTheDisplayInUseAndCanLeaveTheTaskbar) {

@@ -1,4 +1,4 @@
-#include "app/processes.h"
+#include "core/processes.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -60,10 +60,11 @@ bool startDetached(const std::vector<std::string>& argv, const std::vector<std::
         ::setsid();
         const pid_t program = ::fork();
         if (program == 0) {
-            const int devnull = ::open("/dev/null", O_RDWR);
-            ::dup2(devnull, 0);
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
+            const int devnull = ::open("/dev/null", O_RDONLY);
+            if (devnull > 0) {
+                ::dup2(devnull, 0);
+                ::close(devnull);
+            }
             ::execvpe(args[0], args.data(), envp.data());
             ::_exit(127);
         }

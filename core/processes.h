@@ -1,5 +1,6 @@
-// Starting other programs from the shell: the desktop's opener, systemctl, a
-// second Tarvela. Standard input, output and error go to the null device.
+// Starting other programs: applications, the desktop's opener and mailer,
+// systemctl, a second Tarvela. The one place that forks, for the shell and
+// the platform alike.
 #pragma once
 
 #include <string>
@@ -8,11 +9,14 @@
 namespace tarvela {
 
 // Runs argv (the program is looked up on PATH) and waits for it. Its exit
-// status, or -1 when it could not be started or did not exit normally.
+// status, or -1 when it could not be started or did not exit normally. It is
+// asked, not heard: its input, output and error are the null device.
 int runAndWait(const std::vector<std::string>& argv);
 
 // Starts argv detached from this process (its own session, reaped by the
 // system) with this process's environment less the variables in `unset`.
+// Its input is the null device; its output and error are this process's, so
+// what an application Tarvela started says lands in Tarvela's log.
 // Returns whether it was started; whether it then succeeded is not known here.
 bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset = {});
 
