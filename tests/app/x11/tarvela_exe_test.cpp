@@ -333,6 +333,15 @@ protected:
     void click(int x, int y) {
         run({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
     }
+    // The root's children, bottom to top.
+    std::vector<xcb_window_t> stacking() {
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        if (!tree) return {};
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> out(kids, kids + xcb_query_tree_children_length(tree));
+        free(tree);
+        return out;
+    }
     Child bus_;
 };
 
@@ -411,9 +420,9 @@ TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) 
     free(img);
 }
 
-// The dim overlay under the focused window, and the overview with real window
-// pictures, its keyboard and its clicks.
-TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndClicks) {
+// The dim overlay under the focused window, Tarvela's panels above every
+// window, and the overview with real window pictures, its keyboard and its clicks.
+TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPicturesEscapeAndClicks) {
     writeDefaults("<key>previews</key><true/><key>blur</key><false/><key>dimLevel</key><integer>2</integer>");
     auto compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
     ASSERT_TRUE(waitFor([&] { return tc_->selectionOwner("_NET_WM_CM_S0") != XCB_NONE; }));
@@ -462,19 +471,40 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     // The overlay lies directly below the focused window's frame.
     auto below = [&](xcb_window_t client) {
         auto dims = named("Tarvela dim");
-        if (dims.size() != 1) return false;
-        xcb_connection_t* c = tc_->c();
-        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, tc_->root()), nullptr);
-        if (!tree) return false;
-        const xcb_window_t* kids = xcb_query_tree_children(tree);
-        const int n = xcb_query_tree_children_length(tree);
-        const xcb_window_t frame = tc_->parent(client);
-        bool ok = false;
-        for (int i = 1; i < n; ++i) ok = ok || (kids[i] == frame && kids[i - 1] == dims[0].first);
-        free(tree);
-        return ok;
+        const auto tree = stacking();
+        const auto frame = std::find(tree.begin(), tree.end(), tc_->parent(client));
+        return dims.size() == 1 && frame != tree.begin() && frame != tree.end() && *(frame - 1) == dims[0].first;
     };
     ASSERT_TRUE(waitFor([&] { return below(order[2]); })) << t->out();
+
+    // A toast (a workspace restored; the pointer on it keeps it) and the HUD
+    // (a focus move) stay above every frame and the overlay when a dialog
+    // opens, raised and focused without moving a strip (nor the HUD).
+    ASSERT_EQ(msg({"workspace-save", "Desk"}).first, 0);
+    ASSERT_EQ(msg({"workspace-restore", "Desk"}).first, 0);
+    std::optional<TestClient::Geom> card;
+    ASSERT_TRUE(waitFor([&] { return (card = shown("Tarvela toast")) && card->x + card->w == 1920 - 12; })) << t->out();
+    run({"xdotool", "mousemove", "--sync", std::to_string(card->x + 60), std::to_string(card->y + 30)});
+    const xcb_window_t was = active();
+    run({"xdotool", "key", "ctrl+alt+Left"});
+    ASSERT_TRUE(waitFor([&] { return active() != was && below(active()) && shown("Tarvela HUD"); })) << t->out();
+    std::vector<xcb_window_t> frames(wins);
+    frames.push_back(tc_->createWindow(700, 400, 300, 200));
+    tc_->setCardinals(frames.back(), "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    xcb_map_window(tc_->c(), frames.back());
+    ASSERT_TRUE(waitFor([&] { return active() == frames.back(); })) << t->out();
+    const auto tree = stacking();
+    auto at = [&](xcb_window_t w) { return std::find(tree.begin(), tree.end(), w) - tree.begin(); };
+    auto top = at(named("Tarvela dim").at(0).first);
+    for (xcb_window_t w : frames) top = std::max(top, at(tc_->parent(w)));
+    EXPECT_GT(at(named("Tarvela toast").at(0).first), top);
+    for (const auto& [hud, g] : named("Tarvela HUD")) EXPECT_GT(at(hud), top);
+    xcb_destroy_window(tc_->c(), frames.back());
+    run({"xdotool", "windowactivate", std::to_string(order[2])});
+    ASSERT_TRUE(waitFor([&] { return active() == order[2] && below(order[2]); })) << t->out();
+    // A swipe to the right sends the toast away.
+    run({"xdotool", "mousedown", "1", "mousemove_relative", "--sync", "120", "0", "mouseup", "1"});
+    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela toast"); })) << t->out();
     // The focused terminal stays white; the other darkens by level 2's black (0.32).
     auto centre = [&](xcb_window_t w) {
         const auto g = tc_->geometry(w);
