@@ -481,34 +481,6 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPictu
     };
     ASSERT_TRUE(waitFor([&] { return below(order[2]); })) << t->out();
 
-    // A toast (a workspace restored; the pointer on it keeps it) and the HUD
-    // (a focus move) stay above every frame and the overlay when a dialog
-    // opens, raised and focused without moving a strip (nor the HUD).
-    ASSERT_EQ(msg({"workspace-save", "Desk"}).first, 0);
-    ASSERT_EQ(msg({"workspace-restore", "Desk"}).first, 0);
-    std::optional<TestClient::Geom> card;
-    ASSERT_TRUE(waitFor([&] { return (card = shown("Tarvela toast")) && card->x + card->w == 1920 - 12; })) << t->out();
-    run({"xdotool", "mousemove", "--sync", std::to_string(card->x + 60), std::to_string(card->y + 30)});
-    const xcb_window_t was = active();
-    run({"xdotool", "key", "ctrl+alt+Left"});
-    ASSERT_TRUE(waitFor([&] { return active() != was && below(active()) && shown("Tarvela HUD"); })) << t->out();
-    std::vector<xcb_window_t> frames(wins);
-    frames.push_back(tc_->createWindow(700, 400, 300, 200));
-    tc_->setCardinals(frames.back(), "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
-    xcb_map_window(tc_->c(), frames.back());
-    ASSERT_TRUE(waitFor([&] { return active() == frames.back(); })) << t->out();
-    const auto tree = stacking();
-    auto at = [&](xcb_window_t w) { return std::find(tree.begin(), tree.end(), w) - tree.begin(); };
-    auto top = at(named("Tarvela dim").at(0).first);
-    for (xcb_window_t w : frames) top = std::max(top, at(tc_->parent(w)));
-    EXPECT_GT(at(named("Tarvela toast").at(0).first), top);
-    for (const auto& [hud, g] : named("Tarvela HUD")) EXPECT_GT(at(hud), top);
-    xcb_destroy_window(tc_->c(), frames.back());
-    run({"xdotool", "windowactivate", std::to_string(order[2])});
-    ASSERT_TRUE(waitFor([&] { return active() == order[2] && below(order[2]); })) << t->out();
-    // A swipe to the right sends the toast away.
-    run({"xdotool", "mousedown", "1", "mousemove_relative", "--sync", "120", "0", "mouseup", "1"});
-    ASSERT_TRUE(waitFor([&] { return !shown("Tarvela toast"); })) << t->out();
     // The focused terminal stays white; the other darkens by level 2's black (0.32).
     auto centre = [&](xcb_window_t w) {
         const auto g = tc_->geometry(w);
@@ -599,6 +571,29 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPictu
     click((across[0].first + across[0].second) / 2, (down[0].first + down[0].second) / 2);
     ASSERT_TRUE(waitFor([&] { return !shown("Tarvela overview") && active() == order[0]; })) << t->out();
     EXPECT_TRUE(waitFor([&] { return tc_->geometry(order[0]).x >= 0 && below(order[0]); }));
+
+    // A toast (a workspace restored; the pointer on it keeps it) and the HUD
+    // (a focus move) stay above every frame and the overlay when a dialog
+    // opens, raised and focused without moving a strip (nor the HUD).
+    ASSERT_EQ(msg({"workspace-save", "Desk"}).first, 0);
+    ASSERT_EQ(msg({"workspace-restore", "Desk"}).first, 0);
+    std::optional<TestClient::Geom> card;
+    ASSERT_TRUE(waitFor([&] { return (card = shown("Tarvela toast")) && card->x + card->w == 1920 - 12; })) << t->out();
+    run({"xdotool", "mousemove", "--sync", std::to_string(card->x + 60), std::to_string(card->y + 30)});
+    const xcb_window_t was = active();
+    run({"xdotool", "key", "ctrl+alt+Right"});
+    ASSERT_TRUE(waitFor([&] { return active() != was && below(active()) && shown("Tarvela HUD"); })) << t->out();
+    std::vector<xcb_window_t> frames(wins);
+    frames.push_back(tc_->createWindow(700, 400, 300, 200));
+    tc_->setCardinals(frames.back(), "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    xcb_map_window(tc_->c(), frames.back());
+    ASSERT_TRUE(waitFor([&] { return active() == frames.back(); })) << t->out();
+    const auto tree = stacking();
+    auto at = [&](xcb_window_t w) { return std::find(tree.begin(), tree.end(), w) - tree.begin(); };
+    auto top = at(named("Tarvela dim").at(0).first);
+    for (xcb_window_t w : frames) top = std::max(top, at(tc_->parent(w)));
+    EXPECT_GT(at(named("Tarvela toast").at(0).first), top);
+    for (const auto& [hud, g] : named("Tarvela HUD")) EXPECT_GT(at(hud), top);
 
     // Without a compositor the overlay goes, said once; with one window there is none.
     compositor.reset();
