@@ -442,10 +442,6 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPictu
     ASSERT_EQ(wins.size(), 3u);
     ASSERT_TRUE(waitFor([&] { return tiled(wins); })) << t->out();
 
-    auto active = [&] {
-        auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
-        return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
-    };
     auto inStripOrder = [&] {
         std::vector<xcb_window_t> order(wins);
         std::sort(order.begin(), order.end(),
@@ -612,10 +608,6 @@ TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward
     Child term = client({"xterm"});
     ASSERT_TRUE(waitMapped(1));
     const xcb_window_t xterm = mappedClients().front();
-    auto active = [&] {
-        auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
-        return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
-    };
     struct Case {
         const char* preview;
         const char* title;
