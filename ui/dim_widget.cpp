@@ -6,17 +6,25 @@
 
 namespace tarvela {
 
+namespace {
+// What a compositor's blur rule matches: blur behind "Tarvela blur" only (README).
+const char* overlayName(bool blur) { return blur ? "Tarvela blur" : "Tarvela dim"; }
+}  // namespace
+
 DimWindow::DimWindow()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
                            Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setWindowTitle("Tarvela dim");
+    setWindowTitle(overlayName(false));
 }
 
 void DimWindow::setLook(double dimAlpha, bool blur) {
     if (dimAlpha == dimAlpha_ && blur == blur_) return;
+    // The compositor's rule blurs behind the overlay by its name: it must
+    // change with the setting, or the blur would stay when it is turned off.
+    if (blur != blur_) setWindowTitle(overlayName(blur));
     dimAlpha_ = dimAlpha;
     blur_ = blur;
     update();

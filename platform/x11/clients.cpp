@@ -187,6 +187,8 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
                       static_cast<int16_t>(geom.y), static_cast<uint16_t>(std::max(geom.width, 1.0)),
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, frameValues);
+    // A new window is made on top of everything, panels included.
+    stackUnderPanels(cl.frame);
     // Should we die, the server hands the client back to the root where it is.
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
@@ -302,8 +304,7 @@ void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn.raw(), w, XCB_CW_EVENT_MASK, &mask);
     xcb_map_window(conn.raw(), w);
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    stackUnderPanels(w);
     updateWorkarea();
     screensChanged();
 }
@@ -630,22 +631,27 @@ void X11Platform::Impl::focusFallback() {
 void X11Platform::Impl::raise(xcb_window_t w) {
     Client* c = client(w);
     if (!c) return;
-    xcb_connection_t* xc = conn.raw();
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
     // Its transients and its group's tool windows stay above it, and docks
-    // above everything but full screen.
+    // above everything but full screen; Tarvela's panels above all of them.
     const std::vector<xcb_window_t> top = raisedWith(w);
     // A client asking again and again changes no list that pagers read.
     const bool inPlace =
         stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
     for (xcb_window_t t : top) {
-        xcb_configure_window(xc, client(t)->frame, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        stackUnderPanels(client(t)->frame);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
-        for (auto& [dock, strut] : docks_) xcb_configure_window(xc, dock, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        for (auto& [dock, strut] : docks_) stackUnderPanels(dock);
     if (!inPlace) updateClientLists();
+}
+
+// Each window stacked here lands above the ones stacked before it. The panels
+// raise themselves to the very top; nothing of ours ever goes above them.
+void X11Platform::Impl::stackUnderPanels(xcb_window_t w) {
+    const uint32_t values[] = {barrier_, XCB_STACK_MODE_BELOW};
+    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
 }
 
 bool X11Platform::Impl::groupTool(const Client& c) const {

@@ -161,7 +161,9 @@ struct X11Platform::Impl {
     xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
     // Our own window (input only, mapped off screen, nameless) for barriers
     // and timestamps; it holds the keyboard focus while the focused client
-    // takes no input.
+    // takes no input. It is also the floor of Tarvela's panels: every frame
+    // and dock we stack goes directly below it, and the panels (override-
+    // redirect windows made after it, only ever raised) stay above.
     xcb_window_t barrier_ = XCB_NONE;
     bool wm_ = false;
     // The root's size, kept current from its ConfigureNotify (RandR resizes it).
@@ -290,6 +292,8 @@ struct X11Platform::Impl {
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
+    // To the top of what we stack: directly below the panels' floor.
+    void stackUnderPanels(xcb_window_t w);
     // A group's tool windows: utilities, toolbars and transients for the
     // whole group. They float above the group's other windows.
     bool groupTool(const x11::Client& c) const;

@@ -75,10 +75,6 @@ protected:
         }
         return out;
     }
-    xcb_window_t active() {
-        const auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
-        return a.empty() ? XCB_NONE : a[0];
-    }
     // Asked again until heard: a request that arrives while the window manager
     // settles an earlier focus change can be overtaken.
     bool activate(xcb_window_t w) {

@@ -186,6 +186,11 @@ protected:
         });
         return out;
     }
+    // The window that _NET_ACTIVE_WINDOW names, if any.
+    xcb_window_t active() {
+        const auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
+        return a.empty() ? XCB_NONE : a[0];
+    }
 };
 
 }  // namespace tarvela::testing

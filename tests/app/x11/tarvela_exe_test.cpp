@@ -313,25 +313,40 @@ protected:
     // How many pixels of a root area are the system blue of a pill that is on
     // (the mascot's own blues are lighter or darker).
     int bluePixels(const TestClient::Geom& g) {
-        xcb_connection_t* c = tc_->c();
-        auto* img = xcb_get_image_reply(c,
-                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(), static_cast<int16_t>(g.x),
-                                                      static_cast<int16_t>(g.y), static_cast<uint16_t>(g.w),
-                                                      static_cast<uint16_t>(g.h), ~0u),
-                                        nullptr);
-        if (!img) return -1;
-        const auto* px = reinterpret_cast<const uint32_t*>(xcb_get_image_data(img));
-        const int n = xcb_get_image_data_length(img) / 4;
+        const auto px = pixels(g.x, g.y, g.w, g.h);
+        if (px.empty()) return -1;
         int blue = 0;
-        for (int i = 0; i < n; ++i) {
-            const int r = (px[i] >> 16) & 0xff, gr = (px[i] >> 8) & 0xff, b = px[i] & 0xff;
+        for (uint32_t p : px) {
+            const int r = (p >> 16) & 0xff, gr = (p >> 8) & 0xff, b = p & 0xff;
             blue += r < 16 && gr > 110 && gr < 135 && b > 240;
         }
-        free(img);
         return blue;
+    }
+    // What the screen shows in a root area, row by row (0xRRGGBB); empty when it cannot be read.
+    std::vector<uint32_t> pixels(int x, int y, int w, int h) {
+        auto* img = xcb_get_image_reply(tc_->c(),
+                                        xcb_get_image(tc_->c(), XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(), static_cast<int16_t>(x),
+                                                      static_cast<int16_t>(y), static_cast<uint16_t>(w),
+                                                      static_cast<uint16_t>(h), ~0u),
+                                        nullptr);
+        if (!img) return {};
+        const auto* px = reinterpret_cast<const uint32_t*>(xcb_get_image_data(img));
+        std::vector<uint32_t> out(px, px + xcb_get_image_data_length(img) / 4);
+        free(img);
+        for (uint32_t& p : out) p &= 0xffffff;
+        return out;
     }
     void click(int x, int y) {
         run({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+    // The root's children, bottom to top.
+    std::vector<xcb_window_t> stacking() {
+        auto* tree = xcb_query_tree_reply(tc_->c(), xcb_query_tree(tc_->c(), tc_->root()), nullptr);
+        if (!tree) return {};
+        const xcb_window_t* kids = xcb_query_tree_children(tree);
+        std::vector<xcb_window_t> out(kids, kids + xcb_query_tree_children_length(tree));
+        free(tree);
+        return out;
     }
     Child bus_;
 };
@@ -403,22 +418,20 @@ TEST_F(PanelsTest, TrayPillPopoverHUDAndToastOnADesktopWithACompositorAndATray) 
     })) << preview->out();
     EXPECT_EQ(card->y, 10);
     EXPECT_EQ(card->w, 344);
-    xcb_connection_t* c = tc_->c();
-    auto* img = xcb_get_image_reply(c,
-                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(),
-                                                  static_cast<int16_t>(card->x + card->w / 2),
-                                                  static_cast<int16_t>(card->y + card->h / 2), 1, 1, ~0u),
-                                    nullptr);
-    ASSERT_NE(img, nullptr);
-    EXPECT_GT(*reinterpret_cast<const uint32_t*>(xcb_get_image_data(img)) & 0xffffff, 0x404040u);
-    free(img);
+    const auto middle = pixels(card->x + card->w / 2, card->y + card->h / 2, 1, 1);
+    ASSERT_EQ(middle.size(), 1u);
+    EXPECT_GT(middle[0], 0x404040u);
 }
 
-// The dim overlay under the focused window, and the overview with real window
-// pictures, its keyboard and its clicks.
-TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndClicks) {
+// The dim overlay under the focused window, Tarvela's panels above every
+// window, and the overview with real window pictures, its keyboard and its clicks.
+TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPicturesEscapeAndClicks) {
     writeDefaults("<key>previews</key><true/><key>blur</key><false/><key>dimLevel</key><integer>2</integer>");
-    auto compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
+    // The README's compositor: blur behind the overlay only while it is named so.
+    const std::vector<std::string> picom{"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null",
+                                         "--blur-method", "box", "--blur-size", "11", "--blur-background",
+                                         "--blur-background-exclude", "name != 'Tarvela blur'"};
+    auto compositor = std::make_unique<Child>(client(picom));
     ASSERT_TRUE(waitFor([&] { return tc_->selectionOwner("_NET_WM_CM_S0") != XCB_NONE; }));
     // Each terminal writes what it is typed, so a key that reaches it shows.
     std::vector<Child> terms;
@@ -432,10 +445,6 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     ASSERT_EQ(wins.size(), 3u);
     ASSERT_TRUE(waitFor([&] { return tiled(wins); })) << t->out();
 
-    auto active = [&] {
-        auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
-        return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
-    };
     auto inStripOrder = [&] {
         std::vector<xcb_window_t> order(wins);
         std::sort(order.begin(), order.end(),
@@ -465,37 +474,36 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     // The overlay lies directly below the focused window's frame.
     auto below = [&](xcb_window_t client) {
         auto dims = named("Tarvela dim");
-        if (dims.size() != 1) return false;
-        xcb_connection_t* c = tc_->c();
-        auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, tc_->root()), nullptr);
-        if (!tree) return false;
-        const xcb_window_t* kids = xcb_query_tree_children(tree);
-        const int n = xcb_query_tree_children_length(tree);
-        const xcb_window_t frame = tc_->parent(client);
-        bool ok = false;
-        for (int i = 1; i < n; ++i) ok = ok || (kids[i] == frame && kids[i - 1] == dims[0].first);
-        free(tree);
-        return ok;
+        const auto tree = stacking();
+        const auto frame = std::find(tree.begin(), tree.end(), tc_->parent(client));
+        return dims.size() == 1 && frame != tree.begin() && frame != tree.end() && *(frame - 1) == dims[0].first;
     };
     ASSERT_TRUE(waitFor([&] { return below(order[2]); })) << t->out();
+
     // The focused terminal stays white; the other darkens by level 2's black (0.32).
     auto centre = [&](xcb_window_t w) {
         const auto g = tc_->geometry(w);
-        xcb_connection_t* c = tc_->c();
-        auto* img = xcb_get_image_reply(c,
-                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(),
-                                                      static_cast<int16_t>(g.x + g.w / 2),
-                                                      static_cast<int16_t>(g.y + g.h / 2), 1, 1, ~0u),
-                                        nullptr);
-        int v = -1;
-        if (img) v = static_cast<int>(*reinterpret_cast<const uint32_t*>(xcb_get_image_data(img)) & 0xff);
-        free(img);
-        return v;
+        const auto px = pixels(g.x + g.w / 2, g.y + g.h / 2, 1, 1);
+        return px.empty() ? -1 : static_cast<int>(px[0] & 0xff);
     };
     EXPECT_TRUE(waitFor([&] {
         const int lit = centre(order[2]), dim = centre(order[1]);
         return lit >= 250 && dim >= 255 * 0.68 - 8 && dim <= 255 * 0.68 + 8;
     })) << centre(order[2]) << " " << centre(order[1]);
+    // Blur follows the setting (the compositor's rule matches the overlay's
+    // name): the dimmed terminal's left edge is soft with it, sharp without.
+    auto steepest = [&] {  // the largest step between neighbours across the edge
+        const auto g = tc_->geometry(order[1]);
+        const auto px = pixels(g.x - 12, g.y + g.h / 2, 24, 1);
+        int most = 0;
+        for (size_t i = 1; i < px.size(); ++i) most = std::max(most, std::abs(int(px[i] & 0xff) - int(px[i - 1] & 0xff)));
+        return most;
+    };
+    for (const bool on : {true, false}) {
+        ASSERT_EQ(msg({"set", "blur", on ? "true" : "false"}).first, 0);
+        EXPECT_TRUE(waitFor([&] { return named(on ? "Tarvela blur" : "Tarvela dim").size() == 1 && (steepest() < 50) == on; }))
+            << "blur " << on << ": a step of " << steepest();
+    }
 
     // The overview covers the primary display, with the terminals' own
     // (white) pixels on the cards, the off-screen first column's included.
@@ -516,15 +524,8 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     // Runs of white along a line of the overview: [begin, end) pairs.
     auto whiteRuns = [&](int x, int y, int w, int h) {
         std::vector<std::pair<int, int>> runs;
-        xcb_connection_t* c = tc_->c();
-        auto* img = xcb_get_image_reply(c,
-                                        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tc_->root(), static_cast<int16_t>(x),
-                                                      static_cast<int16_t>(y), static_cast<uint16_t>(w),
-                                                      static_cast<uint16_t>(h), ~0u),
-                                        nullptr);
-        if (!img) return runs;
-        const auto* px = reinterpret_cast<const uint32_t*>(xcb_get_image_data(img));
-        const int n = xcb_get_image_data_length(img) / 4;
+        const auto px = pixels(x, y, w, h);
+        const int n = static_cast<int>(px.size());
         int from = -1;
         for (int i = 0; i <= n; ++i) {
             const bool white = i < n && (px[i] & 0xff) > 200 && ((px[i] >> 8) & 0xff) > 200 && ((px[i] >> 16) & 0xff) > 200;
@@ -534,7 +535,6 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
                 from = -1;
             }
         }
-        free(img);
         return runs;
     };
     std::vector<std::pair<int, int>> down, across;
@@ -571,11 +571,34 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowAndTheOverviewWithPicturesEscapeAndCl
     ASSERT_TRUE(waitFor([&] { return !shown("Tarvela overview") && active() == order[0]; })) << t->out();
     EXPECT_TRUE(waitFor([&] { return tc_->geometry(order[0]).x >= 0 && below(order[0]); }));
 
+    // A toast (a workspace restored; the pointer on it keeps it) and the HUD
+    // (a focus move) stay above every frame and the overlay when a dialog
+    // opens, raised and focused without moving a strip (nor the HUD).
+    ASSERT_EQ(msg({"workspace-save", "Desk"}).first, 0);
+    ASSERT_EQ(msg({"workspace-restore", "Desk"}).first, 0);
+    std::optional<TestClient::Geom> card;
+    ASSERT_TRUE(waitFor([&] { return (card = shown("Tarvela toast")) && card->x + card->w == 1920 - 12; })) << t->out();
+    run({"xdotool", "mousemove", "--sync", std::to_string(card->x + 60), std::to_string(card->y + 30)});
+    const xcb_window_t was = active();
+    run({"xdotool", "key", "ctrl+alt+Right"});
+    ASSERT_TRUE(waitFor([&] { return active() != was && below(active()) && shown("Tarvela HUD"); })) << t->out();
+    std::vector<xcb_window_t> frames(wins);
+    frames.push_back(tc_->createWindow(700, 400, 300, 200));
+    tc_->setCardinals(frames.back(), "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    xcb_map_window(tc_->c(), frames.back());
+    ASSERT_TRUE(waitFor([&] { return active() == frames.back(); })) << t->out();
+    const auto tree = stacking();
+    auto at = [&](xcb_window_t w) { return std::find(tree.begin(), tree.end(), w) - tree.begin(); };
+    auto top = at(named("Tarvela dim").at(0).first);
+    for (xcb_window_t w : frames) top = std::max(top, at(tc_->parent(w)));
+    EXPECT_GT(at(named("Tarvela toast").at(0).first), top);
+    for (const auto& [hud, g] : named("Tarvela HUD")) EXPECT_GT(at(hud), top);
+
     // Without a compositor the overlay goes, said once; with one window there is none.
     compositor.reset();
     EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").empty() && t->said("need a compositing manager"); }))
         << t->out();
-    compositor = std::make_unique<Child>(client({"picom", "--backend", "xrender", "--no-vsync", "--config", "/dev/null"}));
+    compositor = std::make_unique<Child>(client(picom));
     EXPECT_TRUE(waitFor([&] { return named("Tarvela dim").size() == 1 && t->said("compositing manager runs now"); }))
         << t->out();
     terms.resize(1);
@@ -590,10 +613,6 @@ TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward
     Child term = client({"xterm"});
     ASSERT_TRUE(waitMapped(1));
     const xcb_window_t xterm = mappedClients().front();
-    auto active = [&] {
-        auto a = tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW");
-        return a.empty() ? xcb_window_t{0} : static_cast<xcb_window_t>(a[0]);
-    };
     struct Case {
         const char* preview;
         const char* title;
