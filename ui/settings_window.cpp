@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,9 +21,14 @@ namespace tarvela {
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+// Names of applications and workspaces are the user's or a client's text:
+// never markup for a tool-tip, never a mnemonic for a button.
+QString tip(const std::string& s) { return Qt::convertFromPlainText(q(s), Qt::WhiteSpacePre); }
+QString mnemonicFree(const std::string& s) { return q(s).replace('&', "&&"); }
 
 QLabel* label(const std::string& text, double scale = 1, bool bold = false, bool dim = false) {
     auto* l = new QLabel(q(text));
+    l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
     QFont f = l->font();
     if (scale != 1) f.setPointSizeF(f.pointSizeF() * scale);
@@ -301,7 +307,7 @@ private:
             h->addWidget(label(r.app), 1);
             const std::string id = r.bundleID;
             auto* behavior = new QComboBox;
-            behavior->setToolTip(q(r.behaviorHelp));
+            behavior->setToolTip(tip(r.behaviorHelp));
             behavior->setAccessibleName(q(r.behaviorHelp));
             for (const auto& [b, title] : v.behaviors) {
                 behavior->addItem(q(title));
@@ -323,7 +329,7 @@ private:
                 h->addWidget(label(r.width), 1);
             }
             auto* remove = button("✕", [this, id] { pane_.remove(id); });
-            remove->setToolTip(q(r.removeHelp));
+            remove->setToolTip(tip(r.removeHelp));
             remove->setAccessibleName(q(r.removeHelp));
             remove->setFixedWidth(32);
             h->addWidget(remove);
@@ -476,7 +482,7 @@ void AddAppsWindow::build(QVBoxLayout& into) {
         auto* list = new QWidget;
         auto* rows = new QVBoxLayout(list);
         for (const AppChoice& a : dialog_.visible()) {
-            auto* box = new QCheckBox(q(a.name));
+            auto* box = new QCheckBox(mnemonicFree(a.name));
             box->setChecked(a.selected);
             const std::string id = a.bundleID;
             QObject::connect(box, &QCheckBox::toggled, box, [this, id](bool) { dialog_.toggle(id); });

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QtTest/QTest>
@@ -77,6 +78,14 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     redrawn();
     // Its card appeared in the pane (the layout just saved is the active one).
     EXPECT_TRUE(findNamed<QPushButton>(window, "Restore") || findNamed<QPushButton>(window, "Restored"));
+
+    // A name that looks like markup is shown as typed.
+    wm->saveWorkspace("<b>x</b> & co", std::nullopt);
+    redrawn();
+    const QList<QLabel*> labels = window.findChildren<QLabel*>();
+    auto name = std::find_if(labels.begin(), labels.end(), [](QLabel* l) { return l->text().startsWith("<b>x</b> & co"); });
+    ASSERT_NE(name, labels.end());
+    EXPECT_EQ((*name)->textFormat(), Qt::PlainText);
 }
 
 // Printable keys only, their Qt code standing in for the key code.
