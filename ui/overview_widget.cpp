@@ -21,13 +21,14 @@ void text(QPainter& p, const OverviewText& t, Qt::Alignment align = Qt::AlignLef
     p.drawText(qtRect(t.frame), align, QString::fromStdString(t.text));
 }
 
-// The middle of a picture that has the card's proportions: scaled into the
-// card it fills it, and what sticks out on either side is cut away.
+// The part of a picture that has the card's proportions: scaled into the
+// card it fills it. Across, the middle is kept; down, the top, where a
+// window's content begins (a tall terminal's middle is often empty).
 QRectF filling(const QSizeF& picture, const QSizeF& card) {
     if (card.isEmpty() || picture.isEmpty()) return QRectF(QPointF(0, 0), picture);
     const double scale = std::max(card.width() / picture.width(), card.height() / picture.height());
     const QSizeF part = card / scale;
-    return QRectF(QPointF((picture.width() - part.width()) / 2, (picture.height() - part.height()) / 2), part);
+    return QRectF(QPointF((picture.width() - part.width()) / 2, 0), part);
 }
 
 void control(QPainter& p, const OverviewControl& c) {
