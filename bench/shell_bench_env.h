@@ -276,7 +276,9 @@ public:
         const xcb_window_t* kids = xcb_query_tree_children(tree);
         for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
             auto* a = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, kids[i]), nullptr);
-            n += a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE;
+            // Input-only windows (the window manager's focus barrier) show nothing.
+            n += a && a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE &&
+                 a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
             free(a);
         }
         free(tree);
