@@ -16,7 +16,7 @@
 
 #include "app/ipc_commands.h"
 #include "core/runloop.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

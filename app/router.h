@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

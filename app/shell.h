@@ -37,7 +37,7 @@
 #include "settings/login_item.h"
 #include "settings/prefs.h"
 #include "settings/rules.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {

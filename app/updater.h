@@ -28,7 +28,7 @@
 #include "feedback/update_view.h"
 #include "settings/defaults.h"
 #include "settings/prefs.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -10,7 +10,7 @@
 
 #include "core/geometry.h"
 #include "core/platform.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

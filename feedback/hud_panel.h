@@ -21,7 +21,7 @@
 #include "feedback/hud_state.h"
 #include "feedback/hud_view.h"
 #include "feedback/text_metrics.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "manager/window_manager.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

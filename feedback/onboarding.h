@@ -15,7 +15,7 @@
 
 #include "core/enums.h"
 #include "feedback/popover_model.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -31,7 +31,7 @@
 #include "feedback/hud_panel.h"
 #include "feedback/overview_model.h"
 #include "feedback/text_metrics.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

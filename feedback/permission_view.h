@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -19,7 +19,7 @@
 
 #include "core/enums.h"
 #include "core/platform.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/platform.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

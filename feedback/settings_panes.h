@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "feedback/update_view.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -13,7 +13,7 @@
 
 #include "input/hotkeys.h"
 #include "input/shortcut_recorder.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

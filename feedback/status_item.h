@@ -17,7 +17,7 @@
 #include "core/geometry.h"
 #include "core/runloop.h"
 #include "feedback/text_metrics.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

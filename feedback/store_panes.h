@@ -13,7 +13,7 @@
 
 #include "core/enums.h"
 #include "settings/rules.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {

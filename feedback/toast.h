@@ -20,7 +20,7 @@
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "feedback/text_metrics.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

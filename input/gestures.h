@@ -21,7 +21,7 @@
 #include "input/gesture_sources.h"
 #include "input/touches.h"
 #include "settings/prefs.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

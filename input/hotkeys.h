@@ -27,7 +27,7 @@
 #include "settings/defaults.h"
 #include "settings/export.h"
 #include "settings/key_codes.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {

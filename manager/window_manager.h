@@ -32,7 +32,7 @@
 #include "manager/rule_widths.h"
 #include "settings/prefs.h"
 #include "settings/rules.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {

@@ -20,7 +20,7 @@
 #include "settings/appearance.h"
 #include "settings/defaults.h"
 #include "settings/login_item.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

@@ -16,7 +16,7 @@
 #include "core/enums.h"
 #include "core/platform.h"
 #include "settings/defaults.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "settings/stores.h"
 
 namespace tarvela {

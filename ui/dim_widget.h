@@ -13,7 +13,7 @@
 #include "core/shell_desktop.h"
 #include "feedback/absence_notice.h"
 #include "feedback/dim_overlay.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

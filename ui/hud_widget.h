@@ -10,7 +10,7 @@
 
 #include "core/platform.h"
 #include "feedback/hud_panel.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "ui/painting.h"
 #include "ui/panel_levels.h"
 

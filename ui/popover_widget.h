@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "feedback/popover_model.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 class QVBoxLayout;
 

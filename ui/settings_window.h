@@ -14,7 +14,7 @@
 #include "feedback/shortcuts_pane.h"
 #include "feedback/store_panes.h"
 #include "settings/key_codes.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 class QKeyEvent;
 class QListWidget;

@@ -12,7 +12,7 @@
 
 #include "core/platform.h"
 #include "settings/appearance.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 namespace tarvela {
 

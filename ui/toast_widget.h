@@ -10,7 +10,7 @@
 
 #include "core/platform.h"
 #include "feedback/toast.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 #include "ui/panel_levels.h"
 
 namespace tarvela {

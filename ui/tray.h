@@ -13,7 +13,7 @@
 #include "feedback/absence_notice.h"
 #include "feedback/status_item.h"
 #include "feedback/text_metrics.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 class QMenu;
 class QSystemTrayIcon;

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "feedback/update_view.h"
-#include "settings/signal.h"
+#include "core/signal.h"
 
 class QLabel;
 class QPushButton;

@@ -1,7 +1,9 @@
-#include "settings/signal.h"
+#include "core/signal.h"
+#include "core/lifetime.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +54,23 @@ TEST(Signal, AConnectionMayOutliveItsSignal) {
     }
     c.disconnect();  // must not touch the destroyed signal
     EXPECT_FALSE(c.connected());
+}
+
+TEST(Lifetime, GuardedWorkRunsWithItsArgumentsOnlyWhileItsOwnerLives) {
+    std::vector<int> seen;
+    std::function<void(int)> ended, destroyed;
+    {
+        Lifetime a, b;
+        ended = a.guard([&](int n) { seen.push_back(n); });
+        destroyed = b.guard([&](int n) { seen.push_back(-n); });
+        ended(1);
+        destroyed(2);
+        a.end();
+        ended(3);
+        destroyed(4);
+    }
+    destroyed(5);
+    EXPECT_EQ(seen, (std::vector<int>{1, -2, -4}));
 }
 
 }  // namespace
