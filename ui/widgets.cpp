@@ -26,7 +26,7 @@ QPushButton* button(const std::string& text, std::function<void()> onClick, QWid
     b->setCheckable(marked);
     b->setChecked(marked);
     QObject::connect(b, &QPushButton::clicked, b, [b, marked, fn = std::move(onClick)] {
-        b->setChecked(marked);
+        if (marked) b->setChecked(true);  // undoes Qt's own toggling
         fn();
     });
     return b;
