@@ -1,6 +1,7 @@
 #include "settings/pref_ranges.h"
 
 #include <cmath>
+#include <locale>
 #include <sstream>
 
 namespace tarvela {
@@ -17,7 +18,8 @@ std::optional<std::string> PrefRange<T>::check(const Json& v) const {
     else
         ok = v.is_number() && std::isfinite(v.get<T>()) && v.get<T>() >= lo && v.get<T>() <= hi;
     if (ok) return std::nullopt;
-    std::ostringstream want;  // 0.1 and 1, not 0.100000 and 1.000000
+    std::ostringstream want;  // 0.1 and 1, not 0.100000 and 1.000000, whatever the locale
+    want.imbue(std::locale::classic());
     want << kind << " from " << lo << " to " << hi;
     return wrongPreferenceValue(key, want.str(), v);
 }
