@@ -1,9 +1,6 @@
 #include "settings/diagnostics.h"
 
 #include <sys/utsname.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "core/processes.h"
 #include "settings/app_info.h"

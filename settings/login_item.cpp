@@ -1,6 +1,5 @@
 #include "settings/login_item.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
