@@ -4,6 +4,8 @@
 
 #include <pugixml.hpp>
 
+#include "core/text.h"
+
 namespace tarvela {
 namespace {
 
@@ -11,14 +13,6 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isVersionChar(char c) {
     return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '-';
 }
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // The version the expression captures at the start of `s`: a digit, then
 // version characters. Empty when `s` does not start with a digit.
 std::string_view versionAt(std::string_view s) {
@@ -30,7 +24,7 @@ std::string_view versionAt(std::string_view s) {
 
 // A decimal length; none for anything else, including values past 64 bits.
 std::optional<uint64_t> lengthOf(std::string_view s) {
-    s = trimmed(s);
+    s = trim(s);
     if (s.empty()) return std::nullopt;
     uint64_t v = 0;
     for (char c : s) {
@@ -59,10 +53,10 @@ std::optional<Release> releaseOf(const pugi::xml_node& item) {
     Release r;
     r.version = std::string(version);
     r.notes = notesFrom(textOf(item.child("description")));
-    r.packageUrl = std::string(trimmed(enclosure.attribute("url").value()));
+    r.packageUrl = std::string(trim(enclosure.attribute("url").value()));
     r.packageLength = lengthOf(enclosure.attribute("length").value());
-    r.signature = std::string(trimmed(enclosure.attribute("sparkle:edSignature").value()));
-    r.page = std::string(trimmed(textOf(item.child("link"))));
+    r.signature = std::string(trim(enclosure.attribute("sparkle:edSignature").value()));
+    r.page = std::string(trim(textOf(item.child("link"))));
     if (r.page.empty()) r.page = r.packageUrl;
     return r;
 }
@@ -154,7 +148,7 @@ std::vector<std::string> notesFrom(std::string_view html) {
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        const std::string_view line = trimmed(std::string_view(text).substr(start, end - start));
+        const std::string_view line = trim(std::string_view(text).substr(start, end - start));
         if (!line.empty()) notes.emplace_back(line);
         start = end + 1;
     }

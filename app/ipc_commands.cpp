@@ -4,6 +4,7 @@
 
 #include "core/window_access.h"
 #include "settings/app_info.h"
+#include "settings/pref_ranges.h"
 
 namespace tarvela {
 namespace {
@@ -15,7 +16,7 @@ Json rectJSON(const Rect& r) { return Json{{"x", r.x}, {"y", r.y}, {"width", r.w
 constexpr const char* pausedArranging = "Tarvela is paused: resume it to change how the strips are arranged";
 
 [[noreturn]] void badValue(const std::string& name, const Json& v, const std::string& want) {
-    throw IpcError("preference " + name + " takes " + want + ", not " + v.dump());
+    throw IpcError(wrongPreferenceValue(name, want, v));
 }
 
 bool boolValue(const std::string& name, const Json& v) {
@@ -23,20 +24,17 @@ bool boolValue(const std::string& name, const Json& v) {
     return v.get<bool>();
 }
 
-int intValue(const std::string& name, const Json& v, int lo, int hi) {
-    if (!v.is_number_integer() || v.get<int64_t>() < lo || v.get<int64_t>() > hi)
-        badValue(name, v, "an integer from " + std::to_string(lo) + " to " + std::to_string(hi));
-    return static_cast<int>(v.get<int64_t>());
-}
-
 template <class S>
 IpcPreference boolPref(S& s) {
     return {s.key(), [&s] { return Json(s()); }, [&s](const Json& v) { s.set(boolValue(s.key(), v)); }};
 }
 
-template <class S>
-IpcPreference intPref(S& s, int lo, int hi) {
-    return {s.key(), [&s] { return Json(s()); }, [&s, lo, hi](const Json& v) { s.set(intValue(s.key(), v, lo, hi)); }};
+template <class S, class T>
+IpcPreference rangedPref(S& s, const PrefRange<T>& range) {
+    return {s.key(), [&s] { return Json(s()); }, [&s, &range](const Json& v) {
+                if (auto message = range.check(v)) throw IpcError(*message);
+                s.set(v.get<T>());
+            }};
 }
 
 // Scripts read a rule's behaviour by name; the stored list keeps its numbers.
@@ -100,12 +98,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
              if (!l) badValue("layout", v, "one of strip, two, three, plus21, plus12, grid22, grid32, four");
              if (!d_.manager.setLayout(*l)) throw IpcError(pausedArranging);
          }},
-        {"defaultWidth", [&p] { return Json(p.defaultWidth()); },
-         [&p](const Json& v) {
-             if (!v.is_number() || !std::isfinite(v.get<double>()) || v.get<double>() < 0.1 || v.get<double>() > 1)
-                 badValue("defaultWidth", v, "a fraction of the display from 0.1 to 1");
-             p.defaultWidth.set(v.get<double>());
-         }},
+        rangedPref(p.defaultWidth, pref_range::defaultWidth),
         {"align", [&p] { return Json(std::string(rawValue(p.align()))); },
          [this](const Json& v) {
              auto a = v.is_string() ? alignFromRaw(v.get<std::string>()) : std::nullopt;
@@ -114,9 +107,9 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
          }},
         boolPref(p.showMenuBar),
         boolPref(p.showDock),
-        intPref(p.dimLevel, 0, 3),
+        rangedPref(p.dimLevel, pref_range::dimLevel),
         boolPref(p.blur),
-        intPref(p.appearance, 0, 2),
+        rangedPref(p.appearance, pref_range::appearance),
         boolPref(p.notifyRestore),
         boolPref(p.notifyDrift),
         boolPref(p.previews),
@@ -124,7 +117,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
         boolPref(p.optionScroll),
         boolPref(p.pinch4),
         boolPref(p.natural),
-        intPref(p.scrollSpeed, 0, 2),
+        rangedPref(p.scrollSpeed, pref_range::scrollSpeed),
         boolPref(p.autoCheck),
         boolPref(p.notifyWhenClosed),
         boolPref(p.autoInstall),

@@ -6,6 +6,7 @@
 #include "core/processes.h"
 #include "app/update_config.h"
 #include "core/log.h"
+#include "core/xdg_dirs.h"
 #include "settings/defaults_file.h"
 
 namespace tarvela {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/processes.h"
+#include "core/xdg_dirs.h"
 
 #ifndef TARVELA_FEED_URL
 #define TARVELA_FEED_URL ""
@@ -13,12 +14,6 @@
 
 namespace tarvela {
 namespace fs = std::filesystem;
-
-fs::path xdgBaseDir(const char* var, const char* underHome) {
-    if (const char* x = std::getenv(var); x && *x && fs::path(x).is_absolute()) return x;
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : ".") / underHome;
-}
 
 const char* UpdateConfig::builtInFeed() { return TARVELA_FEED_URL; }
 

@@ -30,8 +30,4 @@ struct UpdateConfig {
     static std::filesystem::path notifierLogPath();
 };
 
-// An XDG base folder: $var when it holds an absolute path, else `underHome`
-// in the home folder.
-std::filesystem::path xdgBaseDir(const char* var, const char* underHome);
-
 }  // namespace tarvela

@@ -1,11 +1,15 @@
 #include "core/processes.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+
+#include "core/xdg_dirs.h"
 
 extern char** environ;
 
@@ -74,6 +78,17 @@ bool startDetached(const std::vector<std::string>& argv, const std::vector<std::
     while (::waitpid(middle, &status, 0) < 0)
         if (errno != EINTR) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool programExists(const std::string& program) {
+    if (program.empty()) return false;
+    if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+    for (const std::string& dir : folderList(std::getenv("PATH"), "/usr/local/bin:/usr/bin:/bin")) {
+        const std::string full = dir + "/" + program;
+        struct stat st;
+        if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0) return true;
+    }
+    return false;
 }
 
 bool openWithDesktop(const std::string& target) { return startDetached({"xdg-open", target}); }

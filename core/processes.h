@@ -20,6 +20,11 @@ int runAndWait(const std::vector<std::string>& argv);
 // Returns whether it was started; whether it then succeeded is not known here.
 bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset = {});
 
+// Whether `program` can be started: a path (with a "/") to an executable, or
+// the name of an executable file in a folder of $PATH (/usr/local/bin:/usr/bin:/bin
+// when it is unset).
+bool programExists(const std::string& program);
+
 // Opens a file or a web address with the desktop's opener (xdg-open).
 bool openWithDesktop(const std::string& target);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/strip.h"
+#include "core/timeline.h"
 
 namespace tarvela {
 
@@ -23,8 +24,7 @@ struct Strip::Job {
 // One slide's running state, owned by its ticks.
 struct Strip::AnimRun {
     std::vector<Job> jobs;
-    double start = 0;
-    double t0 = 0;
+    Timeline slide;  // the offset, on the queue's clock
     int frames = 0;
     bool done = false;
 };
@@ -45,8 +45,6 @@ inline constexpr double duration = 0.32;
 inline constexpr double interval = 0.008;
 inline constexpr double leeway = 0.001;
 inline constexpr double tolerance = 0.5;
-// Ease-out cubic.
-inline double ease(double p) { return 1 - (1 - p) * (1 - p) * (1 - p); }
 }  // namespace anim
 
 }  // namespace tarvela

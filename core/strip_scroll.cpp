@@ -123,15 +123,13 @@ void Strip::startAnimation(SerialQueue* queue, std::weak_ptr<AnimShared> weak, P
             if (auto it = written.find(j.el.id); it != written.end()) j.lastX = it->second;
     }
     anim->current = st;
-    st->start = anim->liveOffset;
-    st->t0 = queue->now();
+    st->slide = Timeline{anim->liveOffset, target, queue->now(), anim::duration, Easing::outCubic};
 
     auto tick = [weak, platform, main, workers, strip, target, spanMin, spanMax, st](double now) {
         auto a = weak.lock();
         if (!a || st->done) return;
-        double p = std::min((now - st->t0) / anim::duration, 1.0);
-        if (p > 1 - 1e-9) p = 1;  // float steps of 8 ms must land exactly on the end
-        const double cur = st->start + (target - st->start) * anim::ease(p);
+        const double p = st->slide.progress(now);
+        const double cur = st->slide.at(now);
         a->liveOffset = cur;
 
         std::vector<size_t> selected;
@@ -169,7 +167,7 @@ void Strip::startAnimation(SerialQueue* queue, std::weak_ptr<AnimShared> weak, P
             st->done = true;
             if (a->source) a->source->cancel();
             a->source.reset();
-            const double elapsed = now - st->t0;
+            const double elapsed = now - st->slide.start;
             std::vector<std::tuple<AXElement, double, double>> finals;
             finals.reserve(st->jobs.size());
             for (const Job& j : st->jobs) finals.emplace_back(j.el, j.base - target, j.y);

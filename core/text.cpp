@@ -99,4 +99,11 @@ std::string escapeControls(std::string_view text) {
     return out;
 }
 
+std::string_view trim(std::string_view s) {
+    constexpr std::string_view space = " \t\n\r\f\v";
+    const size_t a = s.find_first_not_of(space);
+    if (a == std::string_view::npos) return {};
+    return s.substr(a, s.find_last_not_of(space) - a + 1);
+}
+
 }  // namespace tarvela

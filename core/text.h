@@ -28,4 +28,8 @@ std::string cutText(std::string_view text, size_t maxChars);
 // \xNN, so that one call is one line whatever the text holds.
 std::string escapeControls(std::string_view text);
 
+// `s` without the white space (space, tab, line breaks, form feed, vertical
+// tab) at either end.
+std::string_view trim(std::string_view s);
+
 }  // namespace tarvela

@@ -4,20 +4,22 @@
 
 #include "core/window_access.h"
 #include "manager/window_manager.h"
+#include "settings/pref_ranges.h"
 #include "settings/prefs.h"
 
 namespace tarvela {
 
 double dim::alphaFor(int level) {
     static constexpr double table[] = {0, 0.18, 0.32, 0.5};
-    return table[std::clamp(level, 0, 3)];
+    static_assert(std::size(table) == pref_range::dimLevel.hi + 1);
+    return table[pref_range::dimLevel.clamp(level)];
 }
 
 DimOverlay::DimOverlay(WindowManager& manager, Prefs& prefs, Platform& platform)
     : manager_(manager), prefs_(prefs), platform_(platform) {}
 
 void DimOverlay::update() {
-    const int level = std::clamp(prefs_.dimLevel(), 0, 3);
+    const int level = pref_range::dimLevel.clamp(prefs_.dimLevel());
     const bool blur = prefs_.blur();
     if ((level < 1 && !blur) || !manager_.on() || manager_.paused()) {
         for (OverlayPlan& p : plans_) p.shown = false;

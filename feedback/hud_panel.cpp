@@ -6,12 +6,6 @@
 
 namespace tarvela {
 
-double Fade::at(double now) const {
-    if (!running(now)) return to;
-    const double p = std::max(0.0, (now - start) / duration);
-    return from + (to - from) * (easeOut ? 1 - (1 - p) * (1 - p) * (1 - p) : p);
-}
-
 HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<HUDPanel*>(this)) {
     fade_.start = d_.main.now();
     // The manager announces a change before it has finished making it; the
@@ -47,7 +41,7 @@ void HUDPanel::setAlpha(double to, double duration) {
     // and the replaced one never completes.
     cancelTimer(d_.main, fadeDone_);
     const double now = d_.main.now();
-    fade_ = Fade{fade_.at(now), to, now, duration};
+    fade_ = Timeline{fade_.at(now), to, now, duration};
 }
 
 void HUDPanel::show() {
@@ -110,9 +104,9 @@ void HUDPanel::followTiles() {
         const double focus = t.focused ? 1 : 0;
         const auto i = static_cast<size_t>(t.col);
         if (i >= tiles_.size()) {
-            tiles_.push_back({Fade{0, 0, now, 0}, Fade{focus, focus, now, 0}});
+            tiles_.push_back({Timeline{0, 0, now, 0}, Timeline{focus, focus, now, 0}});
         } else if (tiles_[i].focus.to != focus) {
-            tiles_[i].focus = Fade{tiles_[i].focus.at(now), focus, now, hud::focusAnimation, true};
+            tiles_[i].focus = Timeline{tiles_[i].focus.at(now), focus, now, hud::focusAnimation, Easing::outCubic};
         }
     }
     if (hovered_ >= static_cast<int>(tiles_.size())) hovered_ = -1;
@@ -124,8 +118,8 @@ void HUDPanel::hoverTile(int col) {
     const double now = d_.main.now();
     for (int c : {hovered_, col}) {
         if (c < 0) continue;
-        Fade& h = tiles_[static_cast<size_t>(c)].hover;
-        h = Fade{h.at(now), c == col ? 1.0 : 0.0, now, hud::hoverAnimation, true};
+        Timeline& h = tiles_[static_cast<size_t>(c)].hover;
+        h = Timeline{h.at(now), c == col ? 1.0 : 0.0, now, hud::hoverAnimation, Easing::outCubic};
     }
     hovered_ = col;
     changed.emit();

@@ -18,6 +18,7 @@
 
 #include "core/geometry.h"
 #include "core/runloop.h"
+#include "core/timeline.h"
 #include "feedback/hud_state.h"
 #include "feedback/hud_view.h"
 #include "feedback/text_metrics.h"
@@ -34,18 +35,6 @@ struct HUDDeps {
     TextMetrics& metrics;
     // Where the pointer is now; none when it cannot be told.
     std::function<std::optional<Point>()> pointer;
-};
-
-// A value on its way from one value to another: linearly (a panel's alpha),
-// or easing out (a tile's hover and focus).
-struct Fade {
-    double from = 0;
-    double to = 0;
-    double start = 0;
-    double duration = 0;
-    bool easeOut = false;
-    double at(double now) const;
-    bool running(double now) const { return duration > 0 && now < start + duration; }
 };
 
 class HUDPanel {
@@ -93,7 +82,7 @@ public:
     bool orderedIn() const { return orderedIn_; }
     bool ignoresMouse() const { return ignoresMouse_; }
     double alpha() const;
-    const Fade& fade() const { return fade_; }
+    const Timeline& fade() const { return fade_; }
     Rect frame() const { return frame_; }
     const HUDView& view() const { return view_; }
     bool idleTimerRunning() const { return hideTimer_.has_value(); }
@@ -113,13 +102,13 @@ private:
     bool shown_ = false;
     bool orderedIn_ = false;
     bool ignoresMouse_ = true;
-    Fade fade_;
+    Timeline fade_;  // the panel's alpha, linear
     Rect frame_;
     HUDView view_;
     // Per column of the view, 0 to 1.
     struct TileMotion {
-        Fade hover;
-        Fade focus;
+        Timeline hover;  // both easing out
+        Timeline focus;
     };
     std::vector<TileMotion> tiles_;
     int hovered_ = -1;

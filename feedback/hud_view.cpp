@@ -40,6 +40,75 @@ void moveBy(HUDControl& c, double dx, double dy) {
     c.frame.y += dy;
 }
 
+bool inGroup(const HUDControl& c) {
+    return c.part == HUDPart::narrower || c.part == HUDPart::percent || c.part == HUDPart::wider;
+}
+
+// The status button, its frame at the origin.
+HUDControl statusButton(const Strip& s, TextMetrics& metrics) {
+    HUDControl status{HUDPart::options, hudStatus(s.focusC, s.cols.size(), s.fit.pct, s.index), hud::optionsLabel,
+                      hud::statusFont, {}, HUDFill::none};
+    const Size ts = metrics.measure(status.text, status.font);
+    status.frame = Rect(0, 0, ts.width + hud::chevronGap + hud::chevronSize + 2 * hud::statusMarginX,
+                        std::max(ts.height, hud::chevronSize) + 2 * hud::statusMarginY);
+    return status;
+}
+
+// The width group: narrower, the percentage and wider in an accent pill. The
+// pill comes first; its members follow it, placed relative to it until the
+// row is laid out.
+void addWidthGroup(std::vector<HUDControl>& row, int pct, TextMetrics& metrics) {
+    HUDControl narrower = button(HUDPart::narrower, hud::narrowerText, hud::narrowerLabel, HUDFill::none, metrics);
+    HUDControl percent{HUDPart::percent, std::to_string(pct) + "%", "", hud::percentFont, {}, HUDFill::none};
+    const Size ps = metrics.measure(percent.text, percent.font);
+    percent.frame = Rect(0, 0, std::max(hud::percentMinWidth, ps.width), ps.height);
+    HUDControl wider = button(HUDPart::wider, hud::widerText, hud::widerLabel, HUDFill::none, metrics);
+    const double groupH = std::max({narrower.frame.height, percent.frame.height, wider.frame.height});
+    HUDControl group{HUDPart::widthGroup, "", "", hud::optionsFont, {}, HUDFill::accent};
+    double x = hud::groupMarginX;
+    for (HUDControl* c : {&narrower, &percent, &wider}) {
+        moveBy(*c, x, (groupH - c->frame.height) / 2);
+        x += c->frame.width + hud::groupSpacing;
+    }
+    group.frame = Rect(0, 0, x - hud::groupSpacing + hud::groupMarginX, groupH);
+    row.insert(row.end(), {group, narrower, percent, wider});
+}
+
+// The options row's controls, each framed at the origin (the group's members
+// relative to the group).
+std::vector<HUDControl> optionControls(const WindowManager& m, const Strip& s, TextMetrics& metrics) {
+    std::vector<HUDControl> row;
+    row.push_back(keyCap(hud::controlKey, metrics));
+    row.push_back(keyCap(hud::optionKey, metrics));
+    row.push_back(button(HUDPart::previous, hud::previousText, hud::previousLabel, HUDFill::button, metrics));
+    row.push_back(button(HUDPart::next, hud::nextText, hud::nextLabel, HUDFill::button, metrics));
+    addWidthGroup(row, s.fit.pct, metrics);
+    if (StripRef o = m.other()) {
+        const std::string send = "Send to " + o->shortName();
+        row.push_back(button(HUDPart::send, send, send, HUDFill::button, metrics));
+    }
+    return row;
+}
+
+// A column's tile at `x`, centred on `mid`: its windows stacked in it.
+HUDTile tileFor(const Col& col, int c, bool focused, double x, double mid) {
+    HUDTile t;
+    t.col = c;
+    t.focused = focused;
+    t.iconSize = col.items.size() > 1 ? hud::iconStacked : hud::iconSingle;
+    t.frame = Rect(x, mid - hud::tileSide / 2, hud::tileSide, hud::tileSide);
+    const int k = static_cast<int>(col.items.size());
+    const double inner = hud::tileSide - 2 * hud::tileMargin;
+    const double share = (inner - hud::tileSpacing * (k - 1)) / k;
+    for (int r = 0; r < k; ++r) {
+        const Item& it = col.items[static_cast<size_t>(r)];
+        t.windows.push_back(HUDGlyph{r, it.app, it.icon, firstLetter(it.app), "Go to " + it.app,
+                                     Rect(t.frame.x + hud::tileMargin,
+                                          t.frame.y + hud::tileMargin + r * (share + hud::tileSpacing), inner, share)});
+    }
+    return t;
+}
+
 }  // namespace
 
 std::string hudStatus(int focusC, size_t columns, int pct, int index) {
@@ -63,55 +132,16 @@ HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
     v.empty = false;
     const int n = static_cast<int>(s->cols.size());
 
-    // ---- strip row ----
-    HUDControl status{HUDPart::options, hudStatus(s->focusC, s->cols.size(), s->fit.pct, s->index),
-                      hud::optionsLabel, hud::statusFont, {}, HUDFill::none};
-    const Size ts = metrics.measure(status.text, status.font);
-    status.frame = Rect(0, 0, ts.width + hud::chevronGap + hud::chevronSize + 2 * hud::statusMarginX,
-                        std::max(ts.height, hud::chevronSize) + 2 * hud::statusMarginY);
+    // ---- the rows' sizes ----
+    HUDControl status = statusButton(*s, metrics);
     const double stripInner = std::max(hud::tileSide, status.frame.height);
     v.stripRow = Rect(0, 0, 2 * hud::stripMarginX + n * (hud::tileSide + hud::stripSpacing) + status.frame.width,
                       2 * hud::stripMarginY + stripInner);
-
-    // ---- options row ----
     std::vector<HUDControl> row;
-    if (opts) {
-        row.push_back(keyCap(hud::controlKey, metrics));
-        row.push_back(keyCap(hud::optionKey, metrics));
-        row.push_back(button(HUDPart::previous, hud::previousText, hud::previousLabel, HUDFill::button, metrics));
-        row.push_back(button(HUDPart::next, hud::nextText, hud::nextLabel, HUDFill::button, metrics));
-
-        HUDControl narrower = button(HUDPart::narrower, hud::narrowerText, hud::narrowerLabel, HUDFill::none, metrics);
-        HUDControl pct{HUDPart::percent, std::to_string(s->fit.pct) + "%", "", hud::percentFont, {}, HUDFill::none};
-        const Size ps = metrics.measure(pct.text, pct.font);
-        pct.frame = Rect(0, 0, std::max(hud::percentMinWidth, ps.width), ps.height);
-        HUDControl wider = button(HUDPart::wider, hud::widerText, hud::widerLabel, HUDFill::none, metrics);
-        const double groupH = std::max({narrower.frame.height, pct.frame.height, wider.frame.height});
-        HUDControl group{HUDPart::widthGroup, "", "", hud::optionsFont, {}, HUDFill::accent};
-        double x = hud::groupMarginX;
-        for (HUDControl* c : {&narrower, &pct, &wider}) {
-            moveBy(*c, x, (groupH - c->frame.height) / 2);
-            x += c->frame.width + hud::groupSpacing;
-        }
-        group.frame = Rect(0, 0, x - hud::groupSpacing + hud::groupMarginX, groupH);
-        row.push_back(group);
-        // The group's members follow it, placed relative to it until the row is laid out.
-        row.push_back(narrower);
-        row.push_back(pct);
-        row.push_back(wider);
-
-        if (StripRef o = m.other()) {
-            const std::string send = "Send to " + o->shortName();
-            row.push_back(button(HUDPart::send, send, send, HUDFill::button, metrics));
-        }
-    }
-
-    auto inGroup = [](const HUDControl& c) {
-        return c.part == HUDPart::narrower || c.part == HUDPart::percent || c.part == HUDPart::wider;
-    };
     double optsW = 0;
-    double optsInner = 0;
     if (opts) {
+        row = optionControls(m, *s, metrics);
+        double optsInner = 0;
         int count = 0;
         for (const HUDControl& c : row) {
             if (inGroup(c)) continue;
@@ -139,23 +169,7 @@ HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
     double x = v.stripRow.x + hud::stripMarginX;
     const double mid = v.stripRow.y + hud::stripMarginY + stripInner / 2;
     for (int c = 0; c < n; ++c) {
-        const Col& col = s->cols[static_cast<size_t>(c)];
-        HUDTile t;
-        t.col = c;
-        t.focused = c == s->focusC;
-        t.iconSize = col.items.size() > 1 ? hud::iconStacked : hud::iconSingle;
-        t.frame = Rect(x, mid - hud::tileSide / 2, hud::tileSide, hud::tileSide);
-        const int k = static_cast<int>(col.items.size());
-        const double inner = hud::tileSide - 2 * hud::tileMargin;
-        const double share = (inner - hud::tileSpacing * (k - 1)) / k;
-        for (int r = 0; r < k; ++r) {
-            const Item& it = col.items[static_cast<size_t>(r)];
-            t.windows.push_back(HUDGlyph{r, it.app, it.icon, firstLetter(it.app), "Go to " + it.app,
-                                         Rect(t.frame.x + hud::tileMargin,
-                                              t.frame.y + hud::tileMargin + r * (share + hud::tileSpacing), inner,
-                                              share)});
-        }
-        v.tiles.push_back(std::move(t));
+        v.tiles.push_back(tileFor(s->cols[static_cast<size_t>(c)], c, c == s->focusC, x, mid));
         x += hud::tileSide + hud::stripSpacing;
     }
     moveBy(status, x, mid - status.frame.height / 2);

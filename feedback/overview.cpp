@@ -178,7 +178,7 @@ void Overview::open() {
     if (std::optional<RunningApp> front = d_.platform.frontmostApplication())
         returnTo_ = attr<AXElement>(d_.platform, AXElement::application(front->pid), ax::FocusedWindow);
     frame_ = *screen;
-    fade_ = Fade{0, 1, d_.main.now(), fadeIn};
+    fade_ = Timeline{0, 1, d_.main.now(), fadeIn};
     rebuild();
     changed.emit();
 
@@ -229,7 +229,7 @@ void Overview::close() {
     if (!open_) return;
     open_ = false;
     const double now = d_.main.now();
-    fade_ = Fade{fade_.at(now), 0, now, fadeOut};
+    fade_ = Timeline{fade_.at(now), 0, now, fadeOut};
     fadeDone_ = d_.main.after(fadeOut, weakly([](Overview& o) {
         o.fadeDone_.reset();
         o.orderedIn_ = false;

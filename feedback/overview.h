@@ -28,6 +28,7 @@
 #include "core/geometry.h"
 #include "core/platform.h"
 #include "core/runloop.h"
+#include "core/timeline.h"
 #include "feedback/hud_panel.h"
 #include "feedback/overview_model.h"
 #include "feedback/text_metrics.h"
@@ -90,7 +91,7 @@ public:
     Signal<> changed;
     bool orderedIn() const { return orderedIn_; }
     double alpha() const;
-    const Fade& fade() const { return fade_; }
+    const Timeline& fade() const { return fade_; }
     Rect frame() const { return frame_; }  // the main screen's full frame, screen coordinates
     bool hasKeyboard() const { return keyboard_; }
     const OverviewModel& model() const { return model_; }
@@ -108,7 +109,7 @@ private:
     bool open_ = false;
     bool orderedIn_ = false;
     bool keyboard_ = false;
-    Fade fade_;
+    Timeline fade_;
     Rect frame_;
     OverviewModel model_;
     OverviewPictures pictures_;

@@ -8,8 +8,7 @@
 namespace tarvela {
 
 Rgba ov::paletteColour(int row, int col) {
-    const uint32_t rgb = palette[static_cast<size_t>((row + col) % 9)];
-    return Rgba{((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0, 1};
+    return rgbHex(palette[static_cast<size_t>((row + col) % 9)]);
 }
 
 std::vector<double> overviewColumnWidths(const std::vector<double>& shares, size_t count, double rowWidth) {

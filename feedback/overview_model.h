@@ -15,7 +15,7 @@
 
 #include "core/geometry.h"
 #include "core/platform.h"
-#include "feedback/text_metrics.h"
+#include "feedback/palette.h"
 
 namespace tarvela {
 
@@ -36,7 +36,7 @@ struct Glow {
     Rgba colour;
     Point centre;
 };
-inline constexpr Glow glowBlue{{0, 122 / 255.0, 1, 0.5}, {0.15, 0.1}};
+inline constexpr Glow glowBlue{withAlpha(tarvela::palette::accent.light, 0.5), {0.15, 0.1}};
 inline constexpr Glow glowPurple{{175 / 255.0, 82 / 255.0, 222 / 255.0, 0.45}, {0.85, 0.9}};
 inline constexpr double glowRadius = 700;
 
@@ -106,7 +106,7 @@ inline constexpr double shortBarOpacity = 0.18;
 inline constexpr double ringRadius = 10;
 inline constexpr double ringWidth = 3;
 inline constexpr double ringOutset = 4;
-inline constexpr Rgba glowColour{0, 122 / 255.0, 1, 0.35};
+inline constexpr Rgba glowColour = withAlpha(tarvela::palette::accent.light, 0.35);
 inline constexpr double shadowRadius = 12;
 
 inline constexpr const char* title = "Strip overview";

@@ -8,6 +8,7 @@
 #include "settings/app_info.h"
 #include "settings/diagnostics.h"
 #include "settings/export.h"
+#include "settings/pref_ranges.h"
 #include "settings/prefs.h"
 
 namespace tarvela {
@@ -224,8 +225,9 @@ GesturesPane::GesturesPane(Prefs& prefs) : prefs_(prefs) {
     bindBool(prefs.pinch4);
     bindBool(prefs.natural);
     // Stored steps above 2 act as 2, below 0 as 0.
-    bind(prefs.scrollSpeed.key(), {[&prefs] { return std::clamp(prefs.scrollSpeed(), 0, 2); },
-                                   [&prefs](int v) { prefs.scrollSpeed.set(std::clamp(v, 0, 2)); }});
+    static_assert(gestures_pane::speeds.size() == pref_range::scrollSpeed.hi - pref_range::scrollSpeed.lo + 1);
+    bind(prefs.scrollSpeed.key(), {[&prefs] { return pref_range::scrollSpeed.clamp(prefs.scrollSpeed()); },
+                                   [&prefs](int v) { prefs.scrollSpeed.set(pref_range::scrollSpeed.clamp(v)); }});
     prefsChanged_ = prefs.changed.connect([this] { changed.emit(); });
 }
 

@@ -16,7 +16,7 @@
 
 #include "core/geometry.h"
 #include "core/runloop.h"
-#include "feedback/text_metrics.h"
+#include "feedback/palette.h"
 #include "core/signal.h"
 
 namespace tarvela {
@@ -25,13 +25,13 @@ class WindowManager;
 class Prefs;
 
 namespace pill {
-inline constexpr Rgba systemBlue{0, 122 / 255.0, 1, 1};
+inline constexpr Rgba systemBlue = palette::accent.light;
 inline constexpr Rgba systemOrange{1, 149 / 255.0, 0, 1};
 inline constexpr Rgba white{1, 1, 1, 1};
 inline constexpr Rgba nearBlack{0.11, 0.11, 0.11, 1};
 inline constexpr Rgba offOnDark{1, 1, 1, 0.16};
 inline constexpr Rgba offOnLight{0.11, 0.11, 0.11, 0.08};
-inline constexpr Rgba outline{0, 122 / 255.0, 1, 0.4};
+inline constexpr Rgba outline = withAlpha(palette::accent.light, 0.4);
 // The platform's default soft shadow: black at a third.
 inline constexpr Rgba shadow{0, 0, 0, 1.0 / 3};
 

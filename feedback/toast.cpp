@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/timeline.h"
+
 namespace tarvela {
 
 namespace {
@@ -148,17 +150,16 @@ void Toast::scheduleHide() {
 void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, double duration, bool easeIn,
                   std::function<void()> done) {
     cancelTimer(d_.main, anim_);
-    const double start = d_.main.now();
+    const Timeline x{from, to, d_.main.now(), duration, easeIn ? Easing::inCubic : Easing::outCubic};
     const double minY = p->frame.minY();
     std::weak_ptr<ToastPanel> weak = p;
-    anim_ = d_.main.every(toast::tick, weakly([weak, from, to, duration, easeIn, start, minY, done](Toast& t) {
-        const double progress = std::min((t.d_.main.now() - start) / duration, 1.0);
-        const double eased = easeIn ? std::pow(progress, 3) : 1 - std::pow(1 - progress, 3);
+    anim_ = d_.main.every(toast::tick, weakly([weak, x, minY, done](Toast& t) {
+        const double now = t.d_.main.now();
         if (auto panel = weak.lock()) {
-            panel->frame.x = from + (to - from) * eased;
+            panel->frame.x = x.at(now);
             panel->frame.y = minY;
         }
-        if (progress >= 1) {
+        if (!x.running(now)) {
             cancelTimer(t.d_.main, t.anim_);
             if (done) done();
         }

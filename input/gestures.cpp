@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "manager/window_manager.h"
 #include "settings/key_codes.h"
+#include "settings/pref_ranges.h"
 
 namespace tarvela {
 
@@ -37,7 +38,7 @@ Gestures& Gestures::shared() {
 void Gestures::setShared(Gestures* gestures) { sharedGestures = gestures; }
 
 double Gestures::speedFor(int scrollSpeed) {
-    switch (std::clamp(scrollSpeed, 0, 2)) {
+    switch (pref_range::scrollSpeed.clamp(scrollSpeed)) {
         case 0: return 0.6;
         case 2: return 1.7;
         default: return 1.0;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/log.h"
+#include "core/xdg_dirs.h"
 #include "settings/plist.h"
 
 namespace tarvela {
@@ -189,14 +190,7 @@ FileDefaults::FileDefaults(fs::path file) : file_(std::move(file)) { reload(); }
 
 fs::path FileDefaults::defaultPath() {
     if (const char* p = std::getenv("TARVELA_DEFAULTS"); p && *p) return p;
-    fs::path config;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x && fs::path(x).is_absolute())
-        config = x;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        config = fs::path(home) / ".config";
-    else
-        config = ".config";
-    return config / "tarvela" / "app.tarvela.plist";
+    return xdgBaseDir("XDG_CONFIG_HOME", ".config") / "tarvela" / "app.tarvela.plist";
 }
 
 FileDefaults& FileDefaults::standard() {

@@ -1,9 +1,6 @@
 #include "settings/diagnostics.h"
 
 #include <sys/utsname.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "core/processes.h"
 #include "settings/app_info.h"
@@ -54,7 +51,7 @@ std::filesystem::path sendDiagnostics(const std::string& report, const std::file
 }
 
 XdgMailService::XdgMailService()
-    : XdgMailService([](const std::vector<std::string>& argv) { return startDetached(argv); }, onPath) {}
+    : XdgMailService([](const std::vector<std::string>& argv) { return startDetached(argv); }, programExists) {}
 
 XdgMailService::XdgMailService(Spawn spawn, FindProgram findProgram)
     : spawn_(std::move(spawn)), find_(std::move(findProgram)) {}
@@ -73,22 +70,6 @@ void XdgMailService::compose(const std::string& recipient, const std::string& su
 void XdgMailService::reveal(const std::filesystem::path& file) {
     auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     spawn_({"xdg-open", folder.string()});
-}
-
-bool XdgMailService::onPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        if (dir.empty()) dir = ".";
-        if (::access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
 }
 
 }  // namespace tarvela

@@ -70,9 +70,6 @@ public:
                  const std::filesystem::path& attachment) override;
     void reveal(const std::filesystem::path& file) override;
 
-    // An executable of that name on PATH.
-    static bool onPath(const std::string& name);
-
 private:
     Spawn spawn_;
     FindProgram find_;

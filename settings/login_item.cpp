@@ -1,32 +1,18 @@
 #include "settings/login_item.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "core/desktop_entry.h"
+#include "core/xdg_dirs.h"
 #include "settings/defaults_file.h"
 
 namespace tarvela {
 namespace fs = std::filesystem;
-namespace {
-
-std::string trimmed(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-}  // namespace
 
 XdgAutostart::XdgAutostart(fs::path dir, fs::path executable) : dir_(std::move(dir)), executable_(std::move(executable)) {}
 
-fs::path XdgAutostart::defaultDir() {
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x && fs::path(x).is_absolute())
-        return fs::path(x) / "autostart";
-    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".config" / "autostart";
-    return fs::path(".config") / "autostart";
-}
+fs::path XdgAutostart::defaultDir() { return xdgBaseDir("XDG_CONFIG_HOME", ".config") / "autostart"; }
 
 XdgAutostart& XdgAutostart::standard() {
     static XdgAutostart* instance = [] {
@@ -40,23 +26,11 @@ XdgAutostart& XdgAutostart::standard() {
 LoginItemStatus XdgAutostart::status() {
     std::ifstream in(entryPath());
     if (!in) return LoginItemStatus::notRegistered;
-    // Only the [Desktop Entry] group counts; actions have groups of their own.
-    bool inMainGroup = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        line = trimmed(line);
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMainGroup) continue;
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = trimmed(line.substr(0, eq)), value = trimmed(line.substr(eq + 1));
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const auto& [key, value] : desktopEntryKeys(text.str()))
         if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
             return LoginItemStatus::notRegistered;
-    }
     return LoginItemStatus::enabled;
 }
 

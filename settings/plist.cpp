@@ -5,20 +5,13 @@
 #include <sstream>
 #include <pugixml.hpp>
 
+#include "core/text.h"
+
 namespace tarvela {
 namespace {
 
 constexpr unsigned kParseFlags =
     pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string trimmed(const std::string& s) {
-    size_t a = 0, b = s.size();
-    while (a < b && isSpace(s[a])) ++a;
-    while (b > a && isSpace(s[b - 1])) --b;
-    return s.substr(a, b - a);
-}
 
 // All character data of an element, CDATA sections included.
 std::string textOf(pugi::xml_node n) {
@@ -29,7 +22,7 @@ std::string textOf(pugi::xml_node n) {
 }
 
 std::optional<int64_t> parseInteger(const std::string& raw) {
-    std::string s = trimmed(raw);
+    std::string s(trim(raw));
     if (!s.empty() && s[0] == '+') s.erase(0, 1);
     int64_t v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -38,7 +31,7 @@ std::optional<int64_t> parseInteger(const std::string& raw) {
 }
 
 std::optional<double> parseReal(const std::string& raw) {
-    std::string s = trimmed(raw);
+    std::string s(trim(raw));
     bool negative = false;
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         negative = s[0] == '-';
@@ -162,7 +155,7 @@ std::optional<PlistDict> PlistDict::parse(const std::string& text) {
     for (auto parent : {dict.parent(), dict}) {
         for (auto c = parent.first_child(); c;) {
             auto next = c.next_sibling();
-            if (c.type() == pugi::node_pcdata && trimmed(c.value()).empty()) parent.remove_child(c);
+            if (c.type() == pugi::node_pcdata && trim(c.value()).empty()) parent.remove_child(c);
             c = next;
         }
     }
@@ -289,7 +282,7 @@ std::optional<Data> base64Decode(const std::string& text) {
     };
     std::string s;
     for (char c : text)
-        if (!isSpace(c)) s += c;
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') s += c;
     if (s.size() % 4) return std::nullopt;
     Data out;
     out.reserve(s.size() / 4 * 3);

@@ -7,12 +7,12 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "feedback/palette.h"
 #include "ui/painting.h"
 
 namespace tarvela {
 
 namespace {
-const Rgba accent{0, 122 / 255.0, 1, 1};
 const Rgba white{1, 1, 1, 1};
 
 // Applications name themselves: a tool-tip would take a name such as <b>x</b> for markup.
@@ -118,7 +118,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
         p.translate(mid);
         p.scale(look.scale, look.scale);
         p.translate(-mid);
-        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, accent, look.accent)));
+        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, palette::accent.light, look.accent)));
         p.setPen(look.border > 0 ? QPen(qtColor(white, look.border), hud::tileBorder) : QPen(Qt::NoPen));
         p.drawPath(rounded(t.frame, hud::tileRadius));
         p.setOpacity(look.glyphOpacity);
@@ -160,7 +160,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
         switch (c.fill) {
             case HUDFill::keyCap: p.setBrush(qtColor(white, hud::keyCapOpacity)); break;
             case HUDFill::button: p.setBrush(qtColor(white, hud::buttonOpacity)); break;
-            case HUDFill::accent: p.setBrush(qtColor(accent)); break;
+            case HUDFill::accent: p.setBrush(qtColor(palette::accent.light)); break;
             case HUDFill::none: p.setBrush(Qt::NoBrush); break;
         }
         if (c.fill != HUDFill::none) p.drawPath(rounded(c.frame, hud::controlRadius));

@@ -8,31 +8,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "feedback/palette.h"
+#include "ui/painting.h"
+#include "ui/widgets.h"
+
 namespace tarvela {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-QLabel* text(const std::string& s, double scale = 1, bool bold = false, bool dim = false) {
-    auto* l = new QLabel(q(s));
-    l->setWordWrap(true);
-    QFont f = l->font();
-    f.setPointSizeF(f.pointSizeF() * scale);
-    f.setBold(bold);
-    l->setFont(f);
-    if (dim) l->setStyleSheet("color: #6b6b6b;");
-    return l;
-}
-
-QPushButton* button(const std::string& s, std::function<void()> onClick, bool checked = false) {
-    auto* b = new QPushButton(q(s));
-    if (checked) {
-        b->setCheckable(true);
-        b->setChecked(true);
-    }
-    QObject::connect(b, &QPushButton::clicked, b, [onClick = std::move(onClick)] { onClick(); });
-    return b;
-}
 
 // A sketch of a desktop with a strip of windows: a terminal with a few lines,
 // an editor with text bars, a browser; the focused one in the middle, the
@@ -71,7 +52,7 @@ protected:
                 p.fillRect(QRectF(win.left() + 14, win.top() + 38 + line * 18, (line * 37 % 5 + 3) * win.width() / 9, 7),
                            ink);
             if (focused) {
-                p.setPen(QPen(QColor(10, 132, 255), 3));
+                p.setPen(QPen(qtColor(palette::accent.dark), 3));  // on the dark desk
                 p.setBrush(Qt::NoBrush);
                 p.drawRoundedRect(win.adjusted(-3, -3, 3, 3), 11, 11);
             } else {
@@ -102,74 +83,83 @@ void OnboardingWindow::build(QVBoxLayout& into) {
     const OnboardingView v = o_.view();
     auto* body = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    left->addWidget(text(v.title, 1.8, true));
-    left->addWidget(text(v.subtitle, 1.1, false, true));
+    left->addWidget(label(v.title, 1.8, true));
+    left->addWidget(label(v.subtitle, 1.1, false, true));
     left->addSpacing(14);
     if (v.welcome)
         for (const OnboardingFeature& f : v.welcome->features) {
-            left->addWidget(text(f.title, 1, true));
-            left->addWidget(text(f.text, 1, false, true));
+            left->addWidget(label(f.title, 1, true));
+            left->addWidget(label(f.text, 1, false, true));
             left->addSpacing(6);
         }
-    if (v.permission) {
-        left->addWidget(text(v.permission->body));
-        int n = 1;
-        for (const OnboardingInstruction& i : v.permission->instructions) {
-            left->addWidget(text(std::to_string(n++) + ".  " + i.title, 1, true));
-            left->addWidget(text(i.text, 1, false, true));
-            if (i.button) {
-                auto* row = new QHBoxLayout;
-                row->addWidget(button(*i.button, [this] { o_.takeOver(); }));
-                row->addStretch();
-                left->addLayout(row);
-            }
-        }
-        left->addSpacing(8);
-        left->addWidget(text(v.permission->status, 1.05, true));
-        left->addWidget(text(v.permission->statusDetail, 1, false, true));
-    }
-    if (v.layout) {
-        auto* layouts = new QHBoxLayout;
-        for (const Choice<Layout>& c : v.layout->layouts) {
-            const Layout l = c.value;
-            layouts->addWidget(button(c.label, [this, l] { o_.chooseLayout(l); }, c.selected));
-        }
-        left->addLayout(layouts);
-        left->addWidget(text(v.layout->widthTitle, 1, true));
-        auto* widths = new QHBoxLayout;
-        for (const Choice<double>& c : v.layout->widths) {
-            const double w = c.value;
-            widths->addWidget(button(c.label, [this, w] { o_.chooseWidth(w); }, c.selected));
-        }
-        left->addLayout(widths);
-        left->addWidget(text(v.layout->note, 0.95, false, true));
-    }
-    if (v.ready) {
-        left->addWidget(text(v.ready->layout, 1, true));
-        left->addWidget(text(v.ready->permission));
-        for (const ReadyShortcut& s : v.ready->shortcuts) {
-            std::string caps;
-            for (const std::string& c : s.caps) caps += (caps.empty() ? "" : " ") + c;
-            auto* row = new QHBoxLayout;
-            row->addWidget(text(s.label), 1);
-            row->addWidget(text(caps, 1, true));
-            left->addLayout(row);
-        }
-        left->addSpacing(8);
-        left->addWidget(text(v.ready->tray, 0.95, false, true));
-    }
+    if (v.permission) addPermission(*left, *v.permission);
+    if (v.layout) addLayoutChoices(*left, *v.layout);
+    if (v.ready) addReady(*left, *v.ready);
     left->addStretch();
     body->addLayout(left, 1);
     body->addSpacing(24);
     body->addWidget(new StripMock(v.step), 1);
     into.addLayout(body, 1);
+    into.addLayout(footer(v));
+}
 
+void OnboardingWindow::addPermission(QVBoxLayout& left, const PermissionStep& p) {
+    left.addWidget(label(p.body));
+    int n = 1;
+    for (const OnboardingInstruction& i : p.instructions) {
+        left.addWidget(label(std::to_string(n++) + ".  " + i.title, 1, true));
+        left.addWidget(label(i.text, 1, false, true));
+        if (i.button) {
+            auto* row = new QHBoxLayout;
+            row->addWidget(button(*i.button, [this] { o_.takeOver(); }));
+            row->addStretch();
+            left.addLayout(row);
+        }
+    }
+    left.addSpacing(8);
+    left.addWidget(label(p.status, 1.05, true));
+    left.addWidget(label(p.statusDetail, 1, false, true));
+}
+
+void OnboardingWindow::addLayoutChoices(QVBoxLayout& left, const LayoutStep& step) {
+    auto* layouts = new QHBoxLayout;
+    for (const Choice<Layout>& c : step.layouts) {
+        const Layout l = c.value;
+        layouts->addWidget(button(c.label, [this, l] { o_.chooseLayout(l); }, nullptr, c.selected));
+    }
+    left.addLayout(layouts);
+    left.addWidget(label(step.widthTitle, 1, true));
+    auto* widths = new QHBoxLayout;
+    for (const Choice<double>& c : step.widths) {
+        const double w = c.value;
+        widths->addWidget(button(c.label, [this, w] { o_.chooseWidth(w); }, nullptr, c.selected));
+    }
+    left.addLayout(widths);
+    left.addWidget(label(step.note, 0.95, false, true));
+}
+
+void OnboardingWindow::addReady(QVBoxLayout& left, const ReadyStep& ready) {
+    left.addWidget(label(ready.layout, 1, true));
+    left.addWidget(label(ready.permission));
+    for (const ReadyShortcut& s : ready.shortcuts) {
+        std::string caps;
+        for (const std::string& c : s.caps) caps += (caps.empty() ? "" : " ") + c;
+        auto* row = new QHBoxLayout;
+        row->addWidget(label(s.label), 1);
+        row->addWidget(label(caps, 1, true));
+        left.addLayout(row);
+    }
+    left.addSpacing(8);
+    left.addWidget(label(ready.tray, 0.95, false, true));
+}
+
+QHBoxLayout* OnboardingWindow::footer(const OnboardingView& v) {
     auto* footer = new QHBoxLayout;
-    footer->addWidget(text(v.stepLabel, 1, false, true));
+    footer->addWidget(label(v.stepLabel, 1, false, true));
     QString dots;
     for (bool on : v.dots) dots += on ? QString::fromUtf8("● ") : QString::fromUtf8("○ ");
     auto* dotLabel = new QLabel(dots.trimmed());
-    dotLabel->setStyleSheet("color: #0a84ff;");
+    dotLabel->setStyleSheet("color: " + qtColor(palette::accent.dark).name() + ";");
     footer->addWidget(dotLabel);
     footer->addStretch();
     if (v.back) footer->addWidget(button(*v.back, [this] { o_.back(); }));
@@ -179,7 +169,7 @@ void OnboardingWindow::build(QVBoxLayout& into) {
     forward->setFocusPolicy(Qt::NoFocus);  // Return is the window's, whatever has the focus
     forward->setEnabled(v.forwardEnabled);
     footer->addWidget(forward);
-    into.addLayout(footer);
+    return footer;
 }
 
 }  // namespace tarvela

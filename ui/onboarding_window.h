@@ -7,6 +7,8 @@
 #include "feedback/onboarding.h"
 #include "ui/settings_window.h"
 
+class QHBoxLayout;
+
 namespace tarvela {
 
 class OnboardingWindow final : public ModelView {
@@ -19,6 +21,12 @@ protected:
 
 private:
     void build(QVBoxLayout& into) override;
+    // The step's own part of the left column, under the title.
+    void addPermission(QVBoxLayout& left, const PermissionStep& p);
+    void addLayoutChoices(QVBoxLayout& left, const LayoutStep& step);
+    void addReady(QVBoxLayout& left, const ReadyStep& ready);
+    // The step label and dots, and back, skip and forward.
+    QHBoxLayout* footer(const OnboardingView& v);
     Onboarding& o_;
 };
 

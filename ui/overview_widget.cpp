@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include "feedback/palette.h"
 #include "ui/painting.h"
 
 namespace tarvela {
@@ -149,7 +150,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
                     for (const Rect& b : k.shortBars) p.drawRoundedRect(qtRect(b), ov::barHeight / 2, ov::barHeight / 2);
                 }
                 if (card.ring) {
-                    p.setPen(QPen(qtColor(Rgba{0, 122 / 255.0, 1, 1}), ov::ringWidth));
+                    p.setPen(QPen(qtColor(palette::accent.light), ov::ringWidth));
                     p.setBrush(Qt::NoBrush);
                     p.drawRoundedRect(qtRect(*card.ring), ov::ringRadius, ov::ringRadius);
                 }

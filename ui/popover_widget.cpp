@@ -12,21 +12,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "feedback/palette.h"
 #include "feedback/status_item.h"
 #include "ui/painting.h"
+#include "ui/widgets.h"
 
 namespace tarvela {
 
 namespace {
 
+// Only notes (small) wrap: names keep to one line.
 QLabel* label(const std::string& text, QWidget* parent, bool bold = false, bool small = false) {
-    auto* l = new QLabel(QString::fromStdString(text), parent);
-    // Names and notes come from other programs: text, never markup.
-    l->setTextFormat(Qt::PlainText);
-    QFont f = l->font();
-    if (bold) f.setBold(true);
-    if (small) f.setPointSizeF(f.pointSizeF() * 0.85);
-    l->setFont(f);
+    QLabel* l = tarvela::label(text, small ? 0.85 : 1, bold, false, parent);
     l->setWordWrap(small);
     return l;
 }
@@ -43,18 +40,10 @@ QFrame* card(QVBoxLayout* into, QWidget* parent, const std::string& title) {
     return c;
 }
 
-// A marked button shows the model's state only: a click asks for a change and
-// the rebuild that follows it shows the outcome, never Qt's own toggling.
-QPushButton* button(const std::string& text, QWidget* parent, std::function<void()> onClick, bool checked = false) {
-    auto* b = new QPushButton(QString::fromStdString(text), parent);
-    b->setAccessibleName(QString::fromStdString(text));
-    b->setCheckable(checked);
-    b->setChecked(checked);
+// The popover never takes the keyboard from the application in front.
+QPushButton* button(const std::string& text, QWidget* parent, std::function<void()> onClick, bool marked = false) {
+    QPushButton* b = tarvela::button(text, std::move(onClick), parent, marked);
     b->setFocusPolicy(Qt::NoFocus);
-    QObject::connect(b, &QPushButton::clicked, parent, [b, checked, fn = std::move(onClick)] {
-        b->setChecked(checked);
-        fn();
-    });
     return b;
 }
 
@@ -80,7 +69,8 @@ PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
     setFrameShape(QFrame::StyledPanel);
     setStyleSheet("#popover { border: 1px solid palette(mid); border-radius: 10px; }"
                   "#card { background: palette(alternate-base); border-radius: 8px; }"
-                  "QPushButton:checked { background: #007aff; color: white; border-radius: 5px; }");
+                  "QPushButton:checked { background: " +
+                  qtColor(palette::accent.light).name() + "; color: white; border-radius: 5px; }");
     outer_ = new QVBoxLayout(this);
     outer_->setContentsMargins(10, 10, 10, 10);
     outer_->setSizeConstraint(QLayout::SetFixedSize);
@@ -107,97 +97,114 @@ void PopoverWidget::rebuild() {
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(8);
     outer_->addWidget(content_);
-    QWidget* host = content_;
 
-    // ---- header ----
+    addHeader(*v, m.header);
+    if (m.permission) {
+        QFrame* c = card(v, content_, m.permission->title);
+        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
+    }
+    addStripCard(*v, m.strip);
+    if (m.display) addDisplayCard(*v, *m.display);
+    addChoiceCards(*v, m);
+
+    auto* foot = new QHBoxLayout();
+    for (const FooterItem& f : m.footer)
+        foot->addWidget(button(f.label + (f.badge ? " ↓" : ""), content_, [this, b = f.button] { actions_.footer(b); }));
+    v->addLayout(foot);
+    adjustSize();
+    // A card that came or went changes the height: stay beside the icon, once
+    // the new cards have been laid out.
+    if (isVisible())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) place();
+        });
+}
+
+void PopoverWidget::addHeader(QVBoxLayout& v, const PopoverHeader& h) {
+    QWidget* host = content_;
     auto* head = new QHBoxLayout();
     auto* names = new QVBoxLayout();
-    names->addWidget(label(m.header.name, host, true));
-    names->addWidget(label(m.header.state, host, false, true));
+    names->addWidget(label(h.name, host, true));
+    names->addWidget(label(h.state, host, false, true));
     head->addLayout(names, 1);
     auto* pause = new QToolButton(host);
     pause->setText(QStringLiteral("☾"));
     pause->setCheckable(true);
-    pause->setChecked(m.header.paused);
-    pause->setToolTip(QString::fromStdString(m.header.pauseHelp));
-    pause->setAccessibleName(QString::fromStdString(m.header.pauseHelp));
+    pause->setChecked(h.paused);
+    pause->setToolTip(QString::fromStdString(h.pauseHelp));
+    pause->setAccessibleName(QString::fromStdString(h.pauseHelp));
     pause->setFocusPolicy(Qt::NoFocus);
     connect(pause, &QToolButton::clicked, host, [this] { actions_.togglePause(); });
     head->addWidget(pause);
     auto* on = new QCheckBox(host);
-    on->setChecked(m.header.on);
-    on->setToolTip(QString::fromStdString(m.header.switchHelp));
-    on->setAccessibleName(QString::fromStdString(m.header.switchHelp));
+    on->setChecked(h.on);
+    on->setToolTip(QString::fromStdString(h.switchHelp));
+    on->setAccessibleName(QString::fromStdString(h.switchHelp));
     on->setFocusPolicy(Qt::NoFocus);
     connect(on, &QCheckBox::clicked, host, [this](bool value) { actions_.setOn(value); });
     head->addWidget(on);
-    v->addLayout(head);
+    v.addLayout(head);
+}
 
-    if (m.permission) {
-        QFrame* c = card(v, host, m.permission->title);
-        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
+void PopoverWidget::addStripCard(QVBoxLayout& v, const StripCard& strip) {
+    QFrame* c = card(&v, content_, "");
+    auto* cv = static_cast<QVBoxLayout*>(c->layout());
+    auto* title = new QHBoxLayout();
+    title->addWidget(label(strip.title + strip.caption, c, true));
+    if (!strip.overviewLink.empty()) {
+        QPushButton* link = button(strip.overviewLink, c, [this] { actions_.openOverview(); });
+        link->setFlat(true);
+        title->addWidget(link);
     }
+    title->addStretch(1);
+    cv->addLayout(title);
+    if (strip.empty) {
+        cv->addWidget(label(strip.empty->title, c));
+        if (!strip.empty->detail.empty()) cv->addWidget(label(strip.empty->detail, c, false, true));
+        return;
+    }
+    auto* tiles = new QHBoxLayout();
+    tiles->setSpacing(4);
+    for (const PopoverTile& t : strip.tiles) {
+        std::string text;
+        for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app;
+        QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
+        b->setEnabled(strip.tilesEnabled);
+        b->setToolTip(QString::fromStdString(t.help));
+        b->setAccessibleName(QString::fromStdString(t.help));
+        b->setFixedSize(64, 44);
+        tiles->addWidget(b);
+    }
+    tiles->addStretch(1);
+    cv->addLayout(tiles);
+}
 
-    // ---- strip ----
+void PopoverWidget::addDisplayCard(QVBoxLayout& v, const DisplayCard& display) {
+    QFrame* c = card(&v, content_, display.title);
+    for (const DisplayRow& r : display.rows) c->layout()->addWidget(label(r.name + " — " + r.detail, c, r.current));
+    if (display.sendButton) {
+        QPushButton* send = button(*display.sendButton, c, [this] { actions_.send(); });
+        send->setEnabled(display.sendEnabled);
+        c->layout()->addWidget(send);
+    }
+    if (display.note) c->layout()->addWidget(label(*display.note, c, false, true));
+}
+
+void PopoverWidget::addChoiceCards(QVBoxLayout& v, const PopoverModel& m) {
     {
-        QFrame* c = card(v, host, "");
-        auto* cv = static_cast<QVBoxLayout*>(c->layout());
-        auto* title = new QHBoxLayout();
-        title->addWidget(label(m.strip.title + m.strip.caption, c, true));
-        if (!m.strip.overviewLink.empty()) {
-            QPushButton* link = button(m.strip.overviewLink, c, [this] { actions_.openOverview(); });
-            link->setFlat(true);
-            title->addWidget(link);
-        }
-        title->addStretch(1);
-        cv->addLayout(title);
-        if (m.strip.empty) {
-            cv->addWidget(label(m.strip.empty->title, c));
-            if (!m.strip.empty->detail.empty()) cv->addWidget(label(m.strip.empty->detail, c, false, true));
-        } else {
-            auto* tiles = new QHBoxLayout();
-            tiles->setSpacing(4);
-            for (const PopoverTile& t : m.strip.tiles) {
-                std::string text;
-                for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app;
-                QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
-                b->setEnabled(m.strip.tilesEnabled);
-                b->setToolTip(QString::fromStdString(t.help));
-                b->setAccessibleName(QString::fromStdString(t.help));
-                b->setFixedSize(64, 44);
-                tiles->addWidget(b);
-            }
-            tiles->addStretch(1);
-            cv->addLayout(tiles);
-        }
-    }
-
-    if (m.display) {
-        QFrame* c = card(v, host, m.display->title);
-        for (const DisplayRow& r : m.display->rows)
-            c->layout()->addWidget(label(r.name + " — " + r.detail, c, r.current));
-        if (m.display->sendButton) {
-            QPushButton* send = button(*m.display->sendButton, c, [this] { actions_.send(); });
-            send->setEnabled(m.display->sendEnabled);
-            c->layout()->addWidget(send);
-        }
-        if (m.display->note) c->layout()->addWidget(label(*m.display->note, c, false, true));
-    }
-
-    {
-        QFrame* c = card(v, host, m.width.title);
+        QFrame* c = card(&v, content_, m.width.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
             choices<double>(m.width.choices, c, [this](double f) { actions_.setWidth(f); }, m.width.enabled));
         c->layout()->addWidget(label(m.width.note, c, false, true));
     }
     {
-        QFrame* c = card(v, host, m.align.title);
+        QFrame* c = card(&v, content_, m.align.title);
         static_cast<QVBoxLayout*>(c->layout())->addLayout(
             choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }, m.align.enabled));
         c->layout()->addWidget(label(m.align.note, c, false, true));
     }
     {
-        QFrame* c = card(v, host, m.effects.title);
+        QFrame* c = card(&v, content_, m.effects.title);
         auto* row = new QHBoxLayout();
         row->addWidget(button(m.effects.dimLabel, c, [this, d = m.effects.dim] { actions_.setDim(!d); }, m.effects.dim));
         row->addWidget(button(m.effects.blurLabel, c, [this, b = m.effects.blur] { actions_.setBlur(!b); }, m.effects.blur));
@@ -208,23 +215,9 @@ void PopoverWidget::rebuild() {
         connect(blur, &QCheckBox::clicked, c, [this](bool value) { actions_.setBlur(value); });
         c->layout()->addWidget(blur);
     }
-    {
-        QFrame* c = card(v, host, m.layouts.title);
-        static_cast<QVBoxLayout*>(c->layout())->addLayout(
-            choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }, m.layouts.enabled));
-    }
-
-    auto* foot = new QHBoxLayout();
-    for (const FooterItem& f : m.footer)
-        foot->addWidget(button(f.label + (f.badge ? " ↓" : ""), host, [this, b = f.button] { actions_.footer(b); }));
-    v->addLayout(foot);
-    adjustSize();
-    // A card that came or went changes the height: stay beside the icon, once
-    // the new cards have been laid out.
-    if (isVisible())
-        QTimer::singleShot(0, this, [this] {
-            if (isVisible()) place();
-        });
+    QFrame* c = card(&v, content_, m.layouts.title);
+    static_cast<QVBoxLayout*>(c->layout())->addLayout(
+        choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }, m.layouts.enabled));
 }
 
 void PopoverWidget::sync(std::function<QRect()> anchor, std::optional<QPoint> click) {

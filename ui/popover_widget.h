@@ -40,6 +40,11 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    // The cards of rebuild(), each added to the content's column.
+    void addHeader(QVBoxLayout& v, const PopoverHeader& h);
+    void addStripCard(QVBoxLayout& v, const StripCard& strip);
+    void addDisplayCard(QVBoxLayout& v, const DisplayCard& display);
+    void addChoiceCards(QVBoxLayout& v, const PopoverModel& m);
     void waitForAnchor(int tries);
     void open();
     void place();

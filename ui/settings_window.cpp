@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/widgets.h"
+
 namespace tarvela {
 namespace {
 
@@ -25,24 +27,6 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 // never markup for a tool-tip, never a mnemonic for a button.
 QString tip(const std::string& s) { return Qt::convertFromPlainText(q(s), Qt::WhiteSpacePre); }
 QString mnemonicFree(const std::string& s) { return q(s).replace('&', "&&"); }
-
-QLabel* label(const std::string& text, double scale = 1, bool bold = false, bool dim = false) {
-    auto* l = new QLabel(q(text));
-    l->setTextFormat(Qt::PlainText);
-    l->setWordWrap(true);
-    QFont f = l->font();
-    if (scale != 1) f.setPointSizeF(f.pointSizeF() * scale);
-    f.setBold(bold);
-    l->setFont(f);
-    if (dim) l->setStyleSheet("color: #6b6b6b;");
-    return l;
-}
-
-QPushButton* button(const std::string& text, std::function<void()> onClick) {
-    auto* b = new QPushButton(q(text));
-    QObject::connect(b, &QPushButton::clicked, b, [onClick = std::move(onClick)] { onClick(); });
-    return b;
-}
 
 QFrame* separator() {
     auto* line = new QFrame;

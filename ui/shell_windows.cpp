@@ -8,9 +8,11 @@
 #include <QWidget>
 
 #include "feedback/popover_model.h"
+#include "feedback/palette.h"
 #include "feedback/status_item.h"
 #include "settings/app_info.h"
 #include "ui/hud_widget.h"
+#include "ui/painting.h"
 #include "ui/popover_widget.h"
 #include "ui/settings_window.h"
 #include "ui/toast_widget.h"
@@ -33,7 +35,7 @@ QPalette darkPalette() {
     p.setColor(QPalette::Mid, mid);
     p.setColor(QPalette::ToolTipBase, base);
     p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    p.setColor(QPalette::Highlight, qtColor(palette::accent.dark));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 125));
     p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 125));
@@ -43,7 +45,7 @@ QPalette darkPalette() {
 QPalette lightPalette() {
     QPalette p = QApplication::style()->standardPalette();
     p.setColor(QPalette::AlternateBase, QColor(242, 242, 245));
-    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    p.setColor(QPalette::Highlight, qtColor(palette::accent.light));
     return p;
 }
 

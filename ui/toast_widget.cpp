@@ -6,13 +6,13 @@
 #include <QPainterPath>
 #include <QPalette>
 
+#include "feedback/palette.h"
 #include "ui/mascot.h"
 #include "ui/painting.h"
 
 namespace tarvela {
 
 namespace {
-const Rgba accent{0, 122 / 255.0, 1, 1};
 
 QPainterPath card(const QRectF& r) {
     QPainterPath p;
@@ -87,7 +87,7 @@ void ToastCard::paintEvent(QPaintEvent*) {
 
     auto button = [&](const Rect& r, const std::string& label, bool primary) {
         p.setPen(Qt::NoPen);
-        QColor fill = primary ? qtColor(accent) : text;
+        QColor fill = primary ? qtColor(palette::accent.light) : text;
         if (!primary) fill.setAlphaF(0.1);
         p.setBrush(fill);
         p.drawRoundedRect(qtRect(r), 7, 7);

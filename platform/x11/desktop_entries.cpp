@@ -1,14 +1,13 @@
 #include "platform/x11/desktop_entries.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "core/desktop_entry.h"
+#include "core/xdg_dirs.h"
 
 namespace tarvela::x11 {
 
@@ -20,73 +19,21 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::string trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return {};
-    size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-// Value escapes of the desktop-entry format (\s \n \t \r \\).
-std::string unescapeValue(const std::string& v) {
-    std::string out;
-    for (size_t i = 0; i < v.size(); ++i) {
-        if (v[i] != '\\' || i + 1 == v.size()) {
-            out += v[i];
-            continue;
-        }
-        char n = v[++i];
-        switch (n) {
-            case 's': out += ' '; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case '\\': out += '\\'; break;
-            default: out += '\\'; out += n;
-        }
-    }
-    return out;
-}
-
-std::vector<std::string> splitPath(const char* value, const std::string& fallback) {
-    std::string s = (value && *value) ? value : fallback;
-    std::vector<std::string> out;
-    std::stringstream ss(s);
-    std::string part;
-    while (std::getline(ss, part, ':'))
-        if (!part.empty()) out.push_back(part);
-    return out;
-}
 }  // namespace
 
 std::optional<DesktopEntry> parseDesktopEntry(const std::string& id, const std::string& text) {
     DesktopEntry e;
     e.id = id;
-    std::istringstream in(text);
-    std::string line, type;
-    bool inMain = false;
-    bool noDisplay = false;
-    while (std::getline(in, line)) {
-        line = trim(line);
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') {
-            inMain = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMain) continue;
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = trim(line.substr(0, eq));
-        std::string value = unescapeValue(trim(line.substr(eq + 1)));
+    std::string type;
+    // NoDisplay only hides an entry from menus: it is still launchable.
+    for (const auto& [key, value] : desktopEntryKeys(text)) {
         if (key == "Type") type = value;
         else if (key == "Name") e.name = value;
         else if (key == "Exec") e.exec = value;
         else if (key == "TryExec") e.tryExec = value;
         else if (key == "StartupWMClass") e.startupWMClass = value;
         else if (key == "Hidden") e.hidden = value == "true";
-        else if (key == "NoDisplay") noDisplay = value == "true";
     }
-    (void)noDisplay;  // still launchable: NoDisplay only hides it from menus
     if (type != "Application") return std::nullopt;
     return e;
 }
@@ -138,12 +85,7 @@ std::vector<std::string> execArguments(const std::string& exec) {
 
 std::vector<std::string> applicationDirs() {
     std::vector<std::string> dirs;
-    const char* home = std::getenv("HOME");
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome && *dataHome) dirs.push_back(std::string(dataHome) + "/applications");
-    else if (home && *home) dirs.push_back(std::string(home) + "/.local/share/applications");
-    for (auto& d : splitPath(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
-        dirs.push_back(d + "/applications");
+    for (const fs::path& d : xdgDataDirs()) dirs.push_back((d / "applications").string());
     return dirs;
 }
 
@@ -185,17 +127,6 @@ const DesktopEntry* DesktopIndex::byWMClass(const std::string& instance, const s
         if ((!lc.empty() && lid == lc) || (!li.empty() && lid == li)) return &e;
     }
     return nullptr;
-}
-
-bool programExists(const std::string& program) {
-    if (program.empty()) return false;
-    if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
-    for (auto& dir : splitPath(std::getenv("PATH"), "/usr/local/bin:/usr/bin:/bin")) {
-        std::string full = dir + "/" + program;
-        struct stat st;
-        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) return true;
-    }
-    return false;
 }
 
 }  // namespace tarvela::x11

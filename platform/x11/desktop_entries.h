@@ -26,8 +26,7 @@ std::optional<DesktopEntry> parseDesktopEntry(const std::string& id, const std::
 // ("%%" is a literal percent). Empty for a malformed line (unbalanced quote).
 std::vector<std::string> execArguments(const std::string& exec);
 
-// Where entries live, most important first: $XDG_DATA_HOME (or ~/.local/share),
-// then each of $XDG_DATA_DIRS (or /usr/local/share:/usr/share), each + "/applications".
+// The "applications" folder of each XDG data folder, most important first.
 std::vector<std::string> applicationDirs();
 
 class DesktopIndex {
@@ -43,8 +42,5 @@ public:
 private:
     std::map<std::string, DesktopEntry> entries_;
 };
-
-// Whether the program can be found (an absolute path, or on $PATH).
-bool programExists(const std::string& program);
 
 }  // namespace tarvela::x11

@@ -22,4 +22,11 @@ TEST(Processes, ADetachedProgramSaysItsLinesWhereTarvelaSaysItsOwn) {
     EXPECT_EQ(heard, "said\ncomplained\nno input\n");
 }
 
+TEST(Processes, PathLookupFindsOnlyExecutables) {
+    EXPECT_TRUE(programExists("sh"));
+    EXPECT_TRUE(programExists("/bin/sh"));
+    EXPECT_FALSE(programExists("tarvela-no-such-program"));
+    EXPECT_FALSE(programExists("/etc/passwd"));  // there, but not to be run
+}
+
 }  // namespace tarvela::testing

@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest/QTest>
 
 #include "tests/feedback/settings_fixture.h"
+#include "ui/onboarding_window.h"
 #include "ui/settings_window.h"
 #include "ui/shell_windows.h"
 
@@ -145,6 +147,26 @@ TEST_F(SettingsTest, ARecorderOwnsEveryKeyUntilItsPaneGoesAndTheNextWindowOpensW
     window->show();
     QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(acted, 1);  // no recording: the stand-in acts
+}
+
+TEST_F(SettingsTest, OnboardingsChosenLayoutStaysMarkedWhenClickedAgain) {
+    desktopOfThree();
+    Onboarding onboarding({*wm, *prefs, *hotkeys, [] {}, [] {}});
+    onboarding.forward();
+    onboarding.forward();
+    ASSERT_TRUE(onboarding.view().layout);
+    OnboardingWindow window(onboarding);
+    window.show();
+    QPointer<QPushButton> chosen;
+    for (QPushButton* b : window.findChildren<QPushButton*>())
+        if (!chosen && b->isChecked()) chosen = b;
+    ASSERT_TRUE(chosen);
+    const QString name = chosen->text();
+    QTest::mouseClick(chosen, Qt::LeftButton);  // the layout it already has: nothing changes
+    settle();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(findNamed<QPushButton>(window, name)->isChecked());
 }
 
 }  // namespace
