@@ -11,16 +11,13 @@
 #include <vector>
 
 #include "app/dbus_bridge.h"
-#include "app/ipc_client.h"
-#include "app/ipc_protocol.h"
-#include "app/notifier.h"
-#include "app/notify_check.h"
 #include "app/qt_router.h"
 #include "app/shell.h"
-#include "app/single_instance.h"
-#include "app/update_config.h"
 #include "core/log.h"
 #include "core/window_access.h"
+#include "ipc/ipc_client.h"
+#include "ipc/ipc_protocol.h"
+#include "ipc/single_instance.h"
 #include "manager/feedback_hooks.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_input.h"
@@ -36,6 +33,9 @@
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
 #include "ui/tray.h"
+#include "updates/notifier.h"
+#include "updates/notify_check.h"
+#include "updates/update_config.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ipc_protocol.h"
 #include "app/router.h"
 #include "app/shell.h"
 #include "core/log.h"
 #include "core/manual_time.h"
 #include "input/hotkey_service.h"
 #include "input/sim_gesture_sources.h"
+#include "ipc/ipc_protocol.h"
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"

@@ -16,11 +16,11 @@
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 #include "tests/support/test_helpers.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
 
 namespace tarvela::testing {
 namespace {

@@ -20,9 +20,9 @@
 #include <set>
 #include <string>
 
-#include "app/ipc_commands.h"
-#include "app/ipc_events.h"
 #include "core/runloop.h"
+#include "ipc/ipc_commands.h"
+#include "ipc/ipc_events.h"
 
 namespace tarvela {
 

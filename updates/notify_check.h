@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/http_fetch.h"
 #include "settings/defaults.h"
+#include "updates/http_fetch.h"
 
 namespace tarvela {
 

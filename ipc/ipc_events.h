@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ipc_commands.h"
 #include "core/runloop.h"
 #include "core/signal.h"
+#include "ipc/ipc_commands.h"
 
 namespace tarvela {
 

@@ -1,4 +1,4 @@
-#include "app/package_check.h"
+#include "updates/package_check.h"
 
 #include <openssl/evp.h>
 

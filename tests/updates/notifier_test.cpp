@@ -2,10 +2,10 @@
 // systemctl is asked (recorded, never run), and what systemd makes of them.
 #include <gtest/gtest.h>
 
-#include "app/notifier.h"
 #include "core/processes.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/test_helpers.h"
+#include "updates/notifier.h"
 
 namespace tarvela::testing {
 namespace {

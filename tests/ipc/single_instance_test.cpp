@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/single_instance.h"
 #include "core/poll_runloop.h"
+#include "ipc/single_instance.h"
 #include "tests/support/test_helpers.h"
 
 namespace tarvela::testing {

@@ -1,4 +1,4 @@
-#include "app/update_config.h"
+#include "updates/update_config.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "app/single_instance.h"
+#include "ipc/single_instance.h"
 
 #include <fcntl.h>
 

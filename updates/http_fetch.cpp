@@ -1,4 +1,4 @@
-#include "app/http_fetch.h"
+#include "updates/http_fetch.h"
 
 #include <curl/curl.h>
 

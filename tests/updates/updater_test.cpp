@@ -3,12 +3,12 @@
 // result is back on the main loop when drain() returns.
 #include <gtest/gtest.h>
 
-#include "app/updater.h"
 #include "core/manual_time.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/test_helpers.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
+#include "updates/updater.h"
 
 namespace tarvela::testing {
 namespace {

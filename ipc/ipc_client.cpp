@@ -1,4 +1,4 @@
-#include "app/ipc_client.h"
+#include "ipc/ipc_client.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/ipc_protocol.h"
+#include "ipc/ipc_protocol.h"
 
 namespace tarvela::ipc {
 namespace {

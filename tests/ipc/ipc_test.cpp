@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "app/ipc_client.h"
+#include "ipc/ipc_client.h"
 #include "settings/app_info.h"
-#include "tests/app/ipc_support.h"
+#include "tests/ipc/ipc_support.h"
 
 namespace tarvela::testing {
 namespace {

@@ -1,12 +1,12 @@
-#include "app/notifier.h"
+#include "updates/notifier.h"
 
 #include <fstream>
 #include <sstream>
 
-#include "core/processes.h"
-#include "app/update_config.h"
 #include "core/log.h"
+#include "core/processes.h"
 #include "settings/defaults_file.h"
+#include "updates/update_config.h"
 
 namespace tarvela {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "app/ipc_commands.h"
+#include "ipc/ipc_commands.h"
 
 #include <cmath>
 

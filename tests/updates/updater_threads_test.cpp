@@ -4,10 +4,10 @@
 
 #include <chrono>
 
-#include "app/updater.h"
 #include "core/manual_time.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
+#include "updates/updater.h"
 
 namespace tarvela::testing {
 namespace {

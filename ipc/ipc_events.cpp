@@ -1,4 +1,4 @@
-#include "app/ipc_events.h"
+#include "ipc/ipc_events.h"
 
 #include <cmath>
 

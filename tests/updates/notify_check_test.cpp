@@ -6,11 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/notify_check.h"
-#include "app/single_instance.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
+#include "ipc/single_instance.h"
 #include "tests/settings/temp_dir.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
+#include "updates/notify_check.h"
 
 namespace tarvela::testing {
 namespace {

@@ -19,16 +19,16 @@
 #include <string>
 #include <vector>
 
-#include "app/appcast.h"
-#include "app/http_fetch.h"
-#include "app/update_config.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
+#include "core/signal.h"
 #include "feedback/settings_panes.h"
 #include "feedback/update_view.h"
 #include "settings/defaults.h"
 #include "settings/prefs.h"
-#include "core/signal.h"
+#include "updates/appcast.h"
+#include "updates/http_fetch.h"
+#include "updates/update_config.h"
 
 namespace tarvela {
 

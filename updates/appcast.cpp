@@ -1,4 +1,4 @@
-#include "app/appcast.h"
+#include "updates/appcast.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/notify_check.h"
+#include "updates/notify_check.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/appcast.h"
 #include "settings/defaults_file.h"
+#include "updates/appcast.h"
 
 namespace tarvela {
 namespace fs = std::filesystem;

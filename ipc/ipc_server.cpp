@@ -1,4 +1,4 @@
-#include "app/ipc_server.h"
+#include "ipc/ipc_server.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,9 +1,9 @@
-#include "app/updater.h"
+#include "updates/updater.h"
 
 #include <chrono>
 
-#include "app/package_check.h"
 #include "core/log.h"
+#include "updates/package_check.h"
 
 namespace tarvela {
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 // items, including feeds written to break the reader.
 #include <gtest/gtest.h>
 
-#include "app/appcast.h"
+#include "updates/appcast.h"
 
 namespace tarvela::testing {
 namespace {

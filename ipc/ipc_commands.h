@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ipc_protocol.h"
 #include "core/platform.h"
 #include "feedback/popover_model.h"
+#include "ipc/ipc_protocol.h"
 #include "manager/window_manager.h"
 #include "settings/prefs.h"
 #include "settings/rules.h"

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "app/ipc_client.h"
+#include "ipc/ipc_client.h"
 #include "settings/app_info.h"
-#include "tests/app/ipc_support.h"
+#include "tests/ipc/ipc_support.h"
 
 namespace tarvela::testing {
 namespace {

@@ -1,9 +1,9 @@
-#include "app/ipc_protocol.h"
+#include "ipc/ipc_protocol.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/single_instance.h"
+#include "ipc/single_instance.h"
 
 namespace tarvela::ipc {
 namespace {
