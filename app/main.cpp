@@ -33,7 +33,7 @@
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
 #include "ui/tray.h"
-#include "updates/notifier.h"
+#include "updates/background_check_timer.h"
 #include "updates/notify_check.h"
 #include "updates/update_config.h"
 
@@ -231,12 +231,12 @@ int main(int argc, char** argv) {
     };
     QtAppearance appearance;
     const UpdateConfig updates = UpdateConfig::standard();
-    NotifierDeps notifierDeps = Notifier::standardDeps();
-    notifierDeps.notificationsAllowed = askNotificationsAllowed;
-    Notifier notifier(notifierDeps);
+    BackgroundCheckTimerDeps timerDeps = BackgroundCheckTimer::standardDeps();
+    timerDeps.notificationsAllowed = askNotificationsAllowed;
+    BackgroundCheckTimer checkTimer(timerDeps);
     ShellDeps deps{*platform, loop, defaults, *hotkeys, router, feedback, {}, nullptr, &XdgAutostart::standard(),
                    [&] { platform->releaseAllArranged(); }, gestureSources.get(), &metrics, pointer,
-                   platform.get(), &appearance, [&] { loop.quit(); }, &updates, &notifier};
+                   platform.get(), &appearance, [&] { loop.quit(); }, &updates, &checkTimer};
     auto shell = std::make_unique<Shell>(deps);
     router.attach(QtRouterDeps{*shell, *platform, [&] { return platform->compositing(); },
                                [&] { platform->takeOver(); }, recorderKey});

@@ -67,8 +67,8 @@ Shell::~Shell() {
     overview.reset();
     pictureQueue.reset();  // finishes what it was given; their results find no overview
     // A schedule switched off just before quitting is still taken down.
-    if (notifierQueue) notifierQueue->sync([] {});
-    notifierQueue.reset();
+    if (checkTimerQueue) checkTimerQueue->sync([] {});
+    checkTimerQueue.reset();
     popover.reset();
     status.reset();
     toast.reset();
@@ -137,14 +137,14 @@ void Shell::start(const std::vector<std::string>& args) {
         announceUpdate(v, notes);
     };
     updater->startSchedule();
-    if (deps_.notifier) {
+    if (deps_.checkTimer) {
         // systemctl can keep its caller waiting for seconds: never the main thread.
-        notifierQueue = deps_.makeQueue ? deps_.makeQueue("tarvela.notifier") : makeThreadQueue("tarvela.notifier");
+        checkTimerQueue = deps_.makeQueue ? deps_.makeQueue("tarvela.notifier") : makeThreadQueue("tarvela.notifier");
         bag_.push_back(prefs.notifyWhenClosed.observe([this](const bool& on) {
             deps_.main.post([this, on] {
-                Notifier* n = deps_.notifier;
+                BackgroundCheckTimer* n = deps_.checkTimer;
                 RunLoop* main = &deps_.main;
-                notifierQueue->async([n, on, main, alive = std::weak_ptr<int>(life_)] {
+                checkTimerQueue->async([n, on, main, alive = std::weak_ptr<int>(life_)] {
                     if (!n->applyUnits(on)) return;
                     main->post([n, alive] {
                         if (!alive.expired()) n->checkNotifications();
@@ -153,7 +153,7 @@ void Shell::start(const std::vector<std::string>& args) {
             });
         }));
         if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end())
-            notifierQueue->async([n = deps_.notifier] { n->reset(); });
+            checkTimerQueue->async([n = deps_.checkTimer] { n->reset(); });
     }
     if (std::find(args.begin(), args.end(), "--show-update") != args.end())
         deps_.main.after(0.4, [this] { showUpdate(); });

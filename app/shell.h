@@ -36,7 +36,7 @@
 #include "settings/prefs.h"
 #include "settings/rules.h"
 #include "settings/workspaces.h"
-#include "updates/notifier.h"
+#include "updates/background_check_timer.h"
 #include "updates/update_config.h"
 #include "updates/updater.h"
 
@@ -70,8 +70,8 @@ struct ShellDeps {
     std::function<void()> quit;
     // Where updates come from; none: no update server.
     const UpdateConfig* updates = nullptr;
-    // The background notifier's schedule, kept to `notifyWhenClosed`; none: not kept.
-    Notifier* notifier = nullptr;
+    // The background check's timer, kept to `notifyWhenClosed`; none: not kept.
+    BackgroundCheckTimer* checkTimer = nullptr;
 };
 
 class Shell {
@@ -133,7 +133,7 @@ public:
     std::unique_ptr<StatusController> status;  // with text metrics only
     std::unique_ptr<PopoverActions> popover;    // with text metrics only
     std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
-    std::unique_ptr<SerialQueue> notifierQueue;  // runs systemctl for the notifier
+    std::unique_ptr<SerialQueue> checkTimerQueue;  // runs systemctl for the check timer
     std::unique_ptr<Overview> overview;         // with text metrics only
     std::unique_ptr<Updater> updater;
     std::unique_ptr<IpcCommands> scriptCommands;
@@ -145,7 +145,7 @@ private:
     ShellDeps deps_;
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
-    // Work handed back from the notifier's queue runs only while the shell lives.
+    // Work handed back from the check timer's queue runs only while the shell lives.
     std::shared_ptr<int> life_ = std::make_shared<int>(0);
 };
 

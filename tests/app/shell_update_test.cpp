@@ -1,6 +1,6 @@
 // The shell's update wiring, headless: a background check that finds a newer
 // version puts up the update toast, the launch switches and the "show update"
-// request open the update window and check, and the background notifier
+// request open the update window and check, and the background check's timer
 // follows `notifyWhenClosed`.
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ protected:
     testsupport::LogCapture logs;
     std::vector<std::string> systemctl;
     UpdateConfig updates;
-    std::unique_ptr<Notifier> notifier;
+    std::unique_ptr<BackgroundCheckTimer> checkTimer;
     std::unique_ptr<Shell> shell;
 
     void SetUp() override {
@@ -57,7 +57,7 @@ protected:
         Prefs(defaults).onboarded.set(true);
         updates.feedUrl = http.url("/feed");
         updates.cacheDir = tmp / "cache";
-        notifier = std::make_unique<Notifier>(NotifierDeps{tmp / "units", "/usr/bin/tarvela",
+        checkTimer = std::make_unique<BackgroundCheckTimer>(BackgroundCheckTimerDeps{tmp / "units", "/usr/bin/tarvela",
                                                            [this](const std::vector<std::string>& a) {
                                                                systemctl.push_back(a[1]);
                                                                return 0;
@@ -69,7 +69,7 @@ protected:
                  SerialQueueFactory queues = {}) {
         ShellDeps d{sim,     time.loop(), defaults, keys,    r ? *r : router, feedback, queues ? queues : time.queueFactory(),
                     makeInlineParallelFor(), nullptr, {}, nullptr, panels ? &metrics : nullptr, {}, nullptr,
-                    nullptr, {},  &updates, notifier.get()};
+                    nullptr, {},  &updates, checkTimer.get()};
         shell = std::make_unique<Shell>(d);
         shell->start(args);
         time.drain();
@@ -134,7 +134,7 @@ TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
     s.prefs.notifyWhenClosed.set(false);
     time.drain();
     EXPECT_EQ(systemctl, (std::vector<std::string>{"show-environment", "disable", "daemon-reload"}));
-    EXPECT_FALSE(std::filesystem::exists(notifier->timerPath()));
+    EXPECT_FALSE(std::filesystem::exists(checkTimer->timerPath()));
 }
 
 TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
@@ -142,7 +142,7 @@ TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
     std::promise<void> answer;
     std::shared_future<void> answered = answer.get_future().share();
     std::atomic<int> calls{0}, onMain{0};
-    notifier = std::make_unique<Notifier>(NotifierDeps{tmp / "units", "/usr/bin/tarvela",
+    checkTimer = std::make_unique<BackgroundCheckTimer>(BackgroundCheckTimerDeps{tmp / "units", "/usr/bin/tarvela",
                                                        [&](const std::vector<std::string>&) {
                                                            onMain += std::this_thread::get_id() == mainThread;
                                                            ++calls;

@@ -1,11 +1,11 @@
-// The background notifier's systemd user units: what is written, what
+// The background check's systemd user units: what is written, what
 // systemctl is asked (recorded, never run), and what systemd makes of them.
 #include <gtest/gtest.h>
 
 #include "core/processes.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/test_helpers.h"
-#include "updates/notifier.h"
+#include "updates/background_check_timer.h"
 
 namespace tarvela::testing {
 namespace {
@@ -13,15 +13,15 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-class NotifierTest : public ::testing::Test {
+class BackgroundCheckTimerTest : public ::testing::Test {
 protected:
     TempDir tmp;
     testsupport::LogCapture logs;
     Strings calls;
     bool userManager = true, serverAnswers = true;
 
-    Notifier make(const fs::path& exe = "/usr/bin/tarvela") {
-        return Notifier({tmp / "units", exe,
+    BackgroundCheckTimer make(const fs::path& exe = "/usr/bin/tarvela") {
+        return BackgroundCheckTimer({tmp / "units", exe,
                          [this](const Strings& args) {
                              std::string line = args[1];
                              for (size_t i = 2; i < args.size(); ++i) line += " " + args[i];
@@ -33,8 +33,8 @@ protected:
     Strings takeCalls() { return std::exchange(calls, {}); }
 };
 
-TEST_F(NotifierTest, UnitsAreWrittenAndStartedOnlyWhenTheyChange) {
-    Notifier n = make();
+TEST_F(BackgroundCheckTimerTest, UnitsAreWrittenAndStartedOnlyWhenTheyChange) {
+    BackgroundCheckTimer n = make();
     n.apply(true);
     EXPECT_EQ(takeCalls(), (Strings{"show-environment", "import-environment DISPLAY XAUTHORITY", "daemon-reload",
                                     "enable --now app.tarvela.notifier.timer"}));
@@ -54,7 +54,7 @@ TEST_F(NotifierTest, UnitsAreWrittenAndStartedOnlyWhenTheyChange) {
     EXPECT_EQ(logs.lines.size(), 2u);
 }
 
-TEST_F(NotifierTest, WhatCannotBeDoneIsSaidInOneLine) {
+TEST_F(BackgroundCheckTimerTest, WhatCannotBeDoneIsSaidInOneLine) {
     userManager = false;
     make().apply(true);
     EXPECT_EQ(takeCalls(), Strings{"show-environment"});
@@ -76,12 +76,12 @@ TEST_F(NotifierTest, WhatCannotBeDoneIsSaidInOneLine) {
 // systemd reads the units as written, with an executable path that needs
 // quoting and escaping, and finds nothing to complain about; and the timer
 // never fires at its start, nor waits for a first run that never comes.
-TEST_F(NotifierTest, SystemdAcceptsTheUnits) {
+TEST_F(BackgroundCheckTimerTest, SystemdAcceptsTheUnits) {
     if (runAndWait({"systemd-analyze", "--version"}) != 0) GTEST_SKIP() << "systemd-analyze is not installed";
     const fs::path exe = tmp / "a dir" / "tar%vela $x;";
     fs::create_directories(exe.parent_path());
     fs::copy_file("/bin/true", exe);
-    Notifier n = make(exe);
+    BackgroundCheckTimer n = make(exe);
     n.apply(true);
     fs::create_directories(tmp / "run");
     fs::permissions(tmp / "run", fs::perms::owner_all, fs::perm_options::replace);

@@ -1,4 +1,4 @@
-// The background notifier's schedule: two systemd user units that start this
+// The background update check's timer: two systemd user units that start this
 // executable in its check mode every 6 hours while Tarvela is not running,
 //   $XDG_CONFIG_HOME/systemd/user/app.tarvela.notifier.service
 //   $XDG_CONFIG_HOME/systemd/user/app.tarvela.notifier.timer
@@ -13,7 +13,7 @@
 
 namespace tarvela {
 
-namespace notifier {
+namespace check_timer {
 inline constexpr const char* label = "app.tarvela.notifier";
 inline constexpr int interval = 21600;  // seconds
 inline constexpr const char* installedLine = "background notifier installed (every 6 h)";
@@ -21,9 +21,9 @@ inline constexpr const char* installedLine = "background notifier installed (eve
 inline constexpr const char* notificationsOffLine = "notifications are off for Tarvela (no notification server answers)";
 inline constexpr const char* noUserManagerLine =
     "background notifier not installed: no systemd user manager answers (systemctl --user)";
-}  // namespace notifier
+}  // namespace check_timer
 
-struct NotifierDeps {
+struct BackgroundCheckTimerDeps {
     std::filesystem::path unitDir;
     std::filesystem::path executable;  // absolute
     // Runs systemctl with these arguments after "systemctl"; gives its exit
@@ -34,14 +34,14 @@ struct NotifierDeps {
     std::function<void(std::function<void(bool)>)> notificationsAllowed;
 };
 
-class Notifier {
+class BackgroundCheckTimer {
 public:
-    explicit Notifier(NotifierDeps deps);
+    explicit BackgroundCheckTimer(BackgroundCheckTimerDeps deps);
 
     // $XDG_CONFIG_HOME/systemd/user (~/.config/systemd/user when unset),
     // running this process's executable, with the real systemctl and no
     // notification check (the shell brings its own).
-    static NotifierDeps standardDeps();
+    static BackgroundCheckTimerDeps standardDeps();
 
     // Installs (true) or removes (false) the units, and enables or disables the
     // timer. Where no user manager answers, says so in one line and does nothing else.
@@ -65,7 +65,7 @@ public:
 private:
     bool userManagerAnswers();
 
-    NotifierDeps d_;
+    BackgroundCheckTimerDeps d_;
 };
 
 }  // namespace tarvela

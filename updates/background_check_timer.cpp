@@ -1,4 +1,4 @@
-#include "updates/notifier.h"
+#include "updates/background_check_timer.h"
 
 #include <fstream>
 #include <sstream>
@@ -30,10 +30,10 @@ bool writable(const std::string& path) {
 
 }  // namespace
 
-Notifier::Notifier(NotifierDeps deps) : d_(std::move(deps)) {}
+BackgroundCheckTimer::BackgroundCheckTimer(BackgroundCheckTimerDeps deps) : d_(std::move(deps)) {}
 
-NotifierDeps Notifier::standardDeps() {
-    NotifierDeps d;
+BackgroundCheckTimerDeps BackgroundCheckTimer::standardDeps() {
+    BackgroundCheckTimerDeps d;
     d.unitDir = xdgBaseDir("XDG_CONFIG_HOME", ".config") / "systemd" / "user";
     std::error_code ec;
     d.executable = fs::read_symlink("/proc/self/exe", ec);
@@ -45,10 +45,10 @@ NotifierDeps Notifier::standardDeps() {
     return d;
 }
 
-fs::path Notifier::servicePath() const { return d_.unitDir / (std::string(notifier::label) + ".service"); }
-fs::path Notifier::timerPath() const { return d_.unitDir / (std::string(notifier::label) + ".timer"); }
+fs::path BackgroundCheckTimer::servicePath() const { return d_.unitDir / (std::string(check_timer::label) + ".service"); }
+fs::path BackgroundCheckTimer::timerPath() const { return d_.unitDir / (std::string(check_timer::label) + ".timer"); }
 
-std::string Notifier::execWord(const std::string& path) {
+std::string BackgroundCheckTimer::execWord(const std::string& path) {
     // Quoted for its spaces; % starts a specifier unless doubled. Variables
     // are not expanded in the executable's own path, so $ stays as it is.
     std::string out = "\"";
@@ -59,7 +59,7 @@ std::string Notifier::execWord(const std::string& path) {
     return out + "\"";
 }
 
-std::string Notifier::serviceText() const {
+std::string BackgroundCheckTimer::serviceText() const {
     return "# Written by Tarvela, and removed by it, with its background update notifications.\n"
            "[Unit]\n"
            "Description=Tarvela background update check\n"
@@ -74,8 +74,8 @@ std::string Notifier::serviceText() const {
            "Environment=TARVELA_NOTIFY_CHECK=1\n";
 }
 
-std::string Notifier::timerText() const {
-    const std::string every = std::to_string(notifier::interval);
+std::string BackgroundCheckTimer::timerText() const {
+    const std::string every = std::to_string(check_timer::interval);
     return "# Written by Tarvela, and removed by it, with its background update notifications.\n"
            "[Unit]\n"
            "Description=Tarvela background update check every 6 hours\n"
@@ -96,18 +96,18 @@ std::string Notifier::timerText() const {
            "WantedBy=timers.target\n";
 }
 
-bool Notifier::userManagerAnswers() { return d_.systemctl && d_.systemctl({"--user", "show-environment"}) == 0; }
+bool BackgroundCheckTimer::userManagerAnswers() { return d_.systemctl && d_.systemctl({"--user", "show-environment"}) == 0; }
 
-void Notifier::apply(bool enabled) {
+void BackgroundCheckTimer::apply(bool enabled) {
     if (applyUnits(enabled)) checkNotifications();
 }
 
-bool Notifier::applyUnits(bool enabled) {
+bool BackgroundCheckTimer::applyUnits(bool enabled) {
     if (!userManagerAnswers()) {
-        log(notifier::noUserManagerLine);
+        log(check_timer::noUserManagerLine);
         return false;
     }
-    const std::string timer = std::string(notifier::label) + ".timer";
+    const std::string timer = std::string(check_timer::label) + ".timer";
     if (!enabled) {
         std::error_code ec;
         if (!fs::exists(servicePath(), ec) && !fs::exists(timerPath(), ec)) return false;
@@ -140,20 +140,20 @@ bool Notifier::applyUnits(bool enabled) {
         }
         d_.systemctl({"--user", "daemon-reload"});
         d_.systemctl({"--user", "enable", "--now", timer});
-        log(notifier::installedLine);
+        log(check_timer::installedLine);
     }
     return true;
 }
 
-void Notifier::checkNotifications() {
+void BackgroundCheckTimer::checkNotifications() {
     if (!d_.notificationsAllowed) return;
     d_.notificationsAllowed([](bool allowed) {
-        if (!allowed) log(notifier::notificationsOffLine);
+        if (!allowed) log(check_timer::notificationsOffLine);
     });
 }
 
-void Notifier::reset() {
-    if (d_.systemctl) d_.systemctl({"--user", "restart", std::string(notifier::label) + ".service"});
+void BackgroundCheckTimer::reset() {
+    if (d_.systemctl) d_.systemctl({"--user", "restart", std::string(check_timer::label) + ".service"});
 }
 
 }  // namespace tarvela
