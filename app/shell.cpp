@@ -144,11 +144,8 @@ void Shell::start(const std::vector<std::string>& args) {
             deps_.main.post([this, on] {
                 BackgroundCheckTimer* n = deps_.checkTimer;
                 RunLoop* main = &deps_.main;
-                checkTimerQueue->async([n, on, main, alive = std::weak_ptr<int>(life_)] {
-                    if (!n->applyUnits(on)) return;
-                    main->post([n, alive] {
-                        if (!alive.expired()) n->checkNotifications();
-                    });
+                checkTimerQueue->async([n, on, main, check = life_.guard([n] { n->checkNotifications(); })] {
+                    if (n->applyUnits(on)) main->post(check);
                 });
             });
         }));

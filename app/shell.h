@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/router.h"
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
@@ -146,7 +147,7 @@ private:
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
     // Work handed back from the check timer's queue runs only while the shell lives.
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    Lifetime life_;
 };
 
 }  // namespace tarvela

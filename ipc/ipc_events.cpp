@@ -57,9 +57,7 @@ IpcEvents::StripState IpcEvents::stateOf(const Strip& s) {
 void IpcEvents::schedule() {
     if (scheduled_) return;
     scheduled_ = true;
-    loop_.post([weak = std::weak_ptr<bool>(alive_), this] {
-        if (weak.lock()) flush();
-    });
+    loop_.post(life_.guard([this] { flush(); }));
 }
 
 void IpcEvents::queue(const std::string& topic, Json event) {

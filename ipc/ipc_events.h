@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "core/signal.h"
 #include "ipc/ipc_commands.h"
@@ -66,7 +67,7 @@ private:
     RunLoop& loop_;
     Publish publish_;
     bool scheduled_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Lifetime life_;
 
     std::map<uint64_t, Place> places_;
     std::map<int, StripState> strips_;

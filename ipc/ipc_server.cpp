@@ -54,7 +54,7 @@ IpcServer::IpcServer(RunLoop& loop, IpcCommands& commands, IpcServerOptions opti
 }
 
 IpcServer::~IpcServer() {
-    *alive_ = false;
+    life_.end();
     changed_.disconnect();
     events_.reset();
     for (auto& [id, c] : clients_) drop(*c, "");
@@ -237,12 +237,10 @@ void IpcServer::handle(Client& c, std::string_view line) {
 void IpcServer::postSyncCheck() {
     if (syncCheckPosted_) return;
     syncCheckPosted_ = true;
-    std::weak_ptr<bool> weak = alive_;
-    loop_.post([this, weak] {
-        if (!weak.lock()) return;
+    loop_.post(life_.guard([this] {
         syncCheckPosted_ = false;
         checkSyncs();
-    });
+    }));
 }
 
 // Runs after the work posted before the sync request; strips that still
@@ -315,10 +313,7 @@ void IpcServer::drop(Client& c, const std::string& why) {
     if (!why.empty()) log("scripting: " + why);
     if (reapPosted_) return;
     reapPosted_ = true;
-    std::weak_ptr<bool> weak = alive_;
-    loop_.post([this, weak] {
-        if (weak.lock()) reap();
-    });
+    loop_.post(life_.guard([this] { reap(); }));
 }
 
 void IpcServer::reap() {

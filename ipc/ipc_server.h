@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "ipc/ipc_commands.h"
 #include "ipc/ipc_events.h"
@@ -83,7 +84,7 @@ private:
     bool reapPosted_ = false;
     std::unique_ptr<IpcEvents> events_;
     Connection changed_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Lifetime life_;
 };
 
 }  // namespace tarvela

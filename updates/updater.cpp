@@ -27,23 +27,17 @@ std::string packageFileName(const Release& r) {
 
 }  // namespace
 
-Updater::Updater(UpdaterDeps deps) : d_(std::move(deps)), self_(std::make_shared<Updater*>(this)) {
+Updater::Updater(UpdaterDeps deps) : d_(std::move(deps)) {
     if (auto t = d_.prefs.d.getDouble(updater::lastCheckedKey)) lastChecked_ = *t;
 }
 
 Updater::~Updater() {
-    *self_ = nullptr;
+    life_.end();
     if (timer_) d_.main.cancel(*timer_);
     // A transfer under way gives up at its next progress report; the queue
     // waits for it, and what it posts finds no updater.
     cancel_->store(true);
     queue_.reset();
-}
-
-std::function<void()> Updater::weakly(std::function<void(Updater&)> fn) {
-    return [weak = std::weak_ptr<Updater*>(self_), fn = std::move(fn)] {
-        if (auto s = weak.lock(); s && *s) fn(**s);
-    };
 }
 
 double Updater::wallNow() const {
@@ -70,7 +64,7 @@ void Updater::startSchedule() {
         started_ = true;
         // Changes reach the updater from the main queue, never inside the
         // assignment that made them.
-        auto reapply = [this](const bool&) { d_.main.post(weakly([](Updater& u) { u.applyPrefs(); })); };
+        auto reapply = [this](const bool&) { d_.main.post(life_.guard([this] { applyPrefs(); })); };
         bag_.push_back(d_.prefs.autoCheck.changed.connect(reapply));
         bag_.push_back(d_.prefs.autoInstall.changed.connect(reapply));
     }
@@ -105,11 +99,10 @@ void Updater::check(bool userInitiated) {
     o.cancel = cancel_.get();
     // Off the main thread the job touches only its own copies; the flag it
     // reads lives as long as the job holds it.
-    submit([url = d_.config.feedUrl, o, cancel = cancel_, main = &d_.main, weak = std::weak_ptr<Updater*>(self_)] {
+    submit([url = d_.config.feedUrl, o, cancel = cancel_, main = &d_.main,
+            finish = life_.guard([this](const FetchResult& r) { finishCheck(r); })] {
         FetchResult r = fetch(url, o);
-        main->post([weak, r = std::move(r)] {
-            if (auto s = weak.lock(); s && *s) (*s)->finishCheck(r);
-        });
+        main->post([finish, r = std::move(r)]() mutable { finish(r); });
     });
 }
 
@@ -155,7 +148,8 @@ void Updater::startDownload() {
     o.cancel = cancel_.get();
     o.toFile = part;
     submit([rel = *release_, file, part, o, key = d_.config.publicKey, cancel = cancel_, main = &d_.main,
-            weak = std::weak_ptr<Updater*>(self_)] {
+            finish = life_.guard([this](const std::string& version, const fs::path& file,
+                                        const std::optional<std::string>& error) { finishDownload(version, file, error); })] {
         std::optional<std::string> error;
         std::error_code ec;
         fs::create_directories(file.parent_path(), ec);
@@ -172,9 +166,7 @@ void Updater::startDownload() {
             if (ec) error = "Couldn’t keep the downloaded update: " + ec.message() + ".";
         }
         if (error) fs::remove(part, ec);
-        main->post([weak, version = rel.version, file, error] {
-            if (auto s = weak.lock(); s && *s) (*s)->finishDownload(version, file, error);
-        });
+        main->post([finish, version = rel.version, file, error]() mutable { finish(version, file, error); });
     });
 }
 

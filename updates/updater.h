@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
 #include "core/signal.h"
@@ -100,8 +101,6 @@ private:
                         const std::optional<std::string>& error);
     void setState(UpdateState s);
     void submit(std::function<void()> job);
-    // Runs fn(*this) on the main loop if this updater still exists then.
-    std::function<void()> weakly(std::function<void(Updater&)> fn);
     double wallNow() const;
 
     UpdaterDeps d_;
@@ -119,7 +118,7 @@ private:
     std::vector<Connection> bag_;
     std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
     std::unique_ptr<SerialQueue> queue_;
-    std::shared_ptr<Updater*> self_;
+    Lifetime life_;
 };
 
 // The updater as the settings window's Updates pane reads it.
