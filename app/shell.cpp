@@ -1,7 +1,5 @@
 #include "app/shell.h"
 
-#include <algorithm>
-
 #include "core/log.h"
 #include "settings/app_info.h"
 
@@ -75,7 +73,7 @@ Shell::~Shell() {
     hud.reset();
 }
 
-void Shell::start(const std::vector<std::string>& args) {
+void Shell::start(const LaunchOptions& launch) {
     if (deps_.appearance) prefs.setAppearanceHook(deps_.appearance);
     prefs.applyAppearance();
     if (deps_.desktop)
@@ -149,15 +147,13 @@ void Shell::start(const std::vector<std::string>& args) {
                 });
             });
         }));
-        if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end())
+        if (launch.resetNotifier)
             checkTimerQueue->async([n = deps_.checkTimer] { n->reset(); });
     }
-    if (std::find(args.begin(), args.end(), "--show-update") != args.end())
+    if (launch.showUpdate)
         deps_.main.after(0.4, [this] { showUpdate(); });
 
-    auto preview = std::find(args.begin(), args.end(), "--preview");
-    if (preview != args.end()) {
-        const std::string name = preview + 1 != args.end() ? *(preview + 1) : std::string();
+    if (const auto& name = launch.preview) {
         if (name == "toast") {
             previewToast();
             return;
@@ -167,7 +163,7 @@ void Shell::start(const std::vector<std::string>& args) {
             return;
         }
         if (name != "popover") {
-            deps_.router.preview(name);
+            deps_.router.preview(*name);
             return;
         }
     }
@@ -179,7 +175,7 @@ void Shell::start(const std::vector<std::string>& args) {
         else deps_.router.permissionLost();
     }
 
-    if (preview != args.end() && status) status->toggle();
+    if (launch.preview && status) status->toggle();
 
     log("launched " + AppInfo::version() + " · onboarded " + (prefs.onboarded() ? "true" : "false") + " · accessibility " +
         (manager.trusted() ? "true" : "false"));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/launch_options.h"
 #include "app/router.h"
 #include "core/lifetime.h"
 #include "core/platform.h"
@@ -50,25 +51,25 @@ struct ShellDeps {
     HotkeyService& hotkeys;
     Router& router;
     FeedbackHooks& feedback;
-    SerialQueueFactory makeQueue;          // empty: a thread per strip
-    std::shared_ptr<ParallelFor> workers;  // null: a small pool
+    SerialQueueFactory makeQueue{};          // empty: a thread per strip
+    std::shared_ptr<ParallelFor> workers{};  // null: a small pool
     LoginItemService* loginItems = nullptr;
     // Called whenever the manager goes off (stopped, permission lost, quitting):
     // the platform lets go of the windows it arranged, so they behave as on a
     // floating desktop again.
-    std::function<void()> managerStopped;
+    std::function<void()> managerStopped{};
     // Scroll, pinch and swipe input; none: no gestures.
     GestureSources* gestures = nullptr;
     // Text sizes for the HUD and the toasts; none: no on-screen feedback.
     TextMetrics* metrics = nullptr;
     // Where the pointer is, in screen coordinates; none when it cannot be told.
-    std::function<std::optional<Point>()> pointer;
+    std::function<std::optional<Point>()> pointer{};
     // Compositing, pointer motion and the taskbar; none: not followed.
     ShellDesktop* desktop = nullptr;
     // Light or dark for Tarvela's own windows; none: left as it is.
     AppearanceHook* appearance = nullptr;
     // Ends the application (the popover's and the tray menu's "Quit").
-    std::function<void()> quit;
+    std::function<void()> quit{};
     // Where updates come from; none: no update server.
     const UpdateConfig* updates = nullptr;
     // The background check's timer, kept to `notifyWhenClosed`; none: not kept.
@@ -85,7 +86,7 @@ public:
     // The start sequence: wiring, shortcuts, the permission watch, and the
     // decision whether the manager starts now. Ends with the launch log line
     // unless a preview of a window other than the popover was asked for.
-    void start(const std::vector<std::string>& args);
+    void start(const LaunchOptions& launch);
     // The sample toast of `--preview toast`.
     void previewToast();
     // The update window, and a check for it (the "show update" signal and

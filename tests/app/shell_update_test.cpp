@@ -16,6 +16,7 @@
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
+#include "tests/app/sim_shell.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 #include "tests/support/test_helpers.h"
@@ -65,13 +66,15 @@ protected:
                                                            {}});
     }
     void TearDown() override { shell.reset(); }
-    Shell& start(std::vector<std::string> args = {}, bool panels = true, Router* r = nullptr,
+    Shell& start(const LaunchOptions& launch = {}, bool panels = true, Router* r = nullptr,
                  SerialQueueFactory queues = {}) {
-        ShellDeps d{sim,     time.loop(), defaults, keys,    r ? *r : router, feedback, queues ? queues : time.queueFactory(),
-                    makeInlineParallelFor(), nullptr, {}, nullptr, panels ? &metrics : nullptr, {}, nullptr,
-                    nullptr, {},  &updates, checkTimer.get()};
+        ShellDeps d = simShellDeps(sim, time, defaults, keys, r ? *r : router, feedback);
+        if (queues) d.makeQueue = queues;
+        d.metrics = panels ? &metrics : nullptr;
+        d.updates = &updates;
+        d.checkTimer = checkTimer.get();
         shell = std::make_unique<Shell>(d);
-        shell->start(args);
+        shell->start(launch);
         time.drain();
         return *shell;
     }
@@ -107,7 +110,7 @@ TEST_F(ShellUpdateTest, ABackgroundFindPutsUpTheUpdateToastUntilAnswered) {
 TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
     http.set("/feed", 200, appcast({{"0.0.1"}}));
     Prefs(defaults).autoCheck.set(false);
-    Shell& s = start({"--show-update"});
+    Shell& s = start({.showUpdate = true});
     EXPECT_TRUE(router.calls.empty());
     time.advance(0.39);
     EXPECT_TRUE(router.calls.empty());
@@ -127,7 +130,7 @@ TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
 }
 
 TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
-    Shell& s = start({"--reset-notifier"});
+    Shell& s = start({.resetNotifier = true});
     EXPECT_EQ(systemctl, (std::vector<std::string>{"restart", "show-environment", "import-environment",
                                                    "daemon-reload", "enable"}));
     systemctl.clear();
@@ -152,7 +155,7 @@ TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
                                                        },
                                                        {}});
     auto manual = time.queueFactory();
-    Shell& s = start({"--reset-notifier"}, true, nullptr, [manual](const char* label) {
+    Shell& s = start({.resetNotifier = true}, true, nullptr, [manual](const char* label) {
         return std::string(label) == "tarvela.notifier" ? makeThreadQueue(label) : manual(label);
     });
     // The main loop goes on while systemctl has not answered.
@@ -173,7 +176,7 @@ TEST_F(ShellUpdateTest, TheHeadlessRouterSaysWhatTheUpdateWindowShows) {
     http.set("/feed", 200, appcast({{"99.3"}}));
     Prefs(defaults).autoCheck.set(false);
     HeadlessRouter headless;
-    Shell& s = start({"--preview", "update"}, false, &headless);
+    Shell& s = start({.preview = "update"}, false, &headless);
     headless.updater = s.updater.get();
     headless.softwareUpdate();
     s.updater->check(true);

@@ -23,6 +23,7 @@
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/defaults.h"
+#include "tests/app/sim_shell.h"
 
 namespace tarvela::testing {
 
@@ -55,9 +56,7 @@ public:
         Prefs p(defaults);
         p.onboarded.set(true);
         p.enabled.set(true);
-        ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
-                    nullptr, {},          nullptr,  nullptr, {},  nullptr,  nullptr, {}};
-        shell = std::make_unique<Shell>(d);
+        shell = std::make_unique<Shell>(simShellDeps(sim, time, defaults, keys, router, feedback));
         shell->start({});
         time.advance(1);
     }
