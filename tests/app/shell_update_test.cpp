@@ -129,7 +129,7 @@ TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
     EXPECT_EQ(http.hits("/feed"), 2);
 }
 
-TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
+TEST_F(ShellUpdateTest, TheCheckTimerFollowsNotifyWhenClosedAndTheSwitches) {
     Shell& s = start({.resetNotifier = true});
     EXPECT_EQ(systemctl, (std::vector<std::string>{"restart", "show-environment", "import-environment",
                                                    "daemon-reload", "enable"}));
