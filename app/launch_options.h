@@ -19,12 +19,12 @@ struct LaunchOptions {
     // Managing the display, or one of the short runs that make no window.
     enum class Mode { manage, notifyCheck, msg, help, version };
     Mode mode = Mode::manage;
-    std::vector<std::string> msgArgs{};  // the words after "msg"
-    std::string display{};               // --display NAME; empty: $DISPLAY
-    bool replace = false;                // --replace
+    std::vector<std::string> msgArgs{};    // the words after "msg"
+    std::string display{};                 // --display NAME; empty: $DISPLAY
+    bool replace = false;                  // --replace
     std::optional<std::string> preview{};  // --preview NAME, a known name; the first one given
-    bool showUpdate = false;             // --show-update
-    bool resetNotifier = false;          // --reset-notifier
+    bool showUpdate = false;               // --show-update
+    bool resetNotifier = false;            // --reset-notifier
 
     bool operator==(const LaunchOptions&) const = default;
 };
