@@ -14,10 +14,10 @@
 #include <filesystem>
 
 #include "core/processes.h"
-#include "app/single_instance.h"
-#include "app/update_config.h"
+#include "ipc/single_instance.h"
 #include "settings/app_info.h"
 #include "settings/defaults_file.h"
+#include "updates/update_config.h"
 
 namespace tarvela {
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/notify_check.h"
+#include "updates/notify_check.h"
 
 class QObject;
 class QCoreApplication;

@@ -5,7 +5,6 @@
 #include <QFileDialog>
 
 #include "app/shell.h"
-#include "app/updater.h"
 #include "core/processes.h"
 #include "feedback/onboarding.h"
 #include "feedback/permission_view.h"
@@ -18,6 +17,7 @@
 #include "ui/onboarding_window.h"
 #include "ui/settings_window.h"
 #include "ui/update_window.h"
+#include "updates/updater.h"
 
 namespace tarvela {
 

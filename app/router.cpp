@@ -1,7 +1,7 @@
 #include "app/router.h"
 
-#include "app/updater.h"
 #include "core/log.h"
+#include "updates/updater.h"
 
 namespace tarvela {
 

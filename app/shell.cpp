@@ -1,7 +1,5 @@
 #include "app/shell.h"
 
-#include <algorithm>
-
 #include "core/log.h"
 #include "settings/app_info.h"
 
@@ -67,15 +65,15 @@ Shell::~Shell() {
     overview.reset();
     pictureQueue.reset();  // finishes what it was given; their results find no overview
     // A schedule switched off just before quitting is still taken down.
-    if (notifierQueue) notifierQueue->sync([] {});
-    notifierQueue.reset();
+    if (checkTimerQueue) checkTimerQueue->sync([] {});
+    checkTimerQueue.reset();
     popover.reset();
     status.reset();
     toast.reset();
     hud.reset();
 }
 
-void Shell::start(const std::vector<std::string>& args) {
+void Shell::start(const LaunchOptions& launch) {
     if (deps_.appearance) prefs.setAppearanceHook(deps_.appearance);
     prefs.applyAppearance();
     if (deps_.desktop)
@@ -137,30 +135,25 @@ void Shell::start(const std::vector<std::string>& args) {
         announceUpdate(v, notes);
     };
     updater->startSchedule();
-    if (deps_.notifier) {
+    if (deps_.checkTimer) {
         // systemctl can keep its caller waiting for seconds: never the main thread.
-        notifierQueue = deps_.makeQueue ? deps_.makeQueue("tarvela.notifier") : makeThreadQueue("tarvela.notifier");
+        checkTimerQueue = deps_.makeQueue ? deps_.makeQueue("tarvela.notifier") : makeThreadQueue("tarvela.notifier");
         bag_.push_back(prefs.notifyWhenClosed.observe([this](const bool& on) {
             deps_.main.post([this, on] {
-                Notifier* n = deps_.notifier;
+                BackgroundCheckTimer* n = deps_.checkTimer;
                 RunLoop* main = &deps_.main;
-                notifierQueue->async([n, on, main, alive = std::weak_ptr<int>(life_)] {
-                    if (!n->applyUnits(on)) return;
-                    main->post([n, alive] {
-                        if (!alive.expired()) n->checkNotifications();
-                    });
+                checkTimerQueue->async([n, on, main, check = life_.guard([n] { n->checkNotifications(); })] {
+                    if (n->applyUnits(on)) main->post(check);
                 });
             });
         }));
-        if (std::find(args.begin(), args.end(), "--reset-notifier") != args.end())
-            notifierQueue->async([n = deps_.notifier] { n->reset(); });
+        if (launch.resetNotifier)
+            checkTimerQueue->async([n = deps_.checkTimer] { n->reset(); });
     }
-    if (std::find(args.begin(), args.end(), "--show-update") != args.end())
+    if (launch.showUpdate)
         deps_.main.after(0.4, [this] { showUpdate(); });
 
-    auto preview = std::find(args.begin(), args.end(), "--preview");
-    if (preview != args.end()) {
-        const std::string name = preview + 1 != args.end() ? *(preview + 1) : std::string();
+    if (const auto& name = launch.preview) {
         if (name == "toast") {
             previewToast();
             return;
@@ -170,7 +163,7 @@ void Shell::start(const std::vector<std::string>& args) {
             return;
         }
         if (name != "popover") {
-            deps_.router.preview(name);
+            deps_.router.preview(*name);
             return;
         }
     }
@@ -182,7 +175,7 @@ void Shell::start(const std::vector<std::string>& args) {
         else deps_.router.permissionLost();
     }
 
-    if (preview != args.end() && status) status->toggle();
+    if (launch.preview && status) status->toggle();
 
     log("launched " + AppInfo::version() + " · onboarded " + (prefs.onboarded() ? "true" : "false") + " · accessibility " +
         (manager.trusted() ? "true" : "false"));

@@ -9,36 +9,38 @@
 #include <string>
 #include <vector>
 
-#include "app/ipc_commands.h"
-#include "app/ipc_server.h"
-#include "app/notifier.h"
+#include "app/launch_options.h"
 #include "app/router.h"
-#include "app/update_config.h"
-#include "app/updater.h"
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
 #include "core/shell_desktop.h"
-#include "feedback/popover_model.h"
-#include "feedback/status_item.h"
+#include "core/signal.h"
 #include "feedback/dim_overlay.h"
 #include "feedback/hud_panel.h"
-#include "feedback/overview.h"
 #include "feedback/hud_state.h"
+#include "feedback/overview.h"
+#include "feedback/popover_model.h"
+#include "feedback/status_item.h"
 #include "feedback/text_metrics.h"
 #include "feedback/toast.h"
-#include "input/hotkey_service.h"
 #include "input/gestures.h"
+#include "input/hotkey_service.h"
 #include "input/hotkeys.h"
 #include "input/touches.h"
+#include "ipc/ipc_commands.h"
+#include "ipc/ipc_server.h"
 #include "manager/feedback_hooks.h"
 #include "manager/window_manager.h"
 #include "settings/defaults.h"
 #include "settings/login_item.h"
 #include "settings/prefs.h"
 #include "settings/rules.h"
-#include "core/signal.h"
 #include "settings/workspaces.h"
+#include "updates/background_check_timer.h"
+#include "updates/update_config.h"
+#include "updates/updater.h"
 
 namespace tarvela {
 
@@ -49,29 +51,29 @@ struct ShellDeps {
     HotkeyService& hotkeys;
     Router& router;
     FeedbackHooks& feedback;
-    SerialQueueFactory makeQueue;          // empty: a thread per strip
-    std::shared_ptr<ParallelFor> workers;  // null: a small pool
+    SerialQueueFactory makeQueue{};          // empty: a thread per strip
+    std::shared_ptr<ParallelFor> workers{};  // null: a small pool
     LoginItemService* loginItems = nullptr;
     // Called whenever the manager goes off (stopped, permission lost, quitting):
     // the platform lets go of the windows it arranged, so they behave as on a
     // floating desktop again.
-    std::function<void()> managerStopped;
+    std::function<void()> managerStopped{};
     // Scroll, pinch and swipe input; none: no gestures.
     GestureSources* gestures = nullptr;
     // Text sizes for the HUD and the toasts; none: no on-screen feedback.
     TextMetrics* metrics = nullptr;
     // Where the pointer is, in screen coordinates; none when it cannot be told.
-    std::function<std::optional<Point>()> pointer;
+    std::function<std::optional<Point>()> pointer{};
     // Compositing, pointer motion and the taskbar; none: not followed.
     ShellDesktop* desktop = nullptr;
     // Light or dark for Tarvela's own windows; none: left as it is.
     AppearanceHook* appearance = nullptr;
     // Ends the application (the popover's and the tray menu's "Quit").
-    std::function<void()> quit;
+    std::function<void()> quit{};
     // Where updates come from; none: no update server.
     const UpdateConfig* updates = nullptr;
-    // The background notifier's schedule, kept to `notifyWhenClosed`; none: not kept.
-    Notifier* notifier = nullptr;
+    // The background check's timer, kept to `notifyWhenClosed`; none: not kept.
+    BackgroundCheckTimer* checkTimer = nullptr;
 };
 
 class Shell {
@@ -84,7 +86,7 @@ public:
     // The start sequence: wiring, shortcuts, the permission watch, and the
     // decision whether the manager starts now. Ends with the launch log line
     // unless a preview of a window other than the popover was asked for.
-    void start(const std::vector<std::string>& args);
+    void start(const LaunchOptions& launch);
     // The sample toast of `--preview toast`.
     void previewToast();
     // The update window, and a check for it (the "show update" signal and
@@ -133,7 +135,7 @@ public:
     std::unique_ptr<StatusController> status;  // with text metrics only
     std::unique_ptr<PopoverActions> popover;    // with text metrics only
     std::unique_ptr<SerialQueue> pictureQueue;  // scales the overview's pictures
-    std::unique_ptr<SerialQueue> notifierQueue;  // runs systemctl for the notifier
+    std::unique_ptr<SerialQueue> checkTimerQueue;  // runs systemctl for the check timer
     std::unique_ptr<Overview> overview;         // with text metrics only
     std::unique_ptr<Updater> updater;
     std::unique_ptr<IpcCommands> scriptCommands;
@@ -145,8 +147,8 @@ private:
     ShellDeps deps_;
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
-    // Work handed back from the notifier's queue runs only while the shell lives.
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    // Work handed back from the check timer's queue runs only while the shell lives.
+    Lifetime life_;
 };
 
 }  // namespace tarvela

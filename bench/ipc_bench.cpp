@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/ipc_commands.h"
-#include "app/ipc_server.h"
 #include "bench/sim_desk.h"
 #include "core/log.h"
+#include "ipc/ipc_commands.h"
+#include "ipc/ipc_server.h"
 
 using namespace tarvela;
 

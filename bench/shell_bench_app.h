@@ -129,10 +129,20 @@ public:
             const QPoint at = QCursor::pos();
             return axRect(screens(), Rect(at.x(), at.y(), 0, 0)).origin();
         };
-        ShellDeps deps{*platform, loop, FileDefaults::standard(), *hotkeys, router, feedback, {}, nullptr,
-                       &XdgAutostart::standard(), [this] { platform->releaseAllArranged(); }, gestureSources.get(),
-                       &metrics, pointer, platform.get(), &appearance, [] {}};
-        shell = std::make_unique<Shell>(deps);
+        shell = std::make_unique<Shell>(ShellDeps{.platform = *platform,
+                                                  .main = loop,
+                                                  .defaults = FileDefaults::standard(),
+                                                  .hotkeys = *hotkeys,
+                                                  .router = router,
+                                                  .feedback = feedback,
+                                                  .loginItems = &XdgAutostart::standard(),
+                                                  .managerStopped = [this] { platform->releaseAllArranged(); },
+                                                  .gestures = gestureSources.get(),
+                                                  .metrics = &metrics,
+                                                  .pointer = pointer,
+                                                  .desktop = platform.get(),
+                                                  .appearance = &appearance,
+                                                  .quit = [] {}});
         auto compositing = [this] { return platform->compositing(); };
         if (panels.shellWindows)
             windows = std::make_unique<ShellWindows>(ShellWindowsDeps{*shell->hud,

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/appcast.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
+#include "updates/appcast.h"
 
 namespace {
 

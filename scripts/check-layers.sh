@@ -12,8 +12,8 @@ allowed() {
         manager) echo "core settings manager" ;;
         input) echo "core settings manager input" ;;
         feedback) echo "core settings manager input feedback" ;;
-        ipc) echo "core settings manager input ipc" ;;
-        updates) echo "core settings updates" ;;
+        ipc) echo "core settings manager input feedback ipc" ;;
+        updates) echo "core settings manager input feedback updates" ;;
         ui) echo "core settings manager input feedback ui" ;;
         app) echo "core settings manager input feedback ipc updates ui app platform/sim platform/x11" ;;
         platform/sim) echo "core platform/sim" ;;

@@ -7,18 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "app/ipc_protocol.h"
 #include "app/router.h"
 #include "app/shell.h"
 #include "core/log.h"
 #include "core/manual_time.h"
 #include "input/hotkey_service.h"
 #include "input/sim_gesture_sources.h"
+#include "ipc/ipc_protocol.h"
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
 #include "settings/defaults.h"
 #include "settings/key_codes.h"
+#include "tests/app/sim_shell.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 
@@ -70,9 +71,10 @@ protected:
     }
     FakeMetrics metrics;
     Shell& make(Router& r, bool panels = false, GestureSources* gestures = nullptr) {
-        ShellDeps d{sim,       time.loop(), defaults, keys, r, feedback, time.queueFactory(), makeInlineParallelFor(),
-                    nullptr,   [this] { ++stops; }, gestures, nullptr, {}, nullptr, nullptr, {}};
-        if (panels) d.metrics = &metrics;
+        ShellDeps d = simShellDeps(sim, time, defaults, keys, r, feedback);
+        d.managerStopped = [this] { ++stops; };
+        d.gestures = gestures;
+        d.metrics = panels ? &metrics : nullptr;
         shell = std::make_unique<Shell>(d);
         return *shell;
     }
@@ -170,14 +172,13 @@ TEST_F(ShellTest, OnboardedButSwitchedOffStaysOff) {
 
 TEST_F(ShellTest, PreviewOfAWindowEndsTheStartBeforeTheManager) {
     stored(true, true);
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--preview", "settings"},
-                                                 std::vector<std::string>{"--preview"}}) {
+    for (const std::string name : {"settings", "permission"}) {
         logs.clear();
         Shell& s = make();
-        s.start(args);
+        s.start({.preview = name});
         EXPECT_FALSE(s.manager.on());
-        EXPECT_EQ(countLaunchLines(), 0) << args.size();
-        EXPECT_EQ(router.calls, std::vector<std::string>{"preview:" + (args.size() > 1 ? args[1] : "")});
+        EXPECT_EQ(countLaunchLines(), 0) << name;
+        EXPECT_EQ(router.calls, std::vector<std::string>{"preview:" + name});
         router.calls.clear();
         shell.reset();
     }
@@ -186,7 +187,7 @@ TEST_F(ShellTest, PreviewOfAWindowEndsTheStartBeforeTheManager) {
     // The popover is the one preview that still starts normally.
     logs.clear();
     Shell& s = make();
-    s.start({"--preview", "popover"});
+    s.start({.preview = "popover"});
     EXPECT_TRUE(s.manager.on());
     EXPECT_EQ(logs.back(), launchLine(true, true));
 }
@@ -212,7 +213,7 @@ TEST_F(ShellTest, ActivityShowsTheHUDAndNoticesAndThePreviewShowToasts) {
     // The sample toast stays until dismissed, and the manager does not start.
     logs.clear();
     Shell& p = make(true);
-    p.start({"--preview", "toast"});
+    p.start({.preview = "toast"});
     EXPECT_FALSE(p.manager.on());
     EXPECT_EQ(countLaunchLines(), 0);
     time.advance(60);
@@ -315,8 +316,9 @@ TEST_F(ShellTest, GesturesStartAfterTheShortcutsAndComeBackWhenThePermissionDoes
     sim.setTrusted(false);
     SimGestureSources sources;
     sources.tapAllowed = false;  // no permission: no tap yet
-    ShellDeps d{sim,     time.loop(), defaults, keys, router, feedback, time.queueFactory(), makeInlineParallelFor(),
-                nullptr, nullptr,     &sources, &metrics, {}, nullptr, nullptr, {}};
+    ShellDeps d = simShellDeps(sim, time, defaults, keys, router, feedback);
+    d.gestures = &sources;
+    d.metrics = &metrics;
     shell = std::make_unique<Shell>(d);
     shell->start({});
     ASSERT_TRUE(shell->gestures);

@@ -1,6 +1,6 @@
 // The shell's update wiring, headless: a background check that finds a newer
 // version puts up the update toast, the launch switches and the "show update"
-// request open the update window and check, and the background notifier
+// request open the update window and check, and the background check's timer
 // follows `notifyWhenClosed`.
 #include <gtest/gtest.h>
 
@@ -16,11 +16,12 @@
 #include "manager/feedback_hooks.h"
 #include "platform/sim/sim_desktop.h"
 #include "settings/app_info.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
+#include "tests/app/sim_shell.h"
 #include "tests/settings/temp_dir.h"
 #include "tests/support/fake_metrics.h"
 #include "tests/support/test_helpers.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
 
 namespace tarvela::testing {
 namespace {
@@ -49,7 +50,7 @@ protected:
     testsupport::LogCapture logs;
     std::vector<std::string> systemctl;
     UpdateConfig updates;
-    std::unique_ptr<Notifier> notifier;
+    std::unique_ptr<BackgroundCheckTimer> checkTimer;
     std::unique_ptr<Shell> shell;
 
     void SetUp() override {
@@ -57,7 +58,7 @@ protected:
         Prefs(defaults).onboarded.set(true);
         updates.feedUrl = http.url("/feed");
         updates.cacheDir = tmp / "cache";
-        notifier = std::make_unique<Notifier>(NotifierDeps{tmp / "units", "/usr/bin/tarvela",
+        checkTimer = std::make_unique<BackgroundCheckTimer>(BackgroundCheckTimerDeps{tmp / "units", "/usr/bin/tarvela",
                                                            [this](const std::vector<std::string>& a) {
                                                                systemctl.push_back(a[1]);
                                                                return 0;
@@ -65,13 +66,15 @@ protected:
                                                            {}});
     }
     void TearDown() override { shell.reset(); }
-    Shell& start(std::vector<std::string> args = {}, bool panels = true, Router* r = nullptr,
+    Shell& start(const LaunchOptions& launch = {}, bool panels = true, Router* r = nullptr,
                  SerialQueueFactory queues = {}) {
-        ShellDeps d{sim,     time.loop(), defaults, keys,    r ? *r : router, feedback, queues ? queues : time.queueFactory(),
-                    makeInlineParallelFor(), nullptr, {}, nullptr, panels ? &metrics : nullptr, {}, nullptr,
-                    nullptr, {},  &updates, notifier.get()};
+        ShellDeps d = simShellDeps(sim, time, defaults, keys, r ? *r : router, feedback);
+        if (queues) d.makeQueue = queues;
+        d.metrics = panels ? &metrics : nullptr;
+        d.updates = &updates;
+        d.checkTimer = checkTimer.get();
         shell = std::make_unique<Shell>(d);
-        shell->start(args);
+        shell->start(launch);
         time.drain();
         return *shell;
     }
@@ -107,7 +110,7 @@ TEST_F(ShellUpdateTest, ABackgroundFindPutsUpTheUpdateToastUntilAnswered) {
 TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
     http.set("/feed", 200, appcast({{"0.0.1"}}));
     Prefs(defaults).autoCheck.set(false);
-    Shell& s = start({"--show-update"});
+    Shell& s = start({.showUpdate = true});
     EXPECT_TRUE(router.calls.empty());
     time.advance(0.39);
     EXPECT_TRUE(router.calls.empty());
@@ -126,15 +129,15 @@ TEST_F(ShellUpdateTest, ShowUpdateOpensTheWindowAndChecksSoonAfterLaunch) {
     EXPECT_EQ(http.hits("/feed"), 2);
 }
 
-TEST_F(ShellUpdateTest, TheNotifierFollowsNotifyWhenClosedAndTheSwitches) {
-    Shell& s = start({"--reset-notifier"});
+TEST_F(ShellUpdateTest, TheCheckTimerFollowsNotifyWhenClosedAndTheSwitches) {
+    Shell& s = start({.resetNotifier = true});
     EXPECT_EQ(systemctl, (std::vector<std::string>{"restart", "show-environment", "import-environment",
                                                    "daemon-reload", "enable"}));
     systemctl.clear();
     s.prefs.notifyWhenClosed.set(false);
     time.drain();
     EXPECT_EQ(systemctl, (std::vector<std::string>{"show-environment", "disable", "daemon-reload"}));
-    EXPECT_FALSE(std::filesystem::exists(notifier->timerPath()));
+    EXPECT_FALSE(std::filesystem::exists(checkTimer->timerPath()));
 }
 
 TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
@@ -142,7 +145,7 @@ TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
     std::promise<void> answer;
     std::shared_future<void> answered = answer.get_future().share();
     std::atomic<int> calls{0}, onMain{0};
-    notifier = std::make_unique<Notifier>(NotifierDeps{tmp / "units", "/usr/bin/tarvela",
+    checkTimer = std::make_unique<BackgroundCheckTimer>(BackgroundCheckTimerDeps{tmp / "units", "/usr/bin/tarvela",
                                                        [&](const std::vector<std::string>&) {
                                                            onMain += std::this_thread::get_id() == mainThread;
                                                            ++calls;
@@ -152,7 +155,7 @@ TEST_F(ShellUpdateTest, SystemctlKeepsNoOneWaitingOnTheMainThread) {
                                                        },
                                                        {}});
     auto manual = time.queueFactory();
-    Shell& s = start({"--reset-notifier"}, true, nullptr, [manual](const char* label) {
+    Shell& s = start({.resetNotifier = true}, true, nullptr, [manual](const char* label) {
         return std::string(label) == "tarvela.notifier" ? makeThreadQueue(label) : manual(label);
     });
     // The main loop goes on while systemctl has not answered.
@@ -173,7 +176,7 @@ TEST_F(ShellUpdateTest, TheHeadlessRouterSaysWhatTheUpdateWindowShows) {
     http.set("/feed", 200, appcast({{"99.3"}}));
     Prefs(defaults).autoCheck.set(false);
     HeadlessRouter headless;
-    Shell& s = start({"--preview", "update"}, false, &headless);
+    Shell& s = start({.preview = "update"}, false, &headless);
     headless.updater = s.updater.get();
     headless.softwareUpdate();
     s.updater->check(true);

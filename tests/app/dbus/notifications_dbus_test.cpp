@@ -19,10 +19,10 @@
 #include <sstream>
 
 #include "app/dbus_bridge.h"
-#include "app/single_instance.h"
-#include "tests/app/loopback_http.h"
-#include "tests/app/update_support.h"
+#include "ipc/single_instance.h"
 #include "tests/settings/temp_dir.h"
+#include "tests/updates/loopback_http.h"
+#include "tests/updates/update_support.h"
 
 namespace tarvela::testing {
 namespace {

@@ -27,11 +27,16 @@ void ShellX11Test::TearDown() {
 
 void ShellX11Test::startShell() {
     startPlatform();
-    ShellDeps d{*wm_, loop_, defaults_, keys_, router_, feedback_, {}, nullptr, nullptr, [this] {
-                    ++stops_;
-                    wm_->releaseAllArranged();
-                }, nullptr, nullptr, {}, nullptr, nullptr, {}};
-    shell_ = std::make_unique<Shell>(d);
+    shell_ = std::make_unique<Shell>(ShellDeps{.platform = *wm_,
+                                               .main = loop_,
+                                               .defaults = defaults_,
+                                               .hotkeys = keys_,
+                                               .router = router_,
+                                               .feedback = feedback_,
+                                               .managerStopped = [this] {
+                                                   ++stops_;
+                                                   wm_->releaseAllArranged();
+                                               }});
     router_.completeOnboarding = [this] { shell_->completeOnboarding(); };
     shell_->start({});
 }

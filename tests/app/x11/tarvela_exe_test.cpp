@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/ipc_protocol.h"
-#include "app/single_instance.h"
+#include "ipc/ipc_protocol.h"
+#include "ipc/single_instance.h"
 #include "tarvela_exe_fixture.h"
 #include "x11_flooder.h"
 
