@@ -69,18 +69,11 @@ ToastLayout ToastLayout::make(const ToastModel& m, TextMetrics& metrics) {
     return l;
 }
 
-Toast::Toast(ToastDeps deps) : d_(std::move(deps)), self_(std::make_shared<Toast*>(this)) {}
+Toast::Toast(ToastDeps deps) : d_(std::move(deps)) {}
 
 Toast::~Toast() {
     cancelTimer(d_.main, timer_);
     cancelTimer(d_.main, anim_);
-}
-
-std::function<void()> Toast::weakly(std::function<void(Toast&)> fn) {
-    std::weak_ptr<Toast*> weak = self_;
-    return [weak, fn = std::move(fn)] {
-        if (auto t = weak.lock()) fn(**t);
-    };
 }
 
 void Toast::show(ToastModel model, std::optional<double> autoHide) {
@@ -125,8 +118,8 @@ void Toast::close(bool animated) {
             leaving_ = p;
             std::weak_ptr<ToastPanel> gone = p;
             slide(p, p->frame.minX(), screen->frame.maxX() + toast::offEdge, toast::slideOut, true,
-                  weakly([gone](Toast& t) {
-                      if (t.leaving_ && t.leaving_ == gone.lock()) t.leaving_.reset();
+                  life_.guard([this, gone] {
+                      if (leaving_ && leaving_ == gone.lock()) leaving_.reset();
                   }));
             changed.emit();
             return;
@@ -139,9 +132,9 @@ void Toast::close(bool animated) {
 void Toast::scheduleHide() {
     cancelTimer(d_.main, timer_);
     if (!autoHide_ || hovering_) return;
-    timer_ = d_.main.after(*autoHide_, weakly([](Toast& t) {
-        t.timer_.reset();
-        t.close(true);
+    timer_ = d_.main.after(*autoHide_, life_.guard([this] {
+        timer_.reset();
+        close(true);
     }));
 }
 
@@ -151,18 +144,18 @@ void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, 
     const double start = d_.main.now();
     const double minY = p->frame.minY();
     std::weak_ptr<ToastPanel> weak = p;
-    anim_ = d_.main.every(toast::tick, weakly([weak, from, to, duration, easeIn, start, minY, done](Toast& t) {
-        const double progress = std::min((t.d_.main.now() - start) / duration, 1.0);
+    anim_ = d_.main.every(toast::tick, life_.guard([this, weak, from, to, duration, easeIn, start, minY, done] {
+        const double progress = std::min((d_.main.now() - start) / duration, 1.0);
         const double eased = easeIn ? std::pow(progress, 3) : 1 - std::pow(1 - progress, 3);
         if (auto panel = weak.lock()) {
             panel->frame.x = from + (to - from) * eased;
             panel->frame.y = minY;
         }
         if (progress >= 1) {
-            cancelTimer(t.d_.main, t.anim_);
+            cancelTimer(d_.main, anim_);
             if (done) done();
         }
-        t.changed.emit();
+        changed.emit();
     }));
 }
 

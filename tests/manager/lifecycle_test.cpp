@@ -277,15 +277,6 @@ TEST_F(ManagerTest, PublishedChangesReachSubscribers) {
     EXPECT_EQ(trustedSeen.back(), false);
 }
 
-TEST_F(ManagerTest, SharedInstanceIsTheInstalledOne) {
-    WindowManager::setShared(wm.get());
-    EXPECT_EQ(&WindowManager::shared(), wm.get());
-    wm.reset();  // a manager that goes away uninstalls itself
-    wm = makeManager();
-    WindowManager::setShared(wm.get());
-    EXPECT_EQ(&WindowManager::shared(), wm.get());
-}
-
 TEST_F(ManagerTest, TimersAndNotificationsDoNothingOnceTheManagerIsGone) {
     display("Built-in Display");
     const int32_t pid = app("Safari");
