@@ -88,7 +88,11 @@ void HUDPanel::hide(bool animated) {
         setAlpha(0, fadeOut);
         fadeDone_ = d_.main.after(fadeOut, life_.guard([this] {
             fadeDone_.reset();
-            if (!shown_) d_.state.opts.set(false);
+            if (shown_) return;
+            // Closing the options row re-places the panel; with the row closed
+            // already, re-place it anyway: that tells the widget the fade is
+            // over and it takes the window down.
+            if (!d_.state.opts.set(false)) reposition();
         }));
     }
     changed.emit();

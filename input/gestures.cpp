@@ -91,14 +91,10 @@ void Gestures::swiped(int d) {
 }
 
 Connection Gestures::restartWhenTrusted(WindowManager& wm) {
-    // The current value is skipped; only a change from missing to granted counts
-    // (the manager re-assigns the same value on every start).
-    auto last = std::make_shared<bool>(wm.trusted());
+    // The manager announces only turns: granted means it was missing.
     RunLoop* main = &main_;
-    return wm.trusted.changed.connect([last, restart = life_.guard([this] { start(); }), main](const bool& t) {
-        const bool became = t && !*last;
-        *last = t;
-        if (became) main->post(restart);
+    return wm.trusted.changed.connect([restart = life_.guard([this] { start(); }), main](const bool& granted) {
+        if (granted) main->post(restart);
     });
 }
 

@@ -38,9 +38,10 @@
 
 namespace tarvela {
 
-// A published property: every assignment (even of the same value) stores the
-// value, tells the property's own subscribers, then the owner's `changed`, and
-// then runs the owner's follow-up for that property, if any.
+// A published property: an assignment of a new value stores it, tells the
+// property's own subscribers, then the owner's `changed`, and then runs the
+// owner's follow-up for that property, if any. Assigning the value it already
+// holds does nothing: whoever needs an announcement without a change makes it.
 template <class T>
 class Published {
 public:
@@ -50,11 +51,14 @@ public:
 
     const T& operator()() const { return value_; }
     const T& get() const { return value_; }
-    void set(T v) {
+    // Whether the value changed.
+    bool set(T v) {
+        if (v == value_) return false;
         value_ = std::move(v);
         changed.emit(value_);
         owner_.emit();
         if (didSet_) didSet_();
+        return true;
     }
 
     Signal<T> changed;
@@ -103,7 +107,7 @@ public:
 
     // ---- published state ----
     Published<bool> on{changed, false};
-    // Assigning it (the popover's pause button) restarts or ends the hour.
+    // Pausing (the popover's pause button) starts the hour; resuming ends it.
     Published<bool> paused{changed, false};
     Published<int> displayIdx{changed, 0};
     // Set by the manager only; the status item and popover empty it.
@@ -228,6 +232,7 @@ private:
     std::vector<Col> recall(const Strip& strip, const std::vector<Item>& items);
     std::vector<Col> groupDefault(const Strip& strip, const std::vector<Item>& items);
     void toggleFloat();
+    void announceFloating(std::string text);
 
     void finishRestore(const Workspace& ws);
     void driftCheck(const std::optional<std::string>& reason, const std::vector<std::string>& pruned);
