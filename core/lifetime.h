@@ -21,10 +21,13 @@ public:
     Lifetime& operator=(const Lifetime&) = delete;
 
     // fn, called with whatever the wrapper is called with, while the owner lives.
+    // A function with a result gives a default one (false, none) once it has gone.
     template <class F>
     auto guard(F fn) const {
         return [alive = std::weak_ptr<const int>(token_), fn = std::move(fn)](auto&&... args) mutable {
-            if (!alive.expired()) fn(std::forward<decltype(args)>(args)...);
+            using Result = decltype(fn(std::forward<decltype(args)>(args)...));
+            if (alive.expired()) return Result();
+            return fn(std::forward<decltype(args)>(args)...);
         };
     }
 

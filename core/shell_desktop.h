@@ -48,4 +48,19 @@ public:
     virtual bool stackBelow(uint64_t panel, uint32_t window) = 0;
 };
 
+// A desktop service (the compositor, the tray) started or quit: records it in
+// `runs` and, on a real change, gives the delivery for the implementation to
+// post (empty when nothing changed). The delivery tells whichever handler
+// `handler` holds when it runs, so one set or removed in between counts; the
+// poster keeps it from running once the owner of both has gone.
+inline std::function<void()> runsChanged(bool& runs, const std::function<void(bool)>& handler, bool on) {
+    if (on == runs) return nullptr;
+    runs = on;
+    return [&handler, on] {
+        if (!handler) return;
+        auto told = handler;  // it may replace itself while told
+        told(on);
+    };
+}
+
 }  // namespace tarvela

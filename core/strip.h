@@ -11,7 +11,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,6 +21,7 @@
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
+#include "core/signal.h"
 #include "core/window_access.h"
 
 namespace tarvela {
@@ -106,10 +106,9 @@ public:
     // Every assignment to a running strip, even of the same value, slides to the new alignment.
     void setAlign(Align a);
 
-    // Observers of the strip's published state (focus, layout, fit, scrolling, widths).
-    using ObserverId = uint64_t;
-    ObserverId observe(std::function<void()> fn);
-    void unobserve(ObserverId id);
+    // The strip's published state changed (focus, layout, fit, scrolling,
+    // widths). Emitted on the main thread only, never by the animation.
+    Signal<> changed;
 
     // ---- derived ----
     Screen currentScreen() const;  // the display's current frames, or the ones given at creation
@@ -182,7 +181,6 @@ private:
     void setLive(double x);
     std::vector<Job> jobs() const;
     std::pair<double, double> limits() const;
-    void notify();
     void setFocusC(int c);
     void setFit(const Fit& f);
     void setScrolling(bool s);
@@ -196,9 +194,7 @@ private:
     Align align_ = Align::center;
     std::unique_ptr<SerialQueue> animQ_;
     std::shared_ptr<AnimShared> anim_;  // owned here, touched only on animQ_
-    std::map<ObserverId, std::function<void()>> observers_;
     std::vector<AXElement> assigned_;  // as the platform was last told
-    ObserverId nextObserver_ = 1;
 };
 
 }  // namespace tarvela

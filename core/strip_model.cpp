@@ -53,39 +53,24 @@ Strip::~Strip() {
     animQ_.reset();
 }
 
-// ---- observers ----
-
-Strip::ObserverId Strip::observe(std::function<void()> fn) {
-    ObserverId id = nextObserver_++;
-    observers_[id] = std::move(fn);
-    return id;
-}
-
-void Strip::unobserve(ObserverId id) { observers_.erase(id); }
-
-void Strip::notify() {
-    // Observers may unsubscribe while being told.
-    auto copy = observers_;
-    for (auto& [id, fn] : copy)
-        if (observers_.count(id)) fn();
-}
+// ---- published state ----
 
 void Strip::setFocusC(int c) {
     if (focusC == c) return;
     focusC = c;
-    notify();
+    changed.emit();
 }
 
 void Strip::setFit(const Fit& f) {
     if (fit == f) return;
     fit = f;
-    notify();
+    changed.emit();
 }
 
 void Strip::setScrolling(bool s) {
     if (scrolling == s) return;
     scrolling = s;
-    notify();
+    changed.emit();
 }
 
 // ---- derived ----

@@ -55,7 +55,7 @@ void Strip::resize() {
     cancelAnim();
     if (cols.empty()) {
         cw.clear();
-        notify();
+        changed.emit();
         if (onSettled) onSettled();
         return;
     }
@@ -110,7 +110,7 @@ void Strip::resize() {
     place(b);
     setLive(offset);
     measure();
-    notify();
+    changed.emit();
     if (onSettled) onSettled();
     if (onActivity) onActivity();
 }
@@ -135,7 +135,7 @@ void Strip::place(double o) {
 void Strip::setLayout(Layout l) {
     if (layout == l) return;
     layout = l;
-    notify();
+    changed.emit();
 }
 
 // Columns given from outside: empty ones are dropped, the focus starts at the first.

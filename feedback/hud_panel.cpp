@@ -6,16 +6,16 @@
 
 namespace tarvela {
 
-HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<HUDPanel*>(this)) {
+HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)) {
     fade_.start = d_.main.now();
     // The manager announces a change before it has finished making it; the
     // panel must see the state after it, and one re-placing covers a burst.
     managerLink_ = d_.manager.changed.connect([this] {
         if (repositionPending_) return;
         repositionPending_ = true;
-        d_.main.post(weakly([](HUDPanel& p) {
-            p.repositionPending_ = false;
-            p.reposition();
+        d_.main.post(life_.guard([this] {
+            repositionPending_ = false;
+            reposition();
         }));
     });
     // The options row changes the panel's size; it grows upwards from where it sits.
@@ -25,13 +25,6 @@ HUDPanel::HUDPanel(HUDDeps deps) : d_(std::move(deps)), self_(std::make_shared<H
 HUDPanel::~HUDPanel() {
     cancelTimer(d_.main, hideTimer_);
     cancelTimer(d_.main, fadeDone_);
-}
-
-std::function<void()> HUDPanel::weakly(std::function<void(HUDPanel&)> fn) {
-    std::weak_ptr<HUDPanel*> weak = self_;
-    return [weak, fn = std::move(fn)] {
-        if (auto p = weak.lock()) fn(**p);
-    };
 }
 
 double HUDPanel::alpha() const { return fade_.at(d_.main.now()); }
@@ -54,12 +47,12 @@ void HUDPanel::show() {
         setAlpha(1, fadeIn);
         changed.emit();
     }
-    hideTimer_ = d_.main.after(idle, weakly([](HUDPanel& p) {
-        p.hideTimer_.reset();
-        if (p.pointerNear())
-            p.show();
+    hideTimer_ = d_.main.after(idle, life_.guard([this] {
+        hideTimer_.reset();
+        if (pointerNear())
+            show();
         else
-            p.hide(true);
+            hide(true);
     }));
 }
 
@@ -87,9 +80,13 @@ void HUDPanel::hide(bool animated) {
         setAlpha(0, 0);
     } else {
         setAlpha(0, fadeOut);
-        fadeDone_ = d_.main.after(fadeOut, weakly([](HUDPanel& p) {
-            p.fadeDone_.reset();
-            if (!p.shown_) p.d_.state.opts.set(false);
+        fadeDone_ = d_.main.after(fadeOut, life_.guard([this] {
+            fadeDone_.reset();
+            if (shown_) return;
+            // Closing the options row re-places the panel; with the row closed
+            // already, re-place it anyway: that tells the widget the fade is
+            // over and it takes the window down.
+            if (!d_.state.opts.set(false)) reposition();
         }));
     }
     changed.emit();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "core/timeline.h"
 #include "feedback/hud_state.h"
@@ -96,7 +97,6 @@ private:
     void setAlpha(double to, double duration);
     bool pointerNear();
     void followTiles();
-    std::function<void()> weakly(std::function<void(HUDPanel&)> fn);
 
     HUDDeps d_;
     bool shown_ = false;
@@ -117,7 +117,7 @@ private:
     bool repositionPending_ = false;
     Connection managerLink_;
     Connection optsLink_;
-    std::shared_ptr<HUDPanel*> self_;
+    Lifetime life_;
 };
 
 }  // namespace tarvela

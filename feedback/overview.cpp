@@ -119,32 +119,25 @@ struct Overview::Round {
     OverviewPictures got;
 };
 
-Overview::Overview(OverviewDeps deps) : d_(std::move(deps)), self_(std::make_shared<Overview*>(this)) {
+Overview::Overview(OverviewDeps deps) : d_(std::move(deps)) {
     fade_.start = d_.main.now();
     // The manager announces a change before it has finished making it; one
     // rebuild after it covers a burst.
     managerLink_ = d_.manager.changed.connect([this] {
         if (!open_ || rebuildPending_) return;
         rebuildPending_ = true;
-        d_.main.post(weakly([](Overview& o) {
-            o.rebuildPending_ = false;
-            if (!o.open_) return;
+        d_.main.post(life_.guard([this] {
+            rebuildPending_ = false;
+            if (!open_) return;
             // Paused or off, nothing it offers can be done: it goes, as the HUD does.
-            if (!o.d_.manager.acting()) return o.close();
-            o.rebuild();
-            o.changed.emit();
+            if (!d_.manager.acting()) return close();
+            rebuild();
+            changed.emit();
         }));
     });
 }
 
 Overview::~Overview() { cancelTimer(d_.main, fadeDone_); }
-
-std::function<void()> Overview::weakly(std::function<void(Overview&)> fn) {
-    std::weak_ptr<Overview*> weak = self_;
-    return [weak, fn = std::move(fn)] {
-        if (auto p = weak.lock()) fn(**p);
-    };
-}
 
 double Overview::alpha() const { return fade_.at(d_.main.now()); }
 
@@ -190,7 +183,7 @@ void Overview::open() {
                 for (const Item& it : c.items)
                     if (std::optional<uint32_t> n = windowNumber(d_.platform, it.el))
                         round->windows.emplace_back(it.el, *n);
-    d_.main.post(weakly([round](Overview& o) { o.captureNext(round); }));
+    d_.main.post(life_.guard([this, round] { captureNext(round); }));
 }
 
 void Overview::captureNext(const std::shared_ptr<Round>& round) {
@@ -203,11 +196,11 @@ void Overview::captureNext(const std::shared_ptr<Round>& round) {
         const std::optional<PixelSize> px = pictureSize(points, maxWidth);
         if (!px) continue;
         RunLoop& main = d_.main;
-        auto back = weakly([round](Overview& o) { o.captureNext(round); });
+        auto back = life_.guard([this, round] { captureNext(round); });
         d_.offMain([image, px = *px, number = number, round, back = std::move(back), &main] {
             auto scaled = std::make_shared<const Image>(scaleImage(*image, px.width, px.height));
             // `round` is only touched on the main thread.
-            main.post([round, number, scaled = std::move(scaled), back] {
+            main.post([round, number, scaled = std::move(scaled), back]() mutable {
                 round->got[number] = scaled;
                 back();
             });
@@ -230,10 +223,10 @@ void Overview::close() {
     open_ = false;
     const double now = d_.main.now();
     fade_ = Timeline{fade_.at(now), 0, now, fadeOut};
-    fadeDone_ = d_.main.after(fadeOut, weakly([](Overview& o) {
-        o.fadeDone_.reset();
-        o.orderedIn_ = false;
-        o.changed.emit();
+    fadeDone_ = d_.main.after(fadeOut, life_.guard([this] {
+        fadeDone_.reset();
+        orderedIn_ = false;
+        changed.emit();
     }));
     changed.emit();
 }

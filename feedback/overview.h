@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "core/geometry.h"
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/timeline.h"
@@ -101,7 +102,6 @@ private:
     struct Round;
     void rebuild();
     void captureNext(const std::shared_ptr<Round>& round);
-    std::function<void()> weakly(std::function<void(Overview&)> fn);
 
     OverviewDeps d_;
     // The window that had the keys when the overview took them, and gets them back.
@@ -116,7 +116,7 @@ private:
     std::optional<RunLoop::TimerId> fadeDone_;
     bool rebuildPending_ = false;
     Connection managerLink_;
-    std::shared_ptr<Overview*> self_;
+    Lifetime life_;
 };
 
 }  // namespace tarvela

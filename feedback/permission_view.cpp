@@ -12,11 +12,9 @@ void closeWindow(std::function<void()> close) {
 }  // namespace
 
 PermissionView::PermissionView(WindowManager& manager, std::function<void()> handOver, std::function<void()> close)
-    : handOver_(std::move(handOver)), close_(std::move(close)), lastTrusted_(manager.trusted()) {
-    // Every assignment is announced, the same value included; only a turn counts.
+    : handOver_(std::move(handOver)), close_(std::move(close)) {
+    // The manager announces turns only.
     trustedChanged_ = manager.trusted.changed.connect([this](const bool& trusted) {
-        if (trusted == lastTrusted_) return;
-        lastTrusted_ = trusted;
         returned_ = trusted;
         changed.emit();
     });

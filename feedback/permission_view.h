@@ -56,7 +56,6 @@ public:
 private:
     std::function<void()> handOver_;
     std::function<void()> close_;
-    bool lastTrusted_;
     bool returned_ = false;  // trusted turned true after the window opened
     Connection trustedChanged_;
 };

@@ -52,7 +52,7 @@ PillImage PillImage::make(const WindowManager& m, bool darkBar, bool popoverShow
 }
 
 StatusController::StatusController(WindowManager& manager, Prefs& prefs, RunLoop& main)
-    : manager_(manager), prefs_(prefs), main_(main), self_(std::make_shared<StatusController*>(this)) {}
+    : manager_(manager), prefs_(prefs), main_(main) {}
 
 StatusController::~StatusController() = default;
 
@@ -62,13 +62,10 @@ void StatusController::install() {
     managerLink_ = manager_.changed.connect([this] {
         if (refreshPending_) return;
         refreshPending_ = true;
-        std::weak_ptr<StatusController*> weak = self_;
-        main_.post([weak] {
-            auto s = weak.lock();
-            if (!s) return;
-            (*s)->refreshPending_ = false;
-            (*s)->refresh();
-        });
+        main_.post(life_.guard([this] {
+            refreshPending_ = false;
+            refresh();
+        }));
     });
     prefsLink_ = prefs_.showMenuBar.changed.connect([this](const bool& v) { setVisible(v); });
     setVisible(prefs_.showMenuBar());

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "core/geometry.h"
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "feedback/palette.h"
 #include "core/signal.h"
@@ -129,7 +130,7 @@ private:
     bool refreshPending_ = false;
     Connection managerLink_;
     Connection prefsLink_;
-    std::shared_ptr<StatusController*> self_;
+    Lifetime life_;
 };
 
 }  // namespace tarvela

@@ -71,18 +71,11 @@ ToastLayout ToastLayout::make(const ToastModel& m, TextMetrics& metrics) {
     return l;
 }
 
-Toast::Toast(ToastDeps deps) : d_(std::move(deps)), self_(std::make_shared<Toast*>(this)) {}
+Toast::Toast(ToastDeps deps) : d_(std::move(deps)) {}
 
 Toast::~Toast() {
     cancelTimer(d_.main, timer_);
     cancelTimer(d_.main, anim_);
-}
-
-std::function<void()> Toast::weakly(std::function<void(Toast&)> fn) {
-    std::weak_ptr<Toast*> weak = self_;
-    return [weak, fn = std::move(fn)] {
-        if (auto t = weak.lock()) fn(**t);
-    };
 }
 
 void Toast::show(ToastModel model, std::optional<double> autoHide) {
@@ -127,8 +120,8 @@ void Toast::close(bool animated) {
             leaving_ = p;
             std::weak_ptr<ToastPanel> gone = p;
             slide(p, p->frame.minX(), screen->frame.maxX() + toast::offEdge, toast::slideOut, true,
-                  weakly([gone](Toast& t) {
-                      if (t.leaving_ && t.leaving_ == gone.lock()) t.leaving_.reset();
+                  life_.guard([this, gone] {
+                      if (leaving_ && leaving_ == gone.lock()) leaving_.reset();
                   }));
             changed.emit();
             return;
@@ -141,9 +134,9 @@ void Toast::close(bool animated) {
 void Toast::scheduleHide() {
     cancelTimer(d_.main, timer_);
     if (!autoHide_ || hovering_) return;
-    timer_ = d_.main.after(*autoHide_, weakly([](Toast& t) {
-        t.timer_.reset();
-        t.close(true);
+    timer_ = d_.main.after(*autoHide_, life_.guard([this] {
+        timer_.reset();
+        close(true);
     }));
 }
 
@@ -153,17 +146,17 @@ void Toast::slide(const std::shared_ptr<ToastPanel>& p, double from, double to, 
     const Timeline x{from, to, d_.main.now(), duration, easeIn ? Easing::inCubic : Easing::outCubic};
     const double minY = p->frame.minY();
     std::weak_ptr<ToastPanel> weak = p;
-    anim_ = d_.main.every(toast::tick, weakly([weak, x, minY, done](Toast& t) {
-        const double now = t.d_.main.now();
+    anim_ = d_.main.every(toast::tick, life_.guard([this, weak, x, minY, done] {
+        const double now = d_.main.now();
         if (auto panel = weak.lock()) {
             panel->frame.x = x.at(now);
             panel->frame.y = minY;
         }
         if (!x.running(now)) {
-            cancelTimer(t.d_.main, t.anim_);
+            cancelTimer(d_.main, anim_);
             if (done) done();
         }
-        t.changed.emit();
+        changed.emit();
     }));
 }
 

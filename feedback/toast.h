@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "feedback/text_metrics.h"
@@ -134,7 +135,6 @@ private:
     void scheduleHide();
     void slide(const std::shared_ptr<ToastPanel>& p, double from, double to, double duration, bool easeIn,
                std::function<void()> done);
-    std::function<void()> weakly(std::function<void(Toast&)> fn);
 
     ToastDeps d_;
     std::shared_ptr<ToastPanel> panel_;
@@ -143,7 +143,7 @@ private:
     std::optional<RunLoop::TimerId> anim_;
     std::optional<double> autoHide_;
     bool hovering_ = false;
-    std::shared_ptr<Toast*> self_;
+    Lifetime life_;
 };
 
 }  // namespace tarvela

@@ -10,32 +10,19 @@
 
 namespace tarvela {
 
-namespace {
-Gestures* sharedGestures = nullptr;
-}
-
 Gestures::Gestures(RunLoop& main, Prefs& prefs, WindowManager& manager, GestureSources& sources, Touches& touches)
     : main_(main),
       prefs_(prefs),
       manager_(manager),
       sources_(sources),
-      touches_(touches),
-      self_(std::make_shared<Gestures*>(this)) {}
+      touches_(touches) {}
 
 Gestures::~Gestures() {
-    *self_ = nullptr;
-    if (sharedGestures == this) sharedGestures = nullptr;
+    life_.end();
     stop();
     if (settleWork_) main_.cancel(*settleWork_);
     // Touches outlives us and may still call the handler: it finds nobody.
 }
-
-Gestures& Gestures::shared() {
-    if (!sharedGestures) std::abort();
-    return *sharedGestures;
-}
-
-void Gestures::setShared(Gestures* gestures) { sharedGestures = gestures; }
 
 double Gestures::speedFor(int scrollSpeed) {
     switch (pref_range::scrollSpeed.clamp(scrollSpeed)) {
@@ -48,17 +35,13 @@ double Gestures::speedFor(int scrollSpeed) {
 void Gestures::start() {
     stop();
     installTap();
-    Weak weak = self_;
-    if (auto m = sources_.addMagnifyMonitor([weak](const MagnifyEvent& e) {
-            if (auto s = weak.lock(); s && *s) (*s)->pinch(e);
-        }))
+    if (auto m = sources_.addMagnifyMonitor(life_.guard([this](const MagnifyEvent& e) { pinch(e); })))
         monitors_.push_back(std::move(m));
-    // Recognised swipes may come from another thread: hop to the main loop.
+    // Recognised swipes may come from another thread: hop to the main loop,
+    // where the guard is checked.
     RunLoop* main = &main_;
-    touches_.start([weak, main](int d) {
-        main->post([weak, d] {
-            if (auto s = weak.lock(); s && *s) (*s)->swiped(d);
-        });
+    touches_.start([swipe = life_.guard([this](int d) { swiped(d); }), main](int d) {
+        main->post([swipe, d]() mutable { swipe(d); });
     });
 }
 
@@ -68,11 +51,7 @@ void Gestures::stop() {
 }
 
 void Gestures::installTap() {
-    Weak weak = self_;
-    tap_ = sources_.installScrollTap([weak](const ScrollEvent& e) {
-        auto s = weak.lock();
-        return s && *s && (*s)->scroll(e);
-    });
+    tap_ = sources_.installScrollTap(life_.guard([this](const ScrollEvent& e) { return scroll(e); }));
     if (!tap_) log("gestures: event tap unavailable (needs Accessibility)");
 }
 
@@ -88,14 +67,11 @@ bool Gestures::scroll(const ScrollEvent& e) {
 
     // Every further event pushes the settle back.
     if (settleWork_) main_.cancel(*settleWork_);
-    Weak weak = self_;
     std::weak_ptr<Strip> target = strip;
-    settleWork_ = main_.after(settleDelay, [weak, target] {
-        auto s = weak.lock();
-        if (!s || !*s) return;
-        (*s)->settleWork_.reset();
-        if (auto st = target.lock()) (*s)->manager_.settle(st);
-    });
+    settleWork_ = main_.after(settleDelay, life_.guard([this, target] {
+        settleWork_.reset();
+        if (auto st = target.lock()) manager_.settle(st);
+    }));
     return true;
 }
 
@@ -116,18 +92,10 @@ void Gestures::swiped(int d) {
 }
 
 Connection Gestures::restartWhenTrusted(WindowManager& wm) {
-    // The current value is skipped; only a change from missing to granted counts
-    // (the manager re-assigns the same value on every start).
-    auto last = std::make_shared<bool>(wm.trusted());
-    Weak weak = self_;
+    // The manager announces only turns: granted means it was missing.
     RunLoop* main = &main_;
-    return wm.trusted.changed.connect([last, weak, main](const bool& t) {
-        const bool became = t && !*last;
-        *last = t;
-        if (!became) return;
-        main->post([weak] {
-            if (auto s = weak.lock(); s && *s) (*s)->start();
-        });
+    return wm.trusted.changed.connect([restart = life_.guard([this] { start(); }), main](const bool& granted) {
+        if (granted) main->post(restart);
     });
 }
 

@@ -16,12 +16,13 @@
 #include <optional>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
+#include "core/signal.h"
 #include "input/gesture_sources.h"
 #include "input/touches.h"
 #include "settings/prefs.h"
-#include "core/signal.h"
 
 namespace tarvela {
 
@@ -39,9 +40,6 @@ public:
     ~Gestures();
     Gestures(const Gestures&) = delete;
     Gestures& operator=(const Gestures&) = delete;
-
-    static Gestures& shared();
-    static void setShared(Gestures* gestures);
 
     // (Re)installs everything: stop(), the scroll tap (logged when it cannot be
     // made), the magnify monitor, and the swipe source with its handler.
@@ -63,7 +61,6 @@ public:
     double pinchSum() const { return pinchSum_; }
 
 private:
-    using Weak = std::weak_ptr<Gestures*>;
     void installTap();
     bool scroll(const ScrollEvent& e);
     void pinch(const MagnifyEvent& e);
@@ -79,7 +76,8 @@ private:
     std::vector<SubscriptionRef> monitors_;
     std::optional<RunLoop::TimerId> settleWork_;
     double pinchSum_ = 0;
-    std::shared_ptr<Gestures*> self_;
+    // The tap, the monitors, the swipe handler and timers reach this object only while it lives.
+    Lifetime life_;
 };
 
 }  // namespace tarvela

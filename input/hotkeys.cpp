@@ -99,10 +99,7 @@ void Hotkeys::save() { stored_.store(bindingsToJSON(bindings_)); }
 void Hotkeys::installIfNeeded() {
     if (installed_) return;
     installed_ = true;
-    std::weak_ptr<Hotkeys*> weak = self_;
-    service_.install([weak](uint32_t number) {
-        if (auto self = weak.lock()) (*self)->fire(number);
-    });
+    service_.install(life_.guard([this](uint32_t number) { fire(number); }));
 }
 
 void Hotkeys::reg(uint32_t keyCode, uint32_t mods, uint32_t number) {

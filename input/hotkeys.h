@@ -22,12 +22,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/lifetime.h"
+#include "core/signal.h"
 #include "input/hotkey_service.h"
 #include "manager/actions.h"
 #include "settings/defaults.h"
 #include "settings/export.h"
 #include "settings/key_codes.h"
-#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {
@@ -108,7 +109,7 @@ private:
     bool installed_ = false;
     Connection workspacesChanged_;
     // The installed handler reaches this object only while it lives.
-    std::shared_ptr<Hotkeys*> self_ = std::make_shared<Hotkeys*>(this);
+    Lifetime life_;
 };
 
 }  // namespace tarvela

@@ -6,18 +6,7 @@
 
 namespace tarvela {
 
-namespace {
-Touches* sharedTouches = nullptr;
-}
-
 Touches::Touches(GestureSources& sources) : sources_(sources) {}
-
-Touches& Touches::shared() {
-    if (!sharedTouches) std::abort();
-    return *sharedTouches;
-}
-
-void Touches::setShared(Touches* touches) { sharedTouches = touches; }
 
 void Touches::start(std::function<void(int)> onSwipe) {
     {

@@ -28,10 +28,6 @@ public:
     Touches(const Touches&) = delete;
     Touches& operator=(const Touches&) = delete;
 
-    // The process's instance; lives for the whole process once installed.
-    static Touches& shared();
-    static void setShared(Touches* touches);
-
     // Replaces the swipe callback (+1: fingers moved left, -1: right) and, the
     // first time the source is there, opens the trackpads. A missing source is
     // logged and tried again by the next call.

@@ -62,15 +62,14 @@ void WindowManager::rebuild() {
     for (const StripRef& s : fresh) {
         s->setAlign(prefs.align());
         std::weak_ptr<Strip> ws = s;
-        s->onActivity = weakly([](WindowManager& m) {
-            if (m.onActivity) m.onActivity();
+        s->onActivity = life_.guard([this] {
+            if (onActivity) onActivity();
         });
-        s->onSettled = weakly([ws](WindowManager& m) {
-            m.feedback_.updateDim();
-            if (auto strip = ws.lock()) m.remember(*strip);
+        s->onSettled = life_.guard([this, ws] {
+            feedback_.updateDim();
+            if (auto strip = ws.lock()) remember(*strip);
         });
-        auto id = s->observe(weakly([](WindowManager& m) { m.changed.emit(); }));
-        bag.emplace_back(s, id);
+        bag.push_back(s->changed.connect(life_.guard([this] { changed.emit(); })));
     }
 
     std::vector<std::vector<Item>> lists(fresh.size());
@@ -123,59 +122,49 @@ void WindowManager::rebuild() {
 void WindowManager::rebuildSoon(double delay) {
     if (rebuildsPending_ >= 2) return;
     ++rebuildsPending_;
-    later(delay, [](WindowManager& m) {
-        --m.rebuildsPending_;
-        if (m.on()) m.rebuild();
+    later(delay, [this] {
+        --rebuildsPending_;
+        if (on()) rebuild();
     });
 }
 
 void WindowManager::watchWorkspace() {
     mouseMonitor.reset();
-    mouseMonitor = platform_.addMouseUpMonitor(weakly([](WindowManager& m) {
-        m.later(mouseUpDelay, [](WindowManager& mm) { mm.mouseUp(); });
-    }));
+    mouseMonitor = platform_.addMouseUpMonitor(life_.guard([this] { later(mouseUpDelay, [this] { mouseUp(); }); }));
 
-    auto add = [this](WorkspaceEvent e, std::function<void(WindowManager&, const std::optional<RunningApp>&)> fn) {
-        Weak w = self_;
-        return platform_.addWorkspaceObserver(e, [w, fn](WorkspaceEvent, const std::optional<RunningApp>& app) {
-            if (auto s = w.lock())
-                if (*s) fn(**s, app);
-        });
+    using AppEvent = std::function<void(const std::optional<RunningApp>&)>;
+    auto add = [this](WorkspaceEvent e, AppEvent fn) {
+        return platform_.addWorkspaceObserver(
+            e, life_.guard([fn](WorkspaceEvent, const std::optional<RunningApp>& app) { fn(app); }));
     };
     std::vector<SubscriptionRef> tokens;
-    tokens.push_back(add(WorkspaceEvent::DidLaunchApplication, [](WindowManager& m, const std::optional<RunningApp>& app) {
+    tokens.push_back(add(WorkspaceEvent::DidLaunchApplication, [this](const std::optional<RunningApp>& app) {
         if (!app) return;
-        m.later(launchDelay, [a = *app](WindowManager& mm) {
-            mm.observe(a.pid);
-            mm.adoptWindows(a);
+        later(launchDelay, [this, a = *app] {
+            observe(a.pid);
+            adoptWindows(a);
         });
     }));
-    tokens.push_back(add(WorkspaceEvent::DidTerminateApplication, [](WindowManager& m, const std::optional<RunningApp>& app) {
+    tokens.push_back(add(WorkspaceEvent::DidTerminateApplication, [this](const std::optional<RunningApp>& app) {
         if (!app) return;
-        m.observers.erase(app->pid);
-        m.pruneAll(app->localizedName);
+        observers.erase(app->pid);
+        pruneAll(app->localizedName);
     }));
-    tokens.push_back(add(WorkspaceEvent::DidActivateApplication,
-                         [](WindowManager& m, const std::optional<RunningApp>&) { m.focusChanged(); }));
-    tokens.push_back(add(WorkspaceEvent::ActiveSpaceDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
-        m.rebuildSoon(spaceChangeDelay);
-    }));
-    tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange, [](WindowManager& m, const std::optional<RunningApp>&) {
-        m.rebuildSoon(displayChangeDelay);
-    }));
+    tokens.push_back(add(WorkspaceEvent::DidActivateApplication, [this](const std::optional<RunningApp>&) { focusChanged(); }));
+    tokens.push_back(add(WorkspaceEvent::ActiveSpaceDidChange,
+                         [this](const std::optional<RunningApp>&) { rebuildSoon(spaceChangeDelay); }));
+    tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange,
+                         [this](const std::optional<RunningApp>&) { rebuildSoon(displayChangeDelay); }));
     wsObs = std::move(tokens);
 }
 
 void WindowManager::observe(int32_t pid) {
     if (!on() || observers.count(pid) || pid == platform_.ownPid()) return;
-    Weak w = self_;
     RunLoop* loop = &main_;
     // Never handled inside the platform's callback: always later, on the main queue.
-    auto observer = platform_.createObserver(pid, [w, loop](const AXElement& el, const std::string& name) {
-        loop->post([w, el, name] {
-            if (auto s = w.lock())
-                if (*s) (*s)->axNotification(el, name);
-        });
+    auto handle = life_.guard([this](const AXElement& el, const std::string& name) { axNotification(el, name); });
+    auto observer = platform_.createObserver(pid, [handle, loop](const AXElement& el, const std::string& name) {
+        loop->post([handle, el, name]() mutable { handle(el, name); });
     });
     if (!observer) return;
     const AXElement app = AXElement::application(pid);
@@ -214,7 +203,7 @@ void WindowManager::adoptWindows(const RunningApp& app) {
 
 void WindowManager::windowCreated(const AXElement& el) {
     if (!on() || paused()) return;
-    later(newWindowDelay, [el](WindowManager& m) { m.judgeNewWindow(el); });
+    later(newWindowDelay, [this, el] { judgeNewWindow(el); });
 }
 
 void WindowManager::judgeNewWindow(const AXElement& el) {

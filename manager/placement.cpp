@@ -96,6 +96,12 @@ std::vector<Col> WindowManager::groupDefault(const Strip& strip, const std::vect
 
 // ---- floating ----
 
+// The floating windows are not published: their watchers hear of a change
+// through `changed`, which the note makes only when its text is new.
+void WindowManager::announceFloating(std::string text) {
+    if (!note.set(std::move(text))) changed.emit();
+}
+
 void WindowManager::toggleFloat() {
     auto w = frontWindow();
     if (!w) return;
@@ -112,7 +118,7 @@ void WindowManager::toggleFloat() {
         if (ruleExcludes(app->bundleIdentifier) || !isTileable(platform_, *w)) return;
         const int i = std::min(screenIndex(platform_, frame(platform_, *w)), static_cast<int>(list.size()) - 1);
         list[static_cast<size_t>(i)]->add(Item::make(*w, *app));
-        note.set(app->localizedName.value_or("Window") + " is tiled again");
+        announceFloating(app->localizedName.value_or("Window") + " is tiled again");
     } else {
         const std::vector<StripRef> list = strips();
         for (const StripRef& s : list)
@@ -120,7 +126,7 @@ void WindowManager::toggleFloat() {
         floating.push_back(*w);
         if (auto f = frame(platform_, *w))
             platform_.setAttribute(*w, ax::SizeAttr, Size{std::min(f->width, floatMaxW), std::min(f->height, floatMaxH)});
-        note.set("Window floats until you press the shortcut again");
+        announceFloating("Window floats until you press the shortcut again");
     }
     feedback_.updateDim();
 }

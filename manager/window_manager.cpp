@@ -3,27 +3,15 @@
 #include "manager/window_manager.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "core/log.h"
 
 namespace tarvela {
 
 namespace {
-WindowManager* sharedInstance = nullptr;
 constexpr double permissionInterval = 1.5;
 constexpr double pauseLength = 3600;
 }  // namespace
-
-WindowManager& WindowManager::shared() {
-    if (!sharedInstance) {
-        log("WindowManager::shared used before the shell installed one");
-        std::abort();
-    }
-    return *sharedInstance;
-}
-
-void WindowManager::setShared(WindowManager* manager) { sharedInstance = manager; }
 
 WindowManager::WindowManager(Deps d)
     : prefs(d.prefs),
@@ -35,15 +23,13 @@ WindowManager::WindowManager(Deps d)
       workspaces_(d.workspaces),
       feedback_(d.feedback),
       widths_(d.rules, d.prefs),
-      rng_(d.seed ? *d.seed : std::random_device{}()),
-      self_(std::make_shared<WindowManager*>(this)) {
+      rng_(d.seed ? *d.seed : std::random_device{}()) {
     trusted.value_ = platform_.isProcessTrusted();
     paused.didSet_ = [this] { schedulePauseEnd(); };
 }
 
 WindowManager::~WindowManager() {
-    *self_ = nullptr;
-    if (sharedInstance == this) sharedInstance = nullptr;
+    life_.end();
     if (permTimer) main_.cancel(*permTimer);
     if (pauseTimer) main_.cancel(*pauseTimer);
     // The strips go before the links that watch them; no window is moved.
@@ -51,16 +37,7 @@ WindowManager::~WindowManager() {
     bag.clear();
 }
 
-std::function<void()> WindowManager::weakly(std::function<void(WindowManager&)> fn) const {
-    return [w = Weak(self_), fn = std::move(fn)] {
-        if (auto s = w.lock())
-            if (*s) fn(**s);
-    };
-}
-
-void WindowManager::later(double seconds, std::function<void(WindowManager&)> fn) {
-    main_.after(seconds, weakly(std::move(fn)));
-}
+void WindowManager::later(double seconds, std::function<void()> fn) { main_.after(seconds, life_.guard(std::move(fn))); }
 
 // ---- start and stop ----
 
@@ -119,7 +96,7 @@ void WindowManager::stop(bool keepObservers) {
 
 void WindowManager::startWatchingPermission() {
     if (permTimer) main_.cancel(*permTimer);
-    permTimer = main_.every(permissionInterval, weakly([](WindowManager& m) { m.checkPermission(); }));
+    permTimer = main_.every(permissionInterval, life_.guard([this] { checkPermission(); }));
 }
 
 void WindowManager::checkPermission() {
@@ -145,9 +122,9 @@ void WindowManager::schedulePauseEnd() {
         pauseTimer.reset();
     }
     if (paused()) {
-        pauseTimer = main_.after(pauseLength, weakly([](WindowManager& m) {
-                                     m.pauseTimer.reset();
-                                     m.paused.set(false);
+        pauseTimer = main_.after(pauseLength, life_.guard([this] {
+                                     pauseTimer.reset();
+                                     paused.set(false);
                                  }));
     }
     feedback_.updateDim();

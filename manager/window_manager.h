@@ -5,8 +5,8 @@
 // displays, runs the keyboard actions and saves and restores workspaces.
 //
 // Everything here runs on the main thread. Platform notifications, timers and
-// delayed work reach the manager only through a weak handle, so nothing fires
-// into a manager that has gone. Sources by concern:
+// delayed work reach the manager only through its lifetime guard, so nothing
+// fires into a manager that has gone. Sources by concern:
 //   window_manager.cpp  lifecycle, permission watch, pause, status text
 //   discovery.cpp       rebuild, observation, new/closed windows, focus, drags
 //   placement.cpp       placement memory, floating, send, actions
@@ -23,23 +23,25 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/serial_queue.h"
+#include "core/signal.h"
 #include "core/strip.h"
 #include "manager/actions.h"
 #include "manager/feedback_hooks.h"
 #include "manager/rule_widths.h"
 #include "settings/prefs.h"
 #include "settings/rules.h"
-#include "core/signal.h"
 #include "settings/workspaces.h"
 
 namespace tarvela {
 
-// A published property: every assignment (even of the same value) stores the
-// value, tells the property's own subscribers, then the owner's `changed`, and
-// then runs the owner's follow-up for that property, if any.
+// A published property: an assignment of a new value stores it, tells the
+// property's own subscribers, then the owner's `changed`, and then runs the
+// owner's follow-up for that property, if any. Assigning the value it already
+// holds does nothing: whoever needs an announcement without a change makes it.
 template <class T>
 class Published {
 public:
@@ -49,11 +51,14 @@ public:
 
     const T& operator()() const { return value_; }
     const T& get() const { return value_; }
-    void set(T v) {
+    // Whether the value changed.
+    bool set(T v) {
+        if (v == value_) return false;
         value_ = std::move(v);
         changed.emit(value_);
         owner_.emit();
         if (didSet_) didSet_();
+        return true;
     }
 
     Signal<T> changed;
@@ -97,17 +102,12 @@ public:
     WindowManager(const WindowManager&) = delete;
     WindowManager& operator=(const WindowManager&) = delete;
 
-    // The process's instance, installed by the shell that wires the
-    // collaborators together. Aborts when none is installed.
-    static WindowManager& shared();
-    static void setShared(WindowManager* manager);
-
     // Any published property changed, or any strip's published state.
     Signal<> changed;
 
     // ---- published state ----
     Published<bool> on{changed, false};
-    // Assigning it (the popover's pause button) restarts or ends the hour.
+    // Pausing (the popover's pause button) starts the hour; resuming ends it.
     Published<bool> paused{changed, false};
     Published<int> displayIdx{changed, 0};
     // Set by the manager only; the status item and popover empty it.
@@ -131,22 +131,8 @@ public:
     uint64_t memoGen_ = 0;
     SubscriptionRef mouseMonitor;
     std::map<int32_t, std::unique_ptr<AXObserver>> observers;
-    // Forwards one strip's changes to `changed`; dropping it unsubscribes.
-    class StripLink {
-    public:
-        StripLink(const StripRef& strip, Strip::ObserverId id) : strip_(strip), id_(id) {}
-        StripLink(StripLink&& o) noexcept : strip_(std::move(o.strip_)), id_(o.id_) { o.strip_.reset(); }
-        StripLink& operator=(StripLink&&) = delete;
-        StripLink(const StripLink&) = delete;
-        ~StripLink() {
-            if (auto s = strip_.lock()) s->unobserve(id_);
-        }
-
-    private:
-        std::weak_ptr<Strip> strip_;
-        Strip::ObserverId id_;
-    };
-    std::vector<StripLink> bag;
+    // Forward each strip's changes to `changed`; dropping one unsubscribes.
+    std::vector<Connection> bag;
     std::vector<SubscriptionRef> wsObs;
     std::optional<RunLoop::TimerId> pauseTimer;
     std::optional<RunLoop::TimerId> permTimer;
@@ -211,10 +197,8 @@ public:
     WidthDefaults& widths() { return widths_; }
 
 private:
-    using Weak = std::weak_ptr<WindowManager*>;
-    // Wraps work for a timer or a notification: it runs only while the manager lives.
-    std::function<void()> weakly(std::function<void(WindowManager&)> fn) const;
-    void later(double seconds, std::function<void(WindowManager&)> fn);
+    // Work for a timer, run only while the manager lives.
+    void later(double seconds, std::function<void()> fn);
 
     void checkPermission();
     void schedulePauseEnd();
@@ -248,6 +232,7 @@ private:
     std::vector<Col> recall(const Strip& strip, const std::vector<Item>& items);
     std::vector<Col> groupDefault(const Strip& strip, const std::vector<Item>& items);
     void toggleFloat();
+    void announceFloating(std::string text);
 
     void finishRestore(const Workspace& ws);
     void driftCheck(const std::optional<std::string>& reason, const std::vector<std::string>& pruned);
@@ -261,7 +246,8 @@ private:
     FeedbackHooks& feedback_;
     RuleWidths widths_;
     std::mt19937_64 rng_;
-    std::shared_ptr<WindowManager*> self_;
+    // Timers, notifications and posted work run only while it lasts.
+    Lifetime life_;
 };
 
 }  // namespace tarvela

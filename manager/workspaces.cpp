@@ -61,9 +61,9 @@ void WindowManager::restore(const Workspace& ws) {
     for (const std::string& id : missing)
         if (platform_.isApplicationInstalled(id)) platform_.launchApplication(id);
     if (missing.empty()) {
-        main_.post(weakly([ws](WindowManager& m) { m.finishRestore(ws); }));
+        main_.post(life_.guard([this, ws] { finishRestore(ws); }));
     } else {
-        later(launchWait, [ws](WindowManager& m) { m.finishRestore(ws); });
+        later(launchWait, [this, ws] { finishRestore(ws); });
     }
 }
 

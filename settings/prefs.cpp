@@ -1,7 +1,6 @@
 #include "settings/prefs.h"
 
 #include "core/log.h"
-#include "settings/defaults_file.h"
 
 namespace tarvela {
 namespace {
@@ -52,11 +51,6 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
     showDock.afterWrite_ = [this] {
         if (!showDock() && !showMenuBar()) showMenuBar.set(true);
     };
-}
-
-Prefs& Prefs::shared() {
-    static Prefs* instance = new Prefs(FileDefaults::standard(), &XdgAutostart::standard());
-    return *instance;
 }
 
 void Prefs::applyAppearance() {

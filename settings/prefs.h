@@ -138,10 +138,6 @@ public:
     Prefs(const Prefs&) = delete;
     Prefs& operator=(const Prefs&) = delete;
 
-    // The process-wide instance over the standard defaults file and the XDG
-    // autostart entry, created on first use and never destroyed.
-    static Prefs& shared();
-
     void setLoginItemService(LoginItemService* s) { loginItems_ = s; }
     void setAppearanceHook(AppearanceHook* h) { appearanceHook_ = h; }
     LoginItemService* loginItemService() const { return loginItems_; }

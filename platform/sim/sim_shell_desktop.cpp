@@ -3,13 +3,7 @@
 namespace tarvela {
 
 void SimShellDesktop::setRuns(bool& runs, std::function<void(bool)> SimShellDesktop::*handler, bool on) {
-    if (on == runs) return;
-    runs = on;
-    loop_.post([this, alive = std::weak_ptr<int>(life_), handler, on] {
-        if (alive.expired() || !(this->*handler)) return;
-        auto told = this->*handler;
-        told(on);
-    });
+    if (auto tell = runsChanged(runs, this->*handler, on)) loop_.post(life_.guard(std::move(tell)));
 }
 
 void SimShellDesktop::movePointer(Point p) {
@@ -17,12 +11,12 @@ void SimShellDesktop::movePointer(Point p) {
     if (!moved_) return;
     // Like the real desktop: the position is read when the delivery runs, so a
     // burst of moves before it is reported once, where the pointer ended.
-    loop_.post([this, alive = std::weak_ptr<int>(life_)] {
-        if (alive.expired() || !moved_ || reported_ == pointer_) return;
+    loop_.post(life_.guard([this] {
+        if (!moved_ || reported_ == pointer_) return;
         reported_ = pointer_;
         auto moved = moved_;
         moved(pointer_);
-    });
+    }));
 }
 
 void SimShellDesktop::watchPointer(std::function<void(Point)> moved) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "core/shell_desktop.h"
 
@@ -59,7 +60,7 @@ private:
     std::optional<Point> reported_;  // the last point the current watcher was told
     std::vector<bool> taskbarCalls_;
     // Posted deliveries check it: the fake may be gone by the time they run.
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    Lifetime life_;
 };
 
 }  // namespace tarvela

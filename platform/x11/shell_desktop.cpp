@@ -46,13 +46,10 @@ void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
 }
 
 void X11Platform::Impl::setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on) {
-    if (on == runs) return;
-    runs = on;
-    loop.post([this, alive = std::weak_ptr<int>(life), handler, on] {
-        if (alive.expired() || !(this->*handler)) return;
-        auto told = this->*handler;
-        told(on);
-    });
+    if (auto tell = runsChanged(runs, this->*handler, on))
+        loop.post([alive = std::weak_ptr<int>(life), tell] {
+            if (!alive.expired()) tell();
+        });
 }
 
 void X11Platform::Impl::watchPointer(std::function<void(Point)> moved) {

@@ -71,6 +71,13 @@ TEST(Lifetime, GuardedWorkRunsWithItsArgumentsOnlyWhileItsOwnerLives) {
     }
     destroyed(5);
     EXPECT_EQ(seen, (std::vector<int>{1, -2, -4}));
+
+    // A handler that answers (an event tap: was it taken?) answers no once its owner has gone.
+    auto owner = std::make_unique<Lifetime>();
+    auto taken = owner->guard([](int n) { return n > 0; });
+    EXPECT_TRUE(taken(1));
+    owner.reset();
+    EXPECT_FALSE(taken(1));
 }
 
 }  // namespace

@@ -205,7 +205,7 @@ TEST_F(StripTest, FitReportsCappedFlooredAndFull) {
 TEST_F(StripTest, FitNotifiesObserversOnlyOnRealChange) {
     strip->start(columns({0.5}), Layout::strip);
     int notes = 0;
-    strip->observe([&] { ++notes; });
+    Connection counting = strip->changed.connect([&] { ++notes; });
     strip->measure();
     strip->measure();
     EXPECT_EQ(notes, 0);

@@ -196,7 +196,7 @@ TEST_F(StripTest, EmptyResizeOnlyNotifiesAndSettles) {
     const Fit fitBefore = strip->fit;
     activity = settled = 0;
     int notes = 0;
-    strip->observe([&] { ++notes; });
+    Connection counting = strip->changed.connect([&] { ++notes; });
     strip->remove(strip->cols[0].items[0].el);
     EXPECT_EQ(settled, 1);
     EXPECT_EQ(activity, 0);

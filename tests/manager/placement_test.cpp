@@ -145,8 +145,11 @@ TEST_F(ManagerTest, FloatAndTileAgain) {
     EXPECT_GT(feedback.dims, dims);
     sim.focusWindow(small);
     settle();
+    int changes = 0;
+    Connection counting = wm->changed.connect([&] { ++changes; });
     wm->perform(Action::floatToggle, 0);
     EXPECT_EQ(*sim.frameOf(small), Rect(500, 150, 600, 400));
+    EXPECT_EQ(changes, 1) << "the note reads as it did, yet another window floats";
 
     // A tiled window floats out of its strip, never bigger than 900 x 640.
     sim.focusWindow(a);

@@ -59,6 +59,12 @@ TEST_F(UiTest, HudSitsAtItsFrameAppearsWithOrWithoutACompositorAndAClickRaisesTh
     settle();
     EXPECT_EQ(strip(0)->focusC, 1);
 
+    // Left alone it fades out, and the window goes once the fade is over.
+    hud.show();
+    time.advance(HUDPanel::idle + HUDPanel::fadeOut);
+    EXPECT_FALSE(faded.isVisible());
+    hud.show();
+
     wm->stop(false);
     time.drain();
     ASSERT_FALSE(hud.orderedIn());
