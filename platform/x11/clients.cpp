@@ -591,12 +591,25 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     // drop every key, our own shortcuts included. It goes to our own window,
     // which listens to no key, and root grabs keep working above it.
     const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
+    time = focusTime(time);
     if (!globallyActive) {
         const xcb_window_t target = c->props.acceptsInput ? w : barrier_;
         focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);
+}
+
+xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
+    if (time != XCB_CURRENT_TIME) return time;
+    if (answeredTime_ == XCB_CURRENT_TIME) {
+        // One round trip per turn at most: the turn's focus changes share it.
+        answeredTime_ = timestamp();
+        loop.post([this, alive = std::weak_ptr<int>(life)] {
+            if (!alive.expired()) answeredTime_ = XCB_CURRENT_TIME;
+        });
+    }
+    return answeredTime_;
 }
 
 void X11Platform::Impl::noteFocus(xcb_window_t w) {
@@ -622,9 +635,9 @@ void X11Platform::Impl::focusFallback() {
         }
     }
     focused_ = XCB_NONE;
-    focusRequestSeq_ =
-        xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME)
-            .sequence;
+    focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                                           focusTime(XCB_CURRENT_TIME))
+                           .sequence;
     updateActiveWindow();
 }
 

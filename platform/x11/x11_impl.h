@@ -176,6 +176,11 @@ struct X11Platform::Impl {
     uint64_t nextSeq_ = 1;
     xcb_window_t focused_ = XCB_NONE;
     uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
+    // ICCCM 2.1: a focus change carries the time of the event that caused it
+    // (a shortcut's key press), else a fresh server time, kept for the rest of
+    // the turn. Never CurrentTime: a globally active client would answer
+    // WM_TAKE_FOCUS with it and win over every later change.
+    xcb_timestamp_t answeredTime_ = XCB_CURRENT_TIME;
     uint64_t focusCounter_ = 0;
     int32_t activePid_ = 0;
 
@@ -289,6 +294,8 @@ struct X11Platform::Impl {
     void deiconify(xcb_window_t w);
     void setFullscreen(xcb_window_t w, bool on);
     void focusClient(xcb_window_t w, xcb_timestamp_t time);
+    // `time`, or the one of the input being answered, or a fresh server time.
+    xcb_timestamp_t focusTime(xcb_timestamp_t time);
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);

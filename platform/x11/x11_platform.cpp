@@ -8,6 +8,8 @@
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
+#include <utility>
+
 #include "core/log.h"
 #include "core/processes.h"
 #include "platform/x11/x11_impl.h"
@@ -145,6 +147,12 @@ void X11Platform::publishOnRoot(const std::string& property, const std::string& 
         c.setText(c.root(), prop, text);
     xcb_flush(c.raw());
 }
+void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
+    const xcb_timestamp_t before = std::exchange(d_->answeredTime_, time);
+    fn();
+    d_->answeredTime_ = before;
+}
+
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
 uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }

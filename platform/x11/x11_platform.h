@@ -70,6 +70,10 @@ public:
     // the session look for what Tarvela offers them; empty removes it.
     void publishOnRoot(const std::string& property, const std::string& text);
 
+    // Runs fn as the answer to user input made at `time` (a shortcut's key
+    // press): the focus changes it makes carry that time, as ICCCM asks.
+    void answerInput(uint32_t time, const std::function<void()>& fn);
+
     std::string displayName() const;
     // The connection, for input sources that live beside the window manager
     // (they register event filters on it); see x11_connection.h.

@@ -181,13 +181,16 @@ void TestClient::key(uint8_t keycode, bool press) {
     sync();
 }
 
-uint32_t TestClient::takeProtocolMessage(xcb_window_t w) {
+uint32_t TestClient::takeProtocolMessage(xcb_window_t w, uint32_t* time) {
     const xcb_atom_t protocols = atom("WM_PROTOCOLS");
     while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
         uint32_t found = 0;
         if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
             auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-            if (m->window == w && m->type == protocols) found = m->data.data32[0];
+            if (m->window == w && m->type == protocols) {
+                found = m->data.data32[0];
+                if (time) *time = m->data.data32[1];
+            }
         }
         free(e);
         if (found) return found;
