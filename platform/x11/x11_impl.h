@@ -406,6 +406,9 @@ struct X11Platform::Impl {
     ImageRef capture(xcb_window_t w);
     void freeShm();
 
+    // --- invariants.cpp ---
+    std::vector<std::string> checkInvariants();
+
     // --- display changes worth announcing (x11_monitors.cpp) ---
     std::optional<std::vector<Screen>> announcedScreens_;  // as the logic last learnt them
     void announceScreens();

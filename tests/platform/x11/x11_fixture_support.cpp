@@ -241,6 +241,9 @@ void X11Test::launchServer(const std::vector<std::string>& argv) {
 }
 
 void X11Test::TearDown() {
+    // Whatever a test did, Tarvela's records and the server still agree.
+    if (wm_ && wm_->sync())
+        for (const std::string& bad : wm_->checkInvariants()) ADD_FAILURE() << bad;
     wm_.reset();
     tc_.reset();
     xvfb_.stop();
