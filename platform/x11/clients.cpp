@@ -605,9 +605,7 @@ xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
     if (answeredTime_ == XCB_CURRENT_TIME) {
         // One round trip per turn at most: the turn's focus changes share it.
         answeredTime_ = timestamp();
-        loop.post([this, alive = std::weak_ptr<int>(life)] {
-            if (!alive.expired()) answeredTime_ = XCB_CURRENT_TIME;
-        });
+        loop.post(life.guard([this] { answeredTime_ = XCB_CURRENT_TIME; }));
     }
     return answeredTime_;
 }
@@ -833,11 +831,10 @@ void X11Platform::Impl::flushAndDrain() {
     if (conn.onMainThread()) {
         postDrain();
     } else if (!workerDrainPosted.exchange(true)) {
-        loop.post([this, alive = std::weak_ptr<int>(life)] {
-            if (alive.expired()) return;
+        loop.post(life.guard([this] {
             workerDrainPosted = false;
             dispatchEvents();
-        });
+        }));
     }
 }
 

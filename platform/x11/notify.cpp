@@ -12,7 +12,7 @@ namespace {
 
 class X11Observer final : public AXObserver {
 public:
-    X11Observer(std::weak_ptr<Notifier> n, uint64_t id) : n_(std::move(n)), id_(id) {}
+    X11Observer(std::weak_ptr<Subscribers> n, uint64_t id) : n_(std::move(n)), id_(id) {}
     ~X11Observer() override {
         if (auto n = n_.lock()) n->ax.erase(id_);
     }
@@ -26,22 +26,22 @@ private:
     void setAttached(bool on) {
         if (auto n = n_.lock(); n && n->ax.count(id_)) n->ax[id_].attached = on;
     }
-    std::weak_ptr<Notifier> n_;
+    std::weak_ptr<Subscribers> n_;
     uint64_t id_;
 };
 
-// Removes one entry from one of the notifier's registries when dropped.
+// Removes one entry from one of the subscriber registries when dropped.
 template <class Map>
 class Registration final : public Subscription {
 public:
-    Registration(std::weak_ptr<Notifier> n, Map Notifier::*map, uint64_t id) : n_(std::move(n)), map_(map), id_(id) {}
+    Registration(std::weak_ptr<Subscribers> n, Map Subscribers::*map, uint64_t id) : n_(std::move(n)), map_(map), id_(id) {}
     ~Registration() override {
         if (auto n = n_.lock()) ((*n).*map_).erase(id_);
     }
 
 private:
-    std::weak_ptr<Notifier> n_;
-    Map Notifier::*map_;
+    std::weak_ptr<Subscribers> n_;
+    Map Subscribers::*map_;
     uint64_t id_;
 };
 
@@ -49,9 +49,9 @@ private:
 
 void X11Platform::Impl::postAX(int32_t pid, const AXElement& el, std::string_view name) {
     if (pid <= 0) return;
-    for (auto& [id, reg] : notifier->ax) {
+    for (auto& [id, reg] : subscribers->ax) {
         if (reg.pid != pid || !reg.attached || !reg.names.count(name)) continue;
-        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id, el, name = std::string(name)] {
+        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id, el, name = std::string(name)] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->ax.find(id);
@@ -64,9 +64,9 @@ void X11Platform::Impl::postAX(int32_t pid, const AXElement& el, std::string_vie
 }
 
 void X11Platform::Impl::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app) {
-    for (auto& [id, reg] : notifier->workspace) {
+    for (auto& [id, reg] : subscribers->workspace) {
         if (reg.event != ev) continue;
-        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id, ev, app] {
+        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id, ev, app] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->workspace.find(id);
@@ -78,8 +78,8 @@ void X11Platform::Impl::postWorkspace(WorkspaceEvent ev, std::optional<RunningAp
 }
 
 void X11Platform::Impl::postMouseUp() {
-    for (auto& [id, fn] : notifier->mouseUp) {
-        loop.post([n = std::weak_ptr<Notifier>(notifier), id = id] {
+    for (auto& [id, fn] : subscribers->mouseUp) {
+        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->mouseUp.find(id);
@@ -92,21 +92,21 @@ void X11Platform::Impl::postMouseUp() {
 
 std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
-    const uint64_t id = d_->notifier->nextId++;
-    d_->notifier->ax[id] = Notifier::AXReg{pid, {}, false, std::move(callback)};
-    return std::make_unique<X11Observer>(d_->notifier, id);
+    const uint64_t id = d_->subscribers->nextId++;
+    d_->subscribers->ax[id] = Subscribers::AXReg{pid, {}, false, std::move(callback)};
+    return std::make_unique<X11Observer>(d_->subscribers, id);
 }
 
 SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
-    const uint64_t id = d_->notifier->nextId++;
-    d_->notifier->workspace[id] = Notifier::WsReg{event, std::move(handler)};
-    return std::make_unique<Registration<decltype(Notifier::workspace)>>(d_->notifier, &Notifier::workspace, id);
+    const uint64_t id = d_->subscribers->nextId++;
+    d_->subscribers->workspace[id] = Subscribers::WsReg{event, std::move(handler)};
+    return std::make_unique<Registration<decltype(Subscribers::workspace)>>(d_->subscribers, &Subscribers::workspace, id);
 }
 
 SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
-    const uint64_t id = d_->notifier->nextId++;
-    d_->notifier->mouseUp[id] = std::move(handler);
-    return std::make_unique<Registration<decltype(Notifier::mouseUp)>>(d_->notifier, &Notifier::mouseUp, id);
+    const uint64_t id = d_->subscribers->nextId++;
+    d_->subscribers->mouseUp[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::mouseUp)>>(d_->subscribers, &Subscribers::mouseUp, id);
 }
 
 }  // namespace tarvela

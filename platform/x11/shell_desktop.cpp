@@ -48,11 +48,11 @@ void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
 void X11Platform::Impl::setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on) {
     if (on == runs) return;
     runs = on;
-    loop.post([this, alive = std::weak_ptr<int>(life), handler, on] {
-        if (alive.expired() || !(this->*handler)) return;
+    loop.post(life.guard([this, handler, on] {
+        if (!(this->*handler)) return;
         auto told = this->*handler;
         told(on);
-    });
+    }));
 }
 
 void X11Platform::Impl::watchPointer(std::function<void(Point)> moved) {
@@ -76,11 +76,10 @@ void X11Platform::Impl::pointerMoved() {
     if (!pointerWatcher_ || pointerReportPosted_) return;
     pointerReportPosted_ = true;
     // Raw events carry no position: one query, once the events queued now are handled.
-    loop.post([this, alive = std::weak_ptr<int>(life)] {
-        if (alive.expired()) return;
+    loop.post(life.guard([this] {
         pointerReportPosted_ = false;
         reportPointer();
-    });
+    }));
 }
 
 void X11Platform::Impl::reportPointer() {

@@ -95,9 +95,7 @@ void X11Platform::Impl::dispatchEvents() {
         loop.unwatchFd(watch);
         watch = 0;
         if (opts.connectionLost)
-            loop.post([alive = std::weak_ptr<int>(life), fn = opts.connectionLost] {
-                if (!alive.expired()) fn();
-            });
+            loop.post(life.guard(opts.connectionLost));
     }
 }
 

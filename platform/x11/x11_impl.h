@@ -30,6 +30,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
@@ -108,9 +109,10 @@ struct Geo {
 // The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
 constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
 
-// Observer and subscription registries; shared with the handles the logic
-// holds, which may outlive the platform.
-struct Notifier {
+// Everything the logic subscribed to: accessibility observers, workspace
+// observers and mouse-up monitors. Shared with the handles the logic holds,
+// which may outlive the platform and unsubscribe through it.
+struct Subscribers {
     struct AXReg {
         int32_t pid;
         std::set<std::string, std::less<>> names;
@@ -145,7 +147,7 @@ struct X11Platform::Impl {
     bool inDispatch = false;
     bool lastTurnFull_ = false;  // the last dispatch stopped at its bound
     // Work posted to the run loop checks this before touching the Impl.
-    std::shared_ptr<int> life = std::make_shared<int>(0);
+    Lifetime life;
 
     // Extensions.
     int randrEventBase = -1;
@@ -231,7 +233,7 @@ struct X11Platform::Impl {
         std::optional<std::pair<xcb_window_t, xcb_timestamp_t>> activate;
     } coalesced_;
 
-    std::shared_ptr<x11::Notifier> notifier = std::make_shared<x11::Notifier>();
+    std::shared_ptr<x11::Subscribers> subscribers = std::make_shared<x11::Subscribers>();
     std::array<Handler, 128> handlers{};
 
     // What the shell asked for (shell_desktop.cpp).

@@ -120,11 +120,10 @@ void X11Platform::Impl::selectRootEvents() {
 void X11Platform::Impl::postDrain() {
     if (drainPosted) return;
     drainPosted = true;
-    loop.post([this, alive = std::weak_ptr<int>(life)] {
-        if (alive.expired()) return;
+    loop.post(life.guard([this] {
         drainPosted = false;
         dispatchEvents();
-    });
+    }));
 }
 
 // --- X11Platform ---
