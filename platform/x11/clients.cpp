@@ -142,7 +142,6 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
 }
 
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
-    xcb_connection_t* c = conn.raw();
     props.pid = resolvePid(w, props.pid);
     const bool firstOfApp =
         props.pid > 0 && std::none_of(clients_.begin(), clients_.end(),
@@ -155,30 +154,62 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.skipPager = contains(props.netState, a._NET_WM_STATE_SKIP_PAGER);
     const bool iconic = adopting ? props.wmState == kIconic : props.startsIconic;
     const bool wantsFullscreen = contains(props.netState, a._NET_WM_STATE_FULLSCREEN);
-    Rect geom = props.geom;
     if (props.border) {
         // Undecorated: a client's own border would only shift what we compute.
-        geom.width -= 2 * props.border;
-        geom.height -= 2 * props.border;
+        props.geom.width -= 2 * props.border;
+        props.geom.height -= 2 * props.border;
     }
     const bool wasViewable = props.viewable;
     cl.props = std::move(props);
-    cl.props.geom = geom;
     cl.props.border = 0;
+    // Windows already on screen stay where they are.
+    if (!adopting) cl.props.geom = openingPlace(cl);
+    frameClient(cl, wasViewable);
 
-    if (!adopting) {
-        const bool hasParent = client(cl.props.transientFor) != nullptr;
-        if (isOwn(cl) && !hasParent) {
-            // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
-            if (auto mon = currentMonitor(w)) geom = centredOn(*mon, geom, *mon);
-        } else if (subrole(cl) != ax::StandardWindow) {
-            placeFloating(cl, geom);
-        } else if (!cl.props.hints.positioned) {
-            placeNew(w, geom);
-        }
-        cl.props.geom = geom;
+    xcb_connection_t* c = conn.raw();
+    if (iconic) {
+        clients_[w].iconic = true;
+        writeWmState(w, kIconic);
+    } else {
+        xcb_map_window(c, w);
+        xcb_map_window(c, cl.frame);
+        writeWmState(w, kNormal);
     }
+    // ICCCM 4.1.5: a reparented client hears of its root position from us.
+    sendSyntheticConfigure(w, cl.props.geom);
+    writeNetState(clients_[w]);
+    if (wantsFullscreen) setFullscreen(w, true);
+    updateClientLists();
+    if (adopting) return;
 
+    Client* now = client(w);
+    if (!now) return;
+    const int32_t pid = now->props.pid;
+    if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
+    postAX(pid, AXElement::window(w), ax::WindowCreated);
+    if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
+}
+
+Rect X11Platform::Impl::openingPlace(const Client& cl) {
+    Rect geom = cl.props.geom;
+    // Tarvela's own windows open where the user works, whatever place the
+    // toolkit asked for; so does any new window that asks for no place and
+    // would open elsewhere.
+    const bool own = isOwn(cl) && !client(cl.props.transientFor);
+    if (!own && subrole(cl) != ax::StandardWindow) {
+        placeFloating(cl, geom);
+        return geom;
+    }
+    if (!own && cl.props.hints.positioned) return geom;
+    const std::optional<Rect> mon = currentMonitor(cl.win);
+    if (mon && (own || !mon->contains({geom.midX(), geom.midY()}))) geom = centredOn(*mon, geom, *mon);
+    return geom;
+}
+
+void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
+    xcb_connection_t* c = conn.raw();
+    const xcb_window_t w = cl.win;
+    const Rect geom = cl.props.geom;
     // The frame starts as the whole client; a strip that takes the window clips it.
     cl.frame = xcb_generate_id(c);
     // Black where the client draws nothing yet: never what was on the screen before.
@@ -217,28 +248,6 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
-
-    if (iconic) {
-        clients_[w].iconic = true;
-        writeWmState(w, kIconic);
-    } else {
-        xcb_map_window(c, w);
-        xcb_map_window(c, cl.frame);
-        writeWmState(w, kNormal);
-    }
-    // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    sendSyntheticConfigure(w, geom);
-    writeNetState(clients_[w]);
-    if (wantsFullscreen) setFullscreen(w, true);
-    updateClientLists();
-    if (adopting) return;
-
-    Client* now = client(w);
-    if (!now) return;
-    const int32_t pid = now->props.pid;
-    if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
-    postAX(pid, AXElement::window(w), ax::WindowCreated);
-    if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
 }
 
 // The frame takes the client's own shape, now and whenever it changes.
@@ -552,12 +561,6 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
     g.clip = clip;
     g.arranged = screenId.has_value();
     pushFrame(g, w);
-}
-
-void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
-    std::optional<Rect> mon = currentMonitor(w);
-    if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
-    geom = centredOn(*mon, geom, *mon);
 }
 
 std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {

@@ -289,6 +289,12 @@ struct X11Platform::Impl {
     std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);
     void refreshProp(x11::Client& c, xcb_atom_t atom);
     void manage(xcb_window_t w, x11::WindowProps props, bool adopting);
+    // Where a new window opens (placement policy): Tarvela's own and any that
+    // ask for no place on the display the user works on, dialogs and tools
+    // by their parent or group (placeFloating), the rest where they ask.
+    Rect openingPlace(const x11::Client& c);
+    // Wraps c in a frame of ours and starts its records (clients_, stacking_, geo_).
+    void frameClient(x11::Client& c, bool wasViewable);
     void unmanage(xcb_window_t w, bool withdrawn);
     void adoptExisting();
     void adoptFocus();
@@ -338,8 +344,6 @@ struct X11Platform::Impl {
     std::optional<Rect> displayRect(uint64_t screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
     std::optional<Rect> displayOf(xcb_window_t w);
-    // A new window that asks for no place opens on the display the user works on.
-    void placeNew(xcb_window_t w, Rect& geom);
     // The monitor the user works on (root coordinates): the focused window's
     // display, else the pointer's. w, being placed, does not count as focused.
     std::optional<Rect> currentMonitor(xcb_window_t w);
