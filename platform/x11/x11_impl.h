@@ -34,6 +34,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/x11_connection.h"
@@ -155,7 +156,6 @@ struct X11Platform::Impl {
     int xinputOpcode = -1;
     bool xi2 = false;
     bool composite = false;
-    bool shm = false;
     bool shape = false;
     int shapeEventBase = -1;
     int xfixesEventBase = -1;
@@ -211,12 +211,7 @@ struct X11Platform::Impl {
     double desktopLoadedAt_ = -1;
     std::map<int32_t, ImageRef> icons_;
 
-    struct Shm {
-        uint32_t seg = 0;
-        int id = -1;
-        void* addr = nullptr;
-        size_t size = 0;
-    } shm_;
+    x11::Pictures pictures_{conn};
 
     // Requests of one turn where only the latest counts (wm_events.cpp); each
     // holds at most one entry per window that sent something this turn.
@@ -408,9 +403,6 @@ struct X11Platform::Impl {
     void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
     void postMouseUp();
 
-    // --- pictures.cpp ---
-    ImageRef capture(xcb_window_t w);
-    void freeShm();
 
     // --- invariants.cpp ---
     std::vector<std::string> checkInvariants();

@@ -44,7 +44,6 @@ X11Platform::Impl::~Impl() {
     loop.unwatchFd(watch);
     conn.setDrainHook(nullptr);
     if (wm_) releaseWm();
-    freeShm();
     xcb_destroy_window(conn.raw(), barrier_);
     xcb_flush(conn.raw());
 }
@@ -93,7 +92,7 @@ void X11Platform::Impl::queryExtensions() {
         if (auto r = conn.get(xcb_xfixes_query_version_reply, fv); r && r->major_version >= 1)
             xfixesEventBase = fixes->first_event;
     }
-    shm = shmExt && shmExt->present;
+    pictures_.useExtensions(composite, shmExt && shmExt->present);
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
     if (shape) shapeEventBase = shapeExt->first_event;
@@ -207,7 +206,9 @@ bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stack
 
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
-    return d_->capture(static_cast<xcb_window_t>(window.id));
+    const xcb_window_t w = static_cast<xcb_window_t>(window.id);
+    const x11::Client* c = d_->client(w);
+    return c && !c->iconic ? d_->pictures_.capture(w) : nullptr;
 }
 
 bool X11Platform::launchApplication(const std::string& bundleIdentifier) {
