@@ -106,8 +106,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
             if (proto == a.WM_DELETE_WINDOW) p.deleteWindow = true;
         }
         for (uint32_t s : prop[10].cardinals()) p.netState.push_back(s);
-        p.strut = parseStrut(prop[11].cardinals(), rootW_, rootH_);
-        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), rootW_, rootH_);
+        p.strut = parseStrut(prop[11].cardinals(), displays_.rootWidth(), displays_.rootHeight());
+        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), displays_.rootWidth(), displays_.rootHeight());
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
     }
     return out;
@@ -301,7 +301,7 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
         around = geometry(parent);
         display = displayOf(parent);
     }
-    if (!around || !display) around = display = monitorFor(geom);
+    if (!around || !display) around = display = displays_.monitorFor(geom);
     if (!around) return;
     if (tool && cl.props.hints.positioned) around = geom;
     geom = centredOn(*around, geom, *display);
@@ -309,13 +309,13 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
 }
 
 void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
-    docks_[w] = props.strut;
+    displays_.setDock(w, props.strut);
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn.raw(), w, XCB_CW_EVENT_MASK, &mask);
     xcb_map_window(conn.raw(), w);
     stackUnderPanels(w);
     updateWorkarea();
-    screensChanged();
+    displays_.changed();
 }
 
 void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
@@ -383,7 +383,7 @@ void X11Platform::Impl::adoptExisting() {
         const bool iconic = !p.viewable && p.wmState == kIconic;
         if (!p.viewable && !iconic) continue;
         if (p.type == WinType::Dock) {
-            docks_[wins[i]] = p.strut;
+            displays_.setDock(wins[i], p.strut);
             const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
             xcb_change_window_attributes(conn.raw(), wins[i], XCB_CW_EVENT_MASK, &mask);
             continue;
@@ -437,7 +437,7 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         auto g = geometry(w);
         c = client(w);
         if (!c || !g) return;
-        auto mon = monitorFor(*g);
+        auto mon = displays_.monitorFor(*g);
         if (!mon) return;
         c->savedGeom = *g;
         c->fullscreen = true;
@@ -538,20 +538,11 @@ int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, 
     return sent;
 }
 
-std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {
-    const std::vector<Screen>& list = screens();
-    if (list.empty()) return std::nullopt;
-    const double h0 = list.front().frame.height;
-    for (const Screen& s : list)
-        if (s.id == screenId) return Rect(s.frame.x, h0 - s.frame.maxY(), s.frame.width, s.frame.height);
-    return std::nullopt;
-}
-
 void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
     Client* c = client(w);
     if (!c) return;
     if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
-    const std::optional<Rect> clip = screenId ? displayRect(*screenId) : std::nullopt;
+    const std::optional<Rect> clip = screenId ? displays_.displayRect(*screenId) : std::nullopt;
     std::lock_guard<std::mutex> lock(geoMu_);
     auto it = geo_.find(w);
     if (it == geo_.end()) return;
@@ -573,7 +564,7 @@ std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
         target = it->second.clip;
         if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
     }
-    return monitorFor(*target);
+    return displays_.monitorFor(*target);
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
@@ -581,7 +572,7 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
         if (auto mon = displayOf(focused_)) return mon;
     auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
     if (!ptr) return std::nullopt;
-    return monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
+    return displays_.monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
@@ -657,7 +648,7 @@ void X11Platform::Impl::raise(xcb_window_t w) {
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
-        for (auto& [dock, strut] : docks_) stackUnderPanels(dock);
+        for (auto& [dock, strut] : displays_.docks()) stackUnderPanels(dock);
     if (!inPlace) updateClientLists();
 }
 

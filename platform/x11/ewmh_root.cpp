@@ -58,10 +58,10 @@ void X11Platform::Impl::updateActiveWindow() {
 
 void X11Platform::Impl::updateWorkarea() {
     if (!wm_) return;
-    const int w = rootW_, h = rootH_;
+    const int w = displays_.rootWidth(), h = displays_.rootHeight();
     conn.setCardinals(conn.root(), a._NET_DESKTOP_GEOMETRY, XCB_ATOM_CARDINAL,
                       {static_cast<uint32_t>(w), static_cast<uint32_t>(h)});
-    Rect area = visibleArea(Rect(0, 0, w, h), struts(), w, h);
+    Rect area = visibleArea(Rect(0, 0, w, h), displays_.struts(), w, h);
     conn.setCardinals(conn.root(), a._NET_WORKAREA, XCB_ATOM_CARDINAL,
                       {static_cast<uint32_t>(area.x), static_cast<uint32_t>(area.y),
                        static_cast<uint32_t>(area.width), static_cast<uint32_t>(area.height)});

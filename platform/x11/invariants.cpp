@@ -63,7 +63,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
         if (clientNow != clientSent)
             out.push_back(who + " is at " + text(clientNow) + " in its frame, sent " + text(clientSent));
         if (geo.arranged) {
-            const std::optional<Rect> display = geo.home ? displayRect(*geo.home) : std::nullopt;
+            const std::optional<Rect> display = geo.home ? displays_.displayRect(*geo.home) : std::nullopt;
             if (!display || geo.clip != display) out.push_back(who + " is arranged but clipped to no display of its strip");
         }
     }
@@ -92,7 +92,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
             if (auto it = clientOf.find(kids[i]); it != clientOf.end()) order.push_back(it->second);
         if (order != stacking_) out.push_back("the frames on the server are not in the stacking order");
     }
-    for (auto& [dock, strut] : docks_)
+    for (auto& [dock, strut] : displays_.docks())
         if (managed.count(dock)) out.push_back("dock " + hex(dock) + " is managed as a client");
     return out;
 }

@@ -151,7 +151,7 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
         if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);
         return;
     }
-    if (docks_.count(w)) {
+    if (displays_.isDock(w)) {
         xcb_map_window(conn.raw(), w);
         return;
     }
@@ -258,12 +258,8 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_configure_notify_event_t*>(e);
     if (ev->window == conn.root()) {
         // Root resizes, and monitors changed with `xrandr --setmonitor`, come only this way.
-        if (ev->width != rootW_ || ev->height != rootH_) {
-            rootW_ = ev->width;
-            rootH_ = ev->height;
-            updateWorkarea();
-        }
-        screensChanged();
+        if (displays_.rootResized(ev->width, ev->height)) updateWorkarea();
+        displays_.changed();
         return;
     }
     // A client's size is never read from here: we redirect its requests, so
@@ -280,9 +276,9 @@ void X11Platform::Impl::onUnmapNotify(xcb_generic_event_t* e) {
             return;
         }
         unmanage(ev->window, true);
-    } else if (docks_.erase(ev->window)) {
+    } else if (displays_.dropDock(ev->window)) {
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -290,9 +286,9 @@ void X11Platform::Impl::onDestroyNotify(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window;
     if (client(w)) {
         unmanage(w, false);
-    } else if (docks_.erase(w)) {
+    } else if (displays_.dropDock(w)) {
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -373,18 +369,17 @@ void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_property_notify_event_t*>(e);
     if (ev->window == barrier_) return;  // a barrier whose waiter has given up
     if (ev->window == conn.root()) {
-        if (ev->atom == a.RESOURCE_MANAGER) screensChanged();
+        if (ev->atom == a.RESOURCE_MANAGER) displays_.changed();
         return;
     }
     if (Client* c = client(ev->window)) {
         refreshProp(*c, ev->atom);
         return;
     }
-    auto dock = docks_.find(ev->window);
-    if (dock != docks_.end() && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
-        dock->second = readProps({ev->window}).front().strut;
+    if (displays_.isDock(ev->window) && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
+        displays_.setDock(ev->window, readProps({ev->window}).front().strut);
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -478,7 +473,7 @@ void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
     if (releases_.fresh(time, raw)) postMouseUp();
 }
 
-void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
+void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
 
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);

@@ -151,7 +151,7 @@ void X11Platform::Impl::releaseWm() {
     xcb_connection_t* c = conn.raw();
     if (move_) endMove();
     xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &kPlainRootMask);
-    const std::vector<Monitor> monitors = queryMonitors();
+    const std::vector<Monitor> monitors = displays_.monitors();
     // Bottom to top, so the next window manager finds the stacking we had.
     for (xcb_window_t w : stacking_) {
         const Client& cl = clients_.at(w);
@@ -191,7 +191,7 @@ void X11Platform::Impl::releaseWm() {
         // It must not go back to where it last heard it was at its next request.
         sendSyntheticConfigure(w, r);
     }
-    for (auto& [w, s] : docks_) {
+    for (auto& [w, s] : displays_.docks()) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
     }
@@ -203,7 +203,7 @@ void X11Platform::Impl::releaseWm() {
     wm_ = false;
     clients_.clear();
     stacking_.clear();
-    docks_.clear();
+    displays_.dropDocks();
     focused_ = XCB_NONE;
     activePid_ = 0;
     {
@@ -211,7 +211,7 @@ void X11Platform::Impl::releaseWm() {
         geo_.clear();
     }
     icons_.clear();
-    screens_.reset();
+    displays_.forget();
     // A round trip before anyone disconnects: a connection closed with events
     // still unread is reset, and the server drops what it had not yet read of
     // ours (every window stayed in its frame and came back where it was).
@@ -223,7 +223,7 @@ void X11Platform::Impl::onSelectionClear(xcb_generic_event_t* e) {
     if (!wm_ || ev->selection != a.WM_S0 || ev->owner != owner_) return;
     log("another window manager took over; letting go of every window");
     releaseWm();
-    screensChanged();
+    displays_.changed();
 }
 
 }  // namespace tarvela

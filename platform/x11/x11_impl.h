@@ -1,10 +1,12 @@
-// The inside of X11Platform, shared by the files that implement one concern
-// each: the connection and WM_S0 (wm_selection.cpp), the event table and its
+// The inside of X11Platform. Parts that own their state and are reached
+// through their own interface: the connection and atoms (x11::Connection),
+// the displays with their docks and struts (x11::Displays) and window
+// pictures (x11::Pictures). The rest is shared by the files that implement
+// one concern each: WM_S0 (wm_selection.cpp), the event table and its
 // handlers (wm_events.cpp), client records (clients.cpp), EWMH root
-// properties (ewmh_root.cpp), displays and struts (x11_monitors.cpp), the
-// access operations (access.cpp), applications (apps.cpp), notifications
-// (notify.cpp), pictures (pictures.cpp) and what the shell asks of the
-// desktop (shell_desktop.cpp).
+// properties (ewmh_root.cpp), the access operations (access.cpp),
+// applications (apps.cpp), notifications (notify.cpp), what the shell asks
+// of the desktop (shell_desktop.cpp) and the invariant check (invariants.cpp).
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a geo_
@@ -12,7 +14,7 @@
 //   either. Reads of a window not in clients_ fail.
 // - A client's root position is always its Geo::rect origin: the frame only
 //   clips (see frames.h), so other clients and pagers see the truth.
-// - stacking_ is clients_ ordered bottom to top; docks_ are never in clients_.
+// - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
 // - geo_ is the only state other threads touch, always under geoMu_; the main
 //   thread never holds geoMu_ across an X round trip or a callback.
 // - owner_ != 0 exactly when we hold WM_S0 (wm_ is true).
@@ -32,6 +34,7 @@
 
 #include "core/lifetime.h"
 #include "platform/x11/desktop_entries.h"
+#include "platform/x11/displays.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/pictures.h"
@@ -152,7 +155,6 @@ struct X11Platform::Impl {
 
     // Extensions.
     int randrEventBase = -1;
-    bool randr15 = false;
     int xinputOpcode = -1;
     bool xi2 = false;
     bool composite = false;
@@ -168,13 +170,9 @@ struct X11Platform::Impl {
     // redirect windows made after it, only ever raised) stay above.
     xcb_window_t barrier_ = XCB_NONE;
     bool wm_ = false;
-    // The root's size, kept current from its ConfigureNotify (RandR resizes it).
-    int rootW_ = 0, rootH_ = 0;
 
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;
-    std::map<xcb_window_t, std::optional<x11::Strut>> docks_;
-    std::set<xcb_window_t> oversizedDocks_;  // said once each
     uint64_t nextSeq_ = 1;
     xcb_window_t focused_ = XCB_NONE;
     uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
@@ -204,8 +202,7 @@ struct X11Platform::Impl {
     std::optional<Move> move_;
     x11::ReleaseOnce releases_;
 
-    std::optional<std::vector<Screen>> screens_;
-    bool screensChangePending_ = false;
+    x11::Displays displays_{conn};
 
     x11::DesktopIndex desktop_;
     double desktopLoadedAt_ = -1;
@@ -336,7 +333,6 @@ struct X11Platform::Impl {
     // hidden. Returns the requests sent. Callers hold geoMu_.
     int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
-    std::optional<Rect> displayRect(uint64_t screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
     std::optional<Rect> displayOf(xcb_window_t w);
     // The monitor the user works on (root coordinates): the focused window's
@@ -374,12 +370,7 @@ struct X11Platform::Impl {
     void writeNetState(const x11::Client& c);
     void writeWmState(xcb_window_t w, uint32_t state);
 
-    // --- x11_monitors.cpp ---
-    std::vector<x11::Monitor> queryMonitors();
-    std::vector<x11::Strut> struts() const;
-    const std::vector<Screen>& screens();
-    void screensChanged();
-    std::optional<Rect> monitorFor(const Rect& r);
+    const std::vector<Screen>& screens() { return displays_.screens(); }
 
     // --- access.cpp ---
     std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name);
@@ -407,9 +398,10 @@ struct X11Platform::Impl {
     // --- invariants.cpp ---
     std::vector<std::string> checkInvariants();
 
-    // --- display changes worth announcing (x11_monitors.cpp) ---
-    std::optional<std::vector<Screen>> announcedScreens_;  // as the logic last learnt them
-    void announceScreens();
+    // Tells the logic of a display change it can see, once.
+    void announceScreens() {
+        if (displays_.takeAnnouncement()) postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+    }
 };
 
 }  // namespace tarvela

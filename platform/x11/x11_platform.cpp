@@ -22,8 +22,6 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
     : loop(l), opts(std::move(options)), conn(opts.display), a(conn.atoms()) {
     queryExtensions();
     buildHandlerTable();
-    rootW_ = conn.screen()->width_in_pixels;
-    rootH_ = conn.screen()->height_in_pixels;
 
     barrier_ = xcb_generate_id(conn.raw());
     const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
@@ -75,7 +73,7 @@ void X11Platform::Impl::queryExtensions() {
     if (randr && randr->present) {
         if (auto r = conn.get(xcb_randr_query_version_reply, rv)) {
             randrEventBase = randr->first_event;
-            randr15 = r->major_version > 1 || (r->major_version == 1 && r->minor_version >= 5);
+            displays_.useRandr15(r->major_version > 1 || (r->major_version == 1 && r->minor_version >= 5));
         }
     }
     if (input && input->present) {
