@@ -185,8 +185,8 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     Client* now = client(w);
     if (!now) return;
     const int32_t pid = now->props.pid;
-    if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
-    postAX(pid, AXElement::window(w), ax::WindowCreated);
+    if (firstOfApp) notifications_.postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
+    notifications_.postAX(pid, AXElement::window(w), ax::WindowCreated);
     if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
 }
 
@@ -364,8 +364,8 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         focused_ = XCB_NONE;
         focusFallback();
     }
-    postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
-    if (last) postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
+    notifications_.postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
+    if (last) notifications_.postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
 }
 
 void X11Platform::Impl::adoptExisting() {
@@ -415,7 +415,7 @@ void X11Platform::Impl::iconify(xcb_window_t w) {
     writeNetState(*c);
     const int32_t pid = c->props.pid;
     if (focused_ == w) focusFallback();
-    postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
+    notifications_.postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
 }
 
 void X11Platform::Impl::deiconify(xcb_window_t w) {
@@ -427,7 +427,7 @@ void X11Platform::Impl::deiconify(xcb_window_t w) {
     writeWmState(w, kNormal);
     writeNetState(*c);
     raise(w);
-    postAX(c->props.pid, AXElement::window(w), ax::WindowDeminiaturized);
+    notifications_.postAX(c->props.pid, AXElement::window(w), ax::WindowDeminiaturized);
 }
 
 void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
@@ -464,7 +464,7 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
     }
     // Full screen takes the window out of its strip and back, as a change of
     // space does where full screen has a space of its own: tell the logic now.
-    postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
+    notifications_.postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
 }
 
 void X11Platform::Impl::configureClient(xcb_window_t w, const Rect& r) {
@@ -611,10 +611,10 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
     c->focusSeq = ++focusCounter_;
     updateActiveWindow();
     const int32_t pid = c->props.pid;
-    postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
+    notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
     if (pid != activePid_) {
         activePid_ = pid;
-        postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
+        notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
     }
 }
 

@@ -470,7 +470,7 @@ void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
 
 // One release can arrive twice: see releases.h.
 void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
-    if (releases_.fresh(time, raw)) postMouseUp();
+    if (releases_.fresh(time, raw)) notifications_.postMouseUp();
 }
 
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }

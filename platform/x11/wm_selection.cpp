@@ -21,12 +21,12 @@ constexpr uint32_t kPlainRootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_
 
 // Why each platform last said it waits for WM_S0. The permission poll retries
 // every 1.5 s; the reason is logged once, and again only when it changes or
-// after the selection was ours in between. Keyed by the platform's Subscribers:
-// one per platform, and its identity is not reused while a weak handle to it
-// is kept here, so a new platform starts with nothing said.
-std::map<std::weak_ptr<Subscribers>, std::string, std::owner_less<>> waitingSaid;
+// after the selection was ours in between. Keyed by an identity unique to
+// each platform (Notifications::identity), not reused while a weak handle to
+// it is kept here, so a new platform starts with nothing said.
+std::map<std::weak_ptr<const void>, std::string, std::owner_less<>> waitingSaid;
 
-void sayWaiting(const std::shared_ptr<Subscribers>& who, const std::string& why) {
+void sayWaiting(const std::weak_ptr<const void>& who, const std::string& why) {
     std::erase_if(waitingSaid, [](const auto& e) { return e.first.expired(); });
     std::string& said = waitingSaid[who];
     if (said == why) return;
@@ -68,7 +68,7 @@ bool X11Platform::Impl::acquire(bool replace) {
     auto ownerReply = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, a.WM_S0));
     xcb_window_t previous = ownerReply ? ownerReply->owner : XCB_NONE;
     if (previous != XCB_NONE && !replace) {
-        sayWaiting(subscribers, "another window manager holds WM_S0; waiting for it to quit");
+        sayWaiting(notifications_.identity(), "another window manager holds WM_S0; waiting for it to quit");
         return false;
     }
 
@@ -111,7 +111,7 @@ bool X11Platform::Impl::acquire(bool replace) {
         if (!redirected) conn.waitForEvent([](const xcb_generic_event_t*) { return false; }, 0.05);
     }
     if (!redirected) {
-        sayWaiting(subscribers, "another window manager is running without WM_S0; waiting for it to quit");
+        sayWaiting(notifications_.identity(), "another window manager is running without WM_S0; waiting for it to quit");
         xcb_destroy_window(c, owner_);
         owner_ = XCB_NONE;
         xcb_flush(c);
@@ -130,7 +130,7 @@ bool X11Platform::Impl::acquire(bool replace) {
     xcb_send_event(c, 0, conn.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&msg));
 
     wm_ = true;
-    waitingSaid.erase(subscribers);
+    waitingSaid.erase(notifications_.identity());
     publishRootProps();
     adoptExisting();
     updateWorkarea();

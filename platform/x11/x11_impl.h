@@ -1,11 +1,11 @@
 // The inside of X11Platform. Parts that own their state and are reached
 // through their own interface: the connection and atoms (x11::Connection),
-// the displays with their docks and struts (x11::Displays) and window
-// pictures (x11::Pictures). The rest is shared by the files that implement
+// the displays with their docks and struts (x11::Displays), what the logic
+// subscribed to (x11::Notifications) and window pictures (x11::Pictures). The rest is shared by the files that implement
 // one concern each: WM_S0 (wm_selection.cpp), the event table and its
 // handlers (wm_events.cpp), client records (clients.cpp), EWMH root
 // properties (ewmh_root.cpp), the access operations (access.cpp),
-// applications (apps.cpp), notifications (notify.cpp), what the shell asks
+// applications (apps.cpp), what the shell asks
 // of the desktop (shell_desktop.cpp) and the invariant check (invariants.cpp).
 //
 // Invariants:
@@ -37,6 +37,7 @@
 #include "platform/x11/displays.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/notifications.h"
 #include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
@@ -112,26 +113,6 @@ struct Geo {
 
 // The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
 constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
-
-// Everything the logic subscribed to: accessibility observers, workspace
-// observers and mouse-up monitors. Shared with the handles the logic holds,
-// which may outlive the platform and unsubscribe through it.
-struct Subscribers {
-    struct AXReg {
-        int32_t pid;
-        std::set<std::string, std::less<>> names;
-        bool attached = false;
-        AXCallback cb;
-    };
-    struct WsReg {
-        WorkspaceEvent event;
-        WorkspaceHandler handler;
-    };
-    std::map<uint64_t, AXReg> ax;
-    std::map<uint64_t, WsReg> workspace;
-    std::map<uint64_t, std::function<void()>> mouseUp;
-    uint64_t nextId = 1;
-};
 
 }  // namespace x11
 
@@ -225,7 +206,7 @@ struct X11Platform::Impl {
         std::optional<std::pair<xcb_window_t, xcb_timestamp_t>> activate;
     } coalesced_;
 
-    std::shared_ptr<x11::Subscribers> subscribers = std::make_shared<x11::Subscribers>();
+    x11::Notifications notifications_{loop};
     std::array<Handler, 128> handlers{};
 
     // What the shell asked for (shell_desktop.cpp).
@@ -389,10 +370,6 @@ struct X11Platform::Impl {
     const x11::DesktopIndex& desktop();
     ImageRef iconOf(int32_t pid);
 
-    // --- notify.cpp ---
-    void postAX(int32_t pid, const AXElement& el, std::string_view name);
-    void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
-    void postMouseUp();
 
 
     // --- invariants.cpp ---
@@ -400,7 +377,7 @@ struct X11Platform::Impl {
 
     // Tells the logic of a display change it can see, once.
     void announceScreens() {
-        if (displays_.takeAnnouncement()) postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+        if (displays_.takeAnnouncement()) notifications_.postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
     }
 };
 

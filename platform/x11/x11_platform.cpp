@@ -202,6 +202,18 @@ void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
 bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stackBelow(panel, window); }
 
+std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback callback) {
+    return d_->notifications_.observe(pid, std::move(callback));
+}
+
+SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
+    return d_->notifications_.onWorkspace(event, std::move(handler));
+}
+
+SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
+    return d_->notifications_.onMouseUp(std::move(handler));
+}
+
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);

@@ -1,12 +1,6 @@
-// Accessibility observers, workspace notifications and the mouse-up monitor.
-// Every delivery is posted to the run loop, so a callback never runs inside an
-// X event handler and may call back into the platform freely. Handles the
-// logic holds unregister themselves and outlive the platform harmlessly.
-#include "platform/x11/x11_impl.h"
+#include "platform/x11/notifications.h"
 
-namespace tarvela {
-
-using namespace x11;
+namespace tarvela::x11 {
 
 namespace {
 
@@ -47,11 +41,11 @@ private:
 
 }  // namespace
 
-void X11Platform::Impl::postAX(int32_t pid, const AXElement& el, std::string_view name) {
+void Notifications::postAX(int32_t pid, const AXElement& el, std::string_view name) {
     if (pid <= 0) return;
-    for (auto& [id, reg] : subscribers->ax) {
+    for (auto& [id, reg] : subs_->ax) {
         if (reg.pid != pid || !reg.attached || !reg.names.count(name)) continue;
-        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id, el, name = std::string(name)] {
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, el, name = std::string(name)] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->ax.find(id);
@@ -63,10 +57,10 @@ void X11Platform::Impl::postAX(int32_t pid, const AXElement& el, std::string_vie
     }
 }
 
-void X11Platform::Impl::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app) {
-    for (auto& [id, reg] : subscribers->workspace) {
+void Notifications::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app) {
+    for (auto& [id, reg] : subs_->workspace) {
         if (reg.event != ev) continue;
-        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id, ev, app] {
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, ev, app] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->workspace.find(id);
@@ -77,9 +71,9 @@ void X11Platform::Impl::postWorkspace(WorkspaceEvent ev, std::optional<RunningAp
     }
 }
 
-void X11Platform::Impl::postMouseUp() {
-    for (auto& [id, fn] : subscribers->mouseUp) {
-        loop.post([n = std::weak_ptr<Subscribers>(subscribers), id = id] {
+void Notifications::postMouseUp() {
+    for (auto& [id, fn] : subs_->mouseUp) {
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id] {
             auto alive = n.lock();
             if (!alive) return;
             auto it = alive->mouseUp.find(id);
@@ -90,23 +84,23 @@ void X11Platform::Impl::postMouseUp() {
     }
 }
 
-std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback callback) {
+std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
-    const uint64_t id = d_->subscribers->nextId++;
-    d_->subscribers->ax[id] = Subscribers::AXReg{pid, {}, false, std::move(callback)};
-    return std::make_unique<X11Observer>(d_->subscribers, id);
+    const uint64_t id = subs_->nextId++;
+    subs_->ax[id] = Subscribers::AXReg{pid, {}, false, std::move(callback)};
+    return std::make_unique<X11Observer>(subs_, id);
 }
 
-SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
-    const uint64_t id = d_->subscribers->nextId++;
-    d_->subscribers->workspace[id] = Subscribers::WsReg{event, std::move(handler)};
-    return std::make_unique<Registration<decltype(Subscribers::workspace)>>(d_->subscribers, &Subscribers::workspace, id);
+SubscriptionRef Notifications::onWorkspace(WorkspaceEvent event, WorkspaceHandler handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->workspace[id] = Subscribers::WsReg{event, std::move(handler)};
+    return std::make_unique<Registration<decltype(Subscribers::workspace)>>(subs_, &Subscribers::workspace, id);
 }
 
-SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
-    const uint64_t id = d_->subscribers->nextId++;
-    d_->subscribers->mouseUp[id] = std::move(handler);
-    return std::make_unique<Registration<decltype(Subscribers::mouseUp)>>(d_->subscribers, &Subscribers::mouseUp, id);
+SubscriptionRef Notifications::onMouseUp(std::function<void()> handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->mouseUp[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::mouseUp)>>(subs_, &Subscribers::mouseUp, id);
 }
 
-}  // namespace tarvela
+}  // namespace tarvela::x11
