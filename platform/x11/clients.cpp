@@ -219,7 +219,7 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, frameValues);
     // A new window is made on top of everything, panels included.
-    stackUnderPanels(cl.frame);
+    own_.stackBelow(cl.frame);
     // Should we die, the server hands the client back to the root where it is.
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
@@ -313,7 +313,7 @@ void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn.raw(), w, XCB_CW_EVENT_MASK, &mask);
     xcb_map_window(conn.raw(), w);
-    stackUnderPanels(w);
+    own_.stackBelow(w);
     updateWorkarea();
     displays_.changed();
 }
@@ -374,7 +374,7 @@ void X11Platform::Impl::adoptExisting() {
     const xcb_window_t* kids = xcb_query_tree_children(tree.get());
     std::vector<xcb_window_t> wins;
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-        if (kids[i] != owner_ && kids[i] != barrier_) wins.push_back(kids[i]);
+        if (kids[i] != owner_ && kids[i] != own_.id()) wins.push_back(kids[i]);
     std::vector<WindowProps> props = readProps(wins);
     // Children come bottom to top, so adopting in order keeps the stacking.
     for (size_t i = 0; i < wins.size(); ++i) {
@@ -587,7 +587,7 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
     time = focusTime(time);
     if (!globallyActive) {
-        const xcb_window_t target = c->props.acceptsInput ? w : barrier_;
+        const xcb_window_t target = c->props.acceptsInput ? w : own_.id();
         focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
@@ -598,7 +598,7 @@ xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
     if (time != XCB_CURRENT_TIME) return time;
     if (answeredTime_ == XCB_CURRENT_TIME) {
         // One round trip per turn at most: the turn's focus changes share it.
-        answeredTime_ = timestamp();
+        answeredTime_ = own_.timestamp();
         loop.post(life.guard([this] { answeredTime_ = XCB_CURRENT_TIME; }));
     }
     return answeredTime_;
@@ -643,20 +643,13 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     const bool inPlace =
         stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
     for (xcb_window_t t : top) {
-        stackUnderPanels(client(t)->frame);
+        own_.stackBelow(client(t)->frame);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
-        for (auto& [dock, strut] : displays_.docks()) stackUnderPanels(dock);
+        for (auto& [dock, strut] : displays_.docks()) own_.stackBelow(dock);
     if (!inPlace) updateClientLists();
-}
-
-// Each window stacked here lands above the ones stacked before it. The panels
-// raise themselves to the very top; nothing of ours ever goes above them.
-void X11Platform::Impl::stackUnderPanels(xcb_window_t w) {
-    const uint32_t values[] = {barrier_, XCB_STACK_MODE_BELOW};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
 }
 
 bool X11Platform::Impl::groupTool(const Client& c) const {

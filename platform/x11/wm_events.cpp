@@ -367,7 +367,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_property_notify_event_t*>(e);
-    if (ev->window == barrier_) return;  // a barrier whose waiter has given up
+    if (ev->window == own_.id()) return;  // a barrier whose waiter has given up
     if (ev->window == conn.root()) {
         if (ev->atom == a.RESOURCE_MANAGER) displays_.changed();
         return;

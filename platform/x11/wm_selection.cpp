@@ -35,24 +35,9 @@ void sayWaiting(const std::weak_ptr<const void>& who, const std::string& why) {
 }
 }  // namespace
 
-// A property change on our own window: its PropertyNotify carries the time.
-xcb_timestamp_t X11Platform::Impl::timestamp() {
-    xcb_change_property(conn.raw(), XCB_PROP_MODE_APPEND, barrier_, a._TARVELA_BARRIER, XCB_ATOM_CARDINAL, 32, 0,
-                        nullptr);
-    auto e = conn.waitForEvent(
-        [&](const xcb_generic_event_t* ev) {
-            if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-            auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(ev);
-            return p->window == barrier_ && p->atom == a._TARVELA_BARRIER;
-        },
-        5.0);
-    if (!e) return XCB_CURRENT_TIME;
-    return reinterpret_cast<xcb_property_notify_event_t*>(e.get())->time;
-}
-
 bool X11Platform::Impl::sync() {
     if (conn.broken()) return false;
-    bool ok = timestamp() != XCB_CURRENT_TIME;
+    bool ok = own_.timestamp() != XCB_CURRENT_TIME;
     // Everything the server sent before the barrier, a turn at a time, and
     // what xcb read behind it (a bounded number of turns: a flood never ends).
     while (!inDispatch && conn.stashed() > 0 && !conn.broken()) dispatchEvents();
@@ -81,7 +66,7 @@ bool X11Platform::Impl::acquire(bool replace) {
         // Fails only when the old owner is already gone, which is fine.
         conn.check(xcb_change_window_attributes_checked(c, previous, XCB_CW_EVENT_MASK, &watchMask));
     }
-    const xcb_timestamp_t time = timestamp();
+    const xcb_timestamp_t time = own_.timestamp();
     xcb_set_selection_owner(c, owner_, a.WM_S0, time);
     auto check = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, a.WM_S0));
     if (!check || check->owner != owner_) {

@@ -1,7 +1,8 @@
 // The inside of X11Platform. Parts that own their state and are reached
 // through their own interface: the connection and atoms (x11::Connection),
 // the displays with their docks and struts (x11::Displays), what the logic
-// subscribed to (x11::Notifications) and window pictures (x11::Pictures). The rest is shared by the files that implement
+// subscribed to (x11::Notifications), window pictures (x11::Pictures) and
+// our own window, the panels' floor (x11::OwnWindow). The rest is shared by the files that implement
 // one concern each: WM_S0 (wm_selection.cpp), the event table and its
 // handlers (wm_events.cpp), client records (clients.cpp), EWMH root
 // properties (ewmh_root.cpp), the access operations (access.cpp),
@@ -38,6 +39,7 @@
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/notifications.h"
+#include "platform/x11/own_window.h"
 #include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
@@ -144,12 +146,8 @@ struct X11Platform::Impl {
     int xfixesEventBase = -1;
 
     xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
-    // Our own window (input only, mapped off screen, nameless) for barriers
-    // and timestamps; it holds the keyboard focus while the focused client
-    // takes no input. It is also the floor of Tarvela's panels: every frame
-    // and dock we stack goes directly below it, and the panels (override-
-    // redirect windows made after it, only ever raised) stay above.
-    xcb_window_t barrier_ = XCB_NONE;
+    // Barriers, timestamps, the focus of clients that take none, the panels' floor.
+    x11::OwnWindow own_{conn};
     bool wm_ = false;
 
     std::map<xcb_window_t, x11::Client> clients_;
@@ -231,7 +229,6 @@ struct X11Platform::Impl {
     bool tryAcquire();
     // Lets go of every window and of WM_S0, leaving windows where they are.
     void releaseWm();
-    xcb_timestamp_t timestamp();
     bool sync();
 
     // --- wm_events.cpp ---
@@ -280,8 +277,6 @@ struct X11Platform::Impl {
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
-    // To the top of what we stack: directly below the panels' floor.
-    void stackUnderPanels(xcb_window_t w);
     // A group's tool windows: utilities, toolbars and transients for the
     // whole group. They float above the group's other windows.
     bool groupTool(const x11::Client& c) const;

@@ -23,12 +23,6 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
     queryExtensions();
     buildHandlerTable();
 
-    barrier_ = xcb_generate_id(conn.raw());
-    const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_create_window(conn.raw(), XCB_COPY_FROM_PARENT, barrier_, conn.root(), -100, -100, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
-                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    xcb_map_window(conn.raw(), barrier_);
     selectRootEvents();
     watchDesktopServices();
 
@@ -42,7 +36,6 @@ X11Platform::Impl::~Impl() {
     loop.unwatchFd(watch);
     conn.setDrainHook(nullptr);
     if (wm_) releaseWm();
-    xcb_destroy_window(conn.raw(), barrier_);
     xcb_flush(conn.raw());
 }
 
