@@ -374,7 +374,7 @@ void X11Platform::Impl::adoptExisting() {
     const xcb_window_t* kids = xcb_query_tree_children(tree.get());
     std::vector<xcb_window_t> wins;
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-        if (kids[i] != owner_ && kids[i] != own_.id()) wins.push_back(kids[i]);
+        if (kids[i] != wmOwner_.window() && kids[i] != own_.id()) wins.push_back(kids[i]);
     std::vector<WindowProps> props = readProps(wins);
     // Children come bottom to top, so adopting in order keeps the stacking.
     for (size_t i = 0; i < wins.size(); ++i) {

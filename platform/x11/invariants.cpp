@@ -20,7 +20,7 @@ std::string text(const Rect& r) { return format("%.0f,%.0f %.0fx%.0f", r.x, r.y,
 
 std::vector<std::string> X11Platform::Impl::checkInvariants() {
     std::vector<std::string> out;
-    if (!wm_) return out;
+    if (!wmOwner_.held()) return out;
     xcb_connection_t* c = conn.raw();
     struct Asked {
         xcb_window_t win;

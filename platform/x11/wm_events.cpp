@@ -89,8 +89,8 @@ void X11Platform::Impl::dispatchEvents() {
     }
     if (conn.broken() && watch) {
         // The server quit or crashed. That is no lost permission (the manager
-        // would stop and report another window manager), so wm_ stays as it
-        // was; nothing can work any more, and whoever runs us ends.
+        // would stop and report another window manager), so WM_S0 stays held as
+        // it was; nothing can work any more, and whoever runs us ends.
         log("lost the connection to the X server");
         loop.unwatchFd(watch);
         watch = 0;
@@ -145,7 +145,7 @@ void X11Platform::Impl::onError(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_map_request_event_t*>(e)->window;
-    if (!wm_) return;
+    if (!wmOwner_.held()) return;
     if (Client* c = client(w)) {
         // ICCCM 4.1.4: a client maps its iconic window to restore it.
         if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);

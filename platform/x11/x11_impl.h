@@ -1,13 +1,15 @@
 // The inside of X11Platform. Parts that own their state and are reached
 // through their own interface: the connection and atoms (x11::Connection),
-// the displays with their docks and struts (x11::Displays), what the logic
-// subscribed to (x11::Notifications), window pictures (x11::Pictures) and
-// our own window, the panels' floor (x11::OwnWindow). The rest is shared by the files that implement
-// one concern each: WM_S0 (wm_selection.cpp), the event table and its
-// handlers (wm_events.cpp), client records (clients.cpp), EWMH root
-// properties (ewmh_root.cpp), the access operations (access.cpp),
-// applications (apps.cpp), what the shell asks
-// of the desktop (shell_desktop.cpp) and the invariant check (invariants.cpp).
+// WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
+// struts (x11::Displays), what the logic subscribed to (x11::Notifications),
+// window pictures (x11::Pictures) and our own window, the panels' floor
+// (x11::OwnWindow). The rest is shared by the files that implement one
+// concern each: becoming and ceasing to be the window manager
+// (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
+// client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
+// access operations (access.cpp), applications (apps.cpp), what the shell
+// asks of the desktop (shell_desktop.cpp) and the invariant check
+// (invariants.cpp).
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a geo_
@@ -18,7 +20,6 @@
 // - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
 // - geo_ is the only state other threads touch, always under geoMu_; the main
 //   thread never holds geoMu_ across an X round trip or a callback.
-// - owner_ != 0 exactly when we hold WM_S0 (wm_ is true).
 #pragma once
 
 #include <xcb/xcb.h>
@@ -43,6 +44,7 @@
 #include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
+#include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
 
@@ -145,10 +147,9 @@ struct X11Platform::Impl {
     int shapeEventBase = -1;
     int xfixesEventBase = -1;
 
-    xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
     // Barriers, timestamps, the focus of clients that take none, the panels' floor.
     x11::OwnWindow own_{conn};
-    bool wm_ = false;
+    x11::WmOwner wmOwner_{conn, own_};  // held exactly while we are the window manager
 
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;

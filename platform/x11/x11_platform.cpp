@@ -35,7 +35,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
 X11Platform::Impl::~Impl() {
     loop.unwatchFd(watch);
     conn.setDrainHook(nullptr);
-    if (wm_) releaseWm();
+    if (wmOwner_.held()) releaseWm();
     xcb_flush(conn.raw());
 }
 
@@ -177,7 +177,7 @@ std::optional<uint32_t> X11Platform::windowNumber(const AXElement& el) {
     return static_cast<uint32_t>(el.id);
 }
 
-bool X11Platform::isProcessTrusted() { return d_->wm_; }
+bool X11Platform::isProcessTrusted() { return d_->wmOwner_.held(); }
 std::vector<RunningApp> X11Platform::runningApplications() { return d_->runningApplications(); }
 std::optional<RunningApp> X11Platform::runningApplication(int32_t pid) { return d_->appInfo(pid); }
 std::optional<RunningApp> X11Platform::frontmostApplication() { return d_->frontmost(); }
