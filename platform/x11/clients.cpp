@@ -734,8 +734,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
         if (grabPointer) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
         return;
     }
-    move_ = Move{w,      rootX,   rootY, static_cast<int>(g->x), static_cast<int>(g->y), resizeX, resizeY,
-                 static_cast<int>(g->width), static_cast<int>(g->height), button};
+    move_ = PointerMove{w, rootX, rootY, *g, resizeX, resizeY, button};
     {
         std::lock_guard<std::mutex> lock(geoMu_);
         if (auto it = geo_.find(w); it != geo_.end()) {

@@ -425,17 +425,9 @@ void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     pointerMoved();
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
-    const int dx = ev->root_x - move_->pointerX, dy = ev->root_y - move_->pointerY;
-    if (!move_->resize()) {
-        writePosition(move_->win, Point{static_cast<double>(move_->originX + dx), static_cast<double>(move_->originY + dy)});
-        return;
-    }
-    Rect r(move_->originX, move_->originY, move_->originW, move_->originH);
-    if (move_->resizeX > 0) r.width = move_->originW + dx;
-    if (move_->resizeX < 0) r = Rect(move_->originX + dx, r.y, move_->originW - dx, r.height);
-    if (move_->resizeY > 0) r.height = move_->originH + dy;
-    if (move_->resizeY < 0) r = Rect(r.x, move_->originY + dy, r.width, move_->originH - dy);
-    resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
+    const Rect r = move_->follow(ev->root_x, ev->root_y);
+    if (move_->resize()) resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
+    else writePosition(move_->win, r.origin());
 }
 
 void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {

@@ -41,6 +41,7 @@
 #include "platform/x11/monitors.h"
 #include "platform/x11/notifications.h"
 #include "platform/x11/own_window.h"
+#include "platform/x11/pointer_move.h"
 #include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
@@ -168,18 +169,7 @@ struct X11Platform::Impl {
     std::unordered_map<xcb_window_t, x11::Geo> geo_;
     std::atomic<uint64_t> positionRequests_{0};
 
-    struct Move {
-        xcb_window_t win;
-        int pointerX, pointerY;
-        int originX, originY;
-        // A resize moves these edges: -1 the left/top one, 1 the right/bottom one.
-        int resizeX = 0, resizeY = 0;
-        int originW = 0, originH = 0;
-        uint8_t button = 1;
-        bool keyboard = false;  // we hold the keyboard until it ends
-        bool resize() const { return resizeX || resizeY; }
-    };
-    std::optional<Move> move_;
+    std::optional<x11::PointerMove> move_;
     x11::ReleaseOnce releases_;
 
     x11::Displays displays_{conn};
