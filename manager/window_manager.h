@@ -193,6 +193,10 @@ public:
     // Returns at once; the windows move when the launched applications had their time.
     void restore(const Workspace& ws);
 
+    // What breaks the agreement of strips, floating windows, memory and
+    // displays, one line each; empty when it holds (manager/invariants.cpp).
+    std::vector<std::string> checkInvariants() const;
+
     // What new columns start at; the strips use it.
     WidthDefaults& widths() { return widths_; }
 

@@ -106,8 +106,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
             if (proto == a.WM_DELETE_WINDOW) p.deleteWindow = true;
         }
         for (uint32_t s : prop[10].cardinals()) p.netState.push_back(s);
-        p.strut = parseStrut(prop[11].cardinals(), rootW_, rootH_);
-        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), rootW_, rootH_);
+        p.strut = parseStrut(prop[11].cardinals(), displays_.rootWidth(), displays_.rootHeight());
+        if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), displays_.rootWidth(), displays_.rootHeight());
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
     }
     return out;
@@ -142,7 +142,6 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
 }
 
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
-    xcb_connection_t* c = conn.raw();
     props.pid = resolvePid(w, props.pid);
     const bool firstOfApp =
         props.pid > 0 && std::none_of(clients_.begin(), clients_.end(),
@@ -155,30 +154,62 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.skipPager = contains(props.netState, a._NET_WM_STATE_SKIP_PAGER);
     const bool iconic = adopting ? props.wmState == kIconic : props.startsIconic;
     const bool wantsFullscreen = contains(props.netState, a._NET_WM_STATE_FULLSCREEN);
-    Rect geom = props.geom;
     if (props.border) {
         // Undecorated: a client's own border would only shift what we compute.
-        geom.width -= 2 * props.border;
-        geom.height -= 2 * props.border;
+        props.geom.width -= 2 * props.border;
+        props.geom.height -= 2 * props.border;
     }
     const bool wasViewable = props.viewable;
     cl.props = std::move(props);
-    cl.props.geom = geom;
     cl.props.border = 0;
+    // Windows already on screen stay where they are.
+    if (!adopting) cl.props.geom = openingPlace(cl);
+    frameClient(cl, wasViewable);
 
-    if (!adopting) {
-        const bool hasParent = client(cl.props.transientFor) != nullptr;
-        if (isOwn(cl) && !hasParent) {
-            // Tarvela's own windows open where the user works, whatever place the toolkit asked for.
-            if (auto mon = currentMonitor(w)) geom = centredOn(*mon, geom, *mon);
-        } else if (subrole(cl) != ax::StandardWindow) {
-            placeFloating(cl, geom);
-        } else if (!cl.props.hints.positioned) {
-            placeNew(w, geom);
-        }
-        cl.props.geom = geom;
+    xcb_connection_t* c = conn.raw();
+    if (iconic) {
+        clients_[w].iconic = true;
+        writeWmState(w, kIconic);
+    } else {
+        xcb_map_window(c, w);
+        xcb_map_window(c, cl.frame);
+        writeWmState(w, kNormal);
     }
+    // ICCCM 4.1.5: a reparented client hears of its root position from us.
+    sendSyntheticConfigure(w, cl.props.geom);
+    writeNetState(clients_[w]);
+    if (wantsFullscreen) setFullscreen(w, true);
+    updateClientLists();
+    if (adopting) return;
 
+    Client* now = client(w);
+    if (!now) return;
+    const int32_t pid = now->props.pid;
+    if (firstOfApp) notifications_.postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
+    notifications_.postAX(pid, AXElement::window(w), ax::WindowCreated);
+    if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
+}
+
+Rect X11Platform::Impl::openingPlace(const Client& cl) {
+    Rect geom = cl.props.geom;
+    // Tarvela's own windows open where the user works, whatever place the
+    // toolkit asked for; so does any new window that asks for no place and
+    // would open elsewhere.
+    const bool own = isOwn(cl) && !client(cl.props.transientFor);
+    if (!own && subrole(cl) != ax::StandardWindow) {
+        placeFloating(cl, geom);
+        return geom;
+    }
+    if (!own && cl.props.hints.positioned) return geom;
+    const std::optional<Rect> mon = currentMonitor(cl.win);
+    if (mon && (own || !mon->contains({geom.midX(), geom.midY()}))) geom = centredOn(*mon, geom, *mon);
+    return geom;
+}
+
+void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
+    xcb_connection_t* c = conn.raw();
+    const xcb_window_t w = cl.win;
+    const Rect geom = cl.props.geom;
     // The frame starts as the whole client; a strip that takes the window clips it.
     cl.frame = xcb_generate_id(c);
     // Black where the client draws nothing yet: never what was on the screen before.
@@ -188,7 +219,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, frameValues);
     // A new window is made on top of everything, panels included.
-    stackUnderPanels(cl.frame);
+    own_.stackBelow(cl.frame);
     // Should we die, the server hands the client back to the root where it is.
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
@@ -217,28 +248,6 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
-
-    if (iconic) {
-        clients_[w].iconic = true;
-        writeWmState(w, kIconic);
-    } else {
-        xcb_map_window(c, w);
-        xcb_map_window(c, cl.frame);
-        writeWmState(w, kNormal);
-    }
-    // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    sendSyntheticConfigure(w, geom);
-    writeNetState(clients_[w]);
-    if (wantsFullscreen) setFullscreen(w, true);
-    updateClientLists();
-    if (adopting) return;
-
-    Client* now = client(w);
-    if (!now) return;
-    const int32_t pid = now->props.pid;
-    if (firstOfApp) postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
-    postAX(pid, AXElement::window(w), ax::WindowCreated);
-    if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
 }
 
 // The frame takes the client's own shape, now and whenever it changes.
@@ -292,7 +301,7 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
         around = geometry(parent);
         display = displayOf(parent);
     }
-    if (!around || !display) around = display = monitorFor(geom);
+    if (!around || !display) around = display = displays_.monitorFor(geom);
     if (!around) return;
     if (tool && cl.props.hints.positioned) around = geom;
     geom = centredOn(*around, geom, *display);
@@ -300,13 +309,13 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
 }
 
 void X11Platform::Impl::manageDock(xcb_window_t w, const WindowProps& props) {
-    docks_[w] = props.strut;
+    displays_.setDock(w, props.strut);
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn.raw(), w, XCB_CW_EVENT_MASK, &mask);
     xcb_map_window(conn.raw(), w);
-    stackUnderPanels(w);
+    own_.stackBelow(w);
     updateWorkarea();
-    screensChanged();
+    displays_.changed();
 }
 
 void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
@@ -355,8 +364,8 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         focused_ = XCB_NONE;
         focusFallback();
     }
-    postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
-    if (last) postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
+    notifications_.postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
+    if (last) notifications_.postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
 }
 
 void X11Platform::Impl::adoptExisting() {
@@ -365,7 +374,7 @@ void X11Platform::Impl::adoptExisting() {
     const xcb_window_t* kids = xcb_query_tree_children(tree.get());
     std::vector<xcb_window_t> wins;
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-        if (kids[i] != owner_ && kids[i] != barrier_) wins.push_back(kids[i]);
+        if (kids[i] != wmOwner_.window() && kids[i] != own_.id()) wins.push_back(kids[i]);
     std::vector<WindowProps> props = readProps(wins);
     // Children come bottom to top, so adopting in order keeps the stacking.
     for (size_t i = 0; i < wins.size(); ++i) {
@@ -374,7 +383,7 @@ void X11Platform::Impl::adoptExisting() {
         const bool iconic = !p.viewable && p.wmState == kIconic;
         if (!p.viewable && !iconic) continue;
         if (p.type == WinType::Dock) {
-            docks_[wins[i]] = p.strut;
+            displays_.setDock(wins[i], p.strut);
             const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
             xcb_change_window_attributes(conn.raw(), wins[i], XCB_CW_EVENT_MASK, &mask);
             continue;
@@ -406,7 +415,7 @@ void X11Platform::Impl::iconify(xcb_window_t w) {
     writeNetState(*c);
     const int32_t pid = c->props.pid;
     if (focused_ == w) focusFallback();
-    postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
+    notifications_.postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
 }
 
 void X11Platform::Impl::deiconify(xcb_window_t w) {
@@ -418,7 +427,7 @@ void X11Platform::Impl::deiconify(xcb_window_t w) {
     writeWmState(w, kNormal);
     writeNetState(*c);
     raise(w);
-    postAX(c->props.pid, AXElement::window(w), ax::WindowDeminiaturized);
+    notifications_.postAX(c->props.pid, AXElement::window(w), ax::WindowDeminiaturized);
 }
 
 void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
@@ -428,7 +437,7 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         auto g = geometry(w);
         c = client(w);
         if (!c || !g) return;
-        auto mon = monitorFor(*g);
+        auto mon = displays_.monitorFor(*g);
         if (!mon) return;
         c->savedGeom = *g;
         c->fullscreen = true;
@@ -455,7 +464,7 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
     }
     // Full screen takes the window out of its strip and back, as a change of
     // space does where full screen has a space of its own: tell the logic now.
-    postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
+    notifications_.postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
 }
 
 void X11Platform::Impl::configureClient(xcb_window_t w, const Rect& r) {
@@ -529,20 +538,11 @@ int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, 
     return sent;
 }
 
-std::optional<Rect> X11Platform::Impl::displayRect(uint64_t screenId) {
-    const std::vector<Screen>& list = screens();
-    if (list.empty()) return std::nullopt;
-    const double h0 = list.front().frame.height;
-    for (const Screen& s : list)
-        if (s.id == screenId) return Rect(s.frame.x, h0 - s.frame.maxY(), s.frame.width, s.frame.height);
-    return std::nullopt;
-}
-
 void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
     Client* c = client(w);
     if (!c) return;
     if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
-    const std::optional<Rect> clip = screenId ? displayRect(*screenId) : std::nullopt;
+    const std::optional<Rect> clip = screenId ? displays_.displayRect(*screenId) : std::nullopt;
     std::lock_guard<std::mutex> lock(geoMu_);
     auto it = geo_.find(w);
     if (it == geo_.end()) return;
@@ -552,12 +552,6 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
     g.clip = clip;
     g.arranged = screenId.has_value();
     pushFrame(g, w);
-}
-
-void X11Platform::Impl::placeNew(xcb_window_t w, Rect& geom) {
-    std::optional<Rect> mon = currentMonitor(w);
-    if (!mon || mon->contains({geom.midX(), geom.midY()})) return;
-    geom = centredOn(*mon, geom, *mon);
 }
 
 std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
@@ -570,7 +564,7 @@ std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
         target = it->second.clip;
         if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
     }
-    return monitorFor(*target);
+    return displays_.monitorFor(*target);
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
@@ -578,7 +572,7 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
         if (auto mon = displayOf(focused_)) return mon;
     auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
     if (!ptr) return std::nullopt;
-    return monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
+    return displays_.monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
 }
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
@@ -591,12 +585,23 @@ void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     // drop every key, our own shortcuts included. It goes to our own window,
     // which listens to no key, and root grabs keep working above it.
     const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
+    time = focusTime(time);
     if (!globallyActive) {
-        const xcb_window_t target = c->props.acceptsInput ? w : barrier_;
+        const xcb_window_t target = c->props.acceptsInput ? w : own_.id();
         focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
     }
     if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
     noteFocus(w);
+}
+
+xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
+    if (time != XCB_CURRENT_TIME) return time;
+    if (answeredTime_ == XCB_CURRENT_TIME) {
+        // One round trip per turn at most: the turn's focus changes share it.
+        answeredTime_ = own_.timestamp();
+        loop.post(life.guard([this] { answeredTime_ = XCB_CURRENT_TIME; }));
+    }
+    return answeredTime_;
 }
 
 void X11Platform::Impl::noteFocus(xcb_window_t w) {
@@ -606,10 +611,10 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
     c->focusSeq = ++focusCounter_;
     updateActiveWindow();
     const int32_t pid = c->props.pid;
-    postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
+    notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
     if (pid != activePid_) {
         activePid_ = pid;
-        postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
+        notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
     }
 }
 
@@ -622,9 +627,9 @@ void X11Platform::Impl::focusFallback() {
         }
     }
     focused_ = XCB_NONE;
-    focusRequestSeq_ =
-        xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME)
-            .sequence;
+    focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                                           focusTime(XCB_CURRENT_TIME))
+                           .sequence;
     updateActiveWindow();
 }
 
@@ -638,20 +643,13 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     const bool inPlace =
         stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
     for (xcb_window_t t : top) {
-        stackUnderPanels(client(t)->frame);
+        own_.stackBelow(client(t)->frame);
         std::erase(stacking_, t);
         stacking_.push_back(t);
     }
     if (!c->fullscreen)
-        for (auto& [dock, strut] : docks_) stackUnderPanels(dock);
+        for (auto& [dock, strut] : displays_.docks()) own_.stackBelow(dock);
     if (!inPlace) updateClientLists();
-}
-
-// Each window stacked here lands above the ones stacked before it. The panels
-// raise themselves to the very top; nothing of ours ever goes above them.
-void X11Platform::Impl::stackUnderPanels(xcb_window_t w) {
-    const uint32_t values[] = {barrier_, XCB_STACK_MODE_BELOW};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
 }
 
 bool X11Platform::Impl::groupTool(const Client& c) const {
@@ -736,8 +734,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
         if (grabPointer) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
         return;
     }
-    move_ = Move{w,      rootX,   rootY, static_cast<int>(g->x), static_cast<int>(g->y), resizeX, resizeY,
-                 static_cast<int>(g->width), static_cast<int>(g->height), button};
+    move_ = PointerMove{w, rootX, rootY, *g, resizeX, resizeY, button};
     {
         std::lock_guard<std::mutex> lock(geoMu_);
         if (auto it = geo_.find(w); it != geo_.end()) {
@@ -820,11 +817,10 @@ void X11Platform::Impl::flushAndDrain() {
     if (conn.onMainThread()) {
         postDrain();
     } else if (!workerDrainPosted.exchange(true)) {
-        loop.post([this, alive = std::weak_ptr<int>(life)] {
-            if (alive.expired()) return;
+        loop.post(life.guard([this] {
             workerDrainPosted = false;
             dispatchEvents();
-        });
+        }));
     }
 }
 

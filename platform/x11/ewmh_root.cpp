@@ -22,9 +22,9 @@ void X11Platform::Impl::publishRootProps() {
         a._NET_WM_WINDOW_TYPE_UTILITY, a._NET_WM_WINDOW_TYPE_SPLASH, a._NET_WM_WINDOW_TYPE_DOCK,
         a._NET_WM_WINDOW_TYPE_DESKTOP, a._NET_WM_WINDOW_TYPE_NOTIFICATION};
     conn.setCardinals(root, a._NET_SUPPORTED, XCB_ATOM_ATOM, supported);
-    conn.setCardinals(root, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {owner_});
-    conn.setCardinals(owner_, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {owner_});
-    conn.setText(owner_, a._NET_WM_NAME, "Tarvela");
+    conn.setCardinals(root, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {wmOwner_.window()});
+    conn.setCardinals(wmOwner_.window(), a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {wmOwner_.window()});
+    conn.setText(wmOwner_.window(), a._NET_WM_NAME, "Tarvela");
     conn.setCardinals(root, a._NET_NUMBER_OF_DESKTOPS, XCB_ATOM_CARDINAL, {1});
     conn.setCardinals(root, a._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, {0});
     conn.setCardinals(root, a._NET_DESKTOP_VIEWPORT, XCB_ATOM_CARDINAL, {0, 0});
@@ -40,7 +40,7 @@ void X11Platform::Impl::deleteRootProps() {
 }
 
 void X11Platform::Impl::updateClientLists() {
-    if (!wm_) return;
+    if (!wmOwner_.held()) return;
     std::vector<const Client*> byMapping;
     for (auto& [w, c] : clients_) byMapping.push_back(&c);
     std::sort(byMapping.begin(), byMapping.end(), [](const Client* x, const Client* y) { return x->seq < y->seq; });
@@ -52,16 +52,16 @@ void X11Platform::Impl::updateClientLists() {
 }
 
 void X11Platform::Impl::updateActiveWindow() {
-    if (!wm_) return;
+    if (!wmOwner_.held()) return;
     conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focused_});
 }
 
 void X11Platform::Impl::updateWorkarea() {
-    if (!wm_) return;
-    const int w = rootW_, h = rootH_;
+    if (!wmOwner_.held()) return;
+    const int w = displays_.rootWidth(), h = displays_.rootHeight();
     conn.setCardinals(conn.root(), a._NET_DESKTOP_GEOMETRY, XCB_ATOM_CARDINAL,
                       {static_cast<uint32_t>(w), static_cast<uint32_t>(h)});
-    Rect area = visibleArea(Rect(0, 0, w, h), struts(), w, h);
+    Rect area = visibleArea(Rect(0, 0, w, h), displays_.struts(), w, h);
     conn.setCardinals(conn.root(), a._NET_WORKAREA, XCB_ATOM_CARDINAL,
                       {static_cast<uint32_t>(area.x), static_cast<uint32_t>(area.y),
                        static_cast<uint32_t>(area.width), static_cast<uint32_t>(area.height)});

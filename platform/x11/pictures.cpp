@@ -1,29 +1,30 @@
-// Window pictures for the overview: each managed window is redirected with
-// Composite when it appears, so its named pixmap holds its contents even off
-// screen and without a compositing manager; MIT-SHM reads it without copying
-// through the socket, plain GetImage when shared memory is not to be had.
+#include "platform/x11/pictures.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/composite.h>
 #include <xcb/shm.h>
 
 #include <cstring>
+#include <memory>
 
-#include "platform/x11/x11_impl.h"
+namespace tarvela::x11 {
 
-namespace tarvela {
-
-using namespace x11;
-
-void X11Platform::Impl::freeShm() {
-    if (!shm_.addr) return;
-    xcb_shm_detach(conn.raw(), shm_.seg);
-    shmdt(shm_.addr);
-    shm_ = Shm{};
+Pictures::~Pictures() {
+    freeSegment();
+    xcb_flush(conn_.raw());
 }
 
-ImageRef X11Platform::Impl::capture(xcb_window_t w) {
-    if (!composite || !client(w) || client(w)->iconic) return nullptr;
+void Pictures::freeSegment() {
+    if (!segment_.addr) return;
+    xcb_shm_detach(conn_.raw(), segment_.seg);
+    shmdt(segment_.addr);
+    segment_ = Segment{};
+}
+
+ImageRef Pictures::capture(xcb_window_t w) {
+    if (!composite_) return nullptr;
+    Connection& conn = conn_;
     xcb_connection_t* c = conn.raw();
     auto g = conn.get(xcb_get_geometry_reply, xcb_get_geometry(c, w));
     if (!g || g->width == 0 || g->height == 0) return nullptr;
@@ -41,27 +42,27 @@ ImageRef X11Platform::Impl::capture(xcb_window_t w) {
     bool ok = false;
 
     const size_t bytes = size_t(width) * height * 4;
-    if (shm && shm_.size < bytes) {
-        freeShm();
+    if (shm_ && segment_.size < bytes) {
+        freeSegment();
         int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
         if (id >= 0) {
             void* addr = shmat(id, nullptr, 0);
             const uint32_t seg = xcb_generate_id(c);
             if (addr != reinterpret_cast<void*>(-1) && conn.check(xcb_shm_attach_checked(c, seg, id, 0))) {
-                shm_ = Shm{seg, id, addr, bytes};
+                segment_ = Segment{seg, id, addr, bytes};
             } else if (addr != reinterpret_cast<void*>(-1)) {
                 shmdt(addr);
             }
             // Marked for removal now; it lives until both sides detach.
             shmctl(id, IPC_RMID, nullptr);
         }
-        if (!shm_.addr) shm = false;  // e.g. a remote display: do not try again
+        if (!segment_.addr) shm_ = false;  // e.g. a remote display: do not try again
     }
-    if (shm && shm_.addr) {
+    if (shm_ && segment_.addr) {
         auto r = conn.get(xcb_shm_get_image_reply, xcb_shm_get_image(c, pixmap, 0, 0, width, height, ~0u,
-                                                                     XCB_IMAGE_FORMAT_Z_PIXMAP, shm_.seg, 0));
+                                                                     XCB_IMAGE_FORMAT_Z_PIXMAP, segment_.seg, 0));
         if (r) {
-            std::memcpy(img->argb.data(), shm_.addr, bytes);
+            std::memcpy(img->argb.data(), segment_.addr, bytes);
             ok = true;
         }
     }
@@ -81,4 +82,4 @@ ImageRef X11Platform::Impl::capture(xcb_window_t w) {
     return img;
 }
 
-}  // namespace tarvela
+}  // namespace tarvela::x11

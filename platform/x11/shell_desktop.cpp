@@ -46,10 +46,7 @@ void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
 }
 
 void X11Platform::Impl::setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on) {
-    if (auto tell = runsChanged(runs, this->*handler, on))
-        loop.post([alive = std::weak_ptr<int>(life), tell] {
-            if (!alive.expired()) tell();
-        });
+    if (auto tell = runsChanged(runs, this->*handler, on)) loop.post(life.guard(std::move(tell)));
 }
 
 void X11Platform::Impl::watchPointer(std::function<void(Point)> moved) {
@@ -73,11 +70,10 @@ void X11Platform::Impl::pointerMoved() {
     if (!pointerWatcher_ || pointerReportPosted_) return;
     pointerReportPosted_ = true;
     // Raw events carry no position: one query, once the events queued now are handled.
-    loop.post([this, alive = std::weak_ptr<int>(life)] {
-        if (alive.expired()) return;
+    loop.post(life.guard([this] {
         pointerReportPosted_ = false;
         reportPointer();
-    });
+    }));
 }
 
 void X11Platform::Impl::reportPointer() {

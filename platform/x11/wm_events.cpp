@@ -89,15 +89,13 @@ void X11Platform::Impl::dispatchEvents() {
     }
     if (conn.broken() && watch) {
         // The server quit or crashed. That is no lost permission (the manager
-        // would stop and report another window manager), so wm_ stays as it
-        // was; nothing can work any more, and whoever runs us ends.
+        // would stop and report another window manager), so WM_S0 stays held as
+        // it was; nothing can work any more, and whoever runs us ends.
         log("lost the connection to the X server");
         loop.unwatchFd(watch);
         watch = 0;
         if (opts.connectionLost)
-            loop.post([alive = std::weak_ptr<int>(life), fn = opts.connectionLost] {
-                if (!alive.expired()) fn();
-            });
+            loop.post(life.guard(opts.connectionLost));
     }
 }
 
@@ -147,13 +145,13 @@ void X11Platform::Impl::onError(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_map_request_event_t*>(e)->window;
-    if (!wm_) return;
+    if (!wmOwner_.held()) return;
     if (Client* c = client(w)) {
         // ICCCM 4.1.4: a client maps its iconic window to restore it.
         if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);
         return;
     }
-    if (docks_.count(w)) {
+    if (displays_.isDock(w)) {
         xcb_map_window(conn.raw(), w);
         return;
     }
@@ -260,12 +258,8 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_configure_notify_event_t*>(e);
     if (ev->window == conn.root()) {
         // Root resizes, and monitors changed with `xrandr --setmonitor`, come only this way.
-        if (ev->width != rootW_ || ev->height != rootH_) {
-            rootW_ = ev->width;
-            rootH_ = ev->height;
-            updateWorkarea();
-        }
-        screensChanged();
+        if (displays_.rootResized(ev->width, ev->height)) updateWorkarea();
+        displays_.changed();
         return;
     }
     // A client's size is never read from here: we redirect its requests, so
@@ -282,9 +276,9 @@ void X11Platform::Impl::onUnmapNotify(xcb_generic_event_t* e) {
             return;
         }
         unmanage(ev->window, true);
-    } else if (docks_.erase(ev->window)) {
+    } else if (displays_.dropDock(ev->window)) {
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -292,9 +286,9 @@ void X11Platform::Impl::onDestroyNotify(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window;
     if (client(w)) {
         unmanage(w, false);
-    } else if (docks_.erase(w)) {
+    } else if (displays_.dropDock(w)) {
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -373,20 +367,19 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_property_notify_event_t*>(e);
-    if (ev->window == barrier_) return;  // a barrier whose waiter has given up
+    if (ev->window == own_.id()) return;  // a barrier whose waiter has given up
     if (ev->window == conn.root()) {
-        if (ev->atom == a.RESOURCE_MANAGER) screensChanged();
+        if (ev->atom == a.RESOURCE_MANAGER) displays_.changed();
         return;
     }
     if (Client* c = client(ev->window)) {
         refreshProp(*c, ev->atom);
         return;
     }
-    auto dock = docks_.find(ev->window);
-    if (dock != docks_.end() && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
-        dock->second = readProps({ev->window}).front().strut;
+    if (displays_.isDock(ev->window) && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
+        displays_.setDock(ev->window, readProps({ev->window}).front().strut);
         updateWorkarea();
-        screensChanged();
+        displays_.changed();
     }
 }
 
@@ -432,17 +425,9 @@ void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     pointerMoved();
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
-    const int dx = ev->root_x - move_->pointerX, dy = ev->root_y - move_->pointerY;
-    if (!move_->resize()) {
-        writePosition(move_->win, Point{static_cast<double>(move_->originX + dx), static_cast<double>(move_->originY + dy)});
-        return;
-    }
-    Rect r(move_->originX, move_->originY, move_->originW, move_->originH);
-    if (move_->resizeX > 0) r.width = move_->originW + dx;
-    if (move_->resizeX < 0) r = Rect(move_->originX + dx, r.y, move_->originW - dx, r.height);
-    if (move_->resizeY > 0) r.height = move_->originH + dy;
-    if (move_->resizeY < 0) r = Rect(r.x, move_->originY + dy, r.width, move_->originH - dy);
-    resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
+    const Rect r = move_->follow(ev->root_x, ev->root_y);
+    if (move_->resize()) resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
+    else writePosition(move_->win, r.origin());
 }
 
 void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
@@ -477,10 +462,10 @@ void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
 
 // One release can arrive twice: see releases.h.
 void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
-    if (releases_.fresh(time, raw)) postMouseUp();
+    if (releases_.fresh(time, raw)) notifications_.postMouseUp();
 }
 
-void X11Platform::Impl::onRandr(xcb_generic_event_t*) { screensChanged(); }
+void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
 
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);

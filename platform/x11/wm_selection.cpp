@@ -15,44 +15,12 @@ namespace tarvela {
 using namespace x11;
 
 namespace {
-constexpr uint32_t kWmRootMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
-                                 XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
 constexpr uint32_t kPlainRootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-
-// Why each platform last said it waits for WM_S0. The permission poll retries
-// every 1.5 s; the reason is logged once, and again only when it changes or
-// after the selection was ours in between. Keyed by the platform's notifier:
-// one per platform, and its identity is not reused while a weak handle to it
-// is kept here, so a new platform starts with nothing said.
-std::map<std::weak_ptr<Notifier>, std::string, std::owner_less<>> waitingSaid;
-
-void sayWaiting(const std::shared_ptr<Notifier>& who, const std::string& why) {
-    std::erase_if(waitingSaid, [](const auto& e) { return e.first.expired(); });
-    std::string& said = waitingSaid[who];
-    if (said == why) return;
-    said = why;
-    log(why);
-}
 }  // namespace
-
-// A property change on our own window: its PropertyNotify carries the time.
-xcb_timestamp_t X11Platform::Impl::timestamp() {
-    xcb_change_property(conn.raw(), XCB_PROP_MODE_APPEND, barrier_, a._TARVELA_BARRIER, XCB_ATOM_CARDINAL, 32, 0,
-                        nullptr);
-    auto e = conn.waitForEvent(
-        [&](const xcb_generic_event_t* ev) {
-            if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-            auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(ev);
-            return p->window == barrier_ && p->atom == a._TARVELA_BARRIER;
-        },
-        5.0);
-    if (!e) return XCB_CURRENT_TIME;
-    return reinterpret_cast<xcb_property_notify_event_t*>(e.get())->time;
-}
 
 bool X11Platform::Impl::sync() {
     if (conn.broken()) return false;
-    bool ok = timestamp() != XCB_CURRENT_TIME;
+    bool ok = own_.timestamp() != XCB_CURRENT_TIME;
     // Everything the server sent before the barrier, a turn at a time, and
     // what xcb read behind it (a bounded number of turns: a flood never ends).
     while (!inDispatch && conn.stashed() > 0 && !conn.broken()) dispatchEvents();
@@ -64,94 +32,26 @@ bool X11Platform::Impl::sync() {
 }
 
 bool X11Platform::Impl::acquire(bool replace) {
-    xcb_connection_t* c = conn.raw();
-    auto ownerReply = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, a.WM_S0));
-    xcb_window_t previous = ownerReply ? ownerReply->owner : XCB_NONE;
-    if (previous != XCB_NONE && !replace) {
-        sayWaiting(notifier, "another window manager holds WM_S0; waiting for it to quit");
-        return false;
-    }
-
-    owner_ = xcb_generate_id(c);
-    const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner_, conn.root(), -100, -100, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    if (previous != XCB_NONE) {
-        const uint32_t watchMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        // Fails only when the old owner is already gone, which is fine.
-        conn.check(xcb_change_window_attributes_checked(c, previous, XCB_CW_EVENT_MASK, &watchMask));
-    }
-    const xcb_timestamp_t time = timestamp();
-    xcb_set_selection_owner(c, owner_, a.WM_S0, time);
-    auto check = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(c, a.WM_S0));
-    if (!check || check->owner != owner_) {
-        xcb_destroy_window(c, owner_);
-        owner_ = XCB_NONE;
-        return false;
-    }
-
-    if (previous != XCB_NONE) {
-        auto gone = conn.waitForEvent(
-            [&](const xcb_generic_event_t* ev) {
-                return (ev->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
-                       reinterpret_cast<const xcb_destroy_notify_event_t*>(ev)->window == previous;
-            },
-            opts.replaceTimeout);
-        if (!gone) log("the previous window manager did not let go in time; taking over anyway");
-    }
-
-    // The old window manager's redirect ends when its connection closes, which
-    // may come a moment after its window went: retry for a bounded time.
-    bool redirected = false;
-    for (int attempt = 0; attempt < 100 && !redirected; ++attempt) {
-        uint8_t code = 0;
-        redirected = conn.check(
-            xcb_change_window_attributes_checked(c, conn.root(), XCB_CW_EVENT_MASK, &kWmRootMask), &code);
-        if (!redirected && (previous == XCB_NONE || code != XCB_ACCESS)) break;
-        if (!redirected) conn.waitForEvent([](const xcb_generic_event_t*) { return false; }, 0.05);
-    }
-    if (!redirected) {
-        sayWaiting(notifier, "another window manager is running without WM_S0; waiting for it to quit");
-        xcb_destroy_window(c, owner_);
-        owner_ = XCB_NONE;
-        xcb_flush(c);
-        return false;
-    }
-
-    // ICCCM 2.8: announce the new owner to everyone listening on the root.
-    xcb_client_message_event_t msg{};
-    msg.response_type = XCB_CLIENT_MESSAGE;
-    msg.format = 32;
-    msg.window = conn.root();
-    msg.type = a.MANAGER;
-    msg.data.data32[0] = time;
-    msg.data.data32[1] = a.WM_S0;
-    msg.data.data32[2] = owner_;
-    xcb_send_event(c, 0, conn.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&msg));
-
-    wm_ = true;
-    waitingSaid.erase(notifier);
+    if (!wmOwner_.take(replace, opts.replaceTimeout)) return false;
     publishRootProps();
     adoptExisting();
     updateWorkarea();
     adoptFocus();
-    xcb_flush(c);
+    xcb_flush(conn.raw());
     log("window manager on display " + conn.displayName());
     return true;
 }
 
 bool X11Platform::Impl::tryAcquire() {
-    if (wm_) return true;
-    auto r = conn.get(xcb_get_selection_owner_reply, xcb_get_selection_owner(conn.raw(), a.WM_S0));
-    if (!r || r->owner != XCB_NONE) return false;
-    return acquire(false);
+    if (wmOwner_.held()) return true;
+    return !wmOwner_.taken() && acquire(false);
 }
 
 void X11Platform::Impl::releaseWm() {
     xcb_connection_t* c = conn.raw();
     if (move_) endMove();
     xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &kPlainRootMask);
-    const std::vector<Monitor> monitors = queryMonitors();
+    const std::vector<Monitor> monitors = displays_.monitors();
     // Bottom to top, so the next window manager finds the stacking we had.
     for (xcb_window_t w : stacking_) {
         const Client& cl = clients_.at(w);
@@ -191,19 +91,17 @@ void X11Platform::Impl::releaseWm() {
         // It must not go back to where it last heard it was at its next request.
         sendSyntheticConfigure(w, r);
     }
-    for (auto& [w, s] : docks_) {
+    for (auto& [w, s] : displays_.docks()) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
     }
     // Our root properties go before the owner window does: the next window
     // manager waits for that window's destruction and then writes its own.
     deleteRootProps();
-    xcb_destroy_window(c, owner_);
-    owner_ = XCB_NONE;
-    wm_ = false;
+    wmOwner_.letGo();
     clients_.clear();
     stacking_.clear();
-    docks_.clear();
+    displays_.dropDocks();
     focused_ = XCB_NONE;
     activePid_ = 0;
     {
@@ -211,7 +109,7 @@ void X11Platform::Impl::releaseWm() {
         geo_.clear();
     }
     icons_.clear();
-    screens_.reset();
+    displays_.forget();
     // A round trip before anyone disconnects: a connection closed with events
     // still unread is reset, and the server drops what it had not yet read of
     // ours (every window stayed in its frame and came back where it was).
@@ -220,10 +118,10 @@ void X11Platform::Impl::releaseWm() {
 
 void X11Platform::Impl::onSelectionClear(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_selection_clear_event_t*>(e);
-    if (!wm_ || ev->selection != a.WM_S0 || ev->owner != owner_) return;
+    if (!wmOwner_.lostBy(*ev)) return;
     log("another window manager took over; letting go of every window");
     releaseWm();
-    screensChanged();
+    displays_.changed();
 }
 
 }  // namespace tarvela

@@ -109,9 +109,9 @@ bool X11HotkeyService::onEvent(xcb_generic_event_t* e) {
             if (type == XCB_KEY_PRESS && fire_) {
                 // Delivered from the main loop, as the platform's own hot-key events are,
                 // never from inside the event dispatch.
-                main_.post([fire = fire_, n = g.number, alive = std::weak_ptr<int>(life_)] {
-                    if (!alive.expired()) fire(n);
-                });
+                main_.post(life_.guard([this, fire = fire_, n = g.number, time = k->time] {
+                    platform_.answerInput(time, [&] { fire(n); });
+                }));
             }
             return true;
         }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/runloop.h"
 #include "input/hotkey_service.h"
 #include "platform/x11/x11_keys.h"
@@ -57,7 +58,7 @@ private:
     std::function<void(uint32_t)> fire_;
     std::map<HotkeyHandle, Grab> active_;
     HotkeyHandle next_ = 1;
-    std::shared_ptr<int> life_ = std::make_shared<int>(0);
+    Lifetime life_;
 };
 
 }  // namespace tarvela

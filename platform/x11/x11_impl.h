@@ -1,10 +1,15 @@
-// The inside of X11Platform, shared by the files that implement one concern
-// each: the connection and WM_S0 (wm_selection.cpp), the event table and its
-// handlers (wm_events.cpp), client records (clients.cpp), EWMH root
-// properties (ewmh_root.cpp), displays and struts (x11_monitors.cpp), the
-// access operations (access.cpp), applications (apps.cpp), notifications
-// (notify.cpp), pictures (pictures.cpp) and what the shell asks of the
-// desktop (shell_desktop.cpp).
+// The inside of X11Platform. Parts that own their state and are reached
+// through their own interface: the connection and atoms (x11::Connection),
+// WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
+// struts (x11::Displays), what the logic subscribed to (x11::Notifications),
+// window pictures (x11::Pictures) and our own window, the panels' floor
+// (x11::OwnWindow). The rest is shared by the files that implement one
+// concern each: becoming and ceasing to be the window manager
+// (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
+// client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
+// access operations (access.cpp), applications (apps.cpp), what the shell
+// asks of the desktop (shell_desktop.cpp) and the invariant check
+// (invariants.cpp).
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a geo_
@@ -12,10 +17,9 @@
 //   either. Reads of a window not in clients_ fail.
 // - A client's root position is always its Geo::rect origin: the frame only
 //   clips (see frames.h), so other clients and pagers see the truth.
-// - stacking_ is clients_ ordered bottom to top; docks_ are never in clients_.
+// - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
 // - geo_ is the only state other threads touch, always under geoMu_; the main
 //   thread never holds geoMu_ across an X round trip or a callback.
-// - owner_ != 0 exactly when we hold WM_S0 (wm_ is true).
 #pragma once
 
 #include <xcb/xcb.h>
@@ -30,11 +34,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "platform/x11/desktop_entries.h"
+#include "platform/x11/displays.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
+#include "platform/x11/notifications.h"
+#include "platform/x11/own_window.h"
+#include "platform/x11/pointer_move.h"
+#include "platform/x11/pictures.h"
 #include "platform/x11/releases.h"
 #include "platform/x11/size_hints.h"
+#include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
 
@@ -108,25 +119,6 @@ struct Geo {
 // The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
 constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
 
-// Observer and subscription registries; shared with the handles the logic
-// holds, which may outlive the platform.
-struct Notifier {
-    struct AXReg {
-        int32_t pid;
-        std::set<std::string, std::less<>> names;
-        bool attached = false;
-        AXCallback cb;
-    };
-    struct WsReg {
-        WorkspaceEvent event;
-        WorkspaceHandler handler;
-    };
-    std::map<uint64_t, AXReg> ax;
-    std::map<uint64_t, WsReg> workspace;
-    std::map<uint64_t, std::function<void()>> mouseUp;
-    uint64_t nextId = 1;
-};
-
 }  // namespace x11
 
 struct X11Platform::Impl {
@@ -145,37 +137,31 @@ struct X11Platform::Impl {
     bool inDispatch = false;
     bool lastTurnFull_ = false;  // the last dispatch stopped at its bound
     // Work posted to the run loop checks this before touching the Impl.
-    std::shared_ptr<int> life = std::make_shared<int>(0);
+    Lifetime life;
 
     // Extensions.
     int randrEventBase = -1;
-    bool randr15 = false;
     int xinputOpcode = -1;
     bool xi2 = false;
     bool composite = false;
-    bool shm = false;
     bool shape = false;
     int shapeEventBase = -1;
     int xfixesEventBase = -1;
 
-    xcb_window_t owner_ = XCB_NONE;  // WM_S0 owner and _NET_SUPPORTING_WM_CHECK window
-    // Our own window (input only, mapped off screen, nameless) for barriers
-    // and timestamps; it holds the keyboard focus while the focused client
-    // takes no input. It is also the floor of Tarvela's panels: every frame
-    // and dock we stack goes directly below it, and the panels (override-
-    // redirect windows made after it, only ever raised) stay above.
-    xcb_window_t barrier_ = XCB_NONE;
-    bool wm_ = false;
-    // The root's size, kept current from its ConfigureNotify (RandR resizes it).
-    int rootW_ = 0, rootH_ = 0;
+    // Barriers, timestamps, the focus of clients that take none, the panels' floor.
+    x11::OwnWindow own_{conn};
+    x11::WmOwner wmOwner_{conn, own_};  // held exactly while we are the window manager
 
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;
-    std::map<xcb_window_t, std::optional<x11::Strut>> docks_;
-    std::set<xcb_window_t> oversizedDocks_;  // said once each
     uint64_t nextSeq_ = 1;
     xcb_window_t focused_ = XCB_NONE;
     uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
+    // ICCCM 2.1: a focus change carries the time of the event that caused it
+    // (a shortcut's key press), else a fresh server time, kept for the rest of
+    // the turn. Never CurrentTime: a globally active client would answer
+    // WM_TAKE_FOCUS with it and win over every later change.
+    xcb_timestamp_t answeredTime_ = XCB_CURRENT_TIME;
     uint64_t focusCounter_ = 0;
     int32_t activePid_ = 0;
 
@@ -183,33 +169,16 @@ struct X11Platform::Impl {
     std::unordered_map<xcb_window_t, x11::Geo> geo_;
     std::atomic<uint64_t> positionRequests_{0};
 
-    struct Move {
-        xcb_window_t win;
-        int pointerX, pointerY;
-        int originX, originY;
-        // A resize moves these edges: -1 the left/top one, 1 the right/bottom one.
-        int resizeX = 0, resizeY = 0;
-        int originW = 0, originH = 0;
-        uint8_t button = 1;
-        bool keyboard = false;  // we hold the keyboard until it ends
-        bool resize() const { return resizeX || resizeY; }
-    };
-    std::optional<Move> move_;
+    std::optional<x11::PointerMove> move_;
     x11::ReleaseOnce releases_;
 
-    std::optional<std::vector<Screen>> screens_;
-    bool screensChangePending_ = false;
+    x11::Displays displays_{conn};
 
     x11::DesktopIndex desktop_;
     double desktopLoadedAt_ = -1;
     std::map<int32_t, ImageRef> icons_;
 
-    struct Shm {
-        uint32_t seg = 0;
-        int id = -1;
-        void* addr = nullptr;
-        size_t size = 0;
-    } shm_;
+    x11::Pictures pictures_{conn};
 
     // Requests of one turn where only the latest counts (wm_events.cpp); each
     // holds at most one entry per window that sent something this turn.
@@ -226,7 +195,7 @@ struct X11Platform::Impl {
         std::optional<std::pair<xcb_window_t, xcb_timestamp_t>> activate;
     } coalesced_;
 
-    std::shared_ptr<x11::Notifier> notifier = std::make_shared<x11::Notifier>();
+    x11::Notifications notifications_{loop};
     std::array<Handler, 128> handlers{};
 
     // What the shell asked for (shell_desktop.cpp).
@@ -251,7 +220,6 @@ struct X11Platform::Impl {
     bool tryAcquire();
     // Lets go of every window and of WM_S0, leaving windows where they are.
     void releaseWm();
-    xcb_timestamp_t timestamp();
     bool sync();
 
     // --- wm_events.cpp ---
@@ -282,6 +250,12 @@ struct X11Platform::Impl {
     std::vector<x11::WindowProps> readProps(const std::vector<xcb_window_t>& wins);
     void refreshProp(x11::Client& c, xcb_atom_t atom);
     void manage(xcb_window_t w, x11::WindowProps props, bool adopting);
+    // Where a new window opens (placement policy): Tarvela's own and any that
+    // ask for no place on the display the user works on, dialogs and tools
+    // by their parent or group (placeFloating), the rest where they ask.
+    Rect openingPlace(const x11::Client& c);
+    // Wraps c in a frame of ours and starts its records (clients_, stacking_, geo_).
+    void frameClient(x11::Client& c, bool wasViewable);
     void unmanage(xcb_window_t w, bool withdrawn);
     void adoptExisting();
     void adoptFocus();
@@ -289,11 +263,11 @@ struct X11Platform::Impl {
     void deiconify(xcb_window_t w);
     void setFullscreen(xcb_window_t w, bool on);
     void focusClient(xcb_window_t w, xcb_timestamp_t time);
+    // `time`, or the one of the input being answered, or a fresh server time.
+    xcb_timestamp_t focusTime(xcb_timestamp_t time);
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
-    // To the top of what we stack: directly below the panels' floor.
-    void stackUnderPanels(xcb_window_t w);
     // A group's tool windows: utilities, toolbars and transients for the
     // whole group. They float above the group's other windows.
     bool groupTool(const x11::Client& c) const;
@@ -326,11 +300,8 @@ struct X11Platform::Impl {
     // hidden. Returns the requests sent. Callers hold geoMu_.
     int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
-    std::optional<Rect> displayRect(uint64_t screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
     std::optional<Rect> displayOf(xcb_window_t w);
-    // A new window that asks for no place opens on the display the user works on.
-    void placeNew(xcb_window_t w, Rect& geom);
     // The monitor the user works on (root coordinates): the focused window's
     // display, else the pointer's. w, being placed, does not count as focused.
     std::optional<Rect> currentMonitor(xcb_window_t w);
@@ -366,12 +337,7 @@ struct X11Platform::Impl {
     void writeNetState(const x11::Client& c);
     void writeWmState(xcb_window_t w, uint32_t state);
 
-    // --- x11_monitors.cpp ---
-    std::vector<x11::Monitor> queryMonitors();
-    std::vector<x11::Strut> struts() const;
-    const std::vector<Screen>& screens();
-    void screensChanged();
-    std::optional<Rect> monitorFor(const Rect& r);
+    const std::vector<Screen>& screens() { return displays_.screens(); }
 
     // --- access.cpp ---
     std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name);
@@ -390,18 +356,15 @@ struct X11Platform::Impl {
     const x11::DesktopIndex& desktop();
     ImageRef iconOf(int32_t pid);
 
-    // --- notify.cpp ---
-    void postAX(int32_t pid, const AXElement& el, std::string_view name);
-    void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
-    void postMouseUp();
 
-    // --- pictures.cpp ---
-    ImageRef capture(xcb_window_t w);
-    void freeShm();
 
-    // --- display changes worth announcing (x11_monitors.cpp) ---
-    std::optional<std::vector<Screen>> announcedScreens_;  // as the logic last learnt them
-    void announceScreens();
+    // --- invariants.cpp ---
+    std::vector<std::string> checkInvariants();
+
+    // Tells the logic of a display change it can see, once.
+    void announceScreens() {
+        if (displays_.takeAnnouncement()) notifications_.postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+    }
 };
 
 }  // namespace tarvela

@@ -294,50 +294,58 @@ void X11GestureSources::onGeneric(xcb_generic_event_t* e) {
     switch (et) {
         case XCB_INPUT_GESTURE_PINCH_BEGIN:
         case XCB_INPUT_GESTURE_PINCH_UPDATE:
-        case XCB_INPUT_GESTURE_PINCH_END: {
-            auto* p = reinterpret_cast<xcb_input_gesture_pinch_begin_event_t*>(e);
-            const double scale = fp1616(p->scale);
-            const MagnifyEvent m = et == XCB_INPUT_GESTURE_PINCH_BEGIN    ? pinch_.begin(scale)
-                                   : et == XCB_INPUT_GESTURE_PINCH_UPDATE ? pinch_.update(scale)
-                                                                          : pinch_.end(scale, p->flags & 1);
-            auto monitors = s_->magnify;
-            for (auto& [id, fn] : monitors) fn(m);
-            return;
-        }
+        case XCB_INPUT_GESTURE_PINCH_END: return onPinch(e, et);
         case XCB_INPUT_GESTURE_SWIPE_BEGIN:
         case XCB_INPUT_GESTURE_SWIPE_UPDATE:
-        case XCB_INPUT_GESTURE_SWIPE_END: {
-            if (!swipe_) return;
-            auto* sw = reinterpret_cast<xcb_input_gesture_swipe_begin_event_t*>(e);
-            const double dx = fp1616(sw->delta_unaccel_x);
-            if (et == XCB_INPUT_GESTURE_SWIPE_BEGIN) swipe_->begin(static_cast<int>(sw->detail), dx);
-            else if (et == XCB_INPUT_GESTURE_SWIPE_UPDATE) swipe_->update(dx);
-            else swipe_->end();
-            return;
-        }
-        default: break;
+        case XCB_INPUT_GESTURE_SWIPE_END: return onSwipe(e, et);
+        // The pointer is ours during a smooth Alt scroll.
+        case XCB_INPUT_BUTTON_PRESS:
+        case XCB_INPUT_BUTTON_RELEASE:
+            return onHeldButton(reinterpret_cast<xcb_input_button_press_event_t*>(e), et);
+        default: return onHeldMotion(reinterpret_cast<xcb_input_button_press_event_t*>(e));
     }
-    // The pointer is ours during a smooth Alt scroll.
-    auto* ev = reinterpret_cast<xcb_input_button_press_event_t*>(e);
+}
+
+void X11GestureSources::onPinch(xcb_generic_event_t* e, uint16_t type) {
+    auto* p = reinterpret_cast<xcb_input_gesture_pinch_begin_event_t*>(e);
+    const double scale = fp1616(p->scale);
+    const MagnifyEvent m = type == XCB_INPUT_GESTURE_PINCH_BEGIN    ? pinch_.begin(scale)
+                           : type == XCB_INPUT_GESTURE_PINCH_UPDATE ? pinch_.update(scale)
+                                                                    : pinch_.end(scale, p->flags & 1);
+    auto monitors = s_->magnify;
+    for (auto& [id, fn] : monitors) fn(m);
+}
+
+void X11GestureSources::onSwipe(xcb_generic_event_t* e, uint16_t type) {
+    if (!swipe_) return;
+    auto* sw = reinterpret_cast<xcb_input_gesture_swipe_begin_event_t*>(e);
+    const double dx = fp1616(sw->delta_unaccel_x);
+    if (type == XCB_INPUT_GESTURE_SWIPE_BEGIN) swipe_->begin(static_cast<int>(sw->detail), dx);
+    else if (type == XCB_INPUT_GESTURE_SWIPE_UPDATE) swipe_->update(dx);
+    else swipe_->end();
+}
+
+void X11GestureSources::onHeldButton(xcb_input_button_press_event_t* ev, uint16_t type) {
     const uint16_t mods = static_cast<uint16_t>(ev->mods.effective);
-    if (et == XCB_INPUT_BUTTON_PRESS || et == XCB_INPUT_BUTTON_RELEASE) {
-        const bool wheel = ev->detail >= firstWheelButton && ev->detail <= lastWheelButton;
-        // Emulated wheel presses repeat the valuators we read; releases carry nothing.
-        if (wheel && ((ev->flags & emulatedFlag) || et == XCB_INPUT_BUTTON_RELEASE)) return;
-        if (wheel && (mods & XCB_MOD_MASK_1)) {
-            // A notched wheel on the same pointer, while we hold it.
-            if (s_->tap && s_->tap(notch(static_cast<uint8_t>(ev->detail), mods))) beginSmooth(XCB_CURRENT_TIME);
-            else endSmooth();
-            return;
-        }
-        endSmooth();  // a click, or the wheel without Alt: the burst is over
+    const bool wheel = ev->detail >= firstWheelButton && ev->detail <= lastWheelButton;
+    // Emulated wheel presses repeat the valuators we read; releases carry nothing.
+    if (wheel && ((ev->flags & emulatedFlag) || type == XCB_INPUT_BUTTON_RELEASE)) return;
+    if (wheel && (mods & XCB_MOD_MASK_1)) {
+        // A notched wheel on the same pointer, while we hold it.
+        if (s_->tap && s_->tap(notch(static_cast<uint8_t>(ev->detail), mods))) beginSmooth(XCB_CURRENT_TIME);
+        else endSmooth();
         return;
     }
+    endSmooth();  // a click, or the wheel without Alt: the burst is over
+}
+
+void X11GestureSources::onHeldMotion(xcb_input_button_press_event_t* ev) {
     if (!smoothHeld_) return;  // motion that was queued behind the end of the hold
     // Valuators the server made up from wheel buttons: the buttons already counted.
     if (ev->flags & emulatedFlag) return;
     auto axes = scrollAxes_.find(ev->sourceid);
     if (axes == scrollAxes_.end()) return;
+    const uint16_t mods = static_cast<uint16_t>(ev->mods.effective);
     if (!(mods & XCB_MOD_MASK_1)) {
         endSmooth();
         return;

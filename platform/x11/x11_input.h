@@ -15,6 +15,7 @@
 #pragma once
 
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <map>
 #include <memory>
@@ -79,6 +80,12 @@ private:
     bool onEvent(xcb_generic_event_t* e);
     bool onWheel(xcb_generic_event_t* e);
     void onGeneric(xcb_generic_event_t* e);
+    void onPinch(xcb_generic_event_t* e, uint16_t type);
+    void onSwipe(xcb_generic_event_t* e, uint16_t type);
+    // While a smooth Alt scroll holds the pointer: a wheel notch or a click,
+    // and motion whose scroll valuators move.
+    void onHeldButton(xcb_input_button_press_event_t* ev, uint16_t type);
+    void onHeldMotion(xcb_input_button_press_event_t* ev);
     void selectGestures();
     void queryScrollAxes();
     void beginSmooth(xcb_timestamp_t time);

@@ -8,6 +8,8 @@
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
+#include <utility>
+
 #include "core/log.h"
 #include "core/processes.h"
 #include "platform/x11/x11_impl.h"
@@ -20,15 +22,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
     : loop(l), opts(std::move(options)), conn(opts.display), a(conn.atoms()) {
     queryExtensions();
     buildHandlerTable();
-    rootW_ = conn.screen()->width_in_pixels;
-    rootH_ = conn.screen()->height_in_pixels;
 
-    barrier_ = xcb_generate_id(conn.raw());
-    const uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_create_window(conn.raw(), XCB_COPY_FROM_PARENT, barrier_, conn.root(), -100, -100, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
-                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    xcb_map_window(conn.raw(), barrier_);
     selectRootEvents();
     watchDesktopServices();
 
@@ -41,9 +35,7 @@ X11Platform::Impl::Impl(RunLoop& l, X11Options options)
 X11Platform::Impl::~Impl() {
     loop.unwatchFd(watch);
     conn.setDrainHook(nullptr);
-    if (wm_) releaseWm();
-    freeShm();
-    xcb_destroy_window(conn.raw(), barrier_);
+    if (wmOwner_.held()) releaseWm();
     xcb_flush(conn.raw());
 }
 
@@ -74,7 +66,7 @@ void X11Platform::Impl::queryExtensions() {
     if (randr && randr->present) {
         if (auto r = conn.get(xcb_randr_query_version_reply, rv)) {
             randrEventBase = randr->first_event;
-            randr15 = r->major_version > 1 || (r->major_version == 1 && r->minor_version >= 5);
+            displays_.useRandr15(r->major_version > 1 || (r->major_version == 1 && r->minor_version >= 5));
         }
     }
     if (input && input->present) {
@@ -91,7 +83,7 @@ void X11Platform::Impl::queryExtensions() {
         if (auto r = conn.get(xcb_xfixes_query_version_reply, fv); r && r->major_version >= 1)
             xfixesEventBase = fixes->first_event;
     }
-    shm = shmExt && shmExt->present;
+    pictures_.useExtensions(composite, shmExt && shmExt->present);
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
     if (shape) shapeEventBase = shapeExt->first_event;
@@ -118,11 +110,10 @@ void X11Platform::Impl::selectRootEvents() {
 void X11Platform::Impl::postDrain() {
     if (drainPosted) return;
     drainPosted = true;
-    loop.post([this, alive = std::weak_ptr<int>(life)] {
-        if (alive.expired()) return;
+    loop.post(life.guard([this] {
         drainPosted = false;
         dispatchEvents();
-    });
+    }));
 }
 
 // --- X11Platform ---
@@ -145,6 +136,12 @@ void X11Platform::publishOnRoot(const std::string& property, const std::string& 
         c.setText(c.root(), prop, text);
     xcb_flush(c.raw());
 }
+void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
+    const xcb_timestamp_t before = std::exchange(d_->answeredTime_, time);
+    fn();
+    d_->answeredTime_ = before;
+}
+
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
 uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
@@ -180,7 +177,7 @@ std::optional<uint32_t> X11Platform::windowNumber(const AXElement& el) {
     return static_cast<uint32_t>(el.id);
 }
 
-bool X11Platform::isProcessTrusted() { return d_->wm_; }
+bool X11Platform::isProcessTrusted() { return d_->wmOwner_.held(); }
 std::vector<RunningApp> X11Platform::runningApplications() { return d_->runningApplications(); }
 std::optional<RunningApp> X11Platform::runningApplication(int32_t pid) { return d_->appInfo(pid); }
 std::optional<RunningApp> X11Platform::frontmostApplication() { return d_->frontmost(); }
@@ -198,9 +195,23 @@ void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
 bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stackBelow(panel, window); }
 
+std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback callback) {
+    return d_->notifications_.observe(pid, std::move(callback));
+}
+
+SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
+    return d_->notifications_.onWorkspace(event, std::move(handler));
+}
+
+SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
+    return d_->notifications_.onMouseUp(std::move(handler));
+}
+
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
-    return d_->capture(static_cast<xcb_window_t>(window.id));
+    const xcb_window_t w = static_cast<xcb_window_t>(window.id);
+    const x11::Client* c = d_->client(w);
+    return c && !c->iconic ? d_->pictures_.capture(w) : nullptr;
 }
 
 bool X11Platform::launchApplication(const std::string& bundleIdentifier) {

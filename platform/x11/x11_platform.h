@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/platform.h"
 #include "core/runloop.h"
@@ -69,6 +70,16 @@ public:
     // Puts a text (UTF8_STRING) property on the root window, where programs of
     // the session look for what Tarvela offers them; empty removes it.
     void publishOnRoot(const std::string& property, const std::string& text);
+
+    // Runs fn as the answer to user input made at `time` (a shortcut's key
+    // press): the focus changes it makes carry that time, as ICCCM asks.
+    void answerInput(uint32_t time, const std::function<void()>& fn);
+
+    // What breaks the invariants between Tarvela's records and the server
+    // (frames, geometry sent, the EWMH lists, the stacking, arranged windows'
+    // displays), one line each; empty when they hold. For tests: call it when
+    // no event is waiting (after sync()).
+    std::vector<std::string> checkInvariants();
 
     std::string displayName() const;
     // The connection, for input sources that live beside the window manager

@@ -194,6 +194,21 @@ TEST_F(ManagerTest, FloatAndTileAgain) {
     EXPECT_FALSE(isFloating(small));
 }
 
+TEST_F(ManagerTest, TheInvariantCheckNamesAWindowInTwoPlacesAndAMemoryOfNoPlace) {
+    display("Built-in Display");
+    const AXElement w = window(app("Safari"), 100);
+    startAndSettle();
+    EXPECT_EQ(wm->checkInvariants(), std::vector<std::string>{});
+    wm->floating.push_back(w);
+    wm->memory[77] = WindowManager::Memo{-1, 0, 0.5, 0};
+    const std::string id = std::to_string(w.id);
+    EXPECT_EQ(wm->checkInvariants(),
+              (std::vector<std::string>{"window " + id + " floats and is held by a strip", "window " + id + " has 2 places",
+                                        "the memory of window number 77 is no place: column -1, row 0, width "
+                                        "0.500000, written 0"}));
+    wm->floating.clear();
+}
+
 TEST_F(ManagerTest, FloatingRespectsRulesAndDialogs) {
     display("Built-in Display");
     const int32_t zoom = app("Zoom", "Zoom");

@@ -20,6 +20,8 @@ void ShellX11Test::SetUp() {
 }
 
 void ShellX11Test::TearDown() {
+    if (shell_)
+        for (const std::string& bad : manager().checkInvariants()) ADD_FAILURE() << bad;
     shell_.reset();  // before the platform it arranges windows on
     setLogSink(nullptr);
     X11Test::TearDown();

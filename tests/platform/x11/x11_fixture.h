@@ -65,8 +65,9 @@ public:
     void button(int button, bool press);
     void key(uint8_t keycode, bool press);
     void sync();  // round trip: the server has processed everything sent before
-    // A WM_PROTOCOLS message for w received so far (without waiting); its first word, or 0.
-    uint32_t takeProtocolMessage(xcb_window_t w);
+    // A WM_PROTOCOLS message for w received so far (without waiting); its
+    // first word (the protocol), or 0; its time in *time.
+    uint32_t takeProtocolMessage(xcb_window_t w, uint32_t* time = nullptr);
 
 private:
     xcb_connection_t* c_ = nullptr;

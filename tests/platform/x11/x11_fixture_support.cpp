@@ -181,13 +181,16 @@ void TestClient::key(uint8_t keycode, bool press) {
     sync();
 }
 
-uint32_t TestClient::takeProtocolMessage(xcb_window_t w) {
+uint32_t TestClient::takeProtocolMessage(xcb_window_t w, uint32_t* time) {
     const xcb_atom_t protocols = atom("WM_PROTOCOLS");
     while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
         uint32_t found = 0;
         if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
             auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-            if (m->window == w && m->type == protocols) found = m->data.data32[0];
+            if (m->window == w && m->type == protocols) {
+                found = m->data.data32[0];
+                if (time) *time = m->data.data32[1];
+            }
         }
         free(e);
         if (found) return found;
@@ -238,6 +241,9 @@ void X11Test::launchServer(const std::vector<std::string>& argv) {
 }
 
 void X11Test::TearDown() {
+    // Whatever a test did, Tarvela's records and the server still agree.
+    if (wm_ && wm_->sync())
+        for (const std::string& bad : wm_->checkInvariants()) ADD_FAILURE() << bad;
     wm_.reset();
     tc_.reset();
     xvfb_.stop();

@@ -145,6 +145,38 @@ TEST_F(X11InputTest, AWindowThatTakesNoInputIsFocusedAndEveryShortcutStillWorks)
     EXPECT_EQ(actions.front().first, Action::focusNext);
 }
 
+TEST_F(X11InputTest, AGloballyActiveWindowAnsweringLateCannotTakeBackTheFocusAShortcutMoved) {
+    // ICCCM "globally active": WM_HINTS input false, WM_TAKE_FOCUS; it sets
+    // the focus itself, with the time the window manager gave it.
+    const xcb_window_t late = managedWindow(818181, Rect(50, 50, 300, 200), [&](xcb_window_t w) {
+        tc_->setCardinals(w, "WM_PROTOCOLS", XCB_ATOM_ATOM, {tc_->atom("WM_TAKE_FOCUS")});
+        tc_->setCardinals(w, "WM_HINTS", tc_->atom("WM_HINTS"), {1, 0, 0, 0, 0, 0, 0, 0, 0});
+    });
+    const xcb_window_t plain = managedWindow(818182, Rect(400, 50, 300, 200));
+    ASSERT_TRUE(wm_->setAttribute(AXElement::window(late), "AXFocused", true));
+    uint32_t given = 1;
+    ASSERT_TRUE(waitFor([&] { return tc_->takeProtocolMessage(late, &given) != 0; }));
+    while (tc_->takeProtocolMessage(late, &given)) {
+    }
+
+    // Before it answers, a shortcut gives the keyboard to the other window.
+    X11HotkeyService service(*wm_, loop_);
+    bool fired = false;
+    service.install([&](uint32_t) {
+        fired = wm_->setAttribute(AXElement::window(plain), "AXFocused", true);
+    });
+    ASSERT_EQ(service.registerHotkey(keycode::rightArrow, modmask::controlOption, 1).status, 0);
+    chord({XK_Control_L, XK_Alt_L}, code(0xff53));
+    ASSERT_TRUE(waitFor([&] { return fired; }));
+    ASSERT_TRUE(wm_->sync());
+
+    xcb_set_input_focus(tc_->c(), XCB_INPUT_FOCUS_POINTER_ROOT, late, given);  // the late answer
+    auto focus = xcb_get_input_focus_reply(tc_->c(), xcb_get_input_focus(tc_->c()), nullptr);
+    ASSERT_TRUE(focus);
+    EXPECT_EQ(focus->focus, plain) << "given time " << given;
+    free(focus);
+}
+
 TEST_F(X11InputTest, CombinationHeldByAnotherClientIsLoggedAndTheRestStillWork) {
     // Another client takes ⌃⌥→ first (without lock variants: one is enough to clash).
     const uint8_t right = code(0xff53), left = code(0xff51);

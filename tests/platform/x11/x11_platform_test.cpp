@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/log.h"
 #include "core/window_access.h"
 #include "platform/x11/frames.h"
 #include "x11_fixture.h"
@@ -446,6 +447,24 @@ TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
     tc_->rootMessage(xid(t), "_NET_CLOSE_WINDOW", {0, 1});
     ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::UIElementDestroyed); }));
     EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+TEST_F(X11Test, TheInvariantCheckNamesAClientOutOfItsFrameAndAClientListOthersRewrote) {
+    startPlatform();
+    const xcb_window_t w = managedWindow(727272, Rect(100, 100, 300, 200));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(wm_->checkInvariants(), std::vector<std::string>{});
+    // Any client may do both; the check reads the server, not Tarvela's records.
+    tc_->setCardinals(tc_->root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW, {});
+    xcb_reparent_window(tc_->c(), w, tc_->root(), 0, 0);
+    tc_->sync();
+    const std::vector<std::string> bad = wm_->checkInvariants();
+    ASSERT_EQ(bad.size(), 2u);
+    EXPECT_EQ(bad[0].find("client " + format("0x%x", w) + " is not inside its frame"), 0u) << bad[0];
+    EXPECT_EQ(bad[1], "_NET_CLIENT_LIST names 0 windows, 1 are managed");
+    xcb_destroy_window(tc_->c(), w);  // unmanaged: everything agrees again by the end
+    tc_->sync();
+    EXPECT_TRUE(waitFor([&] { return !frame(*wm_, AXElement::window(w)); }));
 }
 
 TEST_F(X11Test, FocusAndCloseGoThroughTheClientsOwnProtocols) {

@@ -1,21 +1,31 @@
-// Displays as RandR 1.5 monitors (or the whole root without it), less the
-// struts of docks and panels, cached until RandR, the root or a strut says
-// they changed.
+#include "platform/x11/displays.h"
+
 #include <xcb/randr.h>
 
 #include <algorithm>
 
 #include "core/log.h"
-#include "platform/x11/x11_impl.h"
 
-namespace tarvela {
+namespace tarvela::x11 {
 
-using namespace x11;
+Displays::Displays(Connection& conn)
+    : conn_(conn), rootW_(conn.screen()->width_in_pixels), rootH_(conn.screen()->height_in_pixels) {}
 
-std::vector<Monitor> X11Platform::Impl::queryMonitors() {
+bool Displays::rootResized(int width, int height) {
+    if (width == rootW_ && height == rootH_) return false;
+    rootW_ = width;
+    rootH_ = height;
+    return true;
+}
+
+void Displays::setDock(xcb_window_t w, std::optional<Strut> strut) { docks_[w] = strut; }
+
+bool Displays::dropDock(xcb_window_t w) { return docks_.erase(w) > 0; }
+
+std::vector<Monitor> Displays::monitors() {
     std::vector<Monitor> out;
-    if (randr15) {
-        auto r = conn.get(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(conn.raw(), conn.root(), 1));
+    if (randr15_) {
+        auto r = conn_.get(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(conn_.raw(), conn_.root(), 1));
         if (r) {
             std::vector<xcb_get_atom_name_cookie_t> names;
             for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
@@ -25,10 +35,10 @@ std::vector<Monitor> X11Platform::Impl::queryMonitors() {
                 mon.rect = Rect(m->x, m->y, m->width, m->height);
                 mon.primary = m->primary;
                 out.push_back(mon);
-                names.push_back(xcb_get_atom_name(conn.raw(), m->name));
+                names.push_back(xcb_get_atom_name(conn_.raw(), m->name));
             }
             for (size_t i = 0; i < out.size(); ++i) {
-                if (auto n = conn.get(xcb_get_atom_name_reply, names[i]))
+                if (auto n = conn_.get(xcb_get_atom_name_reply, names[i]))
                     out[i].name.assign(xcb_get_atom_name_name(n.get()), xcb_get_atom_name_name_length(n.get()));
             }
         }
@@ -44,31 +54,32 @@ std::vector<Monitor> X11Platform::Impl::queryMonitors() {
     return out;
 }
 
-std::vector<Strut> X11Platform::Impl::struts() const {
+std::vector<Strut> Displays::struts() const {
     std::vector<Strut> out;
     for (auto& [w, s] : docks_)
         if (s) out.push_back(*s);
     return out;
 }
 
-const std::vector<Screen>& X11Platform::Impl::screens() {
+const std::vector<Screen>& Displays::screens() {
     if (!screens_) {
-        const double scale = scaleFromResources(conn.property(conn.root(), a.RESOURCE_MANAGER, 1 << 16).text());
-        const std::vector<Monitor> monitors = queryMonitors();
+        const double scale =
+            scaleFromResources(conn_.property(conn_.root(), conn_.atoms().RESOURCE_MANAGER, 1 << 16).text());
+        const std::vector<Monitor> all = monitors();
         for (auto& [w, strut] : docks_)
-            for (const Monitor& m : monitors)
+            for (const Monitor& m : all)
                 if (strut && !strutFits(*strut, m.rect, rootW_, rootH_) && oversizedDocks_.insert(w).second)
                     log(format("ignoring the space dock window 0x%x reserves: it would leave too little of %s",
                                static_cast<unsigned>(w), m.name.c_str()));
-        screens_ = toScreens(monitors, struts(), rootW_, rootH_, scale);
-        if (!announcedScreens_) announcedScreens_ = *screens_;
+        screens_ = toScreens(all, struts(), rootW_, rootH_, scale);
+        if (!announced_) announced_ = *screens_;
     }
     return *screens_;
 }
 
-void X11Platform::Impl::screensChanged() {
+void Displays::changed() {
     screens_.reset();
-    screensChangePending_ = true;
+    changePending_ = true;
 }
 
 namespace {
@@ -83,16 +94,25 @@ bool sameScreens(const std::vector<Screen>& a, const std::vector<Screen>& b) {
 // Every announcement makes the logic rebuild its strips, which resets their
 // scroll positions: only a difference the logic can see is worth one. The
 // hints (RandR, the root, resources, struts) also fire for nothing.
-void X11Platform::Impl::announceScreens() {
-    if (!screensChangePending_) return;
-    screensChangePending_ = false;
-    if (!announcedScreens_) return;  // nobody has looked yet, so nobody holds a stale list
+bool Displays::takeAnnouncement() {
+    if (!changePending_) return false;
+    changePending_ = false;
+    if (!announced_) return false;  // nobody has looked yet, so nobody holds a stale list
     const std::vector<Screen>& now = screens();
-    if (sameScreens(now, *announcedScreens_)) return;
-    announcedScreens_ = now;
-    postWorkspace(WorkspaceEvent::ScreenParametersDidChange, std::nullopt);
+    if (sameScreens(now, *announced_)) return false;
+    announced_ = now;
+    return true;
 }
 
-std::optional<Rect> X11Platform::Impl::monitorFor(const Rect& r) { return monitorAt(queryMonitors(), r); }
+std::optional<Rect> Displays::monitorFor(const Rect& r) { return monitorAt(monitors(), r); }
 
-}  // namespace tarvela
+std::optional<Rect> Displays::displayRect(uint64_t screenId) {
+    const std::vector<Screen>& list = screens();
+    if (list.empty()) return std::nullopt;
+    const double h0 = list.front().frame.height;
+    for (const Screen& s : list)
+        if (s.id == screenId) return Rect(s.frame.x, h0 - s.frame.maxY(), s.frame.width, s.frame.height);
+    return std::nullopt;
+}
+
+}  // namespace tarvela::x11

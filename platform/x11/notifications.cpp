@@ -1,0 +1,106 @@
+#include "platform/x11/notifications.h"
+
+namespace tarvela::x11 {
+
+namespace {
+
+class X11Observer final : public AXObserver {
+public:
+    X11Observer(std::weak_ptr<Subscribers> n, uint64_t id) : n_(std::move(n)), id_(id) {}
+    ~X11Observer() override {
+        if (auto n = n_.lock()) n->ax.erase(id_);
+    }
+    void addNotification(const AXElement&, std::string_view notification) override {
+        if (auto n = n_.lock(); n && n->ax.count(id_)) n->ax[id_].names.emplace(notification);
+    }
+    void attach() override { setAttached(true); }
+    void detach() override { setAttached(false); }
+
+private:
+    void setAttached(bool on) {
+        if (auto n = n_.lock(); n && n->ax.count(id_)) n->ax[id_].attached = on;
+    }
+    std::weak_ptr<Subscribers> n_;
+    uint64_t id_;
+};
+
+// Removes one entry from one of the subscriber registries when dropped.
+template <class Map>
+class Registration final : public Subscription {
+public:
+    Registration(std::weak_ptr<Subscribers> n, Map Subscribers::*map, uint64_t id) : n_(std::move(n)), map_(map), id_(id) {}
+    ~Registration() override {
+        if (auto n = n_.lock()) ((*n).*map_).erase(id_);
+    }
+
+private:
+    std::weak_ptr<Subscribers> n_;
+    Map Subscribers::*map_;
+    uint64_t id_;
+};
+
+}  // namespace
+
+void Notifications::postAX(int32_t pid, const AXElement& el, std::string_view name) {
+    if (pid <= 0) return;
+    for (auto& [id, reg] : subs_->ax) {
+        if (reg.pid != pid || !reg.attached || !reg.names.count(name)) continue;
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, el, name = std::string(name)] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->ax.find(id);
+            // Detached or dropped since: nothing is delivered.
+            if (it == alive->ax.end() || !it->second.attached) return;
+            AXCallback cb = it->second.cb;
+            cb(el, name);
+        });
+    }
+}
+
+void Notifications::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app) {
+    for (auto& [id, reg] : subs_->workspace) {
+        if (reg.event != ev) continue;
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, ev, app] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->workspace.find(id);
+            if (it == alive->workspace.end()) return;
+            WorkspaceHandler h = it->second.handler;
+            h(ev, app);
+        });
+    }
+}
+
+void Notifications::postMouseUp() {
+    for (auto& [id, fn] : subs_->mouseUp) {
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->mouseUp.find(id);
+            if (it == alive->mouseUp.end()) return;
+            auto handler = it->second;
+            handler();
+        });
+    }
+}
+
+std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {
+    if (pid <= 0 || !callback) return nullptr;
+    const uint64_t id = subs_->nextId++;
+    subs_->ax[id] = Subscribers::AXReg{pid, {}, false, std::move(callback)};
+    return std::make_unique<X11Observer>(subs_, id);
+}
+
+SubscriptionRef Notifications::onWorkspace(WorkspaceEvent event, WorkspaceHandler handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->workspace[id] = Subscribers::WsReg{event, std::move(handler)};
+    return std::make_unique<Registration<decltype(Subscribers::workspace)>>(subs_, &Subscribers::workspace, id);
+}
+
+SubscriptionRef Notifications::onMouseUp(std::function<void()> handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->mouseUp[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::mouseUp)>>(subs_, &Subscribers::mouseUp, id);
+}
+
+}  // namespace tarvela::x11

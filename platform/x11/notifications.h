@@ -1,0 +1,62 @@
+// Accessibility observers, workspace notifications and the mouse-up monitor:
+// what the logic subscribed to, and the deliveries to it. Every delivery is
+// posted to the run loop, so a callback never runs inside an X event handler
+// and may call back into the platform freely. Handles the logic holds
+// unsubscribe themselves and outlive the platform harmlessly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+#include "core/runloop.h"
+
+namespace tarvela::x11 {
+
+// The registries, shared with the handles.
+struct Subscribers {
+    struct AXReg {
+        int32_t pid;
+        std::set<std::string, std::less<>> names;
+        bool attached = false;
+        AXCallback cb;
+    };
+    struct WsReg {
+        WorkspaceEvent event;
+        WorkspaceHandler handler;
+    };
+    std::map<uint64_t, AXReg> ax;
+    std::map<uint64_t, WsReg> workspace;
+    std::map<uint64_t, std::function<void()>> mouseUp;
+    uint64_t nextId = 1;
+};
+
+class Notifications {
+public:
+    explicit Notifications(RunLoop& loop) : loop_(loop) {}
+    Notifications(const Notifications&) = delete;
+    Notifications& operator=(const Notifications&) = delete;
+
+    std::unique_ptr<AXObserver> observe(int32_t pid, AXCallback callback);
+    SubscriptionRef onWorkspace(WorkspaceEvent event, WorkspaceHandler handler);
+    SubscriptionRef onMouseUp(std::function<void()> handler);
+
+    void postAX(int32_t pid, const AXElement& el, std::string_view name);
+    void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
+    void postMouseUp();
+
+    // Unique to this platform while anything refers to it, and never reused meanwhile.
+    std::weak_ptr<const void> identity() const { return subs_; }
+
+private:
+    RunLoop& loop_;
+    std::shared_ptr<Subscribers> subs_ = std::make_shared<Subscribers>();
+};
+
+}  // namespace tarvela::x11
