@@ -99,7 +99,7 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
     }
     if (!el.isWindow()) return false;
     const xcb_window_t w = static_cast<xcb_window_t>(el.id);
-    // Position writes come from the animation's threads: they touch geo_ only.
+    // Position writes come from the animation's threads: they touch frames_ only.
     if (name == ax::Position) {
         auto* p = std::get_if<Point>(&value);
         return p && writePosition(w, *p);

@@ -1,6 +1,6 @@
 // Client records: reading what a window says about itself, managing and
 // unmanaging it, iconic and full-screen states, focus, stacking, moves, and
-// the geometry writes (the only part other threads reach, through geo_).
+// the geometry writes, which the frames part (frames_) carries out.
 #include <xcb/composite.h>
 #include <xcb/shape.h>
 
@@ -137,8 +137,7 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.acceptsInput = fresh.acceptsInput;
     p.takeFocus = fresh.takeFocus;
     p.deleteWindow = fresh.deleteWindow;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end()) it->second.hints = fresh.hints;
+    frames_.setHints(w, fresh.hints);
 }
 
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
@@ -176,7 +175,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         writeWmState(w, kNormal);
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    sendSyntheticConfigure(w, cl.props.geom);
+    frames_.sendSyntheticConfigure(w, cl.props.geom);
     writeNetState(clients_[w]);
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
@@ -226,15 +225,7 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     xcb_reparent_window(c, w, cl.frame, 0, 0);
     clients_[w] = cl;
     stacking_.push_back(w);
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        Geo g;
-        g.rect = geom;
-        g.hints = cl.props.hints;
-        g.frame = cl.frame;
-        g.sent = FrameLayout{geom, 0, 0, false};
-        geo_[w] = g;
-    }
+    frames_.add(w, geom, cl.props.hints, cl.frame);
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
     // Clicks only: wheel buttons pass untouched (and Alt+wheel stays the root's).
@@ -268,11 +259,7 @@ void X11Platform::Impl::followShape(xcb_window_t w, Size size) {
                            rects[0].width == size.width && rects[0].height == size.height;
         if (!whole) kinds |= shapeBit(XCB_SHAPE_SK_INPUT);
     }
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end() && kinds) {
-        it->second.shapedKinds = kinds;
-        shapeFrame(it->second, w, *it->second.sent, kinds);
-    }
+    frames_.shaped(w, kinds);
 }
 
 // Dialogs and transients open centred on their parent (a tool window's: its
@@ -330,11 +317,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     std::optional<RunningApp> info = last ? appInfo(pid) : std::nullopt;
 
     const xcb_window_t frame = c->frame;
-    Rect where = c->props.geom;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) where = it->second.rect;
-    }
+    const Rect where = frames_.rect(w).value_or(c->props.geom);
     if (withdrawn) {
         // Back to the root where it was, before its frame goes (which would take it along).
         xcb_reparent_window(xc, w, conn.root(), static_cast<int16_t>(where.x), static_cast<int16_t>(where.y));
@@ -354,10 +337,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     if (move_ && move_->win == w) endMove();
     clients_.erase(w);
     std::erase(stacking_, w);
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        geo_.erase(w);
-    }
+    frames_.remove(w);
     if (last) icons_.erase(pid);
     updateClientLists();
     if (wasFocused) {
@@ -441,130 +421,35 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         if (!mon) return;
         c->savedGeom = *g;
         c->fullscreen = true;
-        configureClient(w, *mon);  // size hints do not apply to a full-screen window (EWMH)
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = true;
+        frames_.configure(w, *mon);  // size hints do not apply to a full-screen window (EWMH)
+        frames_.setFullscreen(w, true);
     } else {
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = false;
-        }
+        frames_.setFullscreen(w, false);
         c->fullscreen = false;
-        configureClient(w, c->savedGeom);
+        frames_.configure(w, c->savedGeom);
     }
     if ((c = client(w))) {
         if (on) raise(w);
         writeNetState(*c);
-        Rect now = c->savedGeom;
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) now = it->second.rect;
-        }
-        sendSyntheticConfigure(w, now);
+        frames_.sendSyntheticConfigure(w, frames_.rect(w).value_or(c->savedGeom));
     }
     // Full screen takes the window out of its strip and back, as a change of
     // space does where full screen has a space of its own: tell the logic now.
     notifications_.postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
 }
 
-void X11Platform::Impl::configureClient(xcb_window_t w, const Rect& r) {
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return;
-    Geo& g = it->second;
-    g.rect = Rect(std::round(r.x), std::round(r.y), std::max(std::round(r.width), 1.0), std::max(std::round(r.height), 1.0));
-    const uint32_t size[] = {static_cast<uint32_t>(g.rect.width), static_cast<uint32_t>(g.rect.height)};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    pushFrame(g, w);
-}
-
-// Callers hold geoMu_. The order keeps every intermediate state inside the
-// clip: a frame only hides before it moves and shows after it has moved.
-void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
-    if (g.frame == XCB_NONE) return;
-    xcb_connection_t* c = conn.raw();
-    const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
-    const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
-    uint64_t sent = 0;
-    if (want.hidden && !had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING));
-    if (want.frame != had.frame) {
-        uint32_t values[4];
-        uint16_t mask = 0;
-        int n = 0;
-        if (want.frame.x != had.frame.x || want.frame.y != had.frame.y) {
-            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
-            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.x));
-            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.y));
-        }
-        if (want.frame.width != had.frame.width || want.frame.height != had.frame.height) {
-            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
-            values[n++] = static_cast<uint32_t>(std::max(want.frame.width, 1.0));
-            values[n++] = static_cast<uint32_t>(std::max(want.frame.height, 1.0));
-        }
-        xcb_configure_window(c, g.frame, mask, values);
-        ++sent;
-    }
-    const bool innerMoved = want.innerX != had.innerX || want.innerY != had.innerY;
-    if (innerMoved) {
-        const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
-        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
-        ++sent;
-    }
-    // Shown again, or a shaped client moved inside its frame: the shape follows.
-    if (!want.hidden && had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING) | g.shapedKinds);
-    else if (!want.hidden && innerMoved) sent += shapeFrame(g, w, want, g.shapedKinds);
-    g.sent = want;
-    positionRequests_ += sent;
-}
-
-int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds) {
-    if (!shape || g.frame == XCB_NONE) return 0;
-    xcb_connection_t* c = conn.raw();
-    int sent = 0;
-    for (const uint8_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
-        if (!(kinds & shapeBit(kind))) continue;
-        if (l.hidden) {
-            // An empty bounding shape takes input away too.
-            if (kind != XCB_SHAPE_SK_BOUNDING) continue;
-            xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0, nullptr);
-        } else if (g.shapedKinds & shapeBit(kind)) {
-            xcb_shape_combine(c, XCB_SHAPE_SO_SET, kind, kind, g.frame, static_cast<int16_t>(l.innerX),
-                              static_cast<int16_t>(l.innerY), w);
-        } else {
-            xcb_shape_mask(c, XCB_SHAPE_SO_SET, kind, g.frame, 0, 0, XCB_NONE);
-        }
-        ++sent;
-    }
-    return sent;
-}
-
 void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
     Client* c = client(w);
     if (!c) return;
     if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
-    const std::optional<Rect> clip = screenId ? displays_.displayRect(*screenId) : std::nullopt;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return;
-    Geo& g = it->second;
-    if (g.clip && !clip) g.left = Geo::Left{*g.clip, g.rect};
-    g.home = screenId;
-    g.clip = clip;
-    g.arranged = screenId.has_value();
-    pushFrame(g, w);
+    frames_.assign(w, screenId, screenId ? displays_.displayRect(*screenId) : std::nullopt);
 }
 
 std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
-    std::optional<Rect> target;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end()) return std::nullopt;
-        // An arranged window's own display, not the one its overflow lies over.
-        target = it->second.clip;
-        if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
-    }
-    return displays_.monitorFor(*target);
+    const std::optional<Geo> g = frames_.get(w);
+    if (!g) return std::nullopt;
+    // An arranged window's own display, not the one its overflow lies over.
+    return displays_.monitorFor(g->clip.value_or(Rect(g->rect.midX(), g->rect.midY(), 0, 0)));
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
@@ -735,13 +620,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
         return;
     }
     move_ = PointerMove{w, rootX, rootY, *g, resizeX, resizeY, button};
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) {
-            it->second.dragging = true;
-            pushFrame(it->second, w);
-        }
-    }
+    frames_.setDragging(w, true);
     raise(w);
 }
 
@@ -751,60 +630,19 @@ void X11Platform::Impl::endMove() {
     if (move_->keyboard) xcb_ungrab_keyboard(conn.raw(), XCB_CURRENT_TIME);
     const xcb_window_t w = move_->win;
     move_.reset();
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end()) {
-        it->second.dragging = false;
-        pushFrame(it->second, w);
-    }
+    frames_.setDragging(w, false);
 }
 
-// Ours entirely: the position because the frame only clips, the size because
-// every size a managed client has is one we asked for (its own requests are
-// redirected to us). No round trip, so a flood of focus changes that reads
-// every window's frame costs no server time.
+// No round trip: see FrameWriter::rect.
 std::optional<Rect> X11Platform::Impl::geometry(xcb_window_t w) {
     if (!client(w)) return std::nullopt;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return std::nullopt;
-    return it->second.rect;
+    return frames_.rect(w);
 }
 
-void X11Platform::Impl::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
-    xcb_configure_notify_event_t ev{};
-    ev.response_type = XCB_CONFIGURE_NOTIFY;
-    ev.event = w;
-    ev.window = w;
-    ev.above_sibling = XCB_NONE;
-    ev.x = static_cast<int16_t>(r.x);
-    ev.y = static_cast<int16_t>(r.y);
-    ev.width = static_cast<uint16_t>(r.width);
-    ev.height = static_cast<uint16_t>(r.height);
-    ev.border_width = 0;
-    ev.override_redirect = 0;
-    xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&ev));
-}
-
-// Any thread. Never waits for the server: everything needed is in geo_.
+// Any thread. Never waits for the server: everything needed is in frames_.
 // A full-screen window refuses, as the system refuses writes to one elsewhere.
 bool X11Platform::Impl::writePosition(xcb_window_t w, Point p) {
-    const int32_t x = static_cast<int32_t>(std::lround(std::clamp(p.x, -32768.0, 32767.0)));
-    const int32_t y = static_cast<int32_t>(std::lround(std::clamp(p.y, -32768.0, 32767.0)));
-    Rect r;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return false;
-        it->second.rect.x = x;
-        it->second.rect.y = y;
-        pushFrame(it->second, w);
-        r = it->second.rect;
-        // ICCCM 4.1.5: a moved, not resized, window hears of its new place from
-        // us: where it really is, which for a hidden column is inside its display.
-        if (it->second.sent) r = Rect(it->second.sent->clientOrigin(), r.size());
-        sendSyntheticConfigure(w, r);
-    }
-    positionRequests_ += 1;
+    if (!frames_.move(w, p)) return false;
     flushAndDrain();
     return true;
 }
@@ -825,41 +663,14 @@ void X11Platform::Impl::flushAndDrain() {
 }
 
 bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return false;
-        const int rw = static_cast<int>(std::lround(std::clamp(s.width, 1.0, 32767.0)));
-        const int rh = static_cast<int>(std::lround(std::clamp(s.height, 1.0, 32767.0)));
-        const Dimensions d = applySizeHints(it->second.hints, rw, rh);
-        it->second.rect.width = d.width;
-        it->second.rect.height = d.height;
-        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-        pushFrame(it->second, w);
-    }
+    if (!frames_.resize(w, s)) return false;
     flushAndDrain();
     return true;
 }
 
 // Any thread; a resize the user drags keeps the edges opposite the ones moved.
 void X11Platform::Impl::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return;
-        Geo& g = it->second;
-        const Dimensions d = applySizeHints(g.hints, static_cast<int>(std::max(r.width, 1.0)),
-                                            static_cast<int>(std::max(r.height, 1.0)));
-        if (edgeX < 0) r.x = r.maxX() - d.width;
-        if (edgeY < 0) r.y = r.maxY() - d.height;
-        g.rect = Rect(r.x, r.y, d.width, d.height);
-        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-        pushFrame(g, w);
-        sendSyntheticConfigure(w, g.rect);
-    }
-    flushAndDrain();
+    if (frames_.resizeTo(w, r, edgeX, edgeY)) flushAndDrain();
 }
 
 }  // namespace tarvela

@@ -35,7 +35,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
     auto rootTree = xcb_query_tree(c, conn.root());
 
     std::set<xcb_window_t> frames;
-    std::lock_guard<std::mutex> lock(geoMu_);
+    const std::unordered_map<xcb_window_t, Geo> records = frames_.snapshot();
     for (const Asked& q : asked) {
         const Client& cl = clients_.at(q.win);
         auto tree = conn.get(xcb_query_tree_reply, q.tree);
@@ -45,8 +45,8 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
         if (cl.frame == XCB_NONE || !frames.insert(cl.frame).second) out.push_back(who + " has no frame of its own");
         if (!tree) continue;  // gone meanwhile: its DestroyNotify is on its way
         if (tree->parent != cl.frame) out.push_back(who + " is not inside its frame " + hex(cl.frame));
-        auto g = geo_.find(q.win);
-        if (g == geo_.end() || g->second.frame != cl.frame) {
+        auto g = records.find(q.win);
+        if (g == records.end() || g->second.frame != cl.frame) {
             out.push_back(who + " has no position record for its frame");
             continue;
         }
@@ -67,7 +67,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
             if (!display || geo.clip != display) out.push_back(who + " is arranged but clipped to no display of its strip");
         }
     }
-    if (geo_.size() != clients_.size()) out.push_back(format("%zu position records for %zu clients", geo_.size(), clients_.size()));
+    if (records.size() != clients_.size()) out.push_back(format("%zu position records for %zu clients", records.size(), clients_.size()));
 
     const std::set<xcb_window_t> managed = [&] {
         std::set<xcb_window_t> s;

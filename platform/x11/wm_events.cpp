@@ -212,7 +212,7 @@ void X11Platform::Impl::applyConfigure(xcb_window_t w, const ConfigureAsk& ask) 
     }
     if (isArranged(w) || cl->fullscreen) {
         // ICCCM 4.1.5: a refused request is answered with the current geometry.
-        if (auto g = geometry(w)) sendSyntheticConfigure(w, *g);
+        if (auto g = geometry(w)) frames_.sendSyntheticConfigure(w, *g);
         return;
     }
     moveResizeFloating(w, mask & XCB_CONFIG_WINDOW_X ? std::optional<int>(ask.x) : std::nullopt,
@@ -222,36 +222,13 @@ void X11Platform::Impl::applyConfigure(xcb_window_t w, const ConfigureAsk& ask) 
     if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ask.stackMode == XCB_STACK_MODE_ABOVE) raise(w);
 }
 
-bool X11Platform::Impl::isArranged(xcb_window_t w) {
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    return it != geo_.end() && it->second.arranged;
-}
+bool X11Platform::Impl::isArranged(xcb_window_t w) { return frames_.arranged(w); }
 
 // A window nobody arranges goes where it asks, within its size hints; it
 // always hears where it ended up (its real ConfigureNotify is frame-relative).
 void X11Platform::Impl::moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y,
                                            std::optional<int> width, std::optional<int> height) {
-    Rect r;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end()) return;
-        Geo& g = it->second;
-        if (x) g.rect.x = *x;
-        if (y) g.rect.y = *y;
-        if (width || height) {
-            const Dimensions d = applySizeHints(g.hints, std::max(width.value_or(static_cast<int>(g.rect.width)), 1),
-                                                std::max(height.value_or(static_cast<int>(g.rect.height)), 1));
-            g.rect.width = d.width;
-            g.rect.height = d.height;
-            const uint32_t size[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-            xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-        }
-        pushFrame(g, w);
-        r = g.rect;
-    }
-    sendSyntheticConfigure(w, r);
+    if (auto r = frames_.moveResizeFloating(w, x, y, width, height)) frames_.sendSyntheticConfigure(w, *r);
 }
 
 void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
@@ -263,7 +240,7 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
         return;
     }
     // A client's size is never read from here: we redirect its requests, so
-    // every size it has is one we asked for and recorded in geo_ already, and
+    // every size it has is one we asked for and recorded in frames_ already, and
     // this event may be older than a size written since.
 }
 
@@ -451,13 +428,7 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
 void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_shape_notify_event_t*>(e);
     if (ev->shape_kind == XCB_SHAPE_SK_CLIP || !client(ev->affected_window)) return;
-    const uint8_t bit = shapeBit(ev->shape_kind);
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(ev->affected_window);
-    if (it == geo_.end() || !it->second.sent) return;
-    Geo& g = it->second;
-    g.shapedKinds = ev->shaped ? g.shapedKinds | bit : g.shapedKinds & ~bit;
-    shapeFrame(g, ev->affected_window, *g.sent, bit);
+    frames_.shapeChanged(ev->affected_window, ev->shape_kind, ev->shaped);
 }
 
 // One release can arrive twice: see releases.h.

@@ -62,15 +62,11 @@ void X11Platform::Impl::releaseWm() {
         if (composite) xcb_composite_unredirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
         Rect r = cl.props.geom;
         std::optional<Rect> home;
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) {
-                const Geo& g = it->second;
-                r = g.rect;
-                home = g.clip;
-                // A stopping manager lets go of its windows before we do.
-                if (!home && g.left && g.left->rect == r) home = g.left->clip;
-            }
+        if (const std::optional<Geo> g = frames_.get(w)) {
+            r = g->rect;
+            home = g->clip;
+            // A stopping manager lets go of its windows before we do.
+            if (!home && g->left && g->left->rect == r) home = g->left->clip;
         }
         auto overlaps = [&](const Rect& m) {
             return r.maxX() > m.minX() && r.minX() < m.maxX() && r.maxY() > m.minY() && r.minY() < m.maxY();
@@ -89,7 +85,7 @@ void X11Platform::Impl::releaseWm() {
         xcb_change_save_set(c, XCB_SET_MODE_DELETE, w);
         xcb_destroy_window(c, cl.frame);
         // It must not go back to where it last heard it was at its next request.
-        sendSyntheticConfigure(w, r);
+        frames_.sendSyntheticConfigure(w, r);
     }
     for (auto& [w, s] : displays_.docks()) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
@@ -104,10 +100,7 @@ void X11Platform::Impl::releaseWm() {
     displays_.dropDocks();
     focused_ = XCB_NONE;
     activePid_ = 0;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        geo_.clear();
-    }
+    frames_.clear();
     icons_.clear();
     displays_.forget();
     // A round trip before anyone disconnects: a connection closed with events

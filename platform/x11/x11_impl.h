@@ -2,8 +2,9 @@
 // through their own interface: the connection and atoms (x11::Connection),
 // WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
 // struts (x11::Displays), what the logic subscribed to (x11::Notifications),
-// window pictures (x11::Pictures) and our own window, the panels' floor
-// (x11::OwnWindow). The rest is shared by the files that implement one
+// window pictures (x11::Pictures), our own window, the panels' floor
+// (x11::OwnWindow), and where each client is with the diffed writes of its
+// frame (x11::FrameWriter, the one part other threads reach). The rest is shared by the files that implement one
 // concern each: becoming and ceasing to be the window manager
 // (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
 // client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
@@ -12,14 +13,11 @@
 // (invariants.cpp).
 //
 // Invariants:
-// - clients_ holds exactly the windows we manage; every one of them has a geo_
-//   entry and a frame of ours it is reparented into, and nothing else has
-//   either. Reads of a window not in clients_ fail.
-// - A client's root position is always its Geo::rect origin: the frame only
-//   clips (see frames.h), so other clients and pagers see the truth.
+// - clients_ holds exactly the windows we manage; every one of them has a
+//   record in frames_ and a frame of ours it is reparented into, and nothing
+//   else has either. Reads of a window not in clients_ fail.
 // - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
-// - geo_ is the only state other threads touch, always under geoMu_; the main
-//   thread never holds geoMu_ across an X round trip or a callback.
+// - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
 
 #include <xcb/xcb.h>
@@ -37,6 +35,7 @@
 #include "core/lifetime.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/displays.h"
+#include "platform/x11/frame_writer.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/notifications.h"
@@ -96,29 +95,6 @@ struct Client {
     uint64_t focusSeq = 0;  // when it last held the focus; 0 = never
 };
 
-// What position writes from other threads need; see the invariants above.
-struct Geo {
-    Rect rect;  // the client in root coordinates, whatever its frame shows
-    SizeHints hints;
-    bool arranged = false;    // a strip holds it: its own geometry requests are refused
-    bool fullscreen = false;  // covers its monitor: nobody else moves or sizes it
-    bool dragging = false;    // the user moves it: it may cross displays, unclipped
-    xcb_window_t frame = XCB_NONE;
-    std::optional<uint64_t> home;     // the display whose strip holds it
-    std::optional<Rect> clip;         // that display's root rectangle
-    // The last strip's display (clip) and where it left the window (rect):
-    // letting go of a window that has not moved since, that is its display.
-    struct Left {
-        Rect clip, rect;
-    };
-    std::optional<Left> left;
-    std::optional<FrameLayout> sent;  // what the server last heard for the frame
-    uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
-};
-
-// The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
-constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
-
 }  // namespace x11
 
 struct X11Platform::Impl {
@@ -165,9 +141,8 @@ struct X11Platform::Impl {
     uint64_t focusCounter_ = 0;
     int32_t activePid_ = 0;
 
-    std::mutex geoMu_;
-    std::unordered_map<xcb_window_t, x11::Geo> geo_;
-    std::atomic<uint64_t> positionRequests_{0};
+    // Where each client is and what its frame shows; the one part other threads reach.
+    x11::FrameWriter frames_{conn};
 
     std::optional<x11::PointerMove> move_;
     x11::ReleaseOnce releases_;
@@ -291,21 +266,12 @@ struct X11Platform::Impl {
     bool isArranged(xcb_window_t w);
     void moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y, std::optional<int> width,
                             std::optional<int> height);
-    void configureClient(xcb_window_t w, const Rect& r);
-    // Sends what the server must hear for the frame of g's client to match
-    // g.rect and g.clip: only the differences. Callers hold geoMu_.
-    void pushFrame(x11::Geo& g, xcb_window_t w);
-    // Gives g's frame the shape kinds named (shapeBit) as layout l wants them:
-    // the client's own shape at its offset, none, or nothing at all while
-    // hidden. Returns the requests sent. Callers hold geoMu_.
-    int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
     std::optional<Rect> displayOf(xcb_window_t w);
     // The monitor the user works on (root coordinates): the focused window's
     // display, else the pointer's. w, being placed, does not count as focused.
     std::optional<Rect> currentMonitor(xcb_window_t w);
-    void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
     void followShape(xcb_window_t w, Size size);
 

@@ -87,6 +87,7 @@ void X11Platform::Impl::queryExtensions() {
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
     if (shape) shapeEventBase = shapeExt->first_event;
+    frames_.useShape(shape);
 }
 
 void X11Platform::Impl::selectRootEvents() {
@@ -144,7 +145,7 @@ void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
 
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
-uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
+uint64_t X11Platform::positionRequests() const { return d_->frames_.requests(); }
 
 void X11Platform::assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
     if (window.isWindow()) d_->assignDisplay(static_cast<xcb_window_t>(window.id), screenId);
