@@ -170,7 +170,7 @@ std::vector<RunningApp> X11Platform::Impl::runningApplications() {
 }
 
 std::optional<RunningApp> X11Platform::Impl::frontmost() {
-    if (Client* c = client(focused_)) return appInfo(c->props.pid);
+    if (Client* c = client(focus_.window())) return appInfo(c->props.pid);
     const Client* last = nullptr;
     for (auto& [w, c] : clients_)
         if (c.focusSeq > 0 && (!last || c.focusSeq > last->focusSeq)) last = &c;

@@ -333,17 +333,13 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
     xcb_destroy_window(xc, frame);
-    const bool wasFocused = focused_ == w;
     if (move_ && move_->win == w) endMove();
     clients_.erase(w);
     std::erase(stacking_, w);
     frames_.remove(w);
     if (last) icons_.erase(pid);
     updateClientLists();
-    if (wasFocused) {
-        focused_ = XCB_NONE;
-        focusFallback();
-    }
+    if (focus_.forget(w)) focusFallback();
     notifications_.postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
     if (last) notifications_.postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
 }
@@ -394,7 +390,7 @@ void X11Platform::Impl::iconify(xcb_window_t w) {
     writeWmState(w, kIconic);
     writeNetState(*c);
     const int32_t pid = c->props.pid;
-    if (focused_ == w) focusFallback();
+    if (focus_.window() == w) focusFallback();
     notifications_.postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
 }
 
@@ -453,8 +449,8 @@ std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
-    if (focused_ != XCB_NONE && focused_ != w)
-        if (auto mon = displayOf(focused_)) return mon;
+    if (const xcb_window_t f = focus_.window(); f != XCB_NONE && f != w)
+        if (auto mon = displayOf(f)) return mon;
     auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
     if (!ptr) return std::nullopt;
     return displays_.monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
@@ -463,58 +459,30 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     Client* c = client(w);
     if (!c || c->iconic) return;
-    // ICCCM 4.1.7: passive and locally active windows are given the focus,
-    // locally and globally active ones are told to take it (a globally active
-    // one alone decides where it goes). A window that takes no input leaves
-    // the keys to nobody, yet the focus must not be None: the server would
-    // drop every key, our own shortcuts included. It goes to our own window,
-    // which listens to no key, and root grabs keep working above it.
-    const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
-    time = focusTime(time);
-    if (!globallyActive) {
-        const xcb_window_t target = c->props.acceptsInput ? w : own_.id();
-        focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
-    }
-    if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
+    focus_.give(w, c->props.acceptsInput, c->props.takeFocus, time);
     noteFocus(w);
-}
-
-xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
-    if (time != XCB_CURRENT_TIME) return time;
-    if (answeredTime_ == XCB_CURRENT_TIME) {
-        // One round trip per turn at most: the turn's focus changes share it.
-        answeredTime_ = own_.timestamp();
-        loop.post(life.guard([this] { answeredTime_ = XCB_CURRENT_TIME; }));
-    }
-    return answeredTime_;
 }
 
 void X11Platform::Impl::noteFocus(xcb_window_t w) {
     Client* c = client(w);
-    if (!c || focused_ == w) return;
-    focused_ = w;
-    c->focusSeq = ++focusCounter_;
-    updateActiveWindow();
+    if (!c || focus_.window() == w) return;
     const int32_t pid = c->props.pid;
+    const Focus::Moved moved = focus_.note(w, pid);
+    c->focusSeq = moved.order;
+    updateActiveWindow();
     notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
-    if (pid != activePid_) {
-        activePid_ = pid;
-        notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
-    }
+    if (moved.otherProcess) notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
 }
 
 void X11Platform::Impl::focusFallback() {
     for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
         Client* c = client(*it);
-        if (c && !c->iconic && *it != focused_) {
+        if (c && !c->iconic && *it != focus_.window()) {
             focusClient(*it, XCB_CURRENT_TIME);
             return;
         }
     }
-    focused_ = XCB_NONE;
-    focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
-                                           focusTime(XCB_CURRENT_TIME))
-                           .sequence;
+    focus_.giveToNone();
     updateActiveWindow();
 }
 
@@ -578,19 +546,7 @@ void X11Platform::Impl::closeWindow(xcb_window_t w) {
         xcb_kill_client(conn.raw(), w);
         return;
     }
-    sendProtocol(w, a.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
-}
-
-// ICCCM 4.2.8: a WM_PROTOCOLS message, sent to the client alone.
-void X11Platform::Impl::sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time) {
-    xcb_client_message_event_t msg{};
-    msg.response_type = XCB_CLIENT_MESSAGE;
-    msg.format = 32;
-    msg.window = w;
-    msg.type = a.WM_PROTOCOLS;
-    msg.data.data32[0] = protocol;
-    msg.data.data32[1] = time;
-    xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
+    conn.sendProtocol(w, a.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
 }
 
 void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX, int resizeY,

@@ -53,7 +53,7 @@ void X11Platform::Impl::updateClientLists() {
 
 void X11Platform::Impl::updateActiveWindow() {
     if (!wmOwner_.held()) return;
-    conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focused_});
+    conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focus_.window()});
 }
 
 void X11Platform::Impl::updateWorkarea() {

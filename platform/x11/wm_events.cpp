@@ -421,7 +421,7 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     // A focus change the server made before it saw our latest request is
     // already overruled by it: heard late (the queue behind a flood, a busy
     // start), it would otherwise take the focus back from where we just put it.
-    if (static_cast<int32_t>(e->full_sequence - focusRequestSeq_) < 0) return;
+    if (!focus_.current(e->full_sequence)) return;
     if (client(ev->event)) noteFocus(ev->event);
 }
 

@@ -98,8 +98,7 @@ void X11Platform::Impl::releaseWm() {
     clients_.clear();
     stacking_.clear();
     displays_.dropDocks();
-    focused_ = XCB_NONE;
-    activePid_ = 0;
+    focus_.reset();
     frames_.clear();
     icons_.clear();
     displays_.forget();

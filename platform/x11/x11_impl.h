@@ -4,7 +4,8 @@
 // struts (x11::Displays), what the logic subscribed to (x11::Notifications),
 // window pictures (x11::Pictures), our own window, the panels' floor
 // (x11::OwnWindow), and where each client is with the diffed writes of its
-// frame (x11::FrameWriter, the one part other threads reach). The rest is shared by the files that implement one
+// frame (x11::FrameWriter, the one part other threads reach), and the keyboard
+// focus with the active process and the ICCCM input models (x11::Focus). The rest is shared by the files that implement one
 // concern each: becoming and ceasing to be the window manager
 // (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
 // client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
@@ -17,6 +18,7 @@
 //   record in frames_ and a frame of ours it is reparented into, and nothing
 //   else has either. Reads of a window not in clients_ fail.
 // - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
+// - focus_ names a client of clients_ or None: unmanage forgets a client there.
 // - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
 
@@ -35,6 +37,7 @@
 #include "core/lifetime.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/displays.h"
+#include "platform/x11/focus.h"
 #include "platform/x11/frame_writer.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
@@ -131,15 +134,8 @@ struct X11Platform::Impl {
     std::map<xcb_window_t, x11::Client> clients_;
     std::vector<xcb_window_t> stacking_;
     uint64_t nextSeq_ = 1;
-    xcb_window_t focused_ = XCB_NONE;
-    uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
-    // ICCCM 2.1: a focus change carries the time of the event that caused it
-    // (a shortcut's key press), else a fresh server time, kept for the rest of
-    // the turn. Never CurrentTime: a globally active client would answer
-    // WM_TAKE_FOCUS with it and win over every later change.
-    xcb_timestamp_t answeredTime_ = XCB_CURRENT_TIME;
-    uint64_t focusCounter_ = 0;
-    int32_t activePid_ = 0;
+    // Who holds the keyboard focus, the active process, and how a client is given it.
+    x11::Focus focus_{conn, own_, loop};
 
     // Where each client is and what its frame shows; the one part other threads reach.
     x11::FrameWriter frames_{conn};
@@ -238,8 +234,6 @@ struct X11Platform::Impl {
     void deiconify(xcb_window_t w);
     void setFullscreen(xcb_window_t w, bool on);
     void focusClient(xcb_window_t w, xcb_timestamp_t time);
-    // `time`, or the one of the input being answered, or a fresh server time.
-    xcb_timestamp_t focusTime(xcb_timestamp_t time);
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
@@ -253,7 +247,6 @@ struct X11Platform::Impl {
     void placeFloating(const x11::Client& c, Rect& geom);
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
-    void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
     void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX = 0, int resizeY = 0,
                    uint8_t button = 1);
     void endMove();

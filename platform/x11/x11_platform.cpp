@@ -138,9 +138,7 @@ void X11Platform::publishOnRoot(const std::string& property, const std::string& 
     xcb_flush(c.raw());
 }
 void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
-    const xcb_timestamp_t before = std::exchange(d_->answeredTime_, time);
-    fn();
-    d_->answeredTime_ = before;
+    d_->focus_.answering(time, fn);
 }
 
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
