@@ -228,11 +228,7 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     frames_.add(w, geom, cl.props.hints, cl.frame);
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
-    // Clicks only: wheel buttons pass untouched (and Alt+wheel stays the root's).
-    for (uint8_t button : {1, 2, 3})
-        xcb_grab_button(c, 0, w,
-                        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-                        XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_ANY);
+    pointer_.grabClicks(w);
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
     followShape(w, geom.size());
@@ -326,7 +322,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         writeWmState(w, kWithdrawn);
         xcb_delete_property(xc, w, a._NET_WM_STATE);
         xcb_delete_property(xc, w, a._NET_WM_DESKTOP);
-        xcb_ungrab_button(xc, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
+        pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
         if (shape) xcb_shape_select_input(xc, w, 0);
@@ -583,7 +579,7 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
 void X11Platform::Impl::endMove() {
     xcb_ungrab_pointer(conn.raw(), XCB_CURRENT_TIME);
     if (!move_) return;
-    if (move_->keyboard) xcb_ungrab_keyboard(conn.raw(), XCB_CURRENT_TIME);
+    if (move_->keyboard) pointer_.releaseKeyboard();
     const xcb_window_t w = move_->win;
     move_.reset();
     frames_.setDragging(w, false);

@@ -386,7 +386,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
             // opens a menu bar (Firefox, GTK): holding the keyboard for the drag
             // is a focus change to it (FocusOut NotifyGrab, FocusIn
             // NotifyUngrab at the end), which interrupts the Alt press.
-            xcb_grab_keyboard(c, 0, conn.root(), ev->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            pointer_.holdKeyboard(ev->time);
             move_->keyboard = true;
         }
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
@@ -399,7 +399,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     // Motion under our own pointer grabs (a move, a click) comes this way too.
-    pointerMoved();
+    pointer_.moved();
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
     const Rect r = move_->follow(ev->root_x, ev->root_y);
@@ -431,9 +431,9 @@ void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
     frames_.shapeChanged(ev->affected_window, ev->shape_kind, ev->shaped);
 }
 
-// One release can arrive twice: see releases.h.
+// One release can arrive twice: see pointer_input.h.
 void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
-    if (releases_.fresh(time, raw)) notifications_.postMouseUp();
+    if (pointer_.released(time, raw)) notifications_.postMouseUp();
 }
 
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
@@ -441,7 +441,7 @@ void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);
     if (xinputOpcode < 0 || ge->extension != xinputOpcode) return;
-    if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointerMoved();
+    if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointer_.moved();
     if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
     if (raw->detail == 1) mouseUp(raw->time, true);

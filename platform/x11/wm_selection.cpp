@@ -55,7 +55,7 @@ void X11Platform::Impl::releaseWm() {
     // Bottom to top, so the next window manager finds the stacking we had.
     for (xcb_window_t w : stacking_) {
         const Client& cl = clients_.at(w);
-        xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
+        pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
         if (shape) xcb_shape_select_input(c, w, 0);

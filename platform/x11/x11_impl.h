@@ -3,9 +3,15 @@
 // WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
 // struts (x11::Displays), what the logic subscribed to (x11::Notifications),
 // window pictures (x11::Pictures), our own window, the panels' floor
-// (x11::OwnWindow), and where each client is with the diffed writes of its
-// frame (x11::FrameWriter, the one part other threads reach), and the keyboard
-// focus with the active process and the ICCCM input models (x11::Focus). The rest is shared by the files that implement one
+// (x11::OwnWindow), where each client is and the diffed writes of its frame
+// (x11::FrameWriter, the one part other threads reach), the keyboard focus
+// with the active process and the ICCCM input models (x11::Focus), and the
+// pointer and buttons: click grabs, mouse-up, the pointer watch
+// (x11::PointerInput). Each states its own invariants.
+//
+// What stays here is what ties them together: the client records and the
+// stacking (clients_, stacking_, read by nearly every operation), the event
+// table, and the turn's coalesced requests. The files that implement one
 // concern each: becoming and ceasing to be the window manager
 // (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
 // client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
@@ -45,7 +51,7 @@
 #include "platform/x11/own_window.h"
 #include "platform/x11/pointer_move.h"
 #include "platform/x11/pictures.h"
-#include "platform/x11/releases.h"
+#include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
@@ -141,9 +147,10 @@ struct X11Platform::Impl {
     x11::FrameWriter frames_{conn};
 
     std::optional<x11::PointerMove> move_;
-    x11::ReleaseOnce releases_;
 
     x11::Displays displays_{conn};
+    // Click grabs, the keyboard held through a drag, mouse-up twins, the pointer watch.
+    x11::PointerInput pointer_{conn, loop, displays_};
 
     x11::DesktopIndex desktop_;
     double desktopLoadedAt_ = -1;
@@ -176,9 +183,6 @@ struct X11Platform::Impl {
     xcb_atom_t traySelection_ = XCB_NONE;  // _NET_SYSTEM_TRAY_S<screen>: owned while a tray runs
     bool tray_ = false;
     std::function<void(bool)> trayHandler_;
-    std::function<void(Point)> pointerWatcher_;  // empty: raw motion is not selected
-    bool pointerReportPosted_ = false;
-    std::optional<Point> pointerReported_;  // the last point the current watcher was told
     bool ownInTaskbar_ = true;
 
     // --- x11_platform.cpp ---
@@ -274,11 +278,6 @@ struct X11Platform::Impl {
     bool watchOwner(xcb_atom_t selection);
     void onSelectionNotify(xcb_generic_event_t* e);
     void setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on);
-    void watchPointer(std::function<void(Point)> moved);
-    void unwatchPointer();
-    // Raw motion arrived: the position is read once for everything queued meanwhile.
-    void pointerMoved();
-    void reportPointer();
     void setOwnWindowsInTaskbar(bool shown);
     bool stackBelow(uint64_t panel, uint32_t window);
     // A window of Tarvela's own process: it floats, centred, and never joins a strip.

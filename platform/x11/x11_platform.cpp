@@ -73,6 +73,7 @@ void X11Platform::Impl::queryExtensions() {
         if (auto r = conn.get(xcb_input_xi_query_version_reply, iv)) {
             xinputOpcode = input->major_opcode;
             xi2 = r->major_version >= 2;
+            pointer_.useXi2(xi2);
         }
     }
     if (comp && comp->present) {
@@ -189,8 +190,8 @@ void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
 }
 bool X11Platform::systemTray() { return d_->tray_; }
 void X11Platform::onSystemTrayChanged(std::function<void(bool)> handler) { d_->trayHandler_ = std::move(handler); }
-void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
-void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
+void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->pointer_.watch(std::move(moved)); }
+void X11Platform::unwatchPointer() { d_->pointer_.unwatch(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
 bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stackBelow(panel, window); }
 
