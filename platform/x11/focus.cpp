@@ -5,21 +5,35 @@
 namespace tarvela::x11 {
 
 void Focus::give(xcb_window_t w, bool acceptsInput, bool takeFocus, xcb_timestamp_t when) {
-    // A globally active window alone decides where the focus goes.
-    const bool globallyActive = !acceptsInput && takeFocus;
-    when = time(when);
-    if (!globallyActive) {
-        const xcb_window_t target = acceptsInput ? w : own_.id();
-        requestSeq_ = xcb_set_input_focus(conn_.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, when).sequence;
-    }
-    if (takeFocus) conn_.sendProtocol(w, conn_.atoms().WM_TAKE_FOCUS, when);
+    request({w, acceptsInput, takeFocus, time(when)});
 }
 
 void Focus::giveToNone() {
     focused_ = XCB_NONE;
-    requestSeq_ = xcb_set_input_focus(conn_.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
-                                      time(XCB_CURRENT_TIME))
-                      .sequence;
+    request({XCB_NONE, true, false, time(XCB_CURRENT_TIME)});
+}
+
+void Focus::request(const Request& r) {
+    if (!pending_) loop_.post(life_.guard([this] { send(); }));
+    pending_ = r;
+}
+
+void Focus::send() {
+    if (!pending_) return;
+    const Request r = *std::exchange(pending_, std::nullopt);
+    xcb_connection_t* c = conn_.raw();
+    if (r.win == XCB_NONE) {
+        requestSeq_ = xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, r.time).sequence;
+    } else {
+        // A globally active window alone decides where the focus goes.
+        const bool globallyActive = !r.acceptsInput && r.takeFocus;
+        if (!globallyActive) {
+            const xcb_window_t target = r.acceptsInput ? r.win : own_.id();
+            requestSeq_ = xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, target, r.time).sequence;
+        }
+        if (r.takeFocus) conn_.sendProtocol(r.win, conn_.atoms().WM_TAKE_FOCUS, r.time);
+    }
+    xcb_flush(c);
 }
 
 Focus::Moved Focus::note(xcb_window_t w, int32_t pid) {
@@ -30,12 +44,14 @@ Focus::Moved Focus::note(xcb_window_t w, int32_t pid) {
 }
 
 bool Focus::forget(xcb_window_t w) {
+    if (pending_ && pending_->win == w) pending_.reset();
     if (focused_ != w || w == XCB_NONE) return false;
     focused_ = XCB_NONE;
     return true;
 }
 
 void Focus::reset() {
+    pending_.reset();
     focused_ = XCB_NONE;
     activePid_ = 0;
 }

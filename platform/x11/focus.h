@@ -6,8 +6,13 @@
 // - window() is the client the latest focus change we asked for or heard of
 //   went to, or None; the owner forgets a client here before dropping it.
 // - activePid() is window()'s process, and stays when the focus goes to None.
-// - A FocusIn the server generated before our latest SetInputFocus is stale:
-//   our request overrules it.
+// - One focus change per run-loop turn reaches the server: the turn's
+//   requests are recorded and the last one is sent once the turn's work is
+//   done (send()), so a window focused and refocused within one turn (an
+//   application activated, then one of its windows raised) never sees the
+//   focus come and go, nor WM_TAKE_FOCUS twice.
+// - A FocusIn the server generated before our latest SetInputFocus, or while
+//   one is waiting to be sent, is stale: our request overrules it.
 // - Every focus change carries a real time (ICCCM 2.1), never CurrentTime: a
 //   globally active client would answer WM_TAKE_FOCUS with it and win over
 //   every later change. One round trip per run-loop turn at most.
@@ -17,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "core/lifetime.h"
 #include "core/runloop.h"
@@ -34,7 +40,7 @@ public:
     xcb_window_t window() const { return focused_; }
     int32_t activePid() const { return activePid_; }
 
-    // Asks the server to give w the focus the way its input model wants:
+    // Asks the server, once this turn's work is done, to give w the focus the way its input model wants:
     // passive and locally active windows are given it, locally and globally
     // active ones are told to take it (WM_TAKE_FOCUS). A window that takes no
     // input holds none, yet the focus must not be None, or the server would
@@ -43,6 +49,8 @@ public:
     void give(xcb_window_t w, bool acceptsInput, bool takeFocus, xcb_timestamp_t time);
     // The focus goes to nobody's window (PointerRoot).
     void giveToNone();
+    // Sends the turn's focus change now, if one waits.
+    void send();
 
     // The focus is on w, of process pid, now. What changed:
     struct Moved {
@@ -55,7 +63,9 @@ public:
     // Nothing is known any more (we stopped being the window manager).
     void reset();
     // A FocusIn of this full sequence number came after our latest request.
-    bool current(uint32_t fullSequence) const { return static_cast<int32_t>(fullSequence - requestSeq_) >= 0; }
+    bool current(uint32_t fullSequence) const {
+        return !pending_ && static_cast<int32_t>(fullSequence - requestSeq_) >= 0;
+    }
 
     // `time`, or the one of the input being answered, or a fresh server time.
     xcb_timestamp_t time(xcb_timestamp_t time);
@@ -63,6 +73,13 @@ public:
     void answering(xcb_timestamp_t time, const std::function<void()>& fn);
 
 private:
+    struct Request {
+        xcb_window_t win = XCB_NONE;  // None: PointerRoot
+        bool acceptsInput = true, takeFocus = false;
+        xcb_timestamp_t time = XCB_CURRENT_TIME;
+    };
+    void request(const Request& r);
+
     Connection& conn_;
     OwnWindow& own_;
     RunLoop& loop_;
@@ -72,6 +89,7 @@ private:
     uint64_t counter_ = 0;
     uint32_t requestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
     xcb_timestamp_t answeredTime_ = XCB_CURRENT_TIME;
+    std::optional<Request> pending_;  // the turn's latest request, not yet sent
 };
 
 }  // namespace tarvela::x11

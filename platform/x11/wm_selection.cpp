@@ -20,6 +20,7 @@ constexpr uint32_t kPlainRootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_
 
 bool X11Platform::Impl::sync() {
     if (conn.broken()) return false;
+    focus_.send();  // what the turn asked for is part of what the caller waits for
     bool ok = own_.timestamp() != XCB_CURRENT_TIME;
     // Everything the server sent before the barrier, a turn at a time, and
     // what xcb read behind it (a bounded number of turns: a flood never ends).
