@@ -38,13 +38,13 @@ std::vector<AXElement> X11Platform::Impl::windowsOf(int32_t pid) const {
 
 std::optional<xcb_window_t> X11Platform::Impl::focusedWindowOf(int32_t pid) const {
     const xcb_window_t f = focus_.window();
-    if (auto it = clients_.find(f); it != clients_.end() && it->second.props.pid == pid) return f;
+    if (const Client* c = clients_.find(f); c && c->props.pid == pid) return f;
     const Client* best = nullptr;
     for (auto& [w, c] : clients_)
         if (c.props.pid == pid && c.focusSeq > 0 && (!best || c.focusSeq > best->focusSeq)) best = &c;
     if (best) return best->win;
     // Never focused yet: the one on top, as the application's key window would be.
-    for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
+    for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend(); ++it) {
         const Client& c = clients_.at(*it);
         if (c.props.pid == pid && !c.iconic) return c.win;
     }

@@ -185,7 +185,7 @@ bool X11Platform::Impl::activate(int32_t pid) {
     if (target && client(*target)->iconic) {
         // Activating an application does not restore its minimised windows.
         target.reset();
-        for (auto it = stacking_.rbegin(); it != stacking_.rend() && !target; ++it)
+        for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend() && !target; ++it)
             if (clients_.at(*it).props.pid == pid && !clients_.at(*it).iconic) target = *it;
     }
     if (!target) return false;

@@ -25,8 +25,7 @@ bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
-    auto it = clients_.find(w);
-    return it == clients_.end() ? nullptr : &it->second;
+    return clients_.find(w);
 }
 
 std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_window_t>& wins) {
@@ -148,7 +147,6 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     Client cl;
     cl.win = w;
-    cl.seq = nextSeq_++;
     cl.skipTaskbar = contains(props.netState, a._NET_WM_STATE_SKIP_TASKBAR);
     cl.skipPager = contains(props.netState, a._NET_WM_STATE_SKIP_PAGER);
     const bool iconic = adopting ? props.wmState == kIconic : props.startsIconic;
@@ -167,7 +165,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {
-        clients_[w].iconic = true;
+        clients_.at(w).iconic = true;
         writeWmState(w, kIconic);
     } else {
         xcb_map_window(c, w);
@@ -176,7 +174,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
     frames_.sendSyntheticConfigure(w, cl.props.geom);
-    writeNetState(clients_[w]);
+    writeNetState(clients_.at(w));
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
     if (adopting) return;
@@ -223,8 +221,7 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
     xcb_reparent_window(c, w, cl.frame, 0, 0);
-    clients_[w] = cl;
-    stacking_.push_back(w);
+    clients_.add(cl);
     frames_.add(w, geom, cl.props.hints, cl.frame);
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
@@ -268,7 +265,7 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
     std::vector<Rect> tools;
     if (tool) {
         const Client* main = nullptr;
-        for (xcb_window_t w : stacking_) {
+        for (xcb_window_t w : clients_.stacking()) {
             const Client& other = *client(w);
             if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
             if (groupTool(other)) {
@@ -330,8 +327,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     }
     xcb_destroy_window(xc, frame);
     if (move_ && move_->win == w) endMove();
-    clients_.erase(w);
-    std::erase(stacking_, w);
+    clients_.remove(w);
     frames_.remove(w);
     if (last) icons_.erase(pid);
     updateClientLists();
@@ -351,7 +347,7 @@ void X11Platform::Impl::adoptExisting() {
     // Children come bottom to top, so adopting in order keeps the stacking.
     for (size_t i = 0; i < wins.size(); ++i) {
         WindowProps& p = props[i];
-        if (!p.exists || p.overrideRedirect || clients_.count(wins[i])) continue;
+        if (!p.exists || p.overrideRedirect || clients_.contains(wins[i])) continue;
         const bool iconic = !p.viewable && p.wmState == kIconic;
         if (!p.viewable && !iconic) continue;
         if (p.type == WinType::Dock) {
@@ -471,7 +467,7 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
 }
 
 void X11Platform::Impl::focusFallback() {
-    for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
+    for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend(); ++it) {
         Client* c = client(*it);
         if (c && !c->iconic && *it != focus_.window()) {
             focusClient(*it, XCB_CURRENT_TIME);
@@ -489,12 +485,12 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     // above everything but full screen; Tarvela's panels above all of them.
     const std::vector<xcb_window_t> top = raisedWith(w);
     // A client asking again and again changes no list that pagers read.
+    const std::vector<xcb_window_t>& stacking = clients_.stacking();
     const bool inPlace =
-        stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
+        stacking.size() >= top.size() && std::equal(top.begin(), top.end(), stacking.end() - top.size());
     for (xcb_window_t t : top) {
         own_.stackBelow(client(t)->frame);
-        std::erase(stacking_, t);
-        stacking_.push_back(t);
+        clients_.toTop(t);
     }
     if (!c->fullscreen)
         for (auto& [dock, strut] : displays_.docks()) own_.stackBelow(dock);
@@ -513,14 +509,14 @@ std::vector<xcb_window_t> X11Platform::Impl::raisedWith(xcb_window_t w) {
     // x, then its transients (and theirs) above it.
     auto add = [&](auto& self, xcb_window_t x) -> void {
         if (!has(x)) order.push_back(x);
-        for (xcb_window_t other : stacking_)
+        for (xcb_window_t other : clients_.stacking())
             if (client(other)->props.transientFor == x && !has(other)) self(self, other);
     };
     const Client& c = *client(w);
     // The group's tools above w, w's own dialogs above those.
     if (!groupTool(c)) order.push_back(w);
     if (c.props.group != XCB_NONE)
-        for (xcb_window_t other : stacking_)
+        for (xcb_window_t other : clients_.stacking())
             if (other != w && client(other)->props.group == c.props.group && groupTool(*client(other)))
                 add(add, other);
     add(add, w);

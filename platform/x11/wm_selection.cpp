@@ -54,7 +54,7 @@ void X11Platform::Impl::releaseWm() {
     xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &kPlainRootMask);
     const std::vector<Monitor> monitors = displays_.monitors();
     // Bottom to top, so the next window manager finds the stacking we had.
-    for (xcb_window_t w : stacking_) {
+    for (xcb_window_t w : clients_.stacking()) {
         const Client& cl = clients_.at(w);
         pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
@@ -97,7 +97,6 @@ void X11Platform::Impl::releaseWm() {
     deleteRootProps();
     wmOwner_.letGo();
     clients_.clear();
-    stacking_.clear();
     displays_.dropDocks();
     focus_.reset();
     frames_.clear();

@@ -1,29 +1,34 @@
 // The inside of X11Platform. Parts that own their state and are reached
-// through their own interface: the connection and atoms (x11::Connection),
-// WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
-// struts (x11::Displays), what the logic subscribed to (x11::Notifications),
-// window pictures (x11::Pictures), our own window, the panels' floor
-// (x11::OwnWindow), where each client is and the diffed writes of its frame
-// (x11::FrameWriter, the one part other threads reach), the keyboard focus
-// with the active process and the ICCCM input models (x11::Focus), and the
-// pointer and buttons: click grabs, mouse-up, the pointer watch
-// (x11::PointerInput). Each states its own invariants.
+// through their own interface, each stating its own invariants:
+// - x11::Connection: the connection, atoms and event filters;
+// - x11::WmOwner: WM_S0 and the hand-over;
+// - x11::Displays: monitors, docks and their struts;
+// - x11::Notifications: what the logic subscribed to;
+// - x11::Pictures: window pictures;
+// - x11::OwnWindow: barriers, timestamps, the panels' floor;
+// - x11::ClientTable: the managed clients and their stacking;
+// - x11::FrameWriter: where each client is and the diffed writes of its
+//   frame, the one part other threads reach;
+// - x11::Focus: the keyboard focus, the active process, the ICCCM input
+//   models, one focus change per turn;
+// - x11::PointerInput: click grabs, the keyboard held through a drag,
+//   mouse-up, the pointer watch.
 //
-// What stays here is what ties them together: the client records and the
-// stacking (clients_, stacking_, read by nearly every operation), the event
-// table, and the turn's coalesced requests. The files that implement one
-// concern each: becoming and ceasing to be the window manager
-// (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
-// client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
-// access operations (access.cpp), applications (apps.cpp), what the shell
-// asks of the desktop (shell_desktop.cpp) and the invariant check
-// (invariants.cpp).
+// What stays here ties them together: the operations that reach several
+// parts at once (managing a window reads its properties, places it, frames
+// it, records it, stacks and focuses it), the event table and the turn's
+// coalesced requests, in files of one concern each: becoming and ceasing to
+// be the window manager (wm_selection.cpp), the event table and its handlers
+// (wm_events.cpp), client records (clients.cpp), EWMH root properties
+// (ewmh_root.cpp), the access operations (access.cpp), applications
+// (apps.cpp), what the shell asks of the desktop (shell_desktop.cpp) and the
+// invariant check (invariants.cpp).
 //
 // Invariants:
 // - clients_ holds exactly the windows we manage; every one of them has a
 //   record in frames_ and a frame of ours it is reparented into, and nothing
 //   else has either. Reads of a window not in clients_ fail.
-// - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
+// - Docks (displays_) are never in clients_.
 // - focus_ names a client of clients_ or None: unmanage forgets a client there.
 // - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
@@ -41,6 +46,7 @@
 #include <vector>
 
 #include "core/lifetime.h"
+#include "platform/x11/client_table.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/displays.h"
 #include "platform/x11/focus.h"
@@ -58,53 +64,6 @@
 #include "platform/x11/x11_platform.h"
 
 namespace tarvela {
-
-namespace x11 {
-
-enum class WinType { Untyped, Normal, Dialog, Utility, Splash, Toolbar, Menu, Dock, Desktop, Transient, Other };
-
-// What a window says about itself, read in one pipelined batch when it appears
-// and refreshed on PropertyNotify.
-struct WindowProps {
-    bool exists = false;  // the attributes could be read
-    bool overrideRedirect = false;
-    bool viewable = false;
-    Rect geom;
-    uint16_t border = 0;
-    WinType type = WinType::Untyped;
-    xcb_window_t transientFor = XCB_NONE;
-    // WM_HINTS window_group: the windows of one application window (GIMP's
-    // image window, toolbox and docks) share it.
-    xcb_window_t group = XCB_NONE;
-    bool transientForGroup = false;  // WM_TRANSIENT_FOR names None or the root (ICCCM, EWMH)
-    int32_t pid = 0;
-    std::string instance, cls, gtkAppId, title;
-    SizeHints hints;
-    bool acceptsInput = true;
-    bool startsIconic = false;
-    bool takeFocus = false, deleteWindow = false;
-    std::vector<xcb_atom_t> netState;
-    std::optional<Strut> strut;
-    uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
-};
-
-struct Client {
-    xcb_window_t win = XCB_NONE;
-    xcb_window_t frame = XCB_NONE;
-    uint64_t seq = 0;  // mapping order
-    WindowProps props;
-    bool iconic = false;
-    bool fullscreen = false;
-    // What the client asked for; Tarvela's own windows may carry more (skipsTaskbar).
-    bool skipTaskbar = false;
-    bool skipPager = false;
-    bool isMain = false;
-    Rect savedGeom;        // before full screen
-    int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
-    uint64_t focusSeq = 0;  // when it last held the focus; 0 = never
-};
-
-}  // namespace x11
 
 struct X11Platform::Impl {
     using Handler = void (Impl::*)(xcb_generic_event_t*);
@@ -137,9 +96,8 @@ struct X11Platform::Impl {
     x11::OwnWindow own_{conn};
     x11::WmOwner wmOwner_{conn, own_};  // held exactly while we are the window manager
 
-    std::map<xcb_window_t, x11::Client> clients_;
-    std::vector<xcb_window_t> stacking_;
-    uint64_t nextSeq_ = 1;
+    // The managed clients and their stacking.
+    x11::ClientTable clients_;
     // Who holds the keyboard focus, the active process, and how a client is given it.
     x11::Focus focus_{conn, own_, loop};
 
@@ -229,7 +187,7 @@ struct X11Platform::Impl {
     // ask for no place on the display the user works on, dialogs and tools
     // by their parent or group (placeFloating), the rest where they ask.
     Rect openingPlace(const x11::Client& c);
-    // Wraps c in a frame of ours and starts its records (clients_, stacking_, geo_).
+    // Wraps c in a frame of ours and starts its records (clients_, frames_).
     void frameClient(x11::Client& c, bool wasViewable);
     void unmanage(xcb_window_t w, bool withdrawn);
     void adoptExisting();
