@@ -39,10 +39,8 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <vector>
 
 #include "core/lifetime.h"
