@@ -37,13 +37,14 @@ std::vector<AXElement> X11Platform::Impl::windowsOf(int32_t pid) const {
 }
 
 std::optional<xcb_window_t> X11Platform::Impl::focusedWindowOf(int32_t pid) const {
-    if (auto it = clients_.find(focused_); it != clients_.end() && it->second.props.pid == pid) return focused_;
+    const xcb_window_t f = focus_.window();
+    if (const Client* c = clients_.find(f); c && c->props.pid == pid) return f;
     const Client* best = nullptr;
     for (auto& [w, c] : clients_)
         if (c.props.pid == pid && c.focusSeq > 0 && (!best || c.focusSeq > best->focusSeq)) best = &c;
     if (best) return best->win;
     // Never focused yet: the one on top, as the application's key window would be.
-    for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
+    for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend(); ++it) {
         const Client& c = clients_.at(*it);
         if (c.props.pid == pid && !c.iconic) return c.win;
     }
@@ -87,7 +88,7 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
     if (name == ax::Main) return AttrValue(c->isMain);
     if (name == ax::Title) return AttrValue(c->props.title);
     if (name == "AXRole") return AttrValue(std::string("AXWindow"));
-    if (name == "AXFocused") return AttrValue(focused_ == w);
+    if (name == "AXFocused") return AttrValue(focus_.window() == w);
     return std::nullopt;
 }
 
@@ -99,7 +100,7 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
     }
     if (!el.isWindow()) return false;
     const xcb_window_t w = static_cast<xcb_window_t>(el.id);
-    // Position writes come from the animation's threads: they touch geo_ only.
+    // Position writes come from the animation's threads: they touch frames_ only.
     if (name == ax::Position) {
         auto* p = std::get_if<Point>(&value);
         return p && writePosition(w, *p);
@@ -132,7 +133,7 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
         for (auto& [other, oc] : clients_)
             if (oc.props.pid == c->props.pid) oc.isMain = other == w;
         // The main window of the active application is the one with the keyboard.
-        if (c->props.pid == activePid_) focusClient(w, XCB_CURRENT_TIME);
+        if (c->props.pid == focus_.activePid()) focusClient(w, XCB_CURRENT_TIME);
         return true;
     }
     if (name == "AXFocused" && *flag) {
@@ -148,7 +149,7 @@ bool X11Platform::Impl::performAction(const AXElement& el, std::string_view acti
     Client* c = client(w);
     if (!c || c->iconic) return false;
     raise(w);
-    if (Client* after = client(w); after && after->props.pid == activePid_) focusClient(w, XCB_CURRENT_TIME);
+    if (Client* after = client(w); after && after->props.pid == focus_.activePid()) focusClient(w, XCB_CURRENT_TIME);
     xcb_flush(conn.raw());
     return true;
 }

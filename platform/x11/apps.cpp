@@ -170,7 +170,7 @@ std::vector<RunningApp> X11Platform::Impl::runningApplications() {
 }
 
 std::optional<RunningApp> X11Platform::Impl::frontmost() {
-    if (Client* c = client(focused_)) return appInfo(c->props.pid);
+    if (Client* c = client(focus_.window())) return appInfo(c->props.pid);
     const Client* last = nullptr;
     for (auto& [w, c] : clients_)
         if (c.focusSeq > 0 && (!last || c.focusSeq > last->focusSeq)) last = &c;
@@ -185,7 +185,7 @@ bool X11Platform::Impl::activate(int32_t pid) {
     if (target && client(*target)->iconic) {
         // Activating an application does not restore its minimised windows.
         target.reset();
-        for (auto it = stacking_.rbegin(); it != stacking_.rend() && !target; ++it)
+        for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend() && !target; ++it)
             if (clients_.at(*it).props.pid == pid && !clients_.at(*it).iconic) target = *it;
     }
     if (!target) return false;

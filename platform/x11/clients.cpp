@@ -1,6 +1,6 @@
 // Client records: reading what a window says about itself, managing and
 // unmanaging it, iconic and full-screen states, focus, stacking, moves, and
-// the geometry writes (the only part other threads reach, through geo_).
+// the geometry writes, which the frames part (frames_) carries out.
 #include <xcb/composite.h>
 #include <xcb/shape.h>
 
@@ -25,8 +25,7 @@ bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
-    auto it = clients_.find(w);
-    return it == clients_.end() ? nullptr : &it->second;
+    return clients_.find(w);
 }
 
 std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_window_t>& wins) {
@@ -137,8 +136,7 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.acceptsInput = fresh.acceptsInput;
     p.takeFocus = fresh.takeFocus;
     p.deleteWindow = fresh.deleteWindow;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end()) it->second.hints = fresh.hints;
+    frames_.setHints(w, fresh.hints);
 }
 
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
@@ -149,7 +147,6 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     Client cl;
     cl.win = w;
-    cl.seq = nextSeq_++;
     cl.skipTaskbar = contains(props.netState, a._NET_WM_STATE_SKIP_TASKBAR);
     cl.skipPager = contains(props.netState, a._NET_WM_STATE_SKIP_PAGER);
     const bool iconic = adopting ? props.wmState == kIconic : props.startsIconic;
@@ -168,7 +165,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {
-        clients_[w].iconic = true;
+        clients_.at(w).iconic = true;
         writeWmState(w, kIconic);
     } else {
         xcb_map_window(c, w);
@@ -176,8 +173,8 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         writeWmState(w, kNormal);
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    sendSyntheticConfigure(w, cl.props.geom);
-    writeNetState(clients_[w]);
+    frames_.sendSyntheticConfigure(w, cl.props.geom);
+    writeNetState(clients_.at(w));
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
     if (adopting) return;
@@ -224,24 +221,11 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     xcb_change_save_set(c, XCB_SET_MODE_INSERT, w);
     if (wasViewable) ++cl.ignoreUnmaps;  // reparenting a mapped window unmaps it once
     xcb_reparent_window(c, w, cl.frame, 0, 0);
-    clients_[w] = cl;
-    stacking_.push_back(w);
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        Geo g;
-        g.rect = geom;
-        g.hints = cl.props.hints;
-        g.frame = cl.frame;
-        g.sent = FrameLayout{geom, 0, 0, false};
-        geo_[w] = g;
-    }
+    clients_.add(cl);
+    frames_.add(w, geom, cl.props.hints, cl.frame);
 
     xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &kClientMask);
-    // Clicks only: wheel buttons pass untouched (and Alt+wheel stays the root's).
-    for (uint8_t button : {1, 2, 3})
-        xcb_grab_button(c, 0, w,
-                        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-                        XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_ANY);
+    pointer_.grabClicks(w);
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
     followShape(w, geom.size());
@@ -268,11 +252,7 @@ void X11Platform::Impl::followShape(xcb_window_t w, Size size) {
                            rects[0].width == size.width && rects[0].height == size.height;
         if (!whole) kinds |= shapeBit(XCB_SHAPE_SK_INPUT);
     }
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end() && kinds) {
-        it->second.shapedKinds = kinds;
-        shapeFrame(it->second, w, *it->second.sent, kinds);
-    }
+    frames_.shaped(w, kinds);
 }
 
 // Dialogs and transients open centred on their parent (a tool window's: its
@@ -285,7 +265,7 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
     std::vector<Rect> tools;
     if (tool) {
         const Client* main = nullptr;
-        for (xcb_window_t w : stacking_) {
+        for (xcb_window_t w : clients_.stacking()) {
             const Client& other = *client(w);
             if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
             if (groupTool(other)) {
@@ -330,11 +310,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     std::optional<RunningApp> info = last ? appInfo(pid) : std::nullopt;
 
     const xcb_window_t frame = c->frame;
-    Rect where = c->props.geom;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) where = it->second.rect;
-    }
+    const Rect where = frames_.rect(w).value_or(c->props.geom);
     if (withdrawn) {
         // Back to the root where it was, before its frame goes (which would take it along).
         xcb_reparent_window(xc, w, conn.root(), static_cast<int16_t>(where.x), static_cast<int16_t>(where.y));
@@ -343,27 +319,19 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         writeWmState(w, kWithdrawn);
         xcb_delete_property(xc, w, a._NET_WM_STATE);
         xcb_delete_property(xc, w, a._NET_WM_DESKTOP);
-        xcb_ungrab_button(xc, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
+        pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
         if (shape) xcb_shape_select_input(xc, w, 0);
         if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
     xcb_destroy_window(xc, frame);
-    const bool wasFocused = focused_ == w;
     if (move_ && move_->win == w) endMove();
-    clients_.erase(w);
-    std::erase(stacking_, w);
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        geo_.erase(w);
-    }
+    clients_.remove(w);
+    frames_.remove(w);
     if (last) icons_.erase(pid);
     updateClientLists();
-    if (wasFocused) {
-        focused_ = XCB_NONE;
-        focusFallback();
-    }
+    if (focus_.forget(w)) focusFallback();
     notifications_.postAX(pid, AXElement::window(w), ax::UIElementDestroyed);
     if (last) notifications_.postWorkspace(WorkspaceEvent::DidTerminateApplication, info);
 }
@@ -379,7 +347,7 @@ void X11Platform::Impl::adoptExisting() {
     // Children come bottom to top, so adopting in order keeps the stacking.
     for (size_t i = 0; i < wins.size(); ++i) {
         WindowProps& p = props[i];
-        if (!p.exists || p.overrideRedirect || clients_.count(wins[i])) continue;
+        if (!p.exists || p.overrideRedirect || clients_.contains(wins[i])) continue;
         const bool iconic = !p.viewable && p.wmState == kIconic;
         if (!p.viewable && !iconic) continue;
         if (p.type == WinType::Dock) {
@@ -414,7 +382,7 @@ void X11Platform::Impl::iconify(xcb_window_t w) {
     writeWmState(w, kIconic);
     writeNetState(*c);
     const int32_t pid = c->props.pid;
-    if (focused_ == w) focusFallback();
+    if (focus_.window() == w) focusFallback();
     notifications_.postAX(pid, AXElement::window(w), ax::WindowMiniaturized);
 }
 
@@ -441,135 +409,40 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         if (!mon) return;
         c->savedGeom = *g;
         c->fullscreen = true;
-        configureClient(w, *mon);  // size hints do not apply to a full-screen window (EWMH)
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = true;
+        frames_.configure(w, *mon);  // size hints do not apply to a full-screen window (EWMH)
+        frames_.setFullscreen(w, true);
     } else {
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) it->second.fullscreen = false;
-        }
+        frames_.setFullscreen(w, false);
         c->fullscreen = false;
-        configureClient(w, c->savedGeom);
+        frames_.configure(w, c->savedGeom);
     }
     if ((c = client(w))) {
         if (on) raise(w);
         writeNetState(*c);
-        Rect now = c->savedGeom;
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) now = it->second.rect;
-        }
-        sendSyntheticConfigure(w, now);
+        frames_.sendSyntheticConfigure(w, frames_.rect(w).value_or(c->savedGeom));
     }
     // Full screen takes the window out of its strip and back, as a change of
     // space does where full screen has a space of its own: tell the logic now.
     notifications_.postWorkspace(WorkspaceEvent::ActiveSpaceDidChange, std::nullopt);
 }
 
-void X11Platform::Impl::configureClient(xcb_window_t w, const Rect& r) {
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return;
-    Geo& g = it->second;
-    g.rect = Rect(std::round(r.x), std::round(r.y), std::max(std::round(r.width), 1.0), std::max(std::round(r.height), 1.0));
-    const uint32_t size[] = {static_cast<uint32_t>(g.rect.width), static_cast<uint32_t>(g.rect.height)};
-    xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    pushFrame(g, w);
-}
-
-// Callers hold geoMu_. The order keeps every intermediate state inside the
-// clip: a frame only hides before it moves and shows after it has moved.
-void X11Platform::Impl::pushFrame(Geo& g, xcb_window_t w) {
-    if (g.frame == XCB_NONE) return;
-    xcb_connection_t* c = conn.raw();
-    const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
-    const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
-    uint64_t sent = 0;
-    if (want.hidden && !had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING));
-    if (want.frame != had.frame) {
-        uint32_t values[4];
-        uint16_t mask = 0;
-        int n = 0;
-        if (want.frame.x != had.frame.x || want.frame.y != had.frame.y) {
-            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
-            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.x));
-            values[n++] = static_cast<uint32_t>(static_cast<int32_t>(want.frame.y));
-        }
-        if (want.frame.width != had.frame.width || want.frame.height != had.frame.height) {
-            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
-            values[n++] = static_cast<uint32_t>(std::max(want.frame.width, 1.0));
-            values[n++] = static_cast<uint32_t>(std::max(want.frame.height, 1.0));
-        }
-        xcb_configure_window(c, g.frame, mask, values);
-        ++sent;
-    }
-    const bool innerMoved = want.innerX != had.innerX || want.innerY != had.innerY;
-    if (innerMoved) {
-        const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
-        xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
-        ++sent;
-    }
-    // Shown again, or a shaped client moved inside its frame: the shape follows.
-    if (!want.hidden && had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING) | g.shapedKinds);
-    else if (!want.hidden && innerMoved) sent += shapeFrame(g, w, want, g.shapedKinds);
-    g.sent = want;
-    positionRequests_ += sent;
-}
-
-int X11Platform::Impl::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds) {
-    if (!shape || g.frame == XCB_NONE) return 0;
-    xcb_connection_t* c = conn.raw();
-    int sent = 0;
-    for (const uint8_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
-        if (!(kinds & shapeBit(kind))) continue;
-        if (l.hidden) {
-            // An empty bounding shape takes input away too.
-            if (kind != XCB_SHAPE_SK_BOUNDING) continue;
-            xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, g.frame, 0, 0, 0, nullptr);
-        } else if (g.shapedKinds & shapeBit(kind)) {
-            xcb_shape_combine(c, XCB_SHAPE_SO_SET, kind, kind, g.frame, static_cast<int16_t>(l.innerX),
-                              static_cast<int16_t>(l.innerY), w);
-        } else {
-            xcb_shape_mask(c, XCB_SHAPE_SO_SET, kind, g.frame, 0, 0, XCB_NONE);
-        }
-        ++sent;
-    }
-    return sent;
-}
-
 void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId) {
     Client* c = client(w);
     if (!c) return;
     if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
-    const std::optional<Rect> clip = screenId ? displays_.displayRect(*screenId) : std::nullopt;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return;
-    Geo& g = it->second;
-    if (g.clip && !clip) g.left = Geo::Left{*g.clip, g.rect};
-    g.home = screenId;
-    g.clip = clip;
-    g.arranged = screenId.has_value();
-    pushFrame(g, w);
+    frames_.assign(w, screenId, screenId ? displays_.displayRect(*screenId) : std::nullopt);
 }
 
 std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
-    std::optional<Rect> target;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end()) return std::nullopt;
-        // An arranged window's own display, not the one its overflow lies over.
-        target = it->second.clip;
-        if (!target) target = Rect(it->second.rect.midX(), it->second.rect.midY(), 0, 0);
-    }
-    return displays_.monitorFor(*target);
+    const std::optional<Geo> g = frames_.get(w);
+    if (!g) return std::nullopt;
+    // An arranged window's own display, not the one its overflow lies over.
+    return displays_.monitorFor(g->clip.value_or(Rect(g->rect.midX(), g->rect.midY(), 0, 0)));
 }
 
 std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
-    if (focused_ != XCB_NONE && focused_ != w)
-        if (auto mon = displayOf(focused_)) return mon;
+    if (const xcb_window_t f = focus_.window(); f != XCB_NONE && f != w)
+        if (auto mon = displayOf(f)) return mon;
     auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
     if (!ptr) return std::nullopt;
     return displays_.monitorFor(Rect(ptr->root_x, ptr->root_y, 0, 0));
@@ -578,58 +451,30 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     Client* c = client(w);
     if (!c || c->iconic) return;
-    // ICCCM 4.1.7: passive and locally active windows are given the focus,
-    // locally and globally active ones are told to take it (a globally active
-    // one alone decides where it goes). A window that takes no input leaves
-    // the keys to nobody, yet the focus must not be None: the server would
-    // drop every key, our own shortcuts included. It goes to our own window,
-    // which listens to no key, and root grabs keep working above it.
-    const bool globallyActive = !c->props.acceptsInput && c->props.takeFocus;
-    time = focusTime(time);
-    if (!globallyActive) {
-        const xcb_window_t target = c->props.acceptsInput ? w : own_.id();
-        focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, target, time).sequence;
-    }
-    if (c->props.takeFocus) sendProtocol(w, a.WM_TAKE_FOCUS, time);
+    focus_.give(w, c->props.acceptsInput, c->props.takeFocus, time);
     noteFocus(w);
-}
-
-xcb_timestamp_t X11Platform::Impl::focusTime(xcb_timestamp_t time) {
-    if (time != XCB_CURRENT_TIME) return time;
-    if (answeredTime_ == XCB_CURRENT_TIME) {
-        // One round trip per turn at most: the turn's focus changes share it.
-        answeredTime_ = own_.timestamp();
-        loop.post(life.guard([this] { answeredTime_ = XCB_CURRENT_TIME; }));
-    }
-    return answeredTime_;
 }
 
 void X11Platform::Impl::noteFocus(xcb_window_t w) {
     Client* c = client(w);
-    if (!c || focused_ == w) return;
-    focused_ = w;
-    c->focusSeq = ++focusCounter_;
-    updateActiveWindow();
+    if (!c || focus_.window() == w) return;
     const int32_t pid = c->props.pid;
+    const Focus::Moved moved = focus_.note(w, pid);
+    c->focusSeq = moved.order;
+    updateActiveWindow();
     notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
-    if (pid != activePid_) {
-        activePid_ = pid;
-        notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
-    }
+    if (moved.otherProcess) notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
 }
 
 void X11Platform::Impl::focusFallback() {
-    for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
+    for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend(); ++it) {
         Client* c = client(*it);
-        if (c && !c->iconic && *it != focused_) {
+        if (c && !c->iconic && *it != focus_.window()) {
             focusClient(*it, XCB_CURRENT_TIME);
             return;
         }
     }
-    focused_ = XCB_NONE;
-    focusRequestSeq_ = xcb_set_input_focus(conn.raw(), XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
-                                           focusTime(XCB_CURRENT_TIME))
-                           .sequence;
+    focus_.giveToNone();
     updateActiveWindow();
 }
 
@@ -640,12 +485,12 @@ void X11Platform::Impl::raise(xcb_window_t w) {
     // above everything but full screen; Tarvela's panels above all of them.
     const std::vector<xcb_window_t> top = raisedWith(w);
     // A client asking again and again changes no list that pagers read.
+    const std::vector<xcb_window_t>& stacking = clients_.stacking();
     const bool inPlace =
-        stacking_.size() >= top.size() && std::equal(top.begin(), top.end(), stacking_.end() - top.size());
+        stacking.size() >= top.size() && std::equal(top.begin(), top.end(), stacking.end() - top.size());
     for (xcb_window_t t : top) {
         own_.stackBelow(client(t)->frame);
-        std::erase(stacking_, t);
-        stacking_.push_back(t);
+        clients_.toTop(t);
     }
     if (!c->fullscreen)
         for (auto& [dock, strut] : displays_.docks()) own_.stackBelow(dock);
@@ -664,14 +509,14 @@ std::vector<xcb_window_t> X11Platform::Impl::raisedWith(xcb_window_t w) {
     // x, then its transients (and theirs) above it.
     auto add = [&](auto& self, xcb_window_t x) -> void {
         if (!has(x)) order.push_back(x);
-        for (xcb_window_t other : stacking_)
+        for (xcb_window_t other : clients_.stacking())
             if (client(other)->props.transientFor == x && !has(other)) self(self, other);
     };
     const Client& c = *client(w);
     // The group's tools above w, w's own dialogs above those.
     if (!groupTool(c)) order.push_back(w);
     if (c.props.group != XCB_NONE)
-        for (xcb_window_t other : stacking_)
+        for (xcb_window_t other : clients_.stacking())
             if (other != w && client(other)->props.group == c.props.group && groupTool(*client(other)))
                 add(add, other);
     add(add, w);
@@ -693,19 +538,7 @@ void X11Platform::Impl::closeWindow(xcb_window_t w) {
         xcb_kill_client(conn.raw(), w);
         return;
     }
-    sendProtocol(w, a.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
-}
-
-// ICCCM 4.2.8: a WM_PROTOCOLS message, sent to the client alone.
-void X11Platform::Impl::sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time) {
-    xcb_client_message_event_t msg{};
-    msg.response_type = XCB_CLIENT_MESSAGE;
-    msg.format = 32;
-    msg.window = w;
-    msg.type = a.WM_PROTOCOLS;
-    msg.data.data32[0] = protocol;
-    msg.data.data32[1] = time;
-    xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
+    conn.sendProtocol(w, a.WM_DELETE_WINDOW, XCB_CURRENT_TIME);
 }
 
 void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX, int resizeY,
@@ -735,76 +568,29 @@ void X11Platform::Impl::startMove(xcb_window_t w, int rootX, int rootY, bool gra
         return;
     }
     move_ = PointerMove{w, rootX, rootY, *g, resizeX, resizeY, button};
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        if (auto it = geo_.find(w); it != geo_.end()) {
-            it->second.dragging = true;
-            pushFrame(it->second, w);
-        }
-    }
+    frames_.setDragging(w, true);
     raise(w);
 }
 
 void X11Platform::Impl::endMove() {
     xcb_ungrab_pointer(conn.raw(), XCB_CURRENT_TIME);
     if (!move_) return;
-    if (move_->keyboard) xcb_ungrab_keyboard(conn.raw(), XCB_CURRENT_TIME);
+    if (move_->keyboard) pointer_.releaseKeyboard();
     const xcb_window_t w = move_->win;
     move_.reset();
-    std::lock_guard<std::mutex> lock(geoMu_);
-    if (auto it = geo_.find(w); it != geo_.end()) {
-        it->second.dragging = false;
-        pushFrame(it->second, w);
-    }
+    frames_.setDragging(w, false);
 }
 
-// Ours entirely: the position because the frame only clips, the size because
-// every size a managed client has is one we asked for (its own requests are
-// redirected to us). No round trip, so a flood of focus changes that reads
-// every window's frame costs no server time.
+// No round trip: see FrameWriter::rect.
 std::optional<Rect> X11Platform::Impl::geometry(xcb_window_t w) {
     if (!client(w)) return std::nullopt;
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    if (it == geo_.end()) return std::nullopt;
-    return it->second.rect;
+    return frames_.rect(w);
 }
 
-void X11Platform::Impl::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
-    xcb_configure_notify_event_t ev{};
-    ev.response_type = XCB_CONFIGURE_NOTIFY;
-    ev.event = w;
-    ev.window = w;
-    ev.above_sibling = XCB_NONE;
-    ev.x = static_cast<int16_t>(r.x);
-    ev.y = static_cast<int16_t>(r.y);
-    ev.width = static_cast<uint16_t>(r.width);
-    ev.height = static_cast<uint16_t>(r.height);
-    ev.border_width = 0;
-    ev.override_redirect = 0;
-    xcb_send_event(conn.raw(), 0, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&ev));
-}
-
-// Any thread. Never waits for the server: everything needed is in geo_.
+// Any thread. Never waits for the server: everything needed is in frames_.
 // A full-screen window refuses, as the system refuses writes to one elsewhere.
 bool X11Platform::Impl::writePosition(xcb_window_t w, Point p) {
-    const int32_t x = static_cast<int32_t>(std::lround(std::clamp(p.x, -32768.0, 32767.0)));
-    const int32_t y = static_cast<int32_t>(std::lround(std::clamp(p.y, -32768.0, 32767.0)));
-    Rect r;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return false;
-        it->second.rect.x = x;
-        it->second.rect.y = y;
-        pushFrame(it->second, w);
-        r = it->second.rect;
-        // ICCCM 4.1.5: a moved, not resized, window hears of its new place from
-        // us: where it really is, which for a hidden column is inside its display.
-        if (it->second.sent) r = Rect(it->second.sent->clientOrigin(), r.size());
-        sendSyntheticConfigure(w, r);
-    }
-    positionRequests_ += 1;
+    if (!frames_.move(w, p)) return false;
     flushAndDrain();
     return true;
 }
@@ -825,41 +611,14 @@ void X11Platform::Impl::flushAndDrain() {
 }
 
 bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return false;
-        const int rw = static_cast<int>(std::lround(std::clamp(s.width, 1.0, 32767.0)));
-        const int rh = static_cast<int>(std::lround(std::clamp(s.height, 1.0, 32767.0)));
-        const Dimensions d = applySizeHints(it->second.hints, rw, rh);
-        it->second.rect.width = d.width;
-        it->second.rect.height = d.height;
-        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-        pushFrame(it->second, w);
-    }
+    if (!frames_.resize(w, s)) return false;
     flushAndDrain();
     return true;
 }
 
 // Any thread; a resize the user drags keeps the edges opposite the ones moved.
 void X11Platform::Impl::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end() || it->second.fullscreen) return;
-        Geo& g = it->second;
-        const Dimensions d = applySizeHints(g.hints, static_cast<int>(std::max(r.width, 1.0)),
-                                            static_cast<int>(std::max(r.height, 1.0)));
-        if (edgeX < 0) r.x = r.maxX() - d.width;
-        if (edgeY < 0) r.y = r.maxY() - d.height;
-        g.rect = Rect(r.x, r.y, d.width, d.height);
-        const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-        xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-        pushFrame(g, w);
-        sendSyntheticConfigure(w, g.rect);
-    }
-    flushAndDrain();
+    if (frames_.resizeTo(w, r, edgeX, edgeY)) flushAndDrain();
 }
 
 }  // namespace tarvela

@@ -48,12 +48,12 @@ void X11Platform::Impl::updateClientLists() {
     for (const Client* c : byMapping) list.push_back(c->win);
     conn.setCardinals(conn.root(), a._NET_CLIENT_LIST, XCB_ATOM_WINDOW, list);
     conn.setCardinals(conn.root(), a._NET_CLIENT_LIST_STACKING, XCB_ATOM_WINDOW,
-                      std::vector<uint32_t>(stacking_.begin(), stacking_.end()));
+                      std::vector<uint32_t>(clients_.stacking().begin(), clients_.stacking().end()));
 }
 
 void X11Platform::Impl::updateActiveWindow() {
     if (!wmOwner_.held()) return;
-    conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focused_});
+    conn.setCardinals(conn.root(), a._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, {focus_.window()});
 }
 
 void X11Platform::Impl::updateWorkarea() {

@@ -35,7 +35,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
     auto rootTree = xcb_query_tree(c, conn.root());
 
     std::set<xcb_window_t> frames;
-    std::lock_guard<std::mutex> lock(geoMu_);
+    const std::unordered_map<xcb_window_t, Geo> records = frames_.snapshot();
     for (const Asked& q : asked) {
         const Client& cl = clients_.at(q.win);
         auto tree = conn.get(xcb_query_tree_reply, q.tree);
@@ -45,8 +45,8 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
         if (cl.frame == XCB_NONE || !frames.insert(cl.frame).second) out.push_back(who + " has no frame of its own");
         if (!tree) continue;  // gone meanwhile: its DestroyNotify is on its way
         if (tree->parent != cl.frame) out.push_back(who + " is not inside its frame " + hex(cl.frame));
-        auto g = geo_.find(q.win);
-        if (g == geo_.end() || g->second.frame != cl.frame) {
+        auto g = records.find(q.win);
+        if (g == records.end() || g->second.frame != cl.frame) {
             out.push_back(who + " has no position record for its frame");
             continue;
         }
@@ -67,7 +67,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
             if (!display || geo.clip != display) out.push_back(who + " is arranged but clipped to no display of its strip");
         }
     }
-    if (geo_.size() != clients_.size()) out.push_back(format("%zu position records for %zu clients", geo_.size(), clients_.size()));
+    if (records.size() != clients_.size()) out.push_back(format("%zu position records for %zu clients", records.size(), clients_.size()));
 
     const std::set<xcb_window_t> managed = [&] {
         std::set<xcb_window_t> s;
@@ -78,9 +78,9 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
     if (std::set<xcb_window_t>(listed.begin(), listed.end()) != managed || listed.size() != managed.size())
         out.push_back(format("_NET_CLIENT_LIST names %zu windows, %zu are managed", listed.size(), managed.size()));
     const std::vector<uint32_t> stacked = conn.takeProperty(stackCookie).cardinals();
-    if (!std::equal(stacked.begin(), stacked.end(), stacking_.begin(), stacking_.end()))
+    if (!std::equal(stacked.begin(), stacked.end(), clients_.stacking().begin(), clients_.stacking().end()))
         out.push_back("_NET_CLIENT_LIST_STACKING is not the stacking order");
-    if (std::set<xcb_window_t>(stacking_.begin(), stacking_.end()) != managed || stacking_.size() != managed.size())
+    if (std::set<xcb_window_t>(clients_.stacking().begin(), clients_.stacking().end()) != managed || clients_.stacking().size() != managed.size())
         out.push_back("the stacking order does not hold each managed window once");
     // The server's order of the frames (bottom to top) is the stacking order.
     if (auto tree = conn.get(xcb_query_tree_reply, rootTree)) {
@@ -90,7 +90,7 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
         const xcb_window_t* kids = xcb_query_tree_children(tree.get());
         for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
             if (auto it = clientOf.find(kids[i]); it != clientOf.end()) order.push_back(it->second);
-        if (order != stacking_) out.push_back("the frames on the server are not in the stacking order");
+        if (order != clients_.stacking()) out.push_back("the frames on the server are not in the stacking order");
     }
     for (auto& [dock, strut] : displays_.docks())
         if (managed.count(dock)) out.push_back("dock " + hex(dock) + " is managed as a client");

@@ -1,14 +1,10 @@
 // What the shell asks of the desktop: whether a compositing manager and a
 // system tray run (they own _NET_WM_CM_S<screen> and _NET_SYSTEM_TRAY_S<screen>;
-// XFixes tells us when that changes), the pointer's position while a panel
-// follows it (raw motion on the root, selected only while someone watches),
-// and whether Tarvela's own windows show in taskbars.
+// XFixes tells us when that changes) and whether Tarvela's own windows show in taskbars.
 #include <unistd.h>
 #include <xcb/xfixes.h>
-#include <xcb/xinput.h>
 
 #include "core/log.h"
-#include "core/window_access.h"
 #include "platform/x11/x11_impl.h"
 
 namespace tarvela {
@@ -47,44 +43,6 @@ void X11Platform::Impl::onSelectionNotify(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on) {
     if (auto tell = runsChanged(runs, this->*handler, on)) loop.post(life.guard(std::move(tell)));
-}
-
-void X11Platform::Impl::watchPointer(std::function<void(Point)> moved) {
-    if (!moved) return unwatchPointer();
-    const bool was = static_cast<bool>(pointerWatcher_);
-    pointerWatcher_ = std::move(moved);
-    pointerReported_.reset();
-    if (!was && xi2 && !conn.changeRootXiEvents({XCB_INPUT_RAW_MOTION}, {}))
-        log("the X server refused raw pointer motion; panels will not follow the pointer");
-}
-
-void X11Platform::Impl::unwatchPointer() {
-    if (!pointerWatcher_) return;
-    pointerWatcher_ = nullptr;
-    pointerReported_.reset();
-    // Raw motion arrives at every move of the mouse: nobody watching, nothing selected.
-    if (xi2) conn.changeRootXiEvents({}, {XCB_INPUT_RAW_MOTION});
-}
-
-void X11Platform::Impl::pointerMoved() {
-    if (!pointerWatcher_ || pointerReportPosted_) return;
-    pointerReportPosted_ = true;
-    // Raw events carry no position: one query, once the events queued now are handled.
-    loop.post(life.guard([this] {
-        pointerReportPosted_ = false;
-        reportPointer();
-    }));
-}
-
-void X11Platform::Impl::reportPointer() {
-    if (!pointerWatcher_) return;
-    auto ptr = conn.get(xcb_query_pointer_reply, xcb_query_pointer(conn.raw(), conn.root()));
-    if (!ptr || !ptr->same_screen || !pointerWatcher_) return;
-    const Point p = axRect(screens(), Rect(ptr->root_x, ptr->root_y, 0, 0)).origin();
-    if (pointerReported_ == p) return;
-    pointerReported_ = p;
-    auto moved = pointerWatcher_;
-    moved(p);
 }
 
 void X11Platform::Impl::setOwnWindowsInTaskbar(bool shown) {

@@ -212,7 +212,7 @@ void X11Platform::Impl::applyConfigure(xcb_window_t w, const ConfigureAsk& ask) 
     }
     if (isArranged(w) || cl->fullscreen) {
         // ICCCM 4.1.5: a refused request is answered with the current geometry.
-        if (auto g = geometry(w)) sendSyntheticConfigure(w, *g);
+        if (auto g = geometry(w)) frames_.sendSyntheticConfigure(w, *g);
         return;
     }
     moveResizeFloating(w, mask & XCB_CONFIG_WINDOW_X ? std::optional<int>(ask.x) : std::nullopt,
@@ -222,36 +222,13 @@ void X11Platform::Impl::applyConfigure(xcb_window_t w, const ConfigureAsk& ask) 
     if ((mask & XCB_CONFIG_WINDOW_STACK_MODE) && ask.stackMode == XCB_STACK_MODE_ABOVE) raise(w);
 }
 
-bool X11Platform::Impl::isArranged(xcb_window_t w) {
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(w);
-    return it != geo_.end() && it->second.arranged;
-}
+bool X11Platform::Impl::isArranged(xcb_window_t w) { return frames_.arranged(w); }
 
 // A window nobody arranges goes where it asks, within its size hints; it
 // always hears where it ended up (its real ConfigureNotify is frame-relative).
 void X11Platform::Impl::moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y,
                                            std::optional<int> width, std::optional<int> height) {
-    Rect r;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        auto it = geo_.find(w);
-        if (it == geo_.end()) return;
-        Geo& g = it->second;
-        if (x) g.rect.x = *x;
-        if (y) g.rect.y = *y;
-        if (width || height) {
-            const Dimensions d = applySizeHints(g.hints, std::max(width.value_or(static_cast<int>(g.rect.width)), 1),
-                                                std::max(height.value_or(static_cast<int>(g.rect.height)), 1));
-            g.rect.width = d.width;
-            g.rect.height = d.height;
-            const uint32_t size[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
-            xcb_configure_window(conn.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-        }
-        pushFrame(g, w);
-        r = g.rect;
-    }
-    sendSyntheticConfigure(w, r);
+    if (auto r = frames_.moveResizeFloating(w, x, y, width, height)) frames_.sendSyntheticConfigure(w, *r);
 }
 
 void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
@@ -263,7 +240,7 @@ void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
         return;
     }
     // A client's size is never read from here: we redirect its requests, so
-    // every size it has is one we asked for and recorded in geo_ already, and
+    // every size it has is one we asked for and recorded in frames_ already, and
     // this event may be older than a size written since.
 }
 
@@ -409,7 +386,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
             // opens a menu bar (Firefox, GTK): holding the keyboard for the drag
             // is a focus change to it (FocusOut NotifyGrab, FocusIn
             // NotifyUngrab at the end), which interrupts the Alt press.
-            xcb_grab_keyboard(c, 0, conn.root(), ev->time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            pointer_.holdKeyboard(ev->time);
             move_->keyboard = true;
         }
         xcb_allow_events(c, XCB_ALLOW_ASYNC_POINTER, ev->time);
@@ -422,7 +399,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     // Motion under our own pointer grabs (a move, a click) comes this way too.
-    pointerMoved();
+    pointer_.moved();
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
     const Rect r = move_->follow(ev->root_x, ev->root_y);
@@ -444,25 +421,19 @@ void X11Platform::Impl::onFocusIn(xcb_generic_event_t* e) {
     // A focus change the server made before it saw our latest request is
     // already overruled by it: heard late (the queue behind a flood, a busy
     // start), it would otherwise take the focus back from where we just put it.
-    if (static_cast<int32_t>(e->full_sequence - focusRequestSeq_) < 0) return;
+    if (!focus_.current(e->full_sequence)) return;
     if (client(ev->event)) noteFocus(ev->event);
 }
 
 void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_shape_notify_event_t*>(e);
     if (ev->shape_kind == XCB_SHAPE_SK_CLIP || !client(ev->affected_window)) return;
-    const uint8_t bit = shapeBit(ev->shape_kind);
-    std::lock_guard<std::mutex> lock(geoMu_);
-    auto it = geo_.find(ev->affected_window);
-    if (it == geo_.end() || !it->second.sent) return;
-    Geo& g = it->second;
-    g.shapedKinds = ev->shaped ? g.shapedKinds | bit : g.shapedKinds & ~bit;
-    shapeFrame(g, ev->affected_window, *g.sent, bit);
+    frames_.shapeChanged(ev->affected_window, ev->shape_kind, ev->shaped);
 }
 
-// One release can arrive twice: see releases.h.
+// One release can arrive twice: see pointer_input.h.
 void X11Platform::Impl::mouseUp(xcb_timestamp_t time, bool raw) {
-    if (releases_.fresh(time, raw)) notifications_.postMouseUp();
+    if (pointer_.released(time, raw)) notifications_.postMouseUp();
 }
 
 void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
@@ -470,7 +441,7 @@ void X11Platform::Impl::onRandr(xcb_generic_event_t*) { displays_.changed(); }
 void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(e);
     if (xinputOpcode < 0 || ge->extension != xinputOpcode) return;
-    if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointerMoved();
+    if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointer_.moved();
     if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
     if (raw->detail == 1) mouseUp(raw->time, true);

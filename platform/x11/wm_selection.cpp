@@ -20,6 +20,7 @@ constexpr uint32_t kPlainRootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_
 
 bool X11Platform::Impl::sync() {
     if (conn.broken()) return false;
+    focus_.send();  // what the turn asked for is part of what the caller waits for
     bool ok = own_.timestamp() != XCB_CURRENT_TIME;
     // Everything the server sent before the barrier, a turn at a time, and
     // what xcb read behind it (a bounded number of turns: a flood never ends).
@@ -53,24 +54,20 @@ void X11Platform::Impl::releaseWm() {
     xcb_change_window_attributes(c, conn.root(), XCB_CW_EVENT_MASK, &kPlainRootMask);
     const std::vector<Monitor> monitors = displays_.monitors();
     // Bottom to top, so the next window manager finds the stacking we had.
-    for (xcb_window_t w : stacking_) {
+    for (xcb_window_t w : clients_.stacking()) {
         const Client& cl = clients_.at(w);
-        xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, w, XCB_MOD_MASK_ANY);
+        pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &none);
         if (shape) xcb_shape_select_input(c, w, 0);
         if (composite) xcb_composite_unredirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
         Rect r = cl.props.geom;
         std::optional<Rect> home;
-        {
-            std::lock_guard<std::mutex> lock(geoMu_);
-            if (auto it = geo_.find(w); it != geo_.end()) {
-                const Geo& g = it->second;
-                r = g.rect;
-                home = g.clip;
-                // A stopping manager lets go of its windows before we do.
-                if (!home && g.left && g.left->rect == r) home = g.left->clip;
-            }
+        if (const std::optional<Geo> g = frames_.get(w)) {
+            r = g->rect;
+            home = g->clip;
+            // A stopping manager lets go of its windows before we do.
+            if (!home && g->left && g->left->rect == r) home = g->left->clip;
         }
         auto overlaps = [&](const Rect& m) {
             return r.maxX() > m.minX() && r.minX() < m.maxX() && r.maxY() > m.minY() && r.minY() < m.maxY();
@@ -89,7 +86,7 @@ void X11Platform::Impl::releaseWm() {
         xcb_change_save_set(c, XCB_SET_MODE_DELETE, w);
         xcb_destroy_window(c, cl.frame);
         // It must not go back to where it last heard it was at its next request.
-        sendSyntheticConfigure(w, r);
+        frames_.sendSyntheticConfigure(w, r);
     }
     for (auto& [w, s] : displays_.docks()) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
@@ -100,14 +97,9 @@ void X11Platform::Impl::releaseWm() {
     deleteRootProps();
     wmOwner_.letGo();
     clients_.clear();
-    stacking_.clear();
     displays_.dropDocks();
-    focused_ = XCB_NONE;
-    activePid_ = 0;
-    {
-        std::lock_guard<std::mutex> lock(geoMu_);
-        geo_.clear();
-    }
+    focus_.reset();
+    frames_.clear();
     icons_.clear();
     displays_.forget();
     // A round trip before anyone disconnects: a connection closed with events

@@ -95,6 +95,17 @@ void Connection::setCardinals(xcb_window_t w, xcb_atom_t prop, xcb_atom_t type, 
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, prop, type, 32, values.size(), values.data());
 }
 
+void Connection::sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time) {
+    xcb_client_message_event_t msg{};
+    msg.response_type = XCB_CLIENT_MESSAGE;
+    msg.format = 32;
+    msg.window = w;
+    msg.type = atoms_.WM_PROTOCOLS;
+    msg.data.data32[0] = protocol;
+    msg.data.data32[1] = time;
+    xcb_send_event(c_, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&msg));
+}
+
 void Connection::setText(xcb_window_t w, xcb_atom_t prop, const std::string& text) {
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, prop, atoms_.UTF8_STRING, 8, text.size(), text.data());
 }

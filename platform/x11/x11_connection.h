@@ -99,6 +99,8 @@ public:
     }
     void setCardinals(xcb_window_t w, xcb_atom_t prop, xcb_atom_t type, const std::vector<uint32_t>& values);
     void setText(xcb_window_t w, xcb_atom_t prop, const std::string& text);  // UTF8_STRING
+    // ICCCM 4.2.8: a WM_PROTOCOLS message, sent to the client alone.
+    void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
     xcb_atom_t internAtom(const std::string& name);
 
     // XInput 2 event types selected on the root for all master devices. A

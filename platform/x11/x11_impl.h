@@ -1,25 +1,36 @@
 // The inside of X11Platform. Parts that own their state and are reached
-// through their own interface: the connection and atoms (x11::Connection),
-// WM_S0 and the hand-over (x11::WmOwner), the displays with their docks and
-// struts (x11::Displays), what the logic subscribed to (x11::Notifications),
-// window pictures (x11::Pictures) and our own window, the panels' floor
-// (x11::OwnWindow). The rest is shared by the files that implement one
-// concern each: becoming and ceasing to be the window manager
-// (wm_selection.cpp), the event table and its handlers (wm_events.cpp),
-// client records (clients.cpp), EWMH root properties (ewmh_root.cpp), the
-// access operations (access.cpp), applications (apps.cpp), what the shell
-// asks of the desktop (shell_desktop.cpp) and the invariant check
-// (invariants.cpp).
+// through their own interface, each stating its own invariants:
+// - x11::Connection: the connection, atoms and event filters;
+// - x11::WmOwner: WM_S0 and the hand-over;
+// - x11::Displays: monitors, docks and their struts;
+// - x11::Notifications: what the logic subscribed to;
+// - x11::Pictures: window pictures;
+// - x11::OwnWindow: barriers, timestamps, the panels' floor;
+// - x11::ClientTable: the managed clients and their stacking;
+// - x11::FrameWriter: where each client is and the diffed writes of its
+//   frame, the one part other threads reach;
+// - x11::Focus: the keyboard focus, the active process, the ICCCM input
+//   models, one focus change per turn;
+// - x11::PointerInput: click grabs, the keyboard held through a drag,
+//   mouse-up, the pointer watch.
+//
+// What stays here ties them together: the operations that reach several
+// parts at once (managing a window reads its properties, places it, frames
+// it, records it, stacks and focuses it), the event table and the turn's
+// coalesced requests, in files of one concern each: becoming and ceasing to
+// be the window manager (wm_selection.cpp), the event table and its handlers
+// (wm_events.cpp), client records (clients.cpp), EWMH root properties
+// (ewmh_root.cpp), the access operations (access.cpp), applications
+// (apps.cpp), what the shell asks of the desktop (shell_desktop.cpp) and the
+// invariant check (invariants.cpp).
 //
 // Invariants:
-// - clients_ holds exactly the windows we manage; every one of them has a geo_
-//   entry and a frame of ours it is reparented into, and nothing else has
-//   either. Reads of a window not in clients_ fail.
-// - A client's root position is always its Geo::rect origin: the frame only
-//   clips (see frames.h), so other clients and pagers see the truth.
-// - stacking_ is clients_ ordered bottom to top; docks (displays_) are never in clients_.
-// - geo_ is the only state other threads touch, always under geoMu_; the main
-//   thread never holds geoMu_ across an X round trip or a callback.
+// - clients_ holds exactly the windows we manage; every one of them has a
+//   record in frames_ and a frame of ours it is reparented into, and nothing
+//   else has either. Reads of a window not in clients_ fail.
+// - Docks (displays_) are never in clients_.
+// - focus_ names a client of clients_ or None: unmanage forgets a client there.
+// - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
 
 #include <xcb/xcb.h>
@@ -28,98 +39,29 @@
 #include <atomic>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <vector>
 
 #include "core/lifetime.h"
+#include "platform/x11/client_table.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/displays.h"
+#include "platform/x11/focus.h"
+#include "platform/x11/frame_writer.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/notifications.h"
 #include "platform/x11/own_window.h"
 #include "platform/x11/pointer_move.h"
 #include "platform/x11/pictures.h"
-#include "platform/x11/releases.h"
+#include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
 #include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
 
 namespace tarvela {
-
-namespace x11 {
-
-enum class WinType { Untyped, Normal, Dialog, Utility, Splash, Toolbar, Menu, Dock, Desktop, Transient, Other };
-
-// What a window says about itself, read in one pipelined batch when it appears
-// and refreshed on PropertyNotify.
-struct WindowProps {
-    bool exists = false;  // the attributes could be read
-    bool overrideRedirect = false;
-    bool viewable = false;
-    Rect geom;
-    uint16_t border = 0;
-    WinType type = WinType::Untyped;
-    xcb_window_t transientFor = XCB_NONE;
-    // WM_HINTS window_group: the windows of one application window (GIMP's
-    // image window, toolbox and docks) share it.
-    xcb_window_t group = XCB_NONE;
-    bool transientForGroup = false;  // WM_TRANSIENT_FOR names None or the root (ICCCM, EWMH)
-    int32_t pid = 0;
-    std::string instance, cls, gtkAppId, title;
-    SizeHints hints;
-    bool acceptsInput = true;
-    bool startsIconic = false;
-    bool takeFocus = false, deleteWindow = false;
-    std::vector<xcb_atom_t> netState;
-    std::optional<Strut> strut;
-    uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
-};
-
-struct Client {
-    xcb_window_t win = XCB_NONE;
-    xcb_window_t frame = XCB_NONE;
-    uint64_t seq = 0;  // mapping order
-    WindowProps props;
-    bool iconic = false;
-    bool fullscreen = false;
-    // What the client asked for; Tarvela's own windows may carry more (skipsTaskbar).
-    bool skipTaskbar = false;
-    bool skipPager = false;
-    bool isMain = false;
-    Rect savedGeom;        // before full screen
-    int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
-    uint64_t focusSeq = 0;  // when it last held the focus; 0 = never
-};
-
-// What position writes from other threads need; see the invariants above.
-struct Geo {
-    Rect rect;  // the client in root coordinates, whatever its frame shows
-    SizeHints hints;
-    bool arranged = false;    // a strip holds it: its own geometry requests are refused
-    bool fullscreen = false;  // covers its monitor: nobody else moves or sizes it
-    bool dragging = false;    // the user moves it: it may cross displays, unclipped
-    xcb_window_t frame = XCB_NONE;
-    std::optional<uint64_t> home;     // the display whose strip holds it
-    std::optional<Rect> clip;         // that display's root rectangle
-    // The last strip's display (clip) and where it left the window (rect):
-    // letting go of a window that has not moved since, that is its display.
-    struct Left {
-        Rect clip, rect;
-    };
-    std::optional<Left> left;
-    std::optional<FrameLayout> sent;  // what the server last heard for the frame
-    uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
-};
-
-// The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
-constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
-
-}  // namespace x11
 
 struct X11Platform::Impl {
     using Handler = void (Impl::*)(xcb_generic_event_t*);
@@ -152,27 +94,19 @@ struct X11Platform::Impl {
     x11::OwnWindow own_{conn};
     x11::WmOwner wmOwner_{conn, own_};  // held exactly while we are the window manager
 
-    std::map<xcb_window_t, x11::Client> clients_;
-    std::vector<xcb_window_t> stacking_;
-    uint64_t nextSeq_ = 1;
-    xcb_window_t focused_ = XCB_NONE;
-    uint32_t focusRequestSeq_ = 0;  // our latest SetInputFocus (its full sequence number)
-    // ICCCM 2.1: a focus change carries the time of the event that caused it
-    // (a shortcut's key press), else a fresh server time, kept for the rest of
-    // the turn. Never CurrentTime: a globally active client would answer
-    // WM_TAKE_FOCUS with it and win over every later change.
-    xcb_timestamp_t answeredTime_ = XCB_CURRENT_TIME;
-    uint64_t focusCounter_ = 0;
-    int32_t activePid_ = 0;
+    // The managed clients and their stacking.
+    x11::ClientTable clients_;
+    // Who holds the keyboard focus, the active process, and how a client is given it.
+    x11::Focus focus_{conn, own_, loop};
 
-    std::mutex geoMu_;
-    std::unordered_map<xcb_window_t, x11::Geo> geo_;
-    std::atomic<uint64_t> positionRequests_{0};
+    // Where each client is and what its frame shows; the one part other threads reach.
+    x11::FrameWriter frames_{conn};
 
     std::optional<x11::PointerMove> move_;
-    x11::ReleaseOnce releases_;
 
     x11::Displays displays_{conn};
+    // Click grabs, the keyboard held through a drag, mouse-up twins, the pointer watch.
+    x11::PointerInput pointer_{conn, loop, displays_};
 
     x11::DesktopIndex desktop_;
     double desktopLoadedAt_ = -1;
@@ -205,9 +139,6 @@ struct X11Platform::Impl {
     xcb_atom_t traySelection_ = XCB_NONE;  // _NET_SYSTEM_TRAY_S<screen>: owned while a tray runs
     bool tray_ = false;
     std::function<void(bool)> trayHandler_;
-    std::function<void(Point)> pointerWatcher_;  // empty: raw motion is not selected
-    bool pointerReportPosted_ = false;
-    std::optional<Point> pointerReported_;  // the last point the current watcher was told
     bool ownInTaskbar_ = true;
 
     // --- x11_platform.cpp ---
@@ -254,7 +185,7 @@ struct X11Platform::Impl {
     // ask for no place on the display the user works on, dialogs and tools
     // by their parent or group (placeFloating), the rest where they ask.
     Rect openingPlace(const x11::Client& c);
-    // Wraps c in a frame of ours and starts its records (clients_, stacking_, geo_).
+    // Wraps c in a frame of ours and starts its records (clients_, frames_).
     void frameClient(x11::Client& c, bool wasViewable);
     void unmanage(xcb_window_t w, bool withdrawn);
     void adoptExisting();
@@ -263,8 +194,6 @@ struct X11Platform::Impl {
     void deiconify(xcb_window_t w);
     void setFullscreen(xcb_window_t w, bool on);
     void focusClient(xcb_window_t w, xcb_timestamp_t time);
-    // `time`, or the one of the input being answered, or a fresh server time.
-    xcb_timestamp_t focusTime(xcb_timestamp_t time);
     void noteFocus(xcb_window_t w);
     void focusFallback();
     void raise(xcb_window_t w);
@@ -278,7 +207,6 @@ struct X11Platform::Impl {
     void placeFloating(const x11::Client& c, Rect& geom);
     void activateWindow(xcb_window_t w, xcb_timestamp_t time);
     void closeWindow(xcb_window_t w);
-    void sendProtocol(xcb_window_t w, xcb_atom_t protocol, xcb_timestamp_t time);
     void startMove(xcb_window_t w, int rootX, int rootY, bool grabPointer, int resizeX = 0, int resizeY = 0,
                    uint8_t button = 1);
     void endMove();
@@ -291,21 +219,12 @@ struct X11Platform::Impl {
     bool isArranged(xcb_window_t w);
     void moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y, std::optional<int> width,
                             std::optional<int> height);
-    void configureClient(xcb_window_t w, const Rect& r);
-    // Sends what the server must hear for the frame of g's client to match
-    // g.rect and g.clip: only the differences. Callers hold geoMu_.
-    void pushFrame(x11::Geo& g, xcb_window_t w);
-    // Gives g's frame the shape kinds named (shapeBit) as layout l wants them:
-    // the client's own shape at its offset, none, or nothing at all while
-    // hidden. Returns the requests sent. Callers hold geoMu_.
-    int shapeFrame(x11::Geo& g, xcb_window_t w, const x11::FrameLayout& l, uint8_t kinds);
     void assignDisplay(xcb_window_t w, std::optional<uint64_t> screenId);
     // The monitor (root coordinates) that shows w: its strip's, else the one under its middle.
     std::optional<Rect> displayOf(xcb_window_t w);
     // The monitor the user works on (root coordinates): the focused window's
     // display, else the pointer's. w, being placed, does not count as focused.
     std::optional<Rect> currentMonitor(xcb_window_t w);
-    void sendSyntheticConfigure(xcb_window_t w, const Rect& r);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
     void followShape(xcb_window_t w, Size size);
 
@@ -315,11 +234,6 @@ struct X11Platform::Impl {
     bool watchOwner(xcb_atom_t selection);
     void onSelectionNotify(xcb_generic_event_t* e);
     void setRuns(bool& runs, std::function<void(bool)> Impl::*handler, bool on);
-    void watchPointer(std::function<void(Point)> moved);
-    void unwatchPointer();
-    // Raw motion arrived: the position is read once for everything queued meanwhile.
-    void pointerMoved();
-    void reportPointer();
     void setOwnWindowsInTaskbar(bool shown);
     bool stackBelow(uint64_t panel, uint32_t window);
     // A window of Tarvela's own process: it floats, centred, and never joins a strip.

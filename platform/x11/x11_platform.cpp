@@ -73,6 +73,7 @@ void X11Platform::Impl::queryExtensions() {
         if (auto r = conn.get(xcb_input_xi_query_version_reply, iv)) {
             xinputOpcode = input->major_opcode;
             xi2 = r->major_version >= 2;
+            pointer_.useXi2(xi2);
         }
     }
     if (comp && comp->present) {
@@ -87,6 +88,7 @@ void X11Platform::Impl::queryExtensions() {
     auto* shapeExt = xcb_get_extension_data(c, &xcb_shape_id);
     shape = shapeExt && shapeExt->present;
     if (shape) shapeEventBase = shapeExt->first_event;
+    frames_.useShape(shape);
 }
 
 void X11Platform::Impl::selectRootEvents() {
@@ -137,14 +139,12 @@ void X11Platform::publishOnRoot(const std::string& property, const std::string& 
     xcb_flush(c.raw());
 }
 void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
-    const xcb_timestamp_t before = std::exchange(d_->answeredTime_, time);
-    fn();
-    d_->answeredTime_ = before;
+    d_->focus_.answering(time, fn);
 }
 
 std::string X11Platform::displayName() const { return d_->conn.displayName(); }
 x11::Connection& X11Platform::connection() { return d_->conn; }
-uint64_t X11Platform::positionRequests() const { return d_->positionRequests_.load(); }
+uint64_t X11Platform::positionRequests() const { return d_->frames_.requests(); }
 
 void X11Platform::assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
     if (window.isWindow()) d_->assignDisplay(static_cast<xcb_window_t>(window.id), screenId);
@@ -190,8 +190,8 @@ void X11Platform::onCompositingChanged(std::function<void(bool)> handler) {
 }
 bool X11Platform::systemTray() { return d_->tray_; }
 void X11Platform::onSystemTrayChanged(std::function<void(bool)> handler) { d_->trayHandler_ = std::move(handler); }
-void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->watchPointer(std::move(moved)); }
-void X11Platform::unwatchPointer() { d_->unwatchPointer(); }
+void X11Platform::watchPointer(std::function<void(Point)> moved) { d_->pointer_.watch(std::move(moved)); }
+void X11Platform::unwatchPointer() { d_->pointer_.unwatch(); }
 void X11Platform::setOwnWindowsInTaskbar(bool shown) { d_->setOwnWindowsInTaskbar(shown); }
 bool X11Platform::stackBelow(uint64_t panel, uint32_t window) { return d_->stackBelow(panel, window); }
 

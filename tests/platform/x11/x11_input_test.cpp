@@ -6,6 +6,7 @@
 #include <xcb/xinput.h>
 
 #include <cmath>
+#include <map>
 
 #include "core/log.h"
 #include "core/window_access.h"
@@ -175,6 +176,66 @@ TEST_F(X11InputTest, AGloballyActiveWindowAnsweringLateCannotTakeBackTheFocusASh
     ASSERT_TRUE(focus);
     EXPECT_EQ(focus->focus, plain) << "given time " << given;
     free(focus);
+}
+
+TEST_F(X11InputTest, AShortcutMovingTheFocusWithinOneApplicationFocusesOnlyTheWindowItMovesTo) {
+    // Two locally active windows of one process (input and WM_TAKE_FOCUS), the first its
+    // main window; the focus starts on the first, then on another application's window.
+    const uint32_t pid = 828282;
+    auto locallyActive = [&](xcb_window_t w) {
+        tc_->setCardinals(w, "WM_PROTOCOLS", XCB_ATOM_ATOM, {tc_->atom("WM_TAKE_FOCUS")});
+        const uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+        xcb_change_window_attributes(tc_->c(), w, XCB_CW_EVENT_MASK, &mask);
+    };
+    const xcb_window_t first = managedWindow(pid, Rect(50, 50, 300, 200), locallyActive);
+    const xcb_window_t second = managedWindow(pid, Rect(400, 50, 300, 200), locallyActive);
+    const xcb_window_t elsewhere = managedWindow(pid + 1, Rect(750, 50, 300, 200));
+    auto focusIs = [&](xcb_window_t w) {
+        auto r = xcb_get_input_focus_reply(tc_->c(), xcb_get_input_focus(tc_->c()), nullptr);
+        const bool is = r && r->focus == w;
+        free(r);
+        return is;
+    };
+    // The shortcut does what a strip's raise does, within one turn.
+    X11HotkeyService service(*wm_, loop_);
+    bool fired = false;
+    service.install([&](uint32_t) {
+        const AXElement to = AXElement::window(second);
+        wm_->activate(static_cast<int32_t>(pid));
+        wm_->performAction(to, ax::Raise);
+        fired = wm_->setAttribute(to, ax::Main, true);
+    });
+    ASSERT_EQ(service.registerHotkey(keycode::rightArrow, modmask::controlOption, 1).status, 0);
+
+    for (const xcb_window_t start : {first, elsewhere}) {
+        SCOPED_TRACE(start == first ? "from the first" : "from another application");
+        ASSERT_TRUE(wm_->setAttribute(AXElement::window(first), ax::Main, true));
+        ASSERT_TRUE(wm_->setAttribute(AXElement::window(start), "AXFocused", true));
+        ASSERT_TRUE(waitFor([&] { return focusIs(start); }));
+        tc_->sync();
+        while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) free(e);
+
+        fired = false;
+        chord({XK_Control_L, XK_Alt_L}, code(0xff53));
+        ASSERT_TRUE(waitFor([&] { return fired && focusIs(second); }));
+        ASSERT_TRUE(wm_->sync());
+        tc_->sync();
+
+        std::map<xcb_window_t, int> focusIns, takeFocus;
+        const xcb_atom_t protocols = tc_->atom("WM_PROTOCOLS");
+        while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+            // The shortcut's own key grab moves the focus away and back (modes Grab, Ungrab): not ours.
+            auto* in = reinterpret_cast<xcb_focus_in_event_t*>(e);
+            if ((e->response_type & 0x7f) == XCB_FOCUS_IN && in->mode != XCB_NOTIFY_MODE_UNGRAB) ++focusIns[in->event];
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+            if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->type == protocols) ++takeFocus[m->window];
+            free(e);
+        }
+        EXPECT_EQ(focusIns[first], 0);
+        EXPECT_EQ(focusIns[second], 1);
+        EXPECT_EQ(takeFocus[first], 0) << "the main window is never asked to take the focus on the way";
+        EXPECT_EQ(takeFocus[second], 1);
+    }
 }
 
 TEST_F(X11InputTest, CombinationHeldByAnotherClientIsLoggedAndTheRestStillWork) {

@@ -9,7 +9,7 @@
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/frames.h"
 #include "platform/x11/monitors.h"
-#include "platform/x11/releases.h"
+#include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
 
 namespace tarvela::x11 {
