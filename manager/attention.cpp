@@ -59,14 +59,18 @@ void WindowManager::activationRequested(const ActivationRequest& req) {
     bringForward(el);
 }
 
-void WindowManager::bringForward(const AXElement& el) {
+void WindowManager::grant(const AXElement& el) {
     std::erase(granted_, el);
     if (granted_.size() >= grantLimit) granted_.erase(granted_.begin());
     granted_.push_back(el);
+}
+
+void WindowManager::bringForward(const AXElement& el) {
     setAttention(el, false);
     // A minimised window comes back through its de-minimising, into the place
     // it had; being granted, it takes the focus there.
     if (attr<bool>(platform_, el, ax::Minimized).value_or(false)) {
+        grant(el);
         platform_.setAttribute(el, ax::Minimized, false);
         return;
     }
@@ -79,6 +83,8 @@ void WindowManager::bringForward(const AXElement& el) {
             return;
         }
     }
+    // One still being judged takes the strip's focus when it joins.
+    if (!isManaged(el)) grant(el);
     if (auto pid = platform_.pidOf(el)) platform_.activate(*pid);
     platform_.performAction(el, ax::Raise);
     platform_.setAttribute(el, ax::Main, true);

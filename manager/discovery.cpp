@@ -240,6 +240,10 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
             at = Strip::Place{m->second.col, m->second.stacked ? std::optional(m->second.row) : std::nullopt,
                               m->second.frac};
     s->add(Item::make(el, *app), focus, at);
+    // The window system restores a window without focusing it: the focus
+    // follows the strip's.
+    if (granted)
+        if (auto placed = s->find(el)) s->raise(placed->first, placed->second);
     if (!focus) {
         setAttention(el, true);
         if (prev && frontWindow() == el) {

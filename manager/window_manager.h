@@ -242,6 +242,7 @@ private:
     std::optional<int64_t> lastInputBesides(const AXElement& el);
     // Focus, raise and restore a window for the user, and slide its strip to it.
     void bringForward(const AXElement& el);
+    void grant(const AXElement& el);
     // Windows whose activation was granted since they were last judged: their
     // coming back (from minimised) takes the focus whatever their user time.
     std::vector<AXElement> granted_;
