@@ -63,12 +63,21 @@ inline constexpr std::string_view Title = "AXTitle";
 inline constexpr std::string_view Raise = "AXRaise";
 inline constexpr std::string_view StandardWindow = "AXStandardWindow";
 inline constexpr std::string_view Dialog = "AXDialog";
+// A window that wants the user's attention (a bell, a finished job, a request
+// that was not allowed to take the focus): bool.
+inline constexpr std::string_view DemandsAttention = "AXDemandsAttention";
+// When the user last gave input to a window, in the platform's milliseconds
+// (monotonic, comparable between windows); for a window that has just opened,
+// the input that opened it. 0 on a new window: it asks not to be focused.
+inline constexpr std::string_view UserTime = "AXUserTime";
 
 inline constexpr std::string_view FocusedWindowChanged = "AXFocusedWindowChanged";
 inline constexpr std::string_view WindowCreated = "AXWindowCreated";
 inline constexpr std::string_view UIElementDestroyed = "AXUIElementDestroyed";
 inline constexpr std::string_view WindowMiniaturized = "AXWindowMiniaturized";
 inline constexpr std::string_view WindowDeminiaturized = "AXWindowDeminiaturized";
+// The window's client set or cleared its wish for attention.
+inline constexpr std::string_view AttentionChanged = "AXAttentionChanged";
 }  // namespace ax
 
 // A picture in 32-bit ARGB, row by row.
@@ -120,6 +129,19 @@ enum class WorkspaceEvent {
 };
 using WorkspaceHandler = std::function<void(WorkspaceEvent, const std::optional<RunningApp>& app)>;
 
+// Who asks for a window to be activated. Applications ask for their own
+// windows; pagers and taskbars ask on the user's behalf; Tarvela's own
+// actions never come through the platform but are judged alike.
+enum class ActivationSource { Application, Pager, Tarvela };
+
+struct ActivationRequest {
+    AXElement window;
+    ActivationSource source = ActivationSource::Application;
+    // The input that led to the request (as ax::UserTime); none when unknown.
+    std::optional<int64_t> userTime;
+};
+using ActivationHandler = std::function<void(const ActivationRequest&)>;
+
 // A registration (notification observer, event monitor). Destroying it unsubscribes.
 class Subscription {
 public:
@@ -169,6 +191,13 @@ public:
     // --- notifications and monitors (delivered on the main thread) ---
     virtual SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) = 0;
     virtual SubscriptionRef addMouseUpMonitor(std::function<void()> handler) = 0;
+    // Requests to activate (focus, raise, restore) a window. While a handler
+    // is registered the platform leaves them to it and does not act itself;
+    // without one it activates as asked. Null where no request is ever made.
+    virtual SubscriptionRef addActivationMonitor(ActivationHandler handler) {
+        (void)handler;
+        return nullptr;
+    }
 
     // The display whose strip now holds this window; none once no strip does.
     // Where the window system would draw a window over every display it

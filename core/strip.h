@@ -135,7 +135,17 @@ public:
     void start(std::vector<Col> columns, Layout layout);
     void setColumns(std::vector<Col> columns, Layout layout);
     void applyLayout(Layout layout);
-    void add(Item item);
+    // Where a window goes back in: into column `col` at `row` when it shared
+    // a column, else a column of its own at `col`, `frac` wide.
+    struct Place {
+        int col = 0;
+        std::optional<int> row;
+        double frac = 0.5;
+    };
+    // A new column right after the focused one, unless `at` says where. With
+    // `focus` the window's column becomes the focused one; without, the strip
+    // stays on the column it shows.
+    void add(Item item, bool focus = true, std::optional<Place> at = std::nullopt);
     std::optional<Item> remove(const AXElement& el);
     std::vector<Item> prune();
     std::optional<Point> placedPoint(const AXElement& el) const;

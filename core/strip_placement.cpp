@@ -183,14 +183,28 @@ void Strip::applyLayout(Layout l) {
     resize();
 }
 
-void Strip::add(Item item) {
-    const int b = cols.empty() ? 0 : std::min(focusC + 1, static_cast<int>(cols.size()));
-    Col col;
-    col.frac = defaultFrac(item, Layout::strip);
-    col.items.push_back(std::move(item));
-    cols.insert(cols.begin() + b, std::move(col));
-    focusC = b;
-    focusR = 0;
+void Strip::add(Item item, bool focus, std::optional<Place> at) {
+    const int n = static_cast<int>(cols.size());
+    int c = cols.empty() ? 0 : std::min(focusC + 1, n);
+    int r = 0;
+    if (at && at->row && at->col >= 0 && at->col < n) {
+        c = at->col;
+        auto& items = cols[static_cast<size_t>(c)].items;
+        r = std::clamp(*at->row, 0, static_cast<int>(items.size()));
+        items.insert(items.begin() + r, std::move(item));
+        if (!focus && c == focusC && r <= focusR) ++focusR;
+    } else {
+        if (at) c = std::clamp(at->col, 0, n);
+        Col col;
+        col.frac = at ? at->frac : defaultFrac(item, Layout::strip);
+        col.items.push_back(std::move(item));
+        cols.insert(cols.begin() + c, std::move(col));
+        if (!focus && n > 0 && c <= focusC) ++focusC;
+    }
+    if (focus || n == 0) {
+        focusC = c;
+        focusR = r;
+    }
     resize();
     if (onActivity) onActivity();
 }

@@ -91,7 +91,7 @@ std::vector<HUDControl> optionControls(const WindowManager& m, const Strip& s, T
 }
 
 // A column's tile at `x`, centred on `mid`: its windows stacked in it.
-HUDTile tileFor(const Col& col, int c, bool focused, double x, double mid) {
+HUDTile tileFor(const WindowManager& m, const Col& col, int c, bool focused, double x, double mid) {
     HUDTile t;
     t.col = c;
     t.focused = focused;
@@ -104,7 +104,8 @@ HUDTile tileFor(const Col& col, int c, bool focused, double x, double mid) {
         const Item& it = col.items[static_cast<size_t>(r)];
         t.windows.push_back(HUDGlyph{r, it.app, it.icon, firstLetter(it.app), "Go to " + it.app,
                                      Rect(t.frame.x + hud::tileMargin,
-                                          t.frame.y + hud::tileMargin + r * (share + hud::tileSpacing), inner, share)});
+                                          t.frame.y + hud::tileMargin + r * (share + hud::tileSpacing), inner, share),
+                                     m.wantsAttention(it.el)});
     }
     return t;
 }
@@ -169,7 +170,7 @@ HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
     double x = v.stripRow.x + hud::stripMarginX;
     const double mid = v.stripRow.y + hud::stripMarginY + stripInner / 2;
     for (int c = 0; c < n; ++c) {
-        v.tiles.push_back(tileFor(s->cols[static_cast<size_t>(c)], c, c == s->focusC, x, mid));
+        v.tiles.push_back(tileFor(m, s->cols[static_cast<size_t>(c)], c, c == s->focusC, x, mid));
         x += hud::tileSide + hud::stripSpacing;
     }
     moveBy(status, x, mid - status.frame.height / 2);

@@ -113,6 +113,7 @@ struct HUDGlyph {
     std::string letter;
     std::string label;  // "Go to " + app
     Rect frame;         // the window's share of the tile, the whole of it clickable
+    bool attention = false;  // the window wants attention: marked with a dot
 };
 
 struct HUDTile {

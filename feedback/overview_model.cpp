@@ -68,8 +68,8 @@ OverviewSketch sketch(const Item& it, const Rect& card, TextMetrics& metrics) {
     return k;
 }
 
-OverviewColumn column(const Strip& s, int c, const Rect& frame, Platform& platform, const OverviewPictures& pictures,
-                      TextMetrics& metrics) {
+OverviewColumn column(const WindowManager& m, const Strip& s, int c, const Rect& frame, Platform& platform,
+                      const OverviewPictures& pictures, TextMetrics& metrics) {
     const Col& col = s.cols[static_cast<size_t>(c)];
     OverviewColumn out;
     out.col = c;
@@ -86,6 +86,7 @@ OverviewColumn column(const Strip& s, int c, const Rect& frame, Platform& platfo
         OverviewCard card;
         card.row = r;
         card.window = it.el;
+        card.attention = m.wantsAttention(it.el);
         card.number = windowNumber(platform, it.el);
         card.frame = Rect(frame.x, frame.y + r * (cardH + ov::cardSpacing), frame.width, cardH);
         card.ground = out.focused ? ov::focusedGround : ov::paletteColour(r, c);
@@ -165,7 +166,7 @@ OverviewModel OverviewModel::make(const WindowManager& m, Platform& platform, co
         const std::vector<double> widths = overviewColumnWidths(s->columnShares(), s->cols.size(), width);
         double cx = left;
         for (size_t c = 0; c < widths.size(); ++c) {
-            sec.columns.push_back(column(*s, static_cast<int>(c), Rect(cx, y, widths[c], sec.row.height), platform,
+            sec.columns.push_back(column(m, *s, static_cast<int>(c), Rect(cx, y, widths[c], sec.row.height), platform,
                                          pictures, metrics));
             cx += widths[c] + ov::columnSpacing;
         }

@@ -159,6 +159,7 @@ struct OverviewCard {
     std::optional<OverviewSketch> sketch;
     std::optional<Rect> ring;  // focused only, stroked ringWidth with ringRadius
     bool glow = false;
+    bool attention = false;  // the window wants attention: marked with a dot
 };
 
 struct OverviewColumn {

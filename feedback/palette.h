@@ -29,6 +29,8 @@ inline constexpr Shades secondaryText{rgbHex(0x6E6E73), rgbHex(0xA1A1A6)};
 inline constexpr Shades accent{rgbHex(0x007AFF), rgbHex(0x0A84FF)};
 inline constexpr Shades destructive{rgbHex(0xFF3B30), rgbHex(0xFF453A)};
 inline constexpr Shades positive{rgbHex(0x34C759), rgbHex(0x30D158)};
+// A window that wants attention: its mark and the tray pill's badge.
+inline constexpr Shades attention{rgbHex(0xFF9500), rgbHex(0xFF9F0A)};
 inline constexpr Shades toggleOffTrack{rgbHex(0xD1D1D6), rgbHex(0x48484A)};
 }  // namespace palette
 

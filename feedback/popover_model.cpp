@@ -46,7 +46,7 @@ StripCard stripCard(const WindowManager& m, const StripRef& s) {
         t.focused = i == s->focusC;
         t.help = "Go to column " + std::to_string(i + 1);
         for (const Item& it : s->cols[static_cast<size_t>(i)].items)
-            t.windows.push_back({cutText(it.app, PopoverTile::nameChars), it.icon});
+            t.windows.push_back({cutText(it.app, PopoverTile::nameChars), it.icon, m.wantsAttention(it.el)});
         c.tiles.push_back(std::move(t));
     }
     return c;

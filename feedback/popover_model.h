@@ -90,6 +90,7 @@ struct PopoverTile {
     struct Window {
         std::string app;  // cut to nameChars
         ImageRef icon;
+        bool attention = false;  // the window wants attention
     };
     int col = 0;
     bool focused = false;

@@ -122,6 +122,9 @@ GeneralPane::GeneralPane(GeneralPaneDeps deps) : d_(std::move(deps)) {
     bindBool(p.notifyDrift);
     bindBool(p.notifyRestore);
     bindBool(p.previews);
+    static_assert(general_pane::focusPolicies.size() == pref_range::focusPolicy.hi - pref_range::focusPolicy.lo + 1);
+    bind(p.focusPolicy.key(), {[&p] { return pref_range::focusPolicy.clamp(p.focusPolicy()); },
+                               [&p](int v) { p.focusPolicy.set(pref_range::focusPolicy.clamp(v)); }});
     prefsChanged_ = p.changed.connect([this] { changed.emit(); });
 }
 
@@ -143,6 +146,11 @@ std::vector<SettingsRow> GeneralPane::rows() const {
         r.note = noCompositorNote;
         out.push_back(std::move(r));
     }
+    SettingsRow focus = toggle("focusPolicy", "", "Apps may take the focus",
+                               "Smart: not while you type in another window; the app is marked instead.");
+    focus.kind = ControlKind::choice;
+    focus.options.assign(focusPolicies.begin(), focusPolicies.end());
+    out.push_back(bound(std::move(focus)));
     out.push_back(buttons("keyboardShortcuts", "", "Keyboard shortcuts", "", {"Customize"}));
     out.push_back(bound(toggle("notifyDrift", notifications, "Workspace drift alerts")));
     out.push_back(bound(toggle("notifyRestore", notifications, "Restore results")));

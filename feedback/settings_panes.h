@@ -157,6 +157,11 @@ private:
     Connection prefsChanged_;
 };
 
+namespace general_pane {
+// Focus policies 0, 1 and 2: smart, always, never.
+inline constexpr std::array<const char*, 3> focusPolicies{"Smart", "Always", "Never"};
+}  // namespace general_pane
+
 // ---- Gestures ----
 
 namespace gestures_pane {

@@ -44,7 +44,7 @@ PillImage PillImage::make(const WindowManager& m, bool darkBar, bool popoverShow
     p.fill = p.on ? pill::systemBlue : darkBar ? pill::offOnDark : pill::offOnLight;
     if (popoverShown) p.outline = Stroke{pill::outlineWidth, pill::outline};
     // In the pill's top right corner, the ring just touching the image's edges.
-    if (!m.trusted()) {
+    if (!m.trusted() || !m.attention().empty()) {
         const double outer = pill::badgeDiameter + 2 * pill::badgeRing;
         p.badge = Badge{Rect(width - outer + pill::badgeRing, pill::badgeRing, pill::badgeDiameter, pill::badgeDiameter)};
     }

@@ -27,7 +27,7 @@ class Prefs;
 
 namespace pill {
 inline constexpr Rgba systemBlue = palette::accent.light;
-inline constexpr Rgba systemOrange{1, 149 / 255.0, 0, 1};
+inline constexpr Rgba systemOrange = palette::attention.light;
 inline constexpr Rgba white{1, 1, 1, 1};
 inline constexpr Rgba nearBlack{0.11, 0.11, 0.11, 1};
 inline constexpr Rgba offOnDark{1, 1, 1, 0.16};
@@ -83,7 +83,7 @@ struct PillImage {
     double radius = pill::pillHeight / 2;
     Rgba fill;
     std::optional<Stroke> outline;  // while the popover is shown
-    std::optional<Badge> badge;     // while the permission is missing
+    std::optional<Badge> badge;     // while the permission is missing or a window wants attention
 
     // `mascotSize` is the mascot image's own size, if it has one.
     static PillImage make(const WindowManager& m, bool darkBar, bool popoverShown, std::optional<Size> mascotSize,

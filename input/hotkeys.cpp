@@ -16,7 +16,7 @@ struct ActionInfo {
 
 const ActionInfo& info(Action a) {
     using namespace keycode;
-    static const std::array<ActionInfo, 11> table{{
+    static const std::array<ActionInfo, allActions.size()> table{{
         {"focusNext", "Focus next column", {rightArrow, modmask::controlOption, "→"}},
         {"focusPrev", "Focus previous column", {leftArrow, modmask::controlOption, "←"}},
         {"jump", "Jump to column 1–4", {digits[1], modmask::controlOption, "1–4"}},
@@ -28,6 +28,7 @@ const ActionInfo& info(Action a) {
         {"floatToggle", "Float or tile window", {space, modmask::controlOption, "Space"}},
         {"overview", "Show strip overview", {m, modmask::controlOption, "M"}},
         {"tileFour", "Tile four windows", {digits[4], modmask::controlCommand, "4"}},
+        {"focusUrgent", "Focus the window that wants attention", {keycode::a, modmask::controlOption, "A"}},
     }};
     return table[static_cast<size_t>(a)];
 }
@@ -60,6 +61,7 @@ const std::vector<ActionGroup>& actionGroups() {
         {"Shape columns",
          {Action::cycleWidth, Action::wider, Action::narrower, Action::stackLeft, Action::floatToggle}},
         {"Layouts and overview", {Action::overview, Action::tileFour}},
+        {"Attention", {Action::focusUrgent}},
     };
     return groups;
 }

@@ -1,7 +1,7 @@
 // Global keyboard shortcuts: one hot key per action, four for jumping to
 // columns 1 to 4, and one per saved workspace with a slot.
 //
-// Hot-key numbers: 1 to 11 are the actions in `allActions` order (jump's own 3
+// Hot-key numbers: 1 to 12 are the actions in `allActions` order (jump's own 3
 // is never registered), 101 to 104 jump to column 1 to 4, 200 to 209 restore
 // the workspace of slot 0 to 9.
 //

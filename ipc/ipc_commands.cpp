@@ -121,6 +121,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
         boolPref(p.autoCheck),
         boolPref(p.notifyWhenClosed),
         boolPref(p.autoInstall),
+        rangedPref(p.focusPolicy, pref_range::focusPolicy),
         {"openAtLogin", [&p] { return Json(p.openAtLogin()); },
          [&p](const Json& v) { p.openAtLogin.set(boolValue("openAtLogin", v)); }},
     };

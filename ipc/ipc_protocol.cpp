@@ -84,6 +84,7 @@ const std::vector<CommandDef>& commands() {
         act("float-toggle", Action::floatToggle, "float the focused window, or tile it again"),
         act("overview", Action::overview, "open or close the overview of every strip"),
         act("tile-four", Action::tileFour, "arrange the current strip as a 2×2 grid"),
+        act("focus-urgent", Action::focusUrgent, "focus the window that has wanted attention longest"),
         {"get",
          {{"what", ArgType::string}, {"name", ArgType::string, true}},
          "tell displays, strips, windows, preferences [NAME], rules, workspaces or version",

@@ -17,12 +17,14 @@ enum class Action {
     stackLeft,
     floatToggle,
     overview,
-    tileFour
+    tileFour,
+    focusUrgent
 };
 
 // Fixed order: hot-key numbers, the shortcut list and iteration all follow it.
-inline constexpr std::array<Action, 11> allActions{
+// New actions go at the end, so that every hot-key number keeps its action.
+inline constexpr std::array<Action, 12> allActions{
     Action::focusNext, Action::focusPrev, Action::jump,        Action::sendDisplay, Action::cycleWidth, Action::wider,
-    Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour};
+    Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour, Action::focusUrgent};
 
 }  // namespace tarvela

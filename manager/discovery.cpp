@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/strip_geometry.h"
 #include "core/window_access.h"
+#include "manager/focus_policy.h"
 #include "manager/window_manager.h"
 
 namespace tarvela {
@@ -155,6 +156,9 @@ void WindowManager::watchWorkspace() {
                          [this](const std::optional<RunningApp>&) { rebuildSoon(spaceChangeDelay); }));
     tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange,
                          [this](const std::optional<RunningApp>&) { rebuildSoon(displayChangeDelay); }));
+    if (auto requests =
+            platform_.addActivationMonitor(life_.guard([this](const ActivationRequest& r) { activationRequested(r); })))
+        tokens.push_back(std::move(requests));
     wsObs = std::move(tokens);
 }
 
@@ -169,7 +173,7 @@ void WindowManager::observe(int32_t pid) {
     if (!observer) return;
     const AXElement app = AXElement::application(pid);
     for (std::string_view n : {ax::FocusedWindowChanged, ax::WindowCreated, ax::UIElementDestroyed,
-                               ax::WindowMiniaturized, ax::WindowDeminiaturized})
+                               ax::WindowMiniaturized, ax::WindowDeminiaturized, ax::AttentionChanged})
         observer->addNotification(app, n);
     observer->attach();
     observers[pid] = std::move(observer);
@@ -182,6 +186,8 @@ void WindowManager::axNotification(const AXElement& el, const std::string& name)
         windowCreated(el);
     } else if (name == ax::UIElementDestroyed || name == ax::WindowMiniaturized) {
         pruneAll(std::nullopt);
+    } else if (name == ax::AttentionChanged) {
+        attentionChanged(el);
     }
 }
 
@@ -217,7 +223,36 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
     const auto& list = strips();
     const int i = std::min(screenIndex(platform_, frame(platform_, el)), static_cast<int>(list.size()) - 1);
     StripRef s = list[static_cast<size_t>(i)];
-    s->add(Item::make(el, *app));
+    // A new window takes the strip's focus only as far as the policy allows;
+    // one whose activation was granted (restored from a taskbar) takes it
+    // whatever its user time.
+    const bool granted = std::erase(granted_, el) > 0;
+    bool focus = !wantsAttention(el);
+    if (focus && !granted)
+        focus = grantsFocus(focusPolicyFrom(prefs.focusPolicy()), ActivationSource::Application,
+                            attr<int64_t>(platform_, el, ax::UserTime), lastInputBesides(el));
+    const Item* before = s->focusedItem();
+    const std::optional<AXElement> prev = before ? std::optional(before->el) : std::nullopt;
+    // A window seen before (minimised, now restored) goes back where it was.
+    std::optional<Strip::Place> at;
+    if (auto n = windowNumber(platform_, el))
+        if (auto m = memory.find(*n); m != memory.end())
+            at = Strip::Place{m->second.col, m->second.stacked ? std::optional(m->second.row) : std::nullopt,
+                              m->second.frac};
+    s->add(Item::make(el, *app), focus, at);
+    // The window system restores a window without focusing it: the focus
+    // follows the strip's.
+    if (granted)
+        if (auto placed = s->find(el)) s->raise(placed->first, placed->second);
+    if (!focus) {
+        setAttention(el, true);
+        if (prev && frontWindow() == el) {
+            // The platform focused it on opening: the focus goes back to the user's window.
+            if (auto p = platform_.pidOf(*prev)) platform_.activate(*p);
+            platform_.performAction(*prev, ax::Raise);
+            platform_.setAttribute(*prev, ax::Main, true);
+        }
+    }
     log("new window: " + app->localizedName.value_or("?") + " joined " + s->shortName());
 }
 
@@ -239,9 +274,15 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
     const std::vector<StripRef> list = strips();
     for (const StripRef& s : list)
         for (const Item& it : s->prune()) names.push_back(it.app);
-    std::erase_if(floating, [this](const AXElement& el) {
+    auto gone = [this](const AXElement& el) {
         return !attr<Point>(platform_, el, ax::Position) || !attr<Size>(platform_, el, ax::SizeAttr);
-    });
+    };
+    std::erase_if(floating, gone);
+    if (std::any_of(attention().begin(), attention().end(), gone)) {
+        std::vector<AXElement> marks = attention();
+        std::erase_if(marks, gone);
+        attention.set(std::move(marks));
+    }
     driftCheck(reason, names);
     feedback_.updateDim();
 }
@@ -250,6 +291,8 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
 
 void WindowManager::focusChanged() {
     if (on()) pruneAll(std::nullopt);
+    if (on())
+        if (auto w = frontWindow()) setAttention(*w, false);
     if (on() && !paused()) {
         if (auto w = frontWindow()) {
             const std::vector<StripRef> list = strips();

@@ -25,7 +25,7 @@ void WindowManager::remember(const Strip& strip) {
         for (size_t r = 0; r < col.items.size(); ++r) {
             auto n = windowNumber(platform_, col.items[r].el);
             if (!n) continue;
-            memory[*n] = Memo{static_cast<int>(c), static_cast<int>(r), col.frac, memoGen_};
+            memory[*n] = Memo{static_cast<int>(c), static_cast<int>(r), col.frac, memoGen_, col.items.size() > 1};
         }
     }
     if (memory.size() > memoryLimit) {
@@ -193,6 +193,7 @@ void WindowManager::perform(Action action, int n) {
                 feedback_.showOverview();
             break;
         case Action::tileFour: setLayout(Layout::grid22); break;
+        case Action::focusUrgent: focusAttention(); break;
     }
 }
 

@@ -89,6 +89,9 @@ void WindowManager::stop(bool keepObservers) {
         wsObs.clear();
     }
     on.set(false);
+    // Nothing follows the marks while off.
+    attention.set({});
+    granted_.clear();
     feedback_.updateDim();
 }
 

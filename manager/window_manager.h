@@ -82,6 +82,8 @@ public:
         // Which remembering wrote it: a window absent since (full screen, say)
         // keeps an older one than the windows that closed up behind it.
         uint64_t gen = 0;
+        // It shared its column: it goes back into that column, not beside it.
+        bool stacked = false;
         bool operator==(const Memo& o) const { return col == o.col && row == o.row && frac == o.frac; }
     };
 
@@ -114,6 +116,11 @@ public:
     Published<std::string> note{changed, std::string()};
     Published<bool> trusted{changed, false};
     Published<std::vector<StripRef>> strips{changed, {}};
+    // Windows that want the user's attention, the longest waiting first. A
+    // mark goes when its window takes the focus, the client withdraws it or
+    // the window closes.
+    Published<std::vector<AXElement>> attention{changed, {}};
+    bool wantsAttention(const AXElement& el) const;
 
     // Workspaces as they are saved and restored, and a restored one that no
     // longer matches its windows (with the application that closed).
@@ -183,6 +190,9 @@ public:
     // Brings a strip slid by scrollBy to rest on its nearest column.
     void settle(const StripRef& s);
     void openOverview();
+    // Focuses the window that has wanted attention longest (restoring it when
+    // minimised), on whichever display it is.
+    void focusAttention();
     // Stored and applied to the current strip / every strip; while off only
     // stored (the next start arranges by it). False, changing nothing, while held.
     bool setLayout(Layout l);
@@ -224,6 +234,18 @@ private:
     void judgeNewWindow(const AXElement& el);
     bool isManaged(const AXElement& el) const;
     void mouseUp();
+    void attentionChanged(const AXElement& el);
+    void setAttention(const AXElement& el, bool wants);
+    // An application's, pager's or taskbar's request, judged by the focus policy.
+    void activationRequested(const ActivationRequest& req);
+    // The user's latest input in a window other than `el`, as far as known.
+    std::optional<int64_t> lastInputBesides(const AXElement& el);
+    // Focus, raise and restore a window for the user, and slide its strip to it.
+    void bringForward(const AXElement& el);
+    void grant(const AXElement& el);
+    // Windows whose activation was granted since they were last judged: their
+    // coming back (from minimised) takes the focus whatever their user time.
+    std::vector<AXElement> granted_;
     // Whether the application's rule keeps its windows out of the strips (float or ignore).
     bool ruleExcludes(const std::optional<std::string>& bundleID) const;
     // The frontmost application's focused window.

@@ -15,7 +15,7 @@
 namespace tarvela {
 
 namespace keycode {
-inline constexpr uint32_t s = 1, r = 15, equals = 24, minus = 27, n = 45, m = 46;
+inline constexpr uint32_t a = 0, s = 1, r = 15, equals = 24, minus = 27, n = 45, m = 46;
 inline constexpr uint32_t returnKey = 36, tab = 48, space = 49, deleteKey = 51, escape = 53;
 inline constexpr uint32_t leftArrow = 123, rightArrow = 124, downArrow = 125, upArrow = 126;
 // The digit keys 0 to 9, in digit order.

@@ -39,6 +39,7 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
       autoCheck(d, changed, "autoCheck", read(d, "autoCheck", true)),
       notifyWhenClosed(d, changed, "notifyWhenClosed", read(d, "notifyWhenClosed", true)),
       autoInstall(d, changed, "autoInstall", read(d, "autoInstall", false)),
+      focusPolicy(d, changed, "focusPolicy", read(d, "focusPolicy", 0)),
       openAtLogin(*this),
       loginItems_(loginItems),
       appearanceHook_(appearanceHook) {

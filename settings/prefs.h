@@ -174,6 +174,9 @@ public:
     Setting<bool> autoCheck;
     Setting<bool> notifyWhenClosed;
     Setting<bool> autoInstall;
+    // Whether applications may take the focus: 0 smart (only after the
+    // user's latest input elsewhere), 1 always, 2 never.
+    Setting<int> focusPolicy;
 
     OpenAtLoginSetting openAtLogin;
 

@@ -134,6 +134,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
                 p.setFont(qtFont(Font{t.iconSize * 0.6, Weight::bold}));
                 p.drawText(icon, Qt::AlignCenter, QString::fromStdString(g.letter));
             }
+            if (g.attention) paintAttentionMark(p, cell);
         }
         p.restore();
     }

@@ -154,6 +154,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
                     p.setBrush(Qt::NoBrush);
                     p.drawRoundedRect(qtRect(*card.ring), ov::ringRadius, ov::ringRadius);
                 }
+                if (card.attention) paintAttentionMark(p, qtRect(card.frame).adjusted(0, 4, -4, 0));
             }
         }
     }

@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QTextLayout>
 #include <cmath>
 
 #include "core/window_access.h"
+#include "feedback/palette.h"
+#include "feedback/status_item.h"
 
 namespace tarvela {
 
@@ -25,6 +28,17 @@ QFont qtFont(const Font& f) {
 }
 
 QColor qtColor(const Rgba& c, double opacity) { return QColor::fromRgbF(c.r, c.g, c.b, c.a * opacity); }
+
+void paintAttentionMark(QPainter& p, const QRectF& area) {
+    const double d = pill::badgeDiameter, ring = pill::badgeRing;
+    const QRectF dot(area.right() - d - ring, area.top() + ring, d, d);
+    p.save();
+    p.setOpacity(1);
+    p.setPen(QPen(qtColor(pill::white), ring));
+    p.setBrush(qtColor(palette::attention.light));
+    p.drawEllipse(dot);
+    p.restore();
+}
 
 QImage qtImage(const ImageRef& img) {
     if (!img || img->width <= 0 || img->height <= 0 ||

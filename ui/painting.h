@@ -15,6 +15,7 @@
 #include "feedback/text_metrics.h"
 
 class QAbstractButton;
+class QPainter;
 class QWidget;
 
 namespace tarvela {
@@ -24,6 +25,9 @@ QFont qtFont(const Font& f);
 QColor qtColor(const Rgba& c, double opacity = 1);
 inline QRectF qtRect(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
 QImage qtImage(const ImageRef& img);
+// The mark of a window that wants attention: the tray badge's orange dot with
+// its white ring, in the top right corner of `area`.
+void paintAttentionMark(QPainter& p, const QRectF& area);
 
 class QtTextMetrics final : public TextMetrics {
 public:

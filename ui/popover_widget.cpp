@@ -167,7 +167,9 @@ void PopoverWidget::addStripCard(QVBoxLayout& v, const StripCard& strip) {
     tiles->setSpacing(4);
     for (const PopoverTile& t : strip.tiles) {
         std::string text;
-        for (const PopoverTile::Window& w : t.windows) text += (text.empty() ? "" : "\n") + w.app;
+        // "●" marks a window that wants attention.
+        for (const PopoverTile::Window& w : t.windows)
+            text += std::string(text.empty() ? "" : "\n") + (w.attention ? "● " : "") + w.app;
         QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
         b->setEnabled(strip.tilesEnabled);
         b->setToolTip(QString::fromStdString(t.help));

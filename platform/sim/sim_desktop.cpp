@@ -72,6 +72,8 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
             return AttrValue(*w->desc.subrole);
         }
         if (name == ax::Minimized) return AttrValue(w->desc.minimized);
+        if (name == ax::DemandsAttention) return AttrValue(w->desc.demandsAttention);
+        if (name == ax::UserTime) return w->desc.userTime ? std::optional<AttrValue>(*w->desc.userTime) : std::nullopt;
         if (name == ax::FullScreen) return AttrValue(w->desc.fullScreen);
         if (name == ax::Title) return AttrValue(w->desc.title);
         if (name == ax::Main) return AttrValue(a->main == w->id);
@@ -480,6 +482,19 @@ void SimDesktop::focusWindow(const AXElement& el) {
     if (w->desc.minimized) s_->setMinimized(*w, false);
     s_->raise(*w);
     s_->setFocused(*s_->app(w->pid), w->id);
+}
+
+void SimDesktop::setDemandsAttention(const AXElement& el, bool wants) {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->openWindow(el);
+    if (!w || w->desc.demandsAttention == wants) return;
+    w->desc.demandsAttention = wants;
+    s_->notifyAX(w->pid, el, ax::AttentionChanged);
+}
+
+void SimDesktop::setUserTime(const AXElement& el, std::optional<int64_t> time) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->openWindow(el)) w->desc.userTime = time;
 }
 
 void SimDesktop::dragWindow(const AXElement& el, Point newOrigin) {

@@ -59,6 +59,8 @@ struct WindowSpec {
     bool fullScreen = false;
     bool takesFocus = true;        // becomes its application's focused window when opened
     bool hasNumber = true;         // false: its window number is unknown
+    bool demandsAttention = false;
+    std::optional<int64_t> userTime{};  // "AXUserTime"; none: the attribute is missing
 };
 
 // A window an installable application opens when it has launched.
@@ -122,6 +124,7 @@ public:
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
+    SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
@@ -183,6 +186,13 @@ public:
     void dragWindow(const AXElement& el, Point newOrigin);
     void mouseUp();
     void postActiveSpaceChange();
+    // The client sets or clears its wish for attention ("AXAttentionChanged").
+    void setDemandsAttention(const AXElement& el, bool wants);
+    void setUserTime(const AXElement& el, std::optional<int64_t> time);
+    // An application, pager or taskbar asks for the window: handed to the
+    // activation monitors when there are any, else done at once (restored,
+    // raised and focused, as a click would).
+    void requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime = std::nullopt);
 
     // ---- truth, bypassing counts and unreadable flags ----
     std::optional<Rect> frameOf(const AXElement& el) const;  // last frame, closed windows too

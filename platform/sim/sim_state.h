@@ -81,6 +81,7 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::map<uint64_t, SimObserverRec> observers;
     std::map<uint64_t, std::pair<WorkspaceEvent, WorkspaceHandler>> workspace;
     std::map<uint64_t, std::function<void()>> mouse;
+    std::map<uint64_t, ActivationHandler> activation;
     uint64_t nextSub = 1;
 
     // ---- helpers; the caller holds m ----

@@ -48,7 +48,7 @@ private:
     uint64_t id_;
 };
 
-enum class SubKind { Workspace, Mouse };
+enum class SubKind { Workspace, Mouse, Activation };
 
 class SimSubscription final : public Subscription {
 public:
@@ -58,8 +58,10 @@ public:
             std::lock_guard lock(s->m);
             if (kind_ == SubKind::Workspace)
                 s->workspace.erase(id_);
-            else
+            else if (kind_ == SubKind::Mouse)
                 s->mouse.erase(id_);
+            else
+                s->activation.erase(id_);
         }
     }
 
@@ -128,6 +130,38 @@ SubscriptionRef SimDesktop::addMouseUpMonitor(std::function<void()> handler) {
     const uint64_t id = s_->nextSub++;
     s_->mouse.emplace(id, std::move(handler));
     return std::make_unique<SimSubscription>(s_, SubKind::Mouse, id);
+}
+
+SubscriptionRef SimDesktop::addActivationMonitor(ActivationHandler handler) {
+    std::lock_guard lock(s_->m);
+    const uint64_t id = s_->nextSub++;
+    s_->activation.emplace(id, std::move(handler));
+    return std::make_unique<SimSubscription>(s_, SubKind::Activation, id);
+}
+
+void SimDesktop::requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime) {
+    {
+        std::lock_guard lock(s_->m);
+        if (!s_->activation.empty()) {
+            const ActivationRequest req{el, source, userTime};
+            for (auto& entry : s_->activation) {
+                s_->loop.post([w = std::weak_ptr<State>(s_), id = entry.first, req] {
+                    auto s = w.lock();
+                    if (!s) return;
+                    ActivationHandler h;
+                    {
+                        std::lock_guard lock(s->m);
+                        auto it = s->activation.find(id);
+                        if (it == s->activation.end()) return;
+                        h = it->second;
+                    }
+                    if (h) h(req);
+                });
+            }
+            return;
+        }
+    }
+    focusWindow(el);
 }
 
 void SimDesktop::mouseUp() {

@@ -1,4 +1,6 @@
 // The tray item and its popover over a real manager on the simulated desktop.
+#include "feedback/hud_view.h"
+#include "feedback/overview_model.h"
 #include "feedback/popover_model.h"
 #include "feedback/status_item.h"
 #include "tests/feedback/feedback_fixture.h"
@@ -121,6 +123,20 @@ TEST_F(TrayTest, BadgeOnlyWithoutThePermissionOutlineOnlyWhileThePopoverIsOpen) 
     EXPECT_EQ(image().outline->color, (Rgba{0, 122 / 255.0, 1, 0.4}));
     item->toggle();
     EXPECT_FALSE(image().outline);
+
+    // A window that wants attention: the pill's badge and its mark on every strip view, until it is focused.
+    const AXElement wants = strip(0)->cols[3].items[0].el;
+    sim.setDemandsAttention(wants, true);
+    settle();
+    EXPECT_TRUE(image().badge);
+    EXPECT_TRUE(model().strip.tiles.at(3).windows.at(0).attention);
+    EXPECT_FALSE(model().strip.tiles.at(2).windows.at(0).attention);
+    EXPECT_TRUE(HUDView::make(*wm, false, metrics).tiles.at(3).windows.at(0).attention);
+    EXPECT_TRUE(OverviewModel::make(*wm, sim, {}, metrics, Size{1920, 1080}).sections.at(0).columns.at(3).cards.at(0).attention);
+    sim.focusWindow(wants);
+    settle();
+    EXPECT_FALSE(image().badge);
+    EXPECT_FALSE(model().strip.tiles.at(3).windows.at(0).attention);
 
     sim.setTrusted(false);
     wm->start();

@@ -4,6 +4,7 @@
 
 #include "tests/support/test_helpers.h"
 
+#include <algorithm>
 #include <set>
 
 #include "core/log.h"
@@ -47,20 +48,22 @@ struct Fixture {
 };
 
 TEST(Action, TableOrderLabelsAndGroups) {
-    ASSERT_EQ(allActions.size(), 11u);
+    ASSERT_EQ(allActions.size(), 12u);
     std::vector<std::string> raws;
     for (Action a : allActions) {
         raws.push_back(std::string(rawValue(a)));
         EXPECT_EQ(actionFromRaw(rawValue(a)), a);
     }
     EXPECT_EQ(raws, (std::vector<std::string>{"focusNext", "focusPrev", "jump", "sendDisplay", "cycleWidth", "wider",
-                                              "narrower", "stackLeft", "floatToggle", "overview", "tileFour"}));
+                                              "narrower", "stackLeft", "floatToggle", "overview", "tileFour",
+                                              "focusUrgent"}));
     EXPECT_FALSE(actionFromRaw("FocusNext"));
     EXPECT_EQ(label(Action::jump), "Jump to column 1–4");
     EXPECT_EQ(label(Action::floatToggle), "Float or tile window");
     EXPECT_EQ(defaultBinding(Action::narrower), (KeyBinding{27, CtrlOpt, "−"}));
     EXPECT_EQ(defaultBinding(Action::tileFour), (KeyBinding{21, CtrlCmd, "4"}));
     EXPECT_EQ(defaultBinding(Action::floatToggle), (KeyBinding{49, CtrlOpt, "Space"}));
+    EXPECT_EQ(label(Action::focusUrgent), "Focus the window that wants attention");
 
     // Every action appears in exactly one group, in case order.
     std::vector<Action> grouped;
@@ -69,7 +72,7 @@ TEST(Action, TableOrderLabelsAndGroups) {
         titles.push_back(g.title);
         grouped.insert(grouped.end(), g.actions.begin(), g.actions.end());
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention"}));
     EXPECT_EQ(grouped, std::vector<Action>(allActions.begin(), allActions.end()));
 }
 
@@ -78,30 +81,35 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
     auto h = f.make();
     h->registerAll();
     EXPECT_TRUE(h->installed());
-    EXPECT_EQ(h->registeredCount(), 14u);
+    EXPECT_EQ(h->registeredCount(), 15u);
     auto reg = f.registered();
     EXPECT_TRUE(reg.count({124, CtrlOpt, 1}));
     EXPECT_TRUE(reg.count({123, CtrlOpt, 2}));
     EXPECT_TRUE(reg.count({18, CtrlOpt, 101}));
     EXPECT_TRUE(reg.count({21, CtrlOpt, 104}));
     EXPECT_TRUE(reg.count({21, CtrlCmd, 11}));
+    // The newest action's default is free: no other default, jump digit or workspace slot holds it.
+    EXPECT_TRUE(reg.count({0, CtrlOpt, 12}));
+    EXPECT_EQ(h->conflict(defaultBinding(Action::focusUrgent), Action::focusUrgent), std::nullopt);
+    EXPECT_EQ(std::count_if(reg.begin(), reg.end(), [](auto& r) { return std::get<0>(r) == 0 && std::get<1>(r) == CtrlOpt; }), 1);
     for (auto& [code, mods, number] : reg) EXPECT_NE(number, 3u) << "jump's own number is never registered";
 
     EXPECT_TRUE(f.service.press(124, CtrlOpt));
     EXPECT_TRUE(f.service.press(123, CtrlOpt));
     for (uint32_t n = 1; n <= 4; ++n) EXPECT_TRUE(f.service.press(keycode::digits[n], CtrlOpt));
     EXPECT_TRUE(f.service.press(21, CtrlCmd));
+    EXPECT_TRUE(f.service.press(0, CtrlOpt));
     EXPECT_FALSE(f.service.press(keycode::digits[5], CtrlOpt));
     std::vector<std::pair<Action, int>> expected{{Action::focusNext, 0}, {Action::focusPrev, 0}, {Action::jump, 1},
                                                  {Action::jump, 2},      {Action::jump, 3},      {Action::jump, 4},
-                                                 {Action::tileFour, 0}};
+                                                 {Action::tileFour, 0},  {Action::focusUrgent, 0}};
     EXPECT_EQ(f.actions, expected);
 }
 
 TEST(Hotkeys, FireMapsNumbersAndIgnoresTheGaps) {
     Fixture f;
     auto h = f.make();
-    for (uint32_t n : {0u, 12u, 50u, 99u}) h->fire(n);
+    for (uint32_t n : {0u, 13u, 50u, 99u}) h->fire(n);
     EXPECT_TRUE(f.actions.empty());
     h->fire(6);
     h->fire(11);
@@ -214,11 +222,11 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     Fixture f;
     auto h = f.make();
     h->registerAll();
-    EXPECT_EQ(h->registeredCount(), 14u);
+    EXPECT_EQ(h->registeredCount(), 15u);
 
     auto a = ws("A", 5), b = ws("B", std::nullopt), c = ws("C", 0);
     f.workspaces.setItems({a, b, c});
-    EXPECT_EQ(h->registeredCount(), 16u);
+    EXPECT_EQ(h->registeredCount(), 17u);
     EXPECT_TRUE(f.registered().count({keycode::digits[5], CtrlOpt, 205}));
     EXPECT_TRUE(f.registered().count({keycode::digits[0], CtrlOpt, 200}));
     EXPECT_TRUE(f.service.press(keycode::digits[0], CtrlOpt));
@@ -230,7 +238,7 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     f.workspaces.setItems({b, c});
     EXPECT_FALSE(f.service.numberFor(keycode::digits[0], CtrlOpt));
     EXPECT_EQ(f.service.numberFor(keycode::digits[9], CtrlOpt), 209u);
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), 16u);
 }
 
 TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
@@ -241,7 +249,7 @@ TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
     h->registerAll();
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "[Tarvela] hotkey 1 could not be registered (-9878); another app may own it");
-    EXPECT_EQ(h->registeredCount(), 13u);
+    EXPECT_EQ(h->registeredCount(), 14u);
     EXPECT_FALSE(f.service.press(124, CtrlOpt));
     EXPECT_TRUE(f.service.press(123, CtrlOpt));
 
@@ -258,7 +266,7 @@ TEST(Hotkeys, SuspendUnregistersEverythingAndTheHandlerStaysInstalled) {
     h->registerAll();
     h->registerAll();
     EXPECT_EQ(f.service.installCount(), 1);
-    EXPECT_EQ(f.service.registered().size(), 14u);
+    EXPECT_EQ(f.service.registered().size(), 15u);
     h->suspend();
     EXPECT_EQ(h->registeredCount(), 0u);
     EXPECT_TRUE(f.service.registered().empty());
@@ -279,7 +287,7 @@ TEST(Hotkeys, SlotOutsideTheDigitsNeverRegisters) {
     Fixture f;
     auto h = f.make();
     f.workspaces.setItems({ws("Far", 12), ws("Below", -3)});
-    EXPECT_EQ(h->registeredCount(), 14u);
+    EXPECT_EQ(h->registeredCount(), 15u);
     EXPECT_EQ(h->conflict({keycode::digits[2], CtrlOpt, "2"}, Action::jump), std::nullopt);
 }
 

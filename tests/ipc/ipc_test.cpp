@@ -66,7 +66,7 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     }
     EXPECT_EQ(p.ask("get", {"displays"})["result"][0]["name"], "Built-in Display");
     EXPECT_EQ(p.ask("get", {"preferences", "layout"})["result"], "strip");
-    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 22u);
+    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 23u);
     desk.shell->rules.setRules({{"a", "A", Behavior::floatWin, 0.5}, {"b", "B", Behavior::ignore, std::nullopt},
                                 {"c", "C", Behavior::tile, std::nullopt}});
     Json behaviors = Json::array();
@@ -92,6 +92,8 @@ TEST_F(IpcTest, SetChecksTheValueAndActsAsTheSettingsDo) {
     EXPECT_EQ(strip().layout, Layout::grid22);
 
     EXPECT_EQ(error(p.ask("set", {"dimLevel", 4})), "preference dimLevel takes an integer from 0 to 3, not 4");
+    EXPECT_TRUE(ok(p.ask("set", {"focusPolicy", 2})));
+    EXPECT_EQ(error(p.ask("set", {"focusPolicy", 3})), "preference focusPolicy takes an integer from 0 to 2, not 3");
     EXPECT_EQ(error(p.ask("set", {"blur", "yes"})), "preference blur takes true or false, not \"yes\"");
     EXPECT_EQ(error(p.ask("set", {"layout", "spiral"})).rfind("preference layout takes one of strip", 0), 0u);
     EXPECT_EQ(error(p.ask("set", {"volume", 11})), "unknown preference \"volume\"");

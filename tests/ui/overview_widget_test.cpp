@@ -60,6 +60,13 @@ TEST_F(UiTest, OverviewButtonsAreNamedAndPicturesFillTheirCardsUnstretched) {
     ASSERT_GT(card.width / card.height, 1.5);
     const QColor low = widget.grab().toImage().pixelColor(qRound(card.midX()), qRound(card.y + card.height * 0.4));
     EXPECT_GT(low.green(), 4 * std::max(low.red(), low.blue()));
+    // A window that wants attention wears the orange mark in its card's corner.
+    sim.setDemandsAttention(column.cards.at(0).window, true);
+    settleAll();
+    const QColor mark = widget.grab().toImage().pixelColor(qRound(card.maxX() - 10), qRound(card.y + 10));
+    EXPECT_GT(mark.red(), 200);
+    EXPECT_LT(mark.blue(), 80);
+    EXPECT_GT(mark.green(), mark.blue() + 60);
 
     std::map<std::string, QAbstractButton*> named;
     for (QAbstractButton* b : widget.findChildren<QAbstractButton*>()) named[b->accessibleName().toStdString()] = b;
