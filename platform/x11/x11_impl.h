@@ -30,6 +30,7 @@
 //   else has either. Reads of a window not in clients_ fail.
 // - Docks (displays_) are never in clients_.
 // - focus_ names a client of clients_ or None: unmanage forgets a client there.
+// - userTimeWindows_ leads only to clients of clients_: unmanage forgets them.
 // - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
 
