@@ -157,8 +157,13 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_map_request_event_t*>(e)->window;
     if (!wmOwner_.held()) return;
     if (Client* c = client(w)) {
-        // ICCCM 4.1.4: a client maps its iconic window to restore it.
-        if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);
+        // ICCCM 4.1.4: a client maps its iconic window to restore it, which
+        // whoever judges activations judges as the application's own request.
+        if (!c->iconic) return;
+        if (notifications_.takesActivations())
+            notifications_.postActivation({AXElement::window(w), ActivationSource::Application, c->userTime});
+        else
+            activateWindow(w, XCB_CURRENT_TIME);
         return;
     }
     if (displays_.isDock(w)) {

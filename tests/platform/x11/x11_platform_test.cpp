@@ -504,6 +504,16 @@ TEST_F(X11Test, AttentionUserTimesAndActivationRequestsReachTheLogic) {
     ASSERT_TRUE(waitFor([&] { return asked.size() == 2; }));
     EXPECT_EQ(asked[1].source, ActivationSource::Pager);
     EXPECT_FALSE(asked[1].userTime);
+    // A client mapping its minimised window again asks as the application, with its user time.
+    tc_->rootMessage(w, "WM_CHANGE_STATE", {3});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(el, ax::WindowMiniaturized); }));
+    ASSERT_TRUE(wm_->sync());  // unmapped on the server, so that the map is a request
+    xcb_map_window(tc_->c(), w);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return asked.size() == 3; }));
+    EXPECT_EQ(asked[2].source, ActivationSource::Application);
+    EXPECT_EQ(asked[2].userTime, attr<int64_t>(*wm_, el, ax::UserTime));
+    EXPECT_EQ(attr<bool>(*wm_, el, ax::Minimized), true);
 }
 
 TEST_F(X11Test, TheInvariantCheckNamesAClientOutOfItsFrameAndAClientListOthersRewrote) {
