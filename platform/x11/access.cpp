@@ -89,6 +89,8 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
     if (name == ax::Title) return AttrValue(c->props.title);
     if (name == "AXRole") return AttrValue(std::string("AXWindow"));
     if (name == "AXFocused") return AttrValue(focus_.window() == w);
+    if (name == ax::DemandsAttention) return AttrValue(c->attention);
+    if (name == ax::UserTime) return c->userTime ? std::optional<AttrValue>(*c->userTime) : std::nullopt;
     return std::nullopt;
 }
 

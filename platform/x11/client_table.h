@@ -41,6 +41,10 @@ struct WindowProps {
     std::string instance, cls, gtkAppId, title;
     SizeHints hints;
     bool acceptsInput = true;
+    bool urgent = false;  // WM_HINTS UrgencyHint
+    // _NET_WM_USER_TIME, and the window that carries it when the client keeps it elsewhere.
+    std::optional<uint32_t> userTime;
+    xcb_window_t userTimeWindow = XCB_NONE;
     bool startsIconic = false;
     bool takeFocus = false, deleteWindow = false;
     std::vector<xcb_atom_t> netState;
@@ -62,6 +66,9 @@ struct Client {
     Rect savedGeom;        // before full screen
     int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
     uint64_t focusSeq = 0;  // when it last held the focus; 0 = never
+    bool attention = false;  // urgency or _NET_WM_STATE_DEMANDS_ATTENTION, as last told to the logic
+    // The user's latest input to it: its _NET_WM_USER_TIME or a click we saw, unwrapped.
+    std::optional<int64_t> userTime;
 };
 
 class ClientTable {

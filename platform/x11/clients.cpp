@@ -33,7 +33,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
     const xcb_atom_t atoms[] = {a._NET_WM_WINDOW_TYPE, a.WM_TRANSIENT_FOR, a._NET_WM_PID, a.WM_CLASS,
                                 a._GTK_APPLICATION_ID, a._NET_WM_NAME, a.WM_NAME, a.WM_NORMAL_HINTS,
                                 a.WM_HINTS, a.WM_PROTOCOLS, a._NET_WM_STATE, a._NET_WM_STRUT_PARTIAL,
-                                a._NET_WM_STRUT, a.WM_STATE};
+                                a._NET_WM_STRUT, a.WM_STATE, a._NET_WM_USER_TIME, a._NET_WM_USER_TIME_WINDOW};
     constexpr size_t N = std::size(atoms);
     struct Pending {
         xcb_get_window_attributes_cookie_t attrs;
@@ -99,6 +99,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
             if (v[0] & 1) p.acceptsInput = v[1] != 0;  // InputHint
             if (v[0] & 2) p.startsIconic = v[2] == kIconic;  // StateHint
             if ((v[0] & 64) && v.size() >= 9) p.group = v[8];  // WindowGroupHint
+            p.urgent = v[0] & 256;  // UrgencyHint
         }
         for (uint32_t proto : prop[9].cardinals()) {
             if (proto == a.WM_TAKE_FOCUS) p.takeFocus = true;
@@ -108,6 +109,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         p.strut = parseStrut(prop[11].cardinals(), displays_.rootWidth(), displays_.rootHeight());
         if (!p.strut) p.strut = parseStrut(prop[12].cardinals(), displays_.rootWidth(), displays_.rootHeight());
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
+        if (auto v = prop[14].cardinals(); !v.empty()) p.userTime = v[0];
+        if (auto v = prop[15].cardinals(); !v.empty() && v[0] != wins[i]) p.userTimeWindow = v[0];
     }
     return out;
 }
@@ -116,10 +119,15 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     static_assert(sizeof(xcb_atom_t) == 4);
     const bool relevant = atom == a.WM_NORMAL_HINTS || atom == a.WM_HINTS || atom == a.WM_NAME ||
                           atom == a._NET_WM_NAME || atom == a._NET_WM_WINDOW_TYPE || atom == a.WM_TRANSIENT_FOR ||
-                          atom == a.WM_PROTOCOLS || atom == a.WM_CLASS || atom == a._GTK_APPLICATION_ID;
+                          atom == a.WM_PROTOCOLS || atom == a.WM_CLASS || atom == a._GTK_APPLICATION_ID ||
+                          atom == a._NET_WM_STATE;
     if (atom == a._NET_WM_ICON) icons_.erase(c.props.pid);
-    if (!relevant) return;
     const xcb_window_t w = c.win;
+    if (atom == a._NET_WM_USER_TIME && c.props.userTimeWindow == XCB_NONE) {
+        if (auto v = conn.property(w, atom, 1).cardinals(); !v.empty()) noteUserTime(w, v[0], false);
+        return;
+    }
+    if (!relevant) return;
     WindowProps fresh = readProps({w}).front();
     Client* cl = client(w);  // the round trip may have handled its destruction
     if (!cl || !fresh.exists) return;
@@ -136,7 +144,63 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.acceptsInput = fresh.acceptsInput;
     p.takeFocus = fresh.takeFocus;
     p.deleteWindow = fresh.deleteWindow;
+    p.urgent = fresh.urgent;
+    // Ours to keep (full screen, hidden, skips) or the client's own, read back as written.
+    if (atom == a._NET_WM_STATE) p.netState = fresh.netState;
     frames_.setHints(w, fresh.hints);
+    noteAttention(w);
+}
+
+int64_t X11Platform::Impl::unwrapTime(xcb_timestamp_t t) {
+    if (t == 0) return 0;
+    if (serverTime_ < 0) serverTime_ = t;
+    const auto delta = static_cast<int32_t>(t - static_cast<uint32_t>(serverTime_));
+    const int64_t at = serverTime_ + delta;
+    serverTime_ = std::max(serverTime_, at);
+    return std::max<int64_t>(at, 1);
+}
+
+void X11Platform::Impl::watchUserTimeWindow(xcb_window_t w) {
+    Client* c = client(w);
+    if (!c) return;
+    if (const xcb_window_t tw = c->props.userTimeWindow; tw != XCB_NONE) {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(conn.raw(), tw, XCB_CW_EVENT_MASK, &mask);
+        userTimeWindows_[tw] = w;
+        auto v = conn.property(tw, a._NET_WM_USER_TIME, 1).cardinals();
+        c = client(w);  // the round trip may have handled its destruction
+        if (!c) return;
+        if (!v.empty()) c->props.userTime = v[0];
+    }
+    if (c->props.userTime) c->userTime = unwrapTime(*c->props.userTime);
+}
+
+void X11Platform::Impl::noteUserTime(xcb_window_t w, xcb_timestamp_t t, bool input) {
+    Client* c = client(w);
+    if (!c) return;
+    const int64_t at = unwrapTime(t);
+    // The client's own word replaces what it said before; an input we saw only adds.
+    if (!input || !c->userTime || (*c->userTime != 0 && at > *c->userTime)) c->userTime = at;
+}
+
+void X11Platform::Impl::noteAttention(xcb_window_t w) {
+    Client* c = client(w);
+    if (!c) return;
+    const bool wants = c->props.urgent || contains(c->props.netState, a._NET_WM_STATE_DEMANDS_ATTENTION);
+    if (wants == c->attention) return;
+    c->attention = wants;
+    notifications_.postAX(c->props.pid, AXElement::window(w), ax::AttentionChanged);
+}
+
+void X11Platform::Impl::setAttentionState(xcb_window_t w, bool on) {
+    Client* c = client(w);
+    if (!c || contains(c->props.netState, a._NET_WM_STATE_DEMANDS_ATTENTION) == on) return;
+    if (on)
+        c->props.netState.push_back(a._NET_WM_STATE_DEMANDS_ATTENTION);
+    else
+        std::erase(c->props.netState, a._NET_WM_STATE_DEMANDS_ATTENTION);
+    writeNetState(*c);
+    noteAttention(w);
 }
 
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
@@ -162,6 +226,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     // Windows already on screen stay where they are.
     if (!adopting) cl.props.geom = openingPlace(cl);
     frameClient(cl, wasViewable);
+    watchUserTimeWindow(w);
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {
@@ -177,6 +242,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     writeNetState(clients_.at(w));
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
+    noteAttention(w);
     if (adopting) return;
 
     Client* now = client(w);
@@ -329,6 +395,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     if (move_ && move_->win == w) endMove();
     clients_.remove(w);
     frames_.remove(w);
+    std::erase_if(userTimeWindows_, [w](const auto& kv) { return kv.second == w; });
     if (last) icons_.erase(pid);
     updateClientLists();
     if (focus_.forget(w)) focusFallback();
@@ -463,6 +530,8 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
     c->focusSeq = moved.order;
     updateActiveWindow();
     notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
+    // EWMH: the window the user is in wants attention no more.
+    setAttentionState(w, false);
     if (moved.otherProcess) notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
 }
 

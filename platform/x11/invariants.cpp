@@ -68,6 +68,8 @@ std::vector<std::string> X11Platform::Impl::checkInvariants() {
         }
     }
     if (records.size() != clients_.size()) out.push_back(format("%zu position records for %zu clients", records.size(), clients_.size()));
+    for (auto& [tw, w] : userTimeWindows_)
+        if (!clients_.contains(w)) out.push_back("user time window " + hex(tw) + " names " + hex(w) + ", not a client");
 
     const std::set<xcb_window_t> managed = [&] {
         std::set<xcb_window_t> s;

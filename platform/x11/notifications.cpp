@@ -84,6 +84,19 @@ void Notifications::postMouseUp() {
     }
 }
 
+void Notifications::postActivation(const ActivationRequest& req) {
+    for (auto& [id, fn] : subs_->activation) {
+        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, req] {
+            auto alive = n.lock();
+            if (!alive) return;
+            auto it = alive->activation.find(id);
+            if (it == alive->activation.end()) return;
+            auto handler = it->second;
+            handler(req);
+        });
+    }
+}
+
 std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
     const uint64_t id = subs_->nextId++;
@@ -101,6 +114,12 @@ SubscriptionRef Notifications::onMouseUp(std::function<void()> handler) {
     const uint64_t id = subs_->nextId++;
     subs_->mouseUp[id] = std::move(handler);
     return std::make_unique<Registration<decltype(Subscribers::mouseUp)>>(subs_, &Subscribers::mouseUp, id);
+}
+
+SubscriptionRef Notifications::onActivation(ActivationHandler handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->activation[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::activation)>>(subs_, &Subscribers::activation, id);
 }
 
 }  // namespace tarvela::x11

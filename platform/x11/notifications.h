@@ -34,6 +34,7 @@ struct Subscribers {
     std::map<uint64_t, AXReg> ax;
     std::map<uint64_t, WsReg> workspace;
     std::map<uint64_t, std::function<void()>> mouseUp;
+    std::map<uint64_t, ActivationHandler> activation;
     uint64_t nextId = 1;
 };
 
@@ -46,10 +47,14 @@ public:
     std::unique_ptr<AXObserver> observe(int32_t pid, AXCallback callback);
     SubscriptionRef onWorkspace(WorkspaceEvent event, WorkspaceHandler handler);
     SubscriptionRef onMouseUp(std::function<void()> handler);
+    SubscriptionRef onActivation(ActivationHandler handler);
 
     void postAX(int32_t pid, const AXElement& el, std::string_view name);
     void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
     void postMouseUp();
+    // Whether anyone takes activation requests; the platform then leaves them to it.
+    bool takesActivations() const { return !subs_->activation.empty(); }
+    void postActivation(const ActivationRequest& req);
 
     // Unique to this platform while anything refers to it, and never reused meanwhile.
     std::weak_ptr<const void> identity() const { return subs_; }

@@ -108,7 +108,17 @@ void X11Platform::Impl::applyCoalesced() {
     coalesced_ = {};
     for (const auto& [w, ask] : configure) applyConfigure(w, ask);
     for (const auto& [w, on] : fullscreen) setFullscreen(w, on);
-    if (activate) activateWindow(activate->first, activate->second);
+    if (!activate) return;
+    if (notifications_.takesActivations()) {
+        // Whoever took the requests judges them (focus-stealing prevention).
+        std::optional<int64_t> time;
+        if (activate->time != XCB_CURRENT_TIME) time = unwrapTime(activate->time);
+        notifications_.postActivation(
+            {AXElement::window(activate->window),
+             activate->pager ? ActivationSource::Pager : ActivationSource::Application, time});
+        return;
+    }
+    activateWindow(activate->window, activate->time);
 }
 
 void X11Platform::Impl::handle(xcb_generic_event_t* e) {
@@ -147,8 +157,13 @@ void X11Platform::Impl::onMapRequest(xcb_generic_event_t* e) {
     const xcb_window_t w = reinterpret_cast<xcb_map_request_event_t*>(e)->window;
     if (!wmOwner_.held()) return;
     if (Client* c = client(w)) {
-        // ICCCM 4.1.4: a client maps its iconic window to restore it.
-        if (c->iconic) activateWindow(w, XCB_CURRENT_TIME);
+        // ICCCM 4.1.4: a client maps its iconic window to restore it, which
+        // whoever judges activations judges as the application's own request.
+        if (!c->iconic) return;
+        if (notifications_.takesActivations())
+            notifications_.postActivation({AXElement::window(w), ActivationSource::Application, c->userTime});
+        else
+            activateWindow(w, XCB_CURRENT_TIME);
         return;
     }
     if (displays_.isDock(w)) {
@@ -276,8 +291,8 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     Client* c = client(w);
     if (!c || ev->format != 32) return;
     if (ev->type == a._NET_ACTIVE_WINDOW) {
-        // Only the latest activation of a turn counts.
-        coalesced_.activate = std::make_pair(w, d[1] ? d[1] : XCB_CURRENT_TIME);
+        // Only the latest activation of a turn counts; time 0 is XCB_CURRENT_TIME.
+        coalesced_.activate = Coalesced::Activate{w, d[1], d[0] == 2};
         return;
     }
     const bool onlyFullscreen = ev->type == a._NET_WM_STATE && d[1] == a._NET_WM_STATE_FULLSCREEN &&
@@ -308,6 +323,10 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
             } else if (prop == a._NET_WM_STATE_SKIP_PAGER) {
                 c->skipPager = action == 1 || (action == 2 && !c->skipPager);
                 writeNetState(*c);
+            } else if (prop == a._NET_WM_STATE_DEMANDS_ATTENTION) {
+                const bool now = std::find(c->props.netState.begin(), c->props.netState.end(), prop) !=
+                                 c->props.netState.end();
+                setAttentionState(w, action == 1 || (action == 2 && !now));
             }
             c = client(w);
             if (!c) return;
@@ -353,6 +372,12 @@ void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
         refreshProp(*c, ev->atom);
         return;
     }
+    if (auto it = userTimeWindows_.find(ev->window); it != userTimeWindows_.end()) {
+        const xcb_window_t w = it->second;
+        if (ev->atom != a._NET_WM_USER_TIME) return;
+        if (auto v = conn.property(ev->window, ev->atom, 1).cardinals(); !v.empty()) noteUserTime(w, v[0], false);
+        return;
+    }
     if (displays_.isDock(ev->window) && (ev->atom == a._NET_WM_STRUT || ev->atom == a._NET_WM_STRUT_PARTIAL)) {
         displays_.setDock(ev->window, readProps({ev->window}).front().strut);
         updateWorkarea();
@@ -393,6 +418,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
         return;
     }
     // Click to focus, and the click still reaches the window.
+    noteUserTime(ev->event, ev->time, true);
     activateWindow(ev->event, ev->time);
     xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
 }

@@ -30,6 +30,7 @@
 //   else has either. Reads of a window not in clients_ fail.
 // - Docks (displays_) are never in clients_.
 // - focus_ names a client of clients_ or None: unmanage forgets a client there.
+// - userTimeWindows_ leads only to clients of clients_: unmanage forgets them.
 // - Other threads reach frames_ alone (its own invariants: frame_writer.h).
 #pragma once
 
@@ -126,8 +127,19 @@ struct X11Platform::Impl {
     struct Coalesced {
         std::map<xcb_window_t, ConfigureAsk> configure;
         std::map<xcb_window_t, bool> fullscreen;  // the state asked for last
-        std::optional<std::pair<xcb_window_t, xcb_timestamp_t>> activate;
+        struct Activate {
+            xcb_window_t window = XCB_NONE;
+            xcb_timestamp_t time = XCB_CURRENT_TIME;
+            bool pager = false;  // source indication 2: a pager or taskbar, for the user
+        };
+        std::optional<Activate> activate;
     } coalesced_;
+
+    // Windows that carry a client's _NET_WM_USER_TIME for it, to the client.
+    std::map<xcb_window_t, xcb_window_t> userTimeWindows_;
+    // X timestamps wrap every 49.7 days; the logic compares times as one
+    // count that does not. The latest time seen, unwrapped; -1 before any.
+    int64_t serverTime_ = -1;
 
     x11::Notifications notifications_{loop};
     std::array<Handler, 128> handlers{};
@@ -196,6 +208,15 @@ struct X11Platform::Impl {
     void focusClient(xcb_window_t w, xcb_timestamp_t time);
     void noteFocus(xcb_window_t w);
     void focusFallback();
+    // A 32-bit server time as a count that does not wrap, taken as the one
+    // nearest the latest seen; 0 stays 0 (a new window asking not to be focused).
+    int64_t unwrapTime(xcb_timestamp_t t);
+    // Reads and follows c's _NET_WM_USER_TIME_WINDOW (manage).
+    void watchUserTimeWindow(xcb_window_t w);
+    void noteUserTime(xcb_window_t w, xcb_timestamp_t t, bool input);
+    // Tells the logic when the urgency hint or the attention state, together, changed.
+    void noteAttention(xcb_window_t w);
+    void setAttentionState(xcb_window_t w, bool on);
     void raise(xcb_window_t w);
     // A group's tool windows: utilities, toolbars and transients for the
     // whole group. They float above the group's other windows.

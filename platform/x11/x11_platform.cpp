@@ -207,6 +207,10 @@ SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
     return d_->notifications_.onMouseUp(std::move(handler));
 }
 
+SubscriptionRef X11Platform::addActivationMonitor(ActivationHandler handler) {
+    return d_->notifications_.onActivation(std::move(handler));
+}
+
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);

@@ -111,6 +111,7 @@ public:
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
+    SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a

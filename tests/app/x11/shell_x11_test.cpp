@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "core/window_access.h"
+#include "feedback/status_item.h"
 #include "input/hotkeys.h"
 #include "shell_x11_fixture.h"
+#include "tests/support/fake_metrics.h"
 
 namespace tarvela::testing {
 namespace {
@@ -87,6 +89,42 @@ TEST_F(ShellX11Test, ANewWindowJoinsBesideTheFocusedColumnAfterAMoment) {
     EXPECT_EQ(mismatches(), "");
     const auto left = tc_->geometry(xid(first));
     EXPECT_EQ(tc_->geometry(xid(w)).x, left.x + left.w + 20);
+}
+
+TEST_F(ShellX11Test, AnApplicationDoesNotTakeTheFocusFromTypingAndUrgencyBadgesThePill) {
+    Child a = client({"xterm", "-geometry", "+0+100"});
+    Child b = client({"xterm", "-geometry", "+600+100"});
+    ASSERT_TRUE(waitMapped(2));
+    startShell();
+    ASSERT_TRUE(quiet());
+    const AXElement typing = strip(0)->focusedItem()->el;
+    const AXElement other = strip(0)->cols[0].items[0].el == typing ? strip(0)->cols[1].items[0].el
+                                                                     : strip(0)->cols[0].items[0].el;
+    FakeMetrics metrics;
+    auto badged = [&] { return PillImage::make(manager(), false, false, std::nullopt, metrics).badge.has_value(); };
+    auto active = [&] { return tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"); };
+    // The user types in one window (its toolkit stamps the key press); the
+    // other application asks for the focus with an older input of its own.
+    tc_->setCardinals(xid(typing), "_NET_WM_USER_TIME", XCB_ATOM_CARDINAL, {100000});
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return attr<int64_t>(*wm_, typing, ax::UserTime).has_value(); }));
+    tc_->rootMessage(xid(other), "_NET_ACTIVE_WINDOW", {1, 50000, 0});
+    ASSERT_TRUE(waitFor([&] { return manager().wantsAttention(other); }));
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(strip(0)->focusedItem()->el, typing);
+    EXPECT_EQ(active(), std::vector<uint32_t>{xid(typing)});
+    EXPECT_TRUE(badged());
+    // A taskbar acts for the user.
+    tc_->rootMessage(xid(other), "_NET_ACTIVE_WINDOW", {2, 0, 0});
+    ASSERT_TRUE(waitFor([&] { return active() == std::vector<uint32_t>{xid(other)}; }));
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(strip(0)->focusedItem()->el, other);
+    EXPECT_FALSE(badged());
+    // A client's urgency hint marks its window on the pill.
+    tc_->setCardinals(xid(typing), "WM_HINTS", XCB_ATOM_WM_HINTS, {256, 0, 0, 0, 0, 0, 0, 0, 0});
+    tc_->sync();
+    EXPECT_TRUE(waitFor(badged));
+    EXPECT_EQ(manager().attention(), std::vector<AXElement>{typing});
 }
 
 TEST_F(ShellX11Test, ClosingIconifyingAndRestoringFollowTheStrip) {

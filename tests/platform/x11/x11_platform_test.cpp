@@ -35,7 +35,7 @@ struct Recorder {
         auto o = p.createObserver(pid, [this](const AXElement& el, const std::string& n) { ax.emplace_back(el, n); });
         ASSERT_TRUE(o);
         for (auto n : {ax::FocusedWindowChanged, ax::WindowCreated, ax::UIElementDestroyed, ax::WindowMiniaturized,
-                       ax::WindowDeminiaturized})
+                       ax::WindowDeminiaturized, ax::AttentionChanged})
             o->addNotification(AXElement::application(pid), n);
         o->attach();
         observers.push_back(std::move(o));
@@ -447,6 +447,73 @@ TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
     tc_->rootMessage(xid(t), "_NET_CLOSE_WINDOW", {0, 1});
     ASSERT_TRUE(waitFor([&] { return rec.sawAX(t, ax::UIElementDestroyed); }));
     EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+TEST_F(X11Test, AttentionUserTimesAndActivationRequestsReachTheLogic) {
+    startPlatform();
+    Recorder rec;
+    constexpr uint32_t pid = 868686;
+    rec.observe(*wm_, pid);
+    xcb_window_t stamps = XCB_NONE;  // where the client keeps its user time
+    const xcb_window_t w = managedWindow(pid, Rect(50, 50, 300, 200), [&](xcb_window_t win) {
+        stamps = tc_->createWindow(0, 0, 1, 1);
+        tc_->setCardinals(win, "_NET_WM_USER_TIME_WINDOW", XCB_ATOM_WINDOW, {stamps});
+        tc_->setCardinals(stamps, "_NET_WM_USER_TIME", XCB_ATOM_CARDINAL, {0});
+    });
+    const AXElement el = AXElement::window(w);
+    EXPECT_EQ(attr<int64_t>(*wm_, el, ax::UserTime), 0);  // "do not focus me"
+    const xcb_window_t other = managedWindow(pid + 1, Rect(400, 50, 300, 200));
+
+    // The urgency hint and the EWMH state each mark it; the notification follows every change.
+    auto attentionIs = [&](bool wants, auto&& change) {
+        rec.ax.clear();
+        change();
+        tc_->sync();
+        EXPECT_TRUE(waitFor([&] { return rec.sawAX(el, ax::AttentionChanged); }));
+        EXPECT_EQ(attr<bool>(*wm_, el, ax::DemandsAttention), wants);
+    };
+    const uint32_t urgency = 256;
+    attentionIs(true, [&] { tc_->setCardinals(w, "WM_HINTS", XCB_ATOM_WM_HINTS, {urgency, 0, 0, 0, 0, 0, 0, 0, 0}); });
+    attentionIs(false, [&] { tc_->setCardinals(w, "WM_HINTS", XCB_ATOM_WM_HINTS, {0, 0, 0, 0, 0, 0, 0, 0, 0}); });
+    const uint32_t demands = tc_->atom("_NET_WM_STATE_DEMANDS_ATTENTION");
+    attentionIs(true, [&] { tc_->rootMessage(w, "_NET_WM_STATE", {2, demands, 0, 1}); });
+    // Focusing it takes the state away, as EWMH has the window manager do.
+    attentionIs(false, [&] { wm_->setAttribute(el, "AXFocused", true); });
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(tc_->cardinals(w, "_NET_WM_STATE").empty());
+
+    // User times come from the window the client names, in one count with the requests' times.
+    tc_->setCardinals(stamps, "_NET_WM_USER_TIME", XCB_ATOM_CARDINAL, {5000});
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return attr<int64_t>(*wm_, el, ax::UserTime) != 0; }));
+
+    // While someone judges them, requests are handed over and change nothing themselves.
+    std::vector<ActivationRequest> asked;
+    SubscriptionRef monitor = wm_->addActivationMonitor([&](const ActivationRequest& r) { asked.push_back(r); });
+    ASSERT_TRUE(monitor);
+    wm_->setAttribute(AXElement::window(other), "AXFocused", true);
+    tc_->rootMessage(w, "_NET_ACTIVE_WINDOW", {1, 1000, 0});
+    ASSERT_TRUE(waitFor([&] { return asked.size() == 1; }));
+    EXPECT_EQ(asked[0].window, el);
+    EXPECT_EQ(asked[0].source, ActivationSource::Application);
+    ASSERT_TRUE(asked[0].userTime);
+    EXPECT_LT(*asked[0].userTime, attr<int64_t>(*wm_, el, ax::UserTime).value_or(0));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_ACTIVE_WINDOW"), std::vector<uint32_t>{other});
+    tc_->rootMessage(w, "_NET_ACTIVE_WINDOW", {2, 0, 0});
+    ASSERT_TRUE(waitFor([&] { return asked.size() == 2; }));
+    EXPECT_EQ(asked[1].source, ActivationSource::Pager);
+    EXPECT_FALSE(asked[1].userTime);
+    // A client mapping its minimised window again asks as the application, with its user time.
+    tc_->rootMessage(w, "WM_CHANGE_STATE", {3});
+    ASSERT_TRUE(waitFor([&] { return rec.sawAX(el, ax::WindowMiniaturized); }));
+    ASSERT_TRUE(wm_->sync());  // unmapped on the server, so that the map is a request
+    xcb_map_window(tc_->c(), w);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return asked.size() == 3; }));
+    EXPECT_EQ(asked[2].source, ActivationSource::Application);
+    EXPECT_EQ(asked[2].userTime, attr<int64_t>(*wm_, el, ax::UserTime));
+    EXPECT_EQ(attr<bool>(*wm_, el, ax::Minimized), true);
 }
 
 TEST_F(X11Test, TheInvariantCheckNamesAClientOutOfItsFrameAndAClientListOthersRewrote) {
