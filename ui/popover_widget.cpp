@@ -70,7 +70,8 @@ PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
     setStyleSheet("#popover { border: 1px solid palette(mid); border-radius: 10px; }"
                   "#card { background: palette(alternate-base); border-radius: 8px; }"
                   "QPushButton:checked { background: " +
-                  qtColor(palette::accent.light).name() + "; color: white; border-radius: 5px; }");
+                  qtColor(palette::accent.light).name() +
+                  "; color: white; border-radius: 5px; padding: 4px 8px; min-width: 64px; }");
     outer_ = new QVBoxLayout(this);
     outer_->setContentsMargins(10, 10, 10, 10);
     outer_->setSizeConstraint(QLayout::SetFixedSize);
