@@ -33,6 +33,7 @@
 #include "ui/painting.h"
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
+#include "ui/title_bars.h"
 #include "ui/tray.h"
 #include "updates/background_check_timer.h"
 #include "updates/notify_check.h"
@@ -197,6 +198,12 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
            const std::string& display, const bool& serverGone) {
     auto services = std::make_unique<ShellServices>(platform, loop);
     QtRouter& router = services->router;
+    // Title bars in the application's look, painted again when it changes.
+    platform.setTitleBarPainter(std::make_shared<QtTitleBarPainter>());
+    services->appearance.onChanged([&platform] { platform.repaintTitleBars(); });
+    platform.onUnresponsiveClose([](uint32_t, const std::string& title, std::function<void(bool)> answer) {
+        askForceQuit(title, std::move(answer));
+    });
     auto shell = std::make_unique<Shell>(shellDeps(platform, loop, *services));
     auto screens = [&] { return platform.screens(); };
     auto compositing = [&] { return platform.compositing(); };
@@ -231,6 +238,8 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     shell->terminate();
     platform.onCompositingChanged(nullptr);
     platform.onSystemTrayChanged(nullptr);
+    platform.onUnresponsiveClose(nullptr);
+    services->appearance.onChanged(nullptr);
     windows.reset();  // the widgets read the shell's panels to the last
     router.detach();
     shell.reset();     // its shortcuts are unregistered while the service lives

@@ -32,6 +32,11 @@ inline constexpr Shades positive{rgbHex(0x34C759), rgbHex(0x30D158)};
 // A window that wants attention: its mark and the tray pill's badge.
 inline constexpr Shades attention{rgbHex(0xFF9500), rgbHex(0xFF9F0A)};
 inline constexpr Shades toggleOffTrack{rgbHex(0xD1D1D6), rgbHex(0x48484A)};
+// Title bars of floating windows: the focused window's stands out from the
+// others', whose buttons go grey.
+inline constexpr Shades titleBarFocused{rgbHex(0xDCDCE0), rgbHex(0x3A3A3C)};
+inline constexpr Shades titleBar{rgbHex(0xF5F5F7), rgbHex(0x242426)};
+inline constexpr Shades minimiseButton{rgbHex(0xFEBC2E), rgbHex(0xFEBC2E)};
 }  // namespace palette
 
 }  // namespace tarvela

@@ -72,6 +72,7 @@ void QtAppearance::setAppearance(Appearance a) {
             break;
         case Appearance::system: QApplication::setPalette(system_); break;
     }
+    if (changed_) changed_();
 }
 
 ShellWindows::ShellWindows(ShellWindowsDeps deps)

@@ -30,9 +30,12 @@ class QtAppearance final : public AppearanceHook {
 public:
     QtAppearance();
     void setAppearance(Appearance a) override;
+    // Heard after every change, once the new palette is in place.
+    void onChanged(std::function<void()> changed) { changed_ = std::move(changed); }
 
 private:
     QPalette system_;
+    std::function<void()> changed_;
 };
 
 // The application menu's Command-key equivalents, Ctrl here, for every

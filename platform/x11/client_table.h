@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/title_bar.h"
 #include "platform/x11/monitors.h"
 #include "platform/x11/size_hints.h"
 
@@ -46,7 +47,10 @@ struct WindowProps {
     std::optional<uint32_t> userTime;
     xcb_window_t userTimeWindow = XCB_NONE;
     bool startsIconic = false;
-    bool takeFocus = false, deleteWindow = false;
+    bool takeFocus = false, deleteWindow = false, ping = false;
+    // It draws its own frame: Motif hints without a title, or GTK's
+    // client-side decorations (_GTK_FRAME_EXTENTS).
+    bool ownDecorations = false;
     std::vector<xcb_atom_t> netState;
     std::optional<Strut> strut;
     uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
@@ -69,6 +73,7 @@ struct Client {
     bool attention = false;  // urgency or _NET_WM_STATE_DEMANDS_ATTENTION, as last told to the logic
     // The user's latest input to it: its _NET_WM_USER_TIME or a click we saw, unwrapped.
     std::optional<int64_t> userTime;
+    titlebar::Extents frameExtents;  // as _NET_FRAME_EXTENTS last said
 };
 
 class ClientTable {

@@ -22,6 +22,15 @@ constexpr uint32_t kFrameMask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT
 constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
+
+// _MOTIF_WM_HINTS: flags, functions, decorations, ...; the decorations
+// count when flag 2 is set. Bit 1 (all) turns the others into exclusions;
+// bit 8 is the title.
+bool motifTitled(const std::vector<uint32_t>& v) {
+    if (v.size() < 3 || !(v[0] & 2)) return true;
+    const uint32_t d = v[2];
+    return (d & 1) ? !(d & 8) : (d & 8) != 0;
+}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -33,7 +42,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
     const xcb_atom_t atoms[] = {a._NET_WM_WINDOW_TYPE, a.WM_TRANSIENT_FOR, a._NET_WM_PID, a.WM_CLASS,
                                 a._GTK_APPLICATION_ID, a._NET_WM_NAME, a.WM_NAME, a.WM_NORMAL_HINTS,
                                 a.WM_HINTS, a.WM_PROTOCOLS, a._NET_WM_STATE, a._NET_WM_STRUT_PARTIAL,
-                                a._NET_WM_STRUT, a.WM_STATE, a._NET_WM_USER_TIME, a._NET_WM_USER_TIME_WINDOW};
+                                a._NET_WM_STRUT, a.WM_STATE, a._NET_WM_USER_TIME, a._NET_WM_USER_TIME_WINDOW,
+                                a._MOTIF_WM_HINTS, a._GTK_FRAME_EXTENTS};
     constexpr size_t N = std::size(atoms);
     struct Pending {
         xcb_get_window_attributes_cookie_t attrs;
@@ -104,6 +114,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         for (uint32_t proto : prop[9].cardinals()) {
             if (proto == a.WM_TAKE_FOCUS) p.takeFocus = true;
             if (proto == a.WM_DELETE_WINDOW) p.deleteWindow = true;
+            if (proto == a._NET_WM_PING) p.ping = true;
         }
         for (uint32_t s : prop[10].cardinals()) p.netState.push_back(s);
         p.strut = parseStrut(prop[11].cardinals(), displays_.rootWidth(), displays_.rootHeight());
@@ -111,6 +122,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
         if (auto v = prop[14].cardinals(); !v.empty()) p.userTime = v[0];
         if (auto v = prop[15].cardinals(); !v.empty() && v[0] != wins[i]) p.userTimeWindow = v[0];
+        p.ownDecorations = !motifTitled(prop[16].cardinals()) || prop[17].present();
     }
     return out;
 }
@@ -120,7 +132,7 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     const bool relevant = atom == a.WM_NORMAL_HINTS || atom == a.WM_HINTS || atom == a.WM_NAME ||
                           atom == a._NET_WM_NAME || atom == a._NET_WM_WINDOW_TYPE || atom == a.WM_TRANSIENT_FOR ||
                           atom == a.WM_PROTOCOLS || atom == a.WM_CLASS || atom == a._GTK_APPLICATION_ID ||
-                          atom == a._NET_WM_STATE;
+                          atom == a._NET_WM_STATE || atom == a._MOTIF_WM_HINTS || atom == a._GTK_FRAME_EXTENTS;
     if (atom == a._NET_WM_ICON) icons_.erase(c.props.pid);
     const xcb_window_t w = c.win;
     if (atom == a._NET_WM_USER_TIME && c.props.userTimeWindow == XCB_NONE) {
@@ -144,10 +156,13 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.acceptsInput = fresh.acceptsInput;
     p.takeFocus = fresh.takeFocus;
     p.deleteWindow = fresh.deleteWindow;
+    p.ping = fresh.ping;
+    p.ownDecorations = fresh.ownDecorations;
     p.urgent = fresh.urgent;
     // Ours to keep (full screen, hidden, skips) or the client's own, read back as written.
     if (atom == a._NET_WM_STATE) p.netState = fresh.netState;
     frames_.setHints(w, fresh.hints);
+    syncBar(w);
     noteAttention(w);
 }
 
@@ -224,9 +239,17 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.props = std::move(props);
     cl.props.border = 0;
     // Windows already on screen stay where they are.
-    if (!adopting) cl.props.geom = openingPlace(cl);
+    if (!adopting) {
+        cl.props.geom = openingPlace(cl);
+        // A window that floats with a bar of ours keeps the bar on its display.
+        const bool floats = isOwn(cl) || subrole(cl) != ax::StandardWindow;
+        if (floats && !cl.props.ownDecorations)
+            if (auto mon = displays_.monitorFor(cl.props.geom))
+                cl.props.geom.y = std::max(cl.props.geom.y, mon->y + titlebar::height);
+    }
     frameClient(cl, wasViewable);
     watchUserTimeWindow(w);
+    syncBar(w);
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {
@@ -276,7 +299,7 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     // The frame starts as the whole client; a strip that takes the window clips it.
     cl.frame = xcb_generate_id(c);
     // Black where the client draws nothing yet: never what was on the screen before.
-    const uint32_t frameValues[] = {conn.screen()->black_pixel, kFrameMask};
+    const uint32_t frameValues[] = {conn.screen()->black_pixel, kFrameMask | x11::kFrameEdgeMask};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, cl.frame, conn.root(), static_cast<int16_t>(geom.x),
                       static_cast<int16_t>(geom.y), static_cast<uint16_t>(std::max(geom.width, 1.0)),
                       static_cast<uint16_t>(std::max(geom.height, 1.0)), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -393,6 +416,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
     }
     xcb_destroy_window(xc, frame);
     if (move_ && move_->win == w) endMove();
+    forgetBar(w);
     clients_.remove(w);
     frames_.remove(w);
     std::erase_if(userTimeWindows_, [w](const auto& kv) { return kv.second == w; });
@@ -483,6 +507,7 @@ void X11Platform::Impl::setFullscreen(xcb_window_t w, bool on) {
         c->fullscreen = false;
         frames_.configure(w, c->savedGeom);
     }
+    syncBar(w);
     if ((c = client(w))) {
         if (on) raise(w);
         writeNetState(*c);
@@ -498,6 +523,7 @@ void X11Platform::Impl::assignDisplay(xcb_window_t w, std::optional<uint64_t> sc
     if (!c) return;
     if (isOwn(*c)) screenId.reset();  // Tarvela's own windows float, whoever asks
     frames_.assign(w, screenId, screenId ? displays_.displayRect(*screenId) : std::nullopt);
+    syncBar(w);
 }
 
 std::optional<Rect> X11Platform::Impl::displayOf(xcb_window_t w) {
@@ -526,7 +552,10 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
     Client* c = client(w);
     if (!c || focus_.window() == w) return;
     const int32_t pid = c->props.pid;
+    const xcb_window_t before = focus_.window();
     const Focus::Moved moved = focus_.note(w, pid);
+    syncBar(before);
+    syncBar(w);
     c->focusSeq = moved.order;
     updateActiveWindow();
     notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
@@ -543,7 +572,9 @@ void X11Platform::Impl::focusFallback() {
             return;
         }
     }
+    const xcb_window_t before = focus_.window();
     focus_.giveToNone();
+    syncBar(before);
     updateActiveWindow();
 }
 
@@ -681,13 +712,16 @@ void X11Platform::Impl::flushAndDrain() {
 
 bool X11Platform::Impl::writeSize(xcb_window_t w, Size s) {
     if (!frames_.resize(w, s)) return false;
+    syncBar(w);
     flushAndDrain();
     return true;
 }
 
 // Any thread; a resize the user drags keeps the edges opposite the ones moved.
 void X11Platform::Impl::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
-    if (frames_.resizeTo(w, r, edgeX, edgeY)) flushAndDrain();
+    if (!frames_.resizeTo(w, r, edgeX, edgeY)) return;
+    if (conn.onMainThread()) syncBar(w);
+    flushAndDrain();
 }
 
 }  // namespace tarvela

@@ -10,6 +10,11 @@
 
 namespace tarvela::x11 {
 
+titlebar::Extents shownBar(const Geo& g) {
+    if (g.bar.empty() || g.arranged || g.fullscreen || (g.barOnceFloated && !g.left)) return {};
+    return g.bar;
+}
+
 Geo* FrameWriter::find(xcb_window_t w) {
     auto it = geo_.find(w);
     return it == geo_.end() ? nullptr : &it->second;
@@ -173,7 +178,19 @@ void FrameWriter::setDragging(xcb_window_t w, bool on) {
 
 void FrameWriter::setFullscreen(xcb_window_t w, bool on) {
     std::lock_guard<std::mutex> lock(mu_);
-    if (Geo* g = find(w)) g->fullscreen = on;
+    if (Geo* g = find(w)) {
+        g->fullscreen = on;
+        push(*g, w);  // a full-screen window has no bar
+    }
+}
+
+void FrameWriter::setBar(xcb_window_t w, const titlebar::Extents& bar, bool onceFloated) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Geo* g = find(w)) {
+        g->bar = bar;
+        g->barOnceFloated = onceFloated;
+        push(*g, w);
+    }
 }
 
 void FrameWriter::shaped(xcb_window_t w, uint8_t kinds) {
@@ -213,7 +230,9 @@ void FrameWriter::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
 void FrameWriter::push(Geo& g, xcb_window_t w) {
     if (g.frame == XCB_NONE) return;
     xcb_connection_t* c = conn_.raw();
-    const FrameLayout want = frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
+    const titlebar::Extents bar = shownBar(g);
+    const FrameLayout want = !bar.empty() ? framedLayout(g.rect, bar)
+                                          : frameLayout(g.rect, g.fullscreen || g.dragging ? std::nullopt : g.clip);
     const FrameLayout had = g.sent.value_or(FrameLayout{Rect(-1, -1, 0, 0), 1, 1, false});
     uint64_t sent = 0;
     if (want.hidden && !had.hidden) sent += shapeFrame(g, w, want, shapeBit(XCB_SHAPE_SK_BOUNDING));

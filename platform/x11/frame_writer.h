@@ -45,7 +45,15 @@ struct Geo {
     std::optional<Left> left;
     std::optional<FrameLayout> sent;  // what the server last heard for the frame
     uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
+    // The title bar it has while it floats (empty: none), and whether only
+    // once a strip has let go of it (an ordinary window the user floated).
+    titlebar::Extents bar;
+    bool barOnceFloated = false;
 };
+
+// What w's frame reaches beyond its client now: its bar while it floats,
+// not full screen; nothing in a strip.
+titlebar::Extents shownBar(const Geo& g);
 
 // The bit of a SHAPE kind (bounding, clip, input) in Geo::shapedKinds.
 constexpr uint8_t shapeBit(uint8_t kind) { return static_cast<uint8_t>(1u << kind); }
@@ -88,6 +96,8 @@ public:
     // The display whose strip holds w (none: it floats) and that display's rectangle.
     void assign(xcb_window_t w, std::optional<uint64_t> home, std::optional<Rect> clip);
     void setDragging(xcb_window_t w, bool on);
+    // The bar w has while it floats (see Geo::bar); the frame follows at once.
+    void setBar(xcb_window_t w, const titlebar::Extents& bar, bool onceFloated);
     void setFullscreen(xcb_window_t w, bool on);
     // The client shapes itself with the kinds named (shapeBit); the frame follows.
     void shaped(xcb_window_t w, uint8_t kinds);

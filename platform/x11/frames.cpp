@@ -25,6 +25,15 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip) {
     return out;
 }
 
+FrameLayout framedLayout(const Rect& client, const titlebar::Extents& e) {
+    FrameLayout out;
+    out.frame = Rect(client.x - e.left, client.y - e.top, client.width + e.left + e.right,
+                     client.height + e.top + e.bottom);
+    out.innerX = e.left;
+    out.innerY = e.top;
+    return out;
+}
+
 namespace {
 Rect inside(const Rect& window, const Rect& display) {
     Rect r = window;

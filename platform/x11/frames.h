@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/title_bar.h"
 
 namespace tarvela::x11 {
 
 struct FrameLayout {
     Rect frame;          // root coordinates; always inside the clip when there is one
-    int innerX = 0;      // the client's place inside the frame (<= 0)
+    int innerX = 0;      // the client's place inside the frame (<= 0 when clipped, the bar's edge when framed)
     int innerY = 0;
     // Nothing of the client is inside its clip: the frame keeps a 1x1 spot and
     // an empty shape, so it stays mapped (pictures of it still work), and the
@@ -28,6 +29,10 @@ struct FrameLayout {
 // only inside `clip`; no clip, or a client wholly inside it, gives a frame
 // the size of the client.
 FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip);
+
+// The frame of a floating client with a title bar: the client at `client`,
+// the frame reaching `e` beyond it on every side.
+FrameLayout framedLayout(const Rect& client, const titlebar::Extents& e);
 
 // Where a window that lies wholly outside every monitor goes when we let go
 // of it: the least move that puts it inside `display` (its left/top edge

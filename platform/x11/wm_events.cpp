@@ -244,6 +244,7 @@ bool X11Platform::Impl::isArranged(xcb_window_t w) { return frames_.arranged(w);
 void X11Platform::Impl::moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y,
                                            std::optional<int> width, std::optional<int> height) {
     if (auto r = frames_.moveResizeFloating(w, x, y, width, height)) frames_.sendSyntheticConfigure(w, *r);
+    if (width || height) syncBar(w);
 }
 
 void X11Platform::Impl::onConfigureNotify(xcb_generic_event_t* e) {
@@ -288,6 +289,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_client_message_event_t*>(e);
     const xcb_window_t w = ev->window;
     const uint32_t* d = ev->data.data32;
+    if (barMessage(ev)) return;
     Client* c = client(w);
     if (!c || ev->format != 32) return;
     if (ev->type == a._NET_ACTIVE_WINDOW) {
@@ -388,6 +390,7 @@ void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
 void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_press_event_t*>(e);
     xcb_connection_t* c = conn.raw();
+    if (barPress(ev)) return;
     if (!client(ev->event)) {
         xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
         return;
@@ -435,6 +438,7 @@ void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
 
 void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_button_release_event_t*>(e);
+    if (barRelease(ev)) return;
     if (!move_ || ev->detail != move_->button) return;
     endMove();
     mouseUp(ev->time, false);
@@ -455,6 +459,7 @@ void X11Platform::Impl::onShapeNotify(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_shape_notify_event_t*>(e);
     if (ev->shape_kind == XCB_SHAPE_SK_CLIP || !client(ev->affected_window)) return;
     frames_.shapeChanged(ev->affected_window, ev->shape_kind, ev->shaped);
+    syncBar(ev->affected_window);
 }
 
 // One release can arrive twice: see pointer_input.h.

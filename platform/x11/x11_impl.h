@@ -58,6 +58,7 @@
 #include "platform/x11/pictures.h"
 #include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
+#include "platform/x11/title_bars.h"
 #include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_platform.h"
@@ -114,6 +115,21 @@ struct X11Platform::Impl {
     std::map<int32_t, ImageRef> icons_;
 
     x11::Pictures pictures_{conn};
+
+    // Title bars of floating windows, and what their buttons started.
+    x11::TitleBars bars_{conn};
+    struct BarClick {
+        xcb_window_t win = XCB_NONE;
+        titlebar::Part part = titlebar::Part::none;
+    };
+    std::optional<BarClick> barClick_;  // a close or minimise button pressed, not yet released
+    // Windows asked to close by their bar's button, until they go or answer the ping.
+    struct Closing {
+        bool pinged = false;
+        std::optional<RunLoop::TimerId> timer;
+    };
+    std::map<xcb_window_t, Closing> closing_;
+    UnresponsiveHandler unresponsive_;
 
     // Requests of one turn where only the latest counts (wm_events.cpp); each
     // holds at most one entry per window that sent something this turn.
@@ -248,6 +264,26 @@ struct X11Platform::Impl {
     std::optional<Rect> currentMonitor(xcb_window_t w);
     void manageDock(xcb_window_t w, const x11::WindowProps& props);
     void followShape(xcb_window_t w, Size size);
+
+    // --- title_bar_input.cpp ---
+    // Whether c may have a bar of ours: it draws no frame of its own and is
+    // a kind of window that has one.
+    bool wantsBar(const x11::Client& c, const x11::Geo& g) const;
+    bool minimisable(const x11::Client& c) const;
+    // w's bar as its state says now: shown or hidden, painted, and
+    // _NET_FRAME_EXTENTS telling the truth. Main thread.
+    void syncBar(xcb_window_t w);
+    void forgetBar(xcb_window_t w);
+    // Presses and releases on bars and their frames' edges; false: not one of ours.
+    bool barPress(const xcb_button_press_event_t* ev);
+    bool barRelease(const xcb_button_release_event_t* ev);
+    // _NET_WM_PING answers and _NET_REQUEST_FRAME_EXTENTS; false: neither.
+    bool barMessage(const xcb_client_message_event_t* ev);
+    // The bar's close button: WM_DELETE_WINDOW and a ping; a client that
+    // does not answer in time is offered to the user to kill.
+    void closeFromBar(xcb_window_t w, xcb_timestamp_t time);
+    void pingTimedOut(xcb_window_t w);
+    void offerKill(xcb_window_t w);
 
     // --- shell_desktop.cpp ---
     // The compositor's and the tray's selections: who owns them, and when that changes.

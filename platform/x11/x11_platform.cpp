@@ -150,6 +150,18 @@ void X11Platform::assignDisplay(const AXElement& window, std::optional<uint64_t>
     if (window.isWindow()) d_->assignDisplay(static_cast<xcb_window_t>(window.id), screenId);
 }
 
+void X11Platform::setTitleBarPainter(std::shared_ptr<TitleBarPainter> painter) {
+    d_->bars_.setPainter(std::move(painter));
+    xcb_flush(d_->conn.raw());
+}
+
+void X11Platform::repaintTitleBars() {
+    d_->bars_.repaintAll();
+    xcb_flush(d_->conn.raw());
+}
+
+void X11Platform::onUnresponsiveClose(UnresponsiveHandler handler) { d_->unresponsive_ = std::move(handler); }
+
 void X11Platform::releaseAllArranged() {
     std::vector<xcb_window_t> all;
     for (auto& [w, c] : d_->clients_) all.push_back(w);

@@ -21,6 +21,7 @@
 #include "core/platform.h"
 #include "core/runloop.h"
 #include "core/shell_desktop.h"
+#include "core/title_bar.h"
 
 namespace tarvela {
 
@@ -35,7 +36,15 @@ struct X11Options {
     // Posted to the loop once the connection to the X server is gone (the
     // server quit or crashed): nothing works after that, so the owner should end.
     std::function<void()> connectionLost;
+    // How long a client asked to close by its title bar has to answer a
+    // _NET_WM_PING before the user is offered to kill it.
+    double pingTimeout = 3.0;
 };
+
+// A window that was asked to close and does not answer: the user decides.
+// `answer(true)` kills its client; the answer may come later, or never.
+using UnresponsiveHandler =
+    std::function<void(uint32_t window, const std::string& title, std::function<void(bool kill)> answer)>;
 
 class X11Platform final : public Platform, public ShellDesktop {
 public:
@@ -80,6 +89,13 @@ public:
     // displays), one line each; empty when they hold. For tests: call it when
     // no event is waiting (after sync()).
     std::vector<std::string> checkInvariants();
+
+    // Title bars of floating windows: who paints them (null: a plain fill),
+    // and painting them all again when the appearance changed.
+    void setTitleBarPainter(std::shared_ptr<TitleBarPainter> painter);
+    void repaintTitleBars();
+    // Who decides about a window that does not answer its close (none: it is left alone).
+    void onUnresponsiveClose(UnresponsiveHandler handler);
 
     std::string displayName() const;
     // The connection, for input sources that live beside the window manager

@@ -107,6 +107,7 @@ protected:
     PollRunLoop loop_;
     std::unique_ptr<TestClient> tc_;
     std::unique_ptr<X11Platform> wm_;
+    X11Options options_;  // what startPlatform starts with, display and replace aside
 };
 
 }  // namespace tarvela::testing

@@ -262,7 +262,7 @@ bool X11Test::waitFor(const std::function<bool()>& pred, double seconds) {
 }
 
 void X11Test::startPlatform(bool replace) {
-    X11Options o;
+    X11Options o = options_;
     o.display = display_;
     o.replace = replace;
     wm_ = std::make_unique<X11Platform>(loop_, o);

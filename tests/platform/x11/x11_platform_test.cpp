@@ -3,12 +3,14 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
 
 #include <filesystem>
 #include <fstream>
 
 #include "core/log.h"
+#include "core/title_bar.h"
 #include "core/window_access.h"
 #include "platform/x11/frames.h"
 #include "x11_fixture.h"
@@ -861,6 +863,199 @@ TEST_F(X11Test, ApplicationsAreDescribedFromTheirWindowsAndDesktopEntries) {
     }));
     for (auto& a : wm_->runningApplications())
         if (a.pid != 606060) kill(a.pid, SIGTERM);
+}
+
+
+// Title bars: a painter that remembers what it was asked to paint.
+struct Looks final : TitleBarPainter {
+    std::vector<TitleBarLook> seen;
+    Image paint(const TitleBarLook& look) override {
+        seen.push_back(look);
+        return PlainTitleBarPainter().paint(look);
+    }
+    bool saw(const std::string& title, bool focused) const {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const TitleBarLook& l) { return l.title == title && l.focused == focused; });
+    }
+};
+
+class TitleBarTest : public X11Test {
+protected:
+    void start() {
+        options_.pingTimeout = 0.3;
+        startPlatform();
+        wm_->setTitleBarPainter(looks_);
+    }
+    // A press and release of the left button at (x, y), root coordinates.
+    void clickAt(int x, int y) {
+        tc_->motion(x, y);
+        tc_->button(1, true);
+        tc_->button(1, false);
+        tc_->sync();
+    }
+    void dragBy(int x, int y, int dx, int dy) {
+        tc_->motion(x, y);
+        tc_->button(1, true);
+        tc_->motion(x + dx / 2, y + dy / 2);
+        tc_->motion(x + dx, y + dy);
+        tc_->button(1, false);
+        tc_->sync();
+    }
+    TestClient::Geom frameOf(xcb_window_t w) { return tc_->geometry(tc_->parent(w)); }
+    std::shared_ptr<Looks> looks_ = std::make_shared<Looks>();
+};
+
+const std::vector<uint32_t> kBarExtents = {titlebar::edge, titlebar::edge, titlebar::height, titlebar::edge};
+const std::vector<uint32_t> kNoExtents = {0, 0, 0, 0};
+
+TEST_F(TitleBarTest, AFloatedTerminalIsTitledMovedResizedMinimisedAndClosedByItsBar) {
+    start();
+    Child term = client({"xterm", "-T", "shell"});
+    const AXElement t = windowOf(term.pid());
+    ASSERT_TRUE(t);
+    const xcb_window_t w = xid(t);
+    wm_->setAttribute(t, ax::Position, Point{200, 200});
+    wm_->setAttribute(t, ax::SizeAttr, Size{400, 300});
+    // A column has no bar; taken out of its strip it floats with one.
+    wm_->assignDisplay(t, wm_->screens().front().id);
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(tc_->cardinals(w, "_NET_FRAME_EXTENTS"), kNoExtents);
+    wm_->assignDisplay(t, std::nullopt);
+    wm_->performAction(t, ax::Raise);
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(tc_->cardinals(w, "_NET_FRAME_EXTENTS"), kBarExtents);
+    const Rect r = *frame(*wm_, t);
+    auto fr = frameOf(w);
+    EXPECT_EQ((std::array<int, 4>{fr.x, fr.y, fr.w, fr.h}),
+              (std::array<int, 4>{int(r.x) - titlebar::edge, int(r.y) - titlebar::height,
+                                  int(r.width) + 2 * titlebar::edge, int(r.height) + titlebar::height + titlebar::edge}));
+    EXPECT_TRUE(looks_->saw("shell", true));
+
+    // The title follows the client's own name.
+    tc_->setString(w, tc_->atom("_NET_WM_NAME"), tc_->atom("UTF8_STRING"), "renamed");
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return looks_->saw("renamed", true); }));
+
+    // Dragged by the bar: the pointer's way; by the right edge: wider, in whole cells.
+    dragBy(fr.x + fr.w / 2, fr.y + titlebar::height / 2, 100, 80);
+    ASSERT_TRUE(waitFor([&] { return frame(*wm_, t)->origin() == Point{r.x + 100, r.y + 80}; }));
+    fr = frameOf(w);
+    dragBy(fr.x + fr.w - 2, fr.y + fr.h / 2, 60, 0);
+    ASSERT_TRUE(waitFor([&] { return frame(*wm_, t)->width >= r.width + 54; }));
+    EXPECT_LE(frame(*wm_, t)->width, r.width + 60);
+    EXPECT_EQ(frame(*wm_, t)->origin(), (Point{r.x + 100, r.y + 80}));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_TRUE(wm_->checkInvariants().empty());
+
+    fr = frameOf(w);
+    const Rect minimise = *titlebar::minimiseButton(fr.w, true);
+    clickAt(fr.x + int(minimise.midX()), fr.y + int(minimise.midY()));
+    ASSERT_TRUE(waitFor([&] { return attr<bool>(*wm_, t, ax::Minimized) == true; }));
+    wm_->setAttribute(t, ax::Minimized, false);
+    ASSERT_TRUE(wm_->sync());
+
+    ASSERT_TRUE(waitFor([&] { return shellRunsIn(term.pid()); }));
+    const Rect close = titlebar::closeButton(fr.w);
+    clickAt(fr.x + int(close.midX()), fr.y + int(close.midY()));
+    EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
+    start();
+    std::vector<std::pair<uint32_t, std::string>> offered;
+    wm_->onUnresponsiveClose([&](uint32_t win, const std::string& title, std::function<void(bool)> answer) {
+        offered.emplace_back(win, title);
+        answer(true);
+    });
+    // Two dialogs of their own connections that ignore WM_DELETE_WINDOW; one answers pings.
+    struct Other {
+        xcb_connection_t* c;
+        xcb_window_t w;
+    };
+    auto open = [&](const std::string& title) {
+        xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+        const xcb_window_t w = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, tc_->root(), 300, 300, 200, 120, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // made before the test sets its properties
+        tc_->setCardinals(w, "WM_PROTOCOLS", XCB_ATOM_ATOM, {tc_->atom("WM_DELETE_WINDOW"), tc_->atom("_NET_WM_PING")});
+        tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+        tc_->setString(w, tc_->atom("_NET_WM_NAME"), tc_->atom("UTF8_STRING"), title);
+        tc_->sync();
+        xcb_map_window(c, w);
+        xcb_flush(c);
+        EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(w)).has_value(); }));
+        return Other{c, w};
+    };
+    auto clickClose = [&](xcb_window_t w) {
+        ASSERT_TRUE(wm_->sync());
+        const auto fr = frameOf(w);
+        const Rect close = titlebar::closeButton(fr.w);
+        clickAt(fr.x + int(close.midX()), fr.y + int(close.midY()));
+    };
+    // One at a time: dialogs open centred, the second over the first.
+    const Other alive = open("alive");
+    clickClose(alive.w);
+    bool pinged = false;
+    ASSERT_TRUE(waitFor([&] {
+        while (xcb_generic_event_t* e = xcb_poll_for_event(alive.c)) {
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+            if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->data.data32[0] == tc_->atom("_NET_WM_PING")) {
+                m->window = tc_->root();  // the answer: the same message, to the root
+                xcb_send_event(alive.c, 0, tc_->root(),
+                               XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                               reinterpret_cast<const char*>(m));
+                xcb_flush(alive.c);
+                pinged = true;
+            }
+            free(e);
+        }
+        return pinged;
+    }));
+    const Other hung = open("hung");
+    clickClose(hung.w);
+    ASSERT_TRUE(waitFor([&] { return !frame(*wm_, AXElement::window(hung.w)).has_value(); }));
+    EXPECT_EQ(offered, (std::vector<std::pair<uint32_t, std::string>>{{hung.w, "hung"}}));
+    EXPECT_TRUE(frame(*wm_, AXElement::window(alive.w)).has_value());
+    xcb_disconnect(alive.c);
+    xcb_disconnect(hung.c);
+}
+
+TEST_F(TitleBarTest, WindowsThatDrawTheirOwnFramesGetNoBar) {
+    start();
+    struct Case {
+        const char* what;
+        std::function<void(xcb_window_t)> set;
+        bool bar;
+    };
+    const std::vector<Case> cases = {
+        {"a plain dialog", [](xcb_window_t) {}, true},
+        {"Motif hints without decorations",
+         [&](xcb_window_t w) { tc_->setCardinals(w, "_MOTIF_WM_HINTS", tc_->atom("_MOTIF_WM_HINTS"), {2, 0, 0, 0, 0}); },
+         false},
+        {"GTK client-side decorations",
+         [&](xcb_window_t w) { tc_->setCardinals(w, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, {10, 10, 10, 10}); },
+         false},
+        {"a shaped window",
+         [&](xcb_window_t w) {
+             const xcb_rectangle_t round[] = {{10, 0, 180, 100}, {0, 10, 200, 80}};
+             xcb_shape_rectangles(tc_->c(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, w, 0,
+                                  0, 2, round);
+         },
+         false},
+    };
+    for (const Case& k : cases) {
+        const xcb_window_t w = managedWindow(4242, Rect(300, 300, 200, 100), [&](xcb_window_t w) {
+            tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+            k.set(w);
+        });
+        ASSERT_TRUE(wm_->sync());
+        const Rect r = *frame(*wm_, AXElement::window(w));
+        const auto fr = frameOf(w);
+        EXPECT_EQ(tc_->cardinals(w, "_NET_FRAME_EXTENTS"), k.bar ? kBarExtents : kNoExtents) << k.what;
+        EXPECT_EQ(fr.y, int(r.y) - (k.bar ? titlebar::height : 0)) << k.what;
+        xcb_destroy_window(tc_->c(), w);
+    }
 }
 
 }  // namespace

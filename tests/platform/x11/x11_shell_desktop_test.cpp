@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "core/title_bar.h"
 #include "core/window_access.h"
 #include "platform/x11/x11_connection.h"
 #include "x11_fixture.h"
@@ -92,7 +93,9 @@ TEST_F(X11ShellTest, OwnWindowsFloatCentredOnTheDisplayInUseAndCanLeaveTheTaskba
     ASSERT_TRUE(settled());
     EXPECT_EQ(frame(*wm_, o), Rect(1700, 900, 400, 300));
     const auto g = tc_->geometry(tc_->parent(own));
-    EXPECT_EQ(std::make_pair(g.w, g.h), std::make_pair(400, 300));
+    // Unclipped: the client and the title bar around it.
+    EXPECT_EQ(std::make_pair(g.w, g.h),
+              std::make_pair(400 + 2 * titlebar::edge, 300 + titlebar::height + titlebar::edge));
 
     // Out of the taskbar: at once for those open, from the start for later ones, never for others'.
     wm_->setOwnWindowsInTaskbar(false);

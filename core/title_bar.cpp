@@ -1,0 +1,64 @@
+#include "core/title_bar.h"
+
+#include <algorithm>
+
+namespace tarvela {
+
+namespace titlebar {
+
+namespace {
+constexpr int kButtonGap = 8;
+Rect buttonAt(int index) {
+    const double y = (height - buttonSize) / 2.0;
+    return Rect(edge + kButtonGap + index * (buttonSize + kButtonGap), y, buttonSize, buttonSize);
+}
+// Buttons take a few more pixels than they show: a 12-pixel target is hard to hit.
+bool within(const Rect& r, int x, int y) {
+    constexpr double slop = 3;
+    return x >= r.minX() - slop && x < r.maxX() + slop && y >= r.minY() - slop && y < r.maxY() + slop;
+}
+}  // namespace
+
+Rect closeButton(int) { return buttonAt(0); }
+
+std::optional<Rect> minimiseButton(int, bool minimisable) {
+    if (!minimisable) return std::nullopt;
+    return buttonAt(1);
+}
+
+Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable) {
+    if (x < 0 || y < 0 || x >= frameW || y >= frameH) return {};
+    // The top edge is the bar's first pixels; the other edges are the frame's own.
+    const int ex = x < edge ? -1 : x >= frameW - edge ? 1 : 0;
+    const int ey = y < edge ? -1 : y >= frameH - edge ? 1 : 0;
+    if (ex || ey) {
+        Hit h{Part::resize, ex, ey};
+        if (!ex) h.edgeX = x < corner ? -1 : x >= frameW - corner ? 1 : 0;
+        if (!ey) h.edgeY = y < corner ? -1 : y >= frameH - corner ? 1 : 0;
+        return h;
+    }
+    if (y >= height) return {};
+    if (within(closeButton(frameW), x, y)) return {Part::close};
+    if (auto m = minimiseButton(frameW, minimisable); m && within(*m, x, y)) return {Part::minimise};
+    return {Part::move};
+}
+
+}  // namespace titlebar
+
+Image PlainTitleBarPainter::paint(const TitleBarLook& look) {
+    Image img;
+    img.width = std::max(look.width, 1);
+    img.height = std::max(look.height, 1);
+    img.argb.assign(static_cast<size_t>(img.width) * static_cast<size_t>(img.height),
+                    look.focused ? focusedGround : ground);
+    auto fill = [&](const Rect& r, uint32_t colour) {
+        for (int y = static_cast<int>(r.minY()); y < static_cast<int>(r.maxY()) && y < img.height; ++y)
+            for (int x = static_cast<int>(r.minX()); x < static_cast<int>(r.maxX()) && x < img.width; ++x)
+                img.argb[static_cast<size_t>(y) * static_cast<size_t>(img.width) + static_cast<size_t>(x)] = colour;
+    };
+    fill(titlebar::closeButton(look.width), closeColour);
+    if (auto m = titlebar::minimiseButton(look.width, look.minimisable)) fill(*m, minimiseColour);
+    return img;
+}
+
+}  // namespace tarvela
