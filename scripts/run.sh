@@ -417,7 +417,7 @@ fi
 # Tarvela's own windows, each as `tarvela --preview NAME` shows it.
 preview_shot() {
   local name=$1 title=$2 file=$3
-  kill -TERM "$tarvela_pid" 2>/dev/null
+  kill -TERM "$tarvela_pid" 2>/dev/null || true  # gone already when a setting was just changed
   wait "$tarvela_pid" 2>/dev/null || true
   "$exe" --display "$DISPLAY" --preview "$name" >>"$log" 2>&1 &
   tarvela_pid=$!
@@ -438,6 +438,14 @@ preview_shot permission "Tarvela" 23-permission
 preview_shot update "Software update" 24-update
 preview_shot save "Save layout" 25-save-layout
 preview_shot addapps "Add apps" 26-add-apps
+
+# The settings window and a dialog again in the dark appearance, their title
+# bars with them (appearance 1 added to the defaults while Tarvela is stopped).
+kill -TERM "$tarvela_pid" 2>/dev/null || true
+wait "$tarvela_pid" 2>/dev/null || true
+KEYS='<key>appearance</key><integer>1</integer>' perl -0pi -e 's#</dict>(\s*</plist>\s*)$#$ENV{KEYS}</dict>$1#' "$TARVELA_DEFAULTS"
+preview_shot settings:general "Tarvela Settings" 27-settings-dark
+preview_shot save "Save layout" 28-save-layout-dark
 
 echo
 echo "run: Tarvela's log:"
