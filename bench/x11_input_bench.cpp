@@ -107,7 +107,7 @@ public:
     std::optional<RunningApp> frontmostApplication() override { return p_.frontmostApplication(); }
     bool activate(int32_t pid) override { return p_.activate(pid); }
     int32_t ownPid() override { return p_.ownPid(); }
-    bool launchApplication(const std::string& b) override { return p_.launchApplication(b); }
+    bool launchApplication(const std::string& b, const std::string& id) override { return p_.launchApplication(b, id); }
     bool isApplicationInstalled(const std::string& b) override { return p_.isApplicationInstalled(b); }
     std::vector<Screen> screens() override { return p_.screens(); }
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent e, WorkspaceHandler h) override { return p_.addWorkspaceObserver(e, std::move(h)); }

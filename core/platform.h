@@ -70,6 +70,9 @@ inline constexpr std::string_view DemandsAttention = "AXDemandsAttention";
 // (monotonic, comparable between windows); for a window that has just opened,
 // the input that opened it. 0 on a new window: it asks not to be focused.
 inline constexpr std::string_view UserTime = "AXUserTime";
+// The launch a window came from, as its launcher named it (a startup
+// notification id): string.
+inline constexpr std::string_view StartupId = "AXStartupID";
 
 inline constexpr std::string_view FocusedWindowChanged = "AXFocusedWindowChanged";
 inline constexpr std::string_view WindowCreated = "AXWindowCreated";
@@ -181,8 +184,9 @@ public:
     virtual std::optional<RunningApp> frontmostApplication() = 0;
     virtual bool activate(int32_t pid) = 0;
     virtual int32_t ownPid() = 0;
-    // Launches the application with that bundle identifier; false when none is installed.
-    virtual bool launchApplication(const std::string& bundleIdentifier) = 0;
+    // Launches the application with that bundle identifier; false when none is
+    // installed. Its windows carry `startupId` (ax::StartupId) when not empty.
+    virtual bool launchApplication(const std::string& bundleIdentifier, const std::string& startupId) = 0;
     virtual bool isApplicationInstalled(const std::string& bundleIdentifier) = 0;
 
     // --- displays ---
@@ -195,6 +199,14 @@ public:
     // is registered the platform leaves them to it and does not act itself;
     // without one it activates as asked. Null where no request is ever made.
     virtual SubscriptionRef addActivationMonitor(ActivationHandler handler) {
+        (void)handler;
+        return nullptr;
+    }
+
+    // Launches announced on the display by whoever started a program (a
+    // launcher's startup notification): the id its windows will carry.
+    // Null where launches are never announced.
+    virtual SubscriptionRef addLaunchMonitor(std::function<void(const std::string& startupId)> handler) {
         (void)handler;
         return nullptr;
     }

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "core/xdg_dirs.h"
 
@@ -43,17 +44,21 @@ int runAndWait(const std::vector<std::string>& argv) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset) {
+bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset,
+                   const std::vector<std::string>& set) {
     if (argv.empty()) return false;
     // Everything the child needs is built before fork: after it, a threaded
     // process may only make async-signal-safe calls.
+    std::vector<std::string> dropped = unset;
+    for (const std::string& kv : set) dropped.push_back(kv.substr(0, kv.find('=')));
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) {
         const std::string kv = *e;
         bool drop = false;
-        for (const std::string& u : unset) drop |= kv.compare(0, u.size() + 1, u + "=") == 0;
+        for (const std::string& u : dropped) drop |= kv.compare(0, u.size() + 1, u + "=") == 0;
         if (!drop) env.push_back(kv);
     }
+    env.insert(env.end(), set.begin(), set.end());
     auto args = cArgs(argv);
     auto envp = cArgs(env);
     // The middle process exits at once, so the program is nobody's child here
@@ -89,6 +94,15 @@ bool programExists(const std::string& program) {
         if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(full.c_str(), X_OK) == 0) return true;
     }
     return false;
+}
+
+std::optional<std::string> startEnvironment(int pid, const std::string& name) {
+    // NUL-separated NAME=value entries as the program was started with them.
+    std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+    const std::string prefix = name + "=";
+    for (std::string kv; std::getline(in, kv, '\0');)
+        if (kv.compare(0, prefix.size(), prefix) == 0) return kv.substr(prefix.size());
+    return std::nullopt;
 }
 
 bool openWithDesktop(const std::string& target) { return startDetached({"xdg-open", target}); }

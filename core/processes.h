@@ -3,6 +3,7 @@
 // the platform alike.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,17 @@ namespace tarvela {
 int runAndWait(const std::vector<std::string>& argv);
 
 // Starts argv detached from this process (its own session, reaped by the
-// system) with this process's environment less the variables in `unset`.
+// system) with this process's environment less the variables in `unset`,
+// and with the "NAME=value" entries of `set` in place of their namesakes.
 // Its input is the null device; its output and error are this process's, so
 // what an application Tarvela started says lands in Tarvela's log.
 // Returns whether it was started; whether it then succeeded is not known here.
-bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset = {});
+bool startDetached(const std::vector<std::string>& argv, const std::vector<std::string>& unset = {},
+                   const std::vector<std::string>& set = {});
+
+// The value of `name` in the environment process `pid` started with; none
+// when it had none or the process cannot be read (gone, another user's).
+std::optional<std::string> startEnvironment(int pid, const std::string& name);
 
 // Whether `program` can be started: a path (with a "/") to an executable, or
 // the name of an executable file in a folder of $PATH (/usr/local/bin:/usr/bin:/bin

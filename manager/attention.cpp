@@ -27,6 +27,14 @@ void WindowManager::setAttention(const AXElement& el, bool wants) {
     else
         std::erase(list, el);
     attention.set(std::move(list));
+    // A mark cleared here (the focus came, the jump went there) leaves none
+    // behind in taskbars either.
+    if (!wants) platform_.setAttribute(el, ax::DemandsAttention, false);
+}
+
+void WindowManager::markRefused(const AXElement& el) {
+    setAttention(el, true);
+    platform_.setAttribute(el, ax::DemandsAttention, true);
 }
 
 void WindowManager::attentionChanged(const AXElement& el) {
@@ -53,7 +61,7 @@ std::optional<int64_t> WindowManager::lastInputBesides(const AXElement& el) {
 void WindowManager::activationRequested(const ActivationRequest& req) {
     const AXElement& el = req.window;
     if (on() && !grantsFocus(focusPolicyFrom(prefs.focusPolicy()), req.source, req.userTime, lastInputBesides(el))) {
-        setAttention(el, true);
+        markRefused(el);
         return;
     }
     bringForward(el);

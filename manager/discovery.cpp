@@ -156,6 +156,8 @@ void WindowManager::watchWorkspace() {
                          [this](const std::optional<RunningApp>&) { rebuildSoon(spaceChangeDelay); }));
     tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange,
                          [this](const std::optional<RunningApp>&) { rebuildSoon(displayChangeDelay); }));
+    if (auto launches = platform_.addLaunchMonitor(life_.guard([this](const std::string& id) { noteLaunch(id); })))
+        tokens.push_back(std::move(launches));
     if (auto requests =
             platform_.addActivationMonitor(life_.guard([this](const ActivationRequest& r) { activationRequested(r); })))
         tokens.push_back(std::move(requests));
@@ -221,8 +223,9 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
     if (!app) return;
     if (ruleExcludes(app->bundleIdentifier)) return;
     const auto& list = strips();
+    const auto launched = launchPlace(el);
     const int i = std::min(screenIndex(platform_, frame(platform_, el)), static_cast<int>(list.size()) - 1);
-    StripRef s = list[static_cast<size_t>(i)];
+    StripRef s = launched ? launched->first : list[static_cast<size_t>(i)];
     // A new window takes the strip's focus only as far as the policy allows;
     // one whose activation was granted (restored from a taskbar) takes it
     // whatever its user time.
@@ -239,13 +242,18 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
         if (auto m = memory.find(*n); m != memory.end())
             at = Strip::Place{m->second.col, m->second.stacked ? std::optional(m->second.row) : std::nullopt,
                               m->second.frac};
-    s->add(Item::make(el, *app), focus, at);
+    Item item = Item::make(el, *app);
+    // A launched window opens where its launch came from.
+    if (launched) at = Strip::Place{launched->second, std::nullopt, s->defaultFrac(item, Layout::strip)};
+    s->add(std::move(item), focus, at);
+    // The user works where the focused window is, a launch's display included.
+    if (focus && frontWindow() == el) displayIdx.set(s->index);
     // The window system restores a window without focusing it: the focus
     // follows the strip's.
     if (granted)
         if (auto placed = s->find(el)) s->raise(placed->first, placed->second);
     if (!focus) {
-        setAttention(el, true);
+        markRefused(el);
         if (prev && frontWindow() == el) {
             // The platform focused it on opening: the focus goes back to the user's window.
             if (auto p = platform_.pidOf(*prev)) platform_.activate(*p);

@@ -35,6 +35,30 @@ void WindowManager::remember(const Strip& strip) {
     }
 }
 
+// ---- launches ----
+
+void WindowManager::noteLaunch(const std::string& startupId) {
+    StripRef s = cur();
+    if (startupId.empty() || !s) return;
+    const Item* focused = s->focusedItem();
+    launches_.record({startupId, s->screen.id, focused ? std::optional(focused->el) : std::nullopt, main_.now()});
+}
+
+std::optional<std::pair<StripRef, int>> WindowManager::launchPlace(const AXElement& el) {
+    auto id = attr<std::string>(platform_, el, ax::StartupId);
+    auto launch = id ? launches_.take(*id, main_.now()) : std::nullopt;
+    if (!launch) return std::nullopt;
+    // Beside the window focused at launch, wherever it went since; without
+    // it, beside the focused column of the display the launch came from.
+    if (launch->beside)
+        for (const StripRef& s : strips())
+            if (auto at = s->find(*launch->beside)) return std::pair(s, at->first + 1);
+    for (const StripRef& s : strips())
+        if (s->screen.id == launch->screenId)
+            return std::pair(s, s->cols.empty() ? 0 : std::min(s->focusC + 1, static_cast<int>(s->cols.size())));
+    return std::nullopt;
+}
+
 std::vector<Col> WindowManager::recall(const Strip& strip, const std::vector<Item>& items) {
     struct Entry {
         int row;

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/launch_context.h"
 #include "core/lifetime.h"
 #include "core/platform.h"
 #include "core/runloop.h"
@@ -165,6 +166,11 @@ public:
     void pruneAll(const std::optional<std::string>& reason);
     void focusChanged();
 
+    // A program launched now, its windows carrying `startupId`: its first
+    // window opens on the current display beside the column focused there,
+    // wherever the user is by the time it shows.
+    void noteLaunch(const std::string& startupId);
+
     // ---- the one way in (placement.cpp) ----
     // Everything that acts on windows comes through here: the shortcuts, the
     // gestures, the HUD, the popover, the overview and scripts. Each entry
@@ -236,6 +242,8 @@ private:
     void mouseUp();
     void attentionChanged(const AXElement& el);
     void setAttention(const AXElement& el, bool wants);
+    // Marks a window the focus was refused to, where taskbars see it too.
+    void markRefused(const AXElement& el);
     // An application's, pager's or taskbar's request, judged by the focus policy.
     void activationRequested(const ActivationRequest& req);
     // The user's latest input in a window other than `el`, as far as known.
@@ -246,6 +254,10 @@ private:
     // Windows whose activation was granted since they were last judged: their
     // coming back (from minimised) takes the focus whatever their user time.
     std::vector<AXElement> granted_;
+    LaunchContexts launches_;
+    // Where the window a launch announced opens: its strip and column, or
+    // none when no launch within the bound names it.
+    std::optional<std::pair<StripRef, int>> launchPlace(const AXElement& el);
     // Whether the application's rule keeps its windows out of the strips (float or ignore).
     bool ruleExcludes(const std::optional<std::string>& bundleID) const;
     // The frontmost application's focused window.

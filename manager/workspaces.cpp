@@ -59,7 +59,11 @@ void WindowManager::restore(const Workspace& ws) {
     std::vector<std::string> missing;
     std::set_difference(wanted.begin(), wanted.end(), running.begin(), running.end(), std::back_inserter(missing));
     for (const std::string& id : missing)
-        if (platform_.isApplicationInstalled(id)) platform_.launchApplication(id);
+        if (platform_.isApplicationInstalled(id)) {
+            const std::string startup = newStartupId();
+            noteLaunch(startup);
+            platform_.launchApplication(id, startup);
+        }
     if (missing.empty()) {
         main_.post(life_.guard([this, ws] { finishRestore(ws); }));
     } else {

@@ -1,5 +1,7 @@
 #include "ui/own_windows.h"
 
+#include <QKeySequence>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tarvela {
@@ -29,6 +31,9 @@ QWidget* OwnWindows::show(const OwnWindowKind& kind, const std::function<QWidget
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(make());
+    // Minimised as any window is: the window manager hears the iconic state.
+    auto* minimise = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), window);
+    QObject::connect(minimise, &QShortcut::activated, window, &QWidget::showMinimized);
     windows_[kind.key] = window;
     window->show();
     window->raise();

@@ -74,6 +74,7 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
         if (name == ax::Minimized) return AttrValue(w->desc.minimized);
         if (name == ax::DemandsAttention) return AttrValue(w->desc.demandsAttention);
         if (name == ax::UserTime) return w->desc.userTime ? std::optional<AttrValue>(*w->desc.userTime) : std::nullopt;
+        if (name == ax::StartupId) return w->desc.startupId ? std::optional<AttrValue>(*w->desc.startupId) : std::nullopt;
         if (name == ax::FullScreen) return AttrValue(w->desc.fullScreen);
         if (name == ax::Title) return AttrValue(w->desc.title);
         if (name == ax::Main) return AttrValue(a->main == w->id);
@@ -209,6 +210,14 @@ bool SimDesktop::write(const AXElement& el, WriteKind kind, const AttrValue* val
 }
 
 bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) {
+    if (name == ax::DemandsAttention) {
+        // What a taskbar would show; not a write the strip makes, so not counted.
+        std::lock_guard lock(s_->m);
+        SimWindow* w = s_->openWindow(el);
+        const bool* wants = std::get_if<bool>(&value);
+        if (w && wants) w->desc.demandsAttention = *wants;
+        return w && wants;
+    }
     const std::optional<WriteKind> kind = writeKind(name);
     if (!kind) return false;
     if ((*kind == WriteKind::EnhancedUI) != (el.kind == AXElement::Kind::Application)) return false;
@@ -315,7 +324,7 @@ void SimDesktop::setOwnPid(int32_t pid) {
     s_->own = pid;
 }
 
-bool SimDesktop::launchApplication(const std::string& bundleIdentifier) {
+bool SimDesktop::launchApplication(const std::string& bundleIdentifier, const std::string& startupId) {
     std::lock_guard lock(s_->m);
     s_->launchRequests.push_back(bundleIdentifier);
     for (int32_t pid : s_->appOrder) {
@@ -326,10 +335,10 @@ bool SimDesktop::launchApplication(const std::string& bundleIdentifier) {
     }
     auto it = s_->installables.find(bundleIdentifier);
     if (it == s_->installables.end()) return false;
-    s_->loop.after(it->second.delay, [w = std::weak_ptr<State>(s_), bundleIdentifier] {
+    s_->loop.after(it->second.delay, [w = std::weak_ptr<State>(s_), bundleIdentifier, startupId] {
         if (auto s = w.lock()) {
             std::lock_guard lock(s->m);
-            s->finishLaunch(bundleIdentifier);
+            s->finishLaunch(bundleIdentifier, startupId);
         }
     });
     return true;

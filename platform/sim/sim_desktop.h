@@ -61,6 +61,7 @@ struct WindowSpec {
     bool hasNumber = true;         // false: its window number is unknown
     bool demandsAttention = false;
     std::optional<int64_t> userTime{};  // "AXUserTime"; none: the attribute is missing
+    std::optional<std::string> startupId{};  // "AXStartupID"
 };
 
 // A window an installable application opens when it has launched.
@@ -119,12 +120,14 @@ public:
     std::optional<RunningApp> frontmostApplication() override;
     bool activate(int32_t pid) override;
     int32_t ownPid() override;
-    bool launchApplication(const std::string& bundleIdentifier) override;
+    // The launched application's windows carry `startupId` unless their plan names one.
+    bool launchApplication(const std::string& bundleIdentifier, const std::string& startupId = {}) override;
     bool isApplicationInstalled(const std::string& bundleIdentifier) override;
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
+    SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
@@ -193,6 +196,8 @@ public:
     // activation monitors when there are any, else done at once (restored,
     // raised and focused, as a click would).
     void requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime = std::nullopt);
+    // A launcher announces a launch whose windows will carry `startupId`.
+    void announceLaunch(const std::string& startupId);
 
     // ---- truth, bypassing counts and unreadable flags ----
     std::optional<Rect> frameOf(const AXElement& el) const;  // last frame, closed windows too

@@ -149,7 +149,7 @@ void State::activate(int32_t pid) {
     postWorkspace(WorkspaceEvent::DidActivateApplication, a->info);
 }
 
-void State::finishLaunch(const std::string& bundleID) {
+void State::finishLaunch(const std::string& bundleID, const std::string& startupId) {
     for (int32_t pid : appOrder) {
         if (apps.at(pid).info.bundleIdentifier == bundleID) {  // launched meanwhile: just come forward
             activate(pid);
@@ -162,7 +162,11 @@ void State::finishLaunch(const std::string& bundleID) {
     desc.bundleID = bundleID;
     const int32_t pid = addApp(desc);
     if (pid == 0) return;
-    for (const WindowPlan& plan : it->second.windows) addWindow(pid, plan.frame, plan.desc);
+    for (const WindowPlan& plan : it->second.windows) {
+        WindowSpec desc = plan.desc;
+        if (!desc.startupId && !startupId.empty()) desc.startupId = startupId;
+        addWindow(pid, plan.frame, desc);
+    }
     activate(pid);
 }
 

@@ -82,6 +82,7 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::map<uint64_t, std::pair<WorkspaceEvent, WorkspaceHandler>> workspace;
     std::map<uint64_t, std::function<void()>> mouse;
     std::map<uint64_t, ActivationHandler> activation;
+    std::map<uint64_t, std::function<void(const std::string&)>> launch;
     uint64_t nextSub = 1;
 
     // ---- helpers; the caller holds m ----
@@ -99,7 +100,7 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     void setFocused(SimApp& a, uint64_t id);
     void refocus(SimApp& a);
     void activate(int32_t pid);
-    void finishLaunch(const std::string& bundleID);
+    void finishLaunch(const std::string& bundleID, const std::string& startupId);
 
     // Queue deliveries on the run loop to whoever listens now.
     void notifyAX(int32_t pid, const AXElement& el, std::string_view name);

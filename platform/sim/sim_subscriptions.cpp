@@ -48,7 +48,7 @@ private:
     uint64_t id_;
 };
 
-enum class SubKind { Workspace, Mouse, Activation };
+enum class SubKind { Workspace, Mouse, Activation, Launch };
 
 class SimSubscription final : public Subscription {
 public:
@@ -60,8 +60,10 @@ public:
                 s->workspace.erase(id_);
             else if (kind_ == SubKind::Mouse)
                 s->mouse.erase(id_);
-            else
+            else if (kind_ == SubKind::Activation)
                 s->activation.erase(id_);
+            else
+                s->launch.erase(id_);
         }
     }
 
@@ -139,25 +141,34 @@ SubscriptionRef SimDesktop::addActivationMonitor(ActivationHandler handler) {
     return std::make_unique<SimSubscription>(s_, SubKind::Activation, id);
 }
 
+namespace {
+// Posts a call of every handler in the registry `member` of s with `args`;
+// a handler unsubscribed before the loop runs the call is not called. The
+// caller holds s->m.
+template <class Map, class... Args>
+void postToAll(const std::shared_ptr<State>& s, Map State::*member, Args... args) {
+    for (auto& entry : (*s).*member) {
+        s->loop.post([w = std::weak_ptr<State>(s), member, id = entry.first, args...] {
+            auto alive = w.lock();
+            if (!alive) return;
+            typename Map::mapped_type h;
+            {
+                std::lock_guard lock(alive->m);
+                auto it = ((*alive).*member).find(id);
+                if (it == ((*alive).*member).end()) return;
+                h = it->second;
+            }
+            if (h) h(args...);
+        });
+    }
+}
+}  // namespace
+
 void SimDesktop::requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime) {
     {
         std::lock_guard lock(s_->m);
         if (!s_->activation.empty()) {
-            const ActivationRequest req{el, source, userTime};
-            for (auto& entry : s_->activation) {
-                s_->loop.post([w = std::weak_ptr<State>(s_), id = entry.first, req] {
-                    auto s = w.lock();
-                    if (!s) return;
-                    ActivationHandler h;
-                    {
-                        std::lock_guard lock(s->m);
-                        auto it = s->activation.find(id);
-                        if (it == s->activation.end()) return;
-                        h = it->second;
-                    }
-                    if (h) h(req);
-                });
-            }
+            postToAll(s_, &State::activation, ActivationRequest{el, source, userTime});
             return;
         }
     }
@@ -166,20 +177,19 @@ void SimDesktop::requestActivation(const AXElement& el, ActivationSource source,
 
 void SimDesktop::mouseUp() {
     std::lock_guard lock(s_->m);
-    for (auto& entry : s_->mouse) {
-        s_->loop.post([w = std::weak_ptr<State>(s_), id = entry.first] {
-            auto s = w.lock();
-            if (!s) return;
-            std::function<void()> h;
-            {
-                std::lock_guard lock(s->m);
-                auto it = s->mouse.find(id);
-                if (it == s->mouse.end()) return;
-                h = it->second;
-            }
-            if (h) h();
-        });
-    }
+    postToAll(s_, &State::mouse);
+}
+
+SubscriptionRef SimDesktop::addLaunchMonitor(std::function<void(const std::string&)> handler) {
+    std::lock_guard lock(s_->m);
+    const uint64_t id = s_->nextSub++;
+    s_->launch.emplace(id, std::move(handler));
+    return std::make_unique<SimSubscription>(s_, SubKind::Launch, id);
+}
+
+void SimDesktop::announceLaunch(const std::string& startupId) {
+    std::lock_guard lock(s_->m);
+    postToAll(s_, &State::launch, startupId);
 }
 
 void SimDesktop::postActiveSpaceChange() {

@@ -91,6 +91,10 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
     if (name == "AXFocused") return AttrValue(focus_.window() == w);
     if (name == ax::DemandsAttention) return AttrValue(c->attention);
     if (name == ax::UserTime) return c->userTime ? std::optional<AttrValue>(*c->userTime) : std::nullopt;
+    if (name == ax::StartupId) {
+        auto id = startupId(*c);
+        return id ? std::optional<AttrValue>(std::move(*id)) : std::nullopt;
+    }
     return std::nullopt;
 }
 
@@ -125,6 +129,10 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
     }
     if (name == ax::FullScreen) {
         setFullscreen(w, *flag);
+        return true;
+    }
+    if (name == ax::DemandsAttention) {
+        setAttentionState(w, *flag);
         return true;
     }
     if (name == ax::Main) {

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/log.h"
+#include "core/processes.h"
 #include "core/text.h"
 #include "platform/x11/x11_impl.h"
 
@@ -218,6 +219,20 @@ void X11Platform::Impl::setAttentionState(xcb_window_t w, bool on) {
     noteAttention(w);
 }
 
+std::optional<std::string> X11Platform::Impl::startupId(const Client& c) {
+    const xcb_window_t win = c.win, leader = c.props.group;
+    const int32_t pid = c.props.pid;
+    for (xcb_window_t w : {win, leader}) {
+        if (w == XCB_NONE) continue;
+        // A property, not a field: it is read once, when the window is placed.
+        std::string id = conn.property(w, a._NET_STARTUP_ID, 256).text();
+        if (!id.empty()) return id;
+    }
+    if (pid > 0)
+        if (auto id = startEnvironment(pid, "DESKTOP_STARTUP_ID"); id && !id->empty()) return id;
+    return std::nullopt;
+}
+
 void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting) {
     props.pid = resolvePid(w, props.pid);
     const bool firstOfApp =
@@ -273,7 +288,14 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     const int32_t pid = now->props.pid;
     if (firstOfApp) notifications_.postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
     notifications_.postAX(pid, AXElement::window(w), ax::WindowCreated);
-    if (!now->iconic) activateWindow(w, XCB_CURRENT_TIME);
+    if (now->iconic) return;
+    // A new window's first focus is judged as any request of its application
+    // is: refused, it opens without ever having had the focus. Tarvela's own
+    // windows open at the user's request.
+    if (notifications_.takesActivations() && !isOwn(*now))
+        notifications_.postActivation({AXElement::window(w), ActivationSource::Application, now->userTime});
+    else
+        activateWindow(w, XCB_CURRENT_TIME);
 }
 
 Rect X11Platform::Impl::openingPlace(const Client& cl) {

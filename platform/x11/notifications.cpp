@@ -71,31 +71,29 @@ void Notifications::postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> a
     }
 }
 
-void Notifications::postMouseUp() {
-    for (auto& [id, fn] : subs_->mouseUp) {
-        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id] {
+namespace {
+// Posts a call of every handler in the registry `member` with `args`; one
+// unsubscribed before the loop runs the call is not called.
+template <class Map, class... Args>
+void postToAll(RunLoop& loop, const std::shared_ptr<Subscribers>& subs, Map Subscribers::*member, Args... args) {
+    for (auto& entry : (*subs).*member) {
+        loop.post([n = std::weak_ptr<Subscribers>(subs), member, id = entry.first, args...] {
             auto alive = n.lock();
             if (!alive) return;
-            auto it = alive->mouseUp.find(id);
-            if (it == alive->mouseUp.end()) return;
+            auto it = ((*alive).*member).find(id);
+            if (it == ((*alive).*member).end()) return;
             auto handler = it->second;
-            handler();
+            handler(args...);
         });
     }
 }
+}  // namespace
 
-void Notifications::postActivation(const ActivationRequest& req) {
-    for (auto& [id, fn] : subs_->activation) {
-        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, req] {
-            auto alive = n.lock();
-            if (!alive) return;
-            auto it = alive->activation.find(id);
-            if (it == alive->activation.end()) return;
-            auto handler = it->second;
-            handler(req);
-        });
-    }
-}
+void Notifications::postMouseUp() { postToAll(loop_, subs_, &Subscribers::mouseUp); }
+
+void Notifications::postActivation(const ActivationRequest& req) { postToAll(loop_, subs_, &Subscribers::activation, req); }
+
+void Notifications::postLaunch(const std::string& startupId) { postToAll(loop_, subs_, &Subscribers::launch, startupId); }
 
 std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
@@ -120,6 +118,12 @@ SubscriptionRef Notifications::onActivation(ActivationHandler handler) {
     const uint64_t id = subs_->nextId++;
     subs_->activation[id] = std::move(handler);
     return std::make_unique<Registration<decltype(Subscribers::activation)>>(subs_, &Subscribers::activation, id);
+}
+
+SubscriptionRef Notifications::onLaunch(std::function<void(const std::string&)> handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->launch[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::launch)>>(subs_, &Subscribers::launch, id);
 }
 
 }  // namespace tarvela::x11

@@ -35,6 +35,7 @@ struct Subscribers {
     std::map<uint64_t, WsReg> workspace;
     std::map<uint64_t, std::function<void()>> mouseUp;
     std::map<uint64_t, ActivationHandler> activation;
+    std::map<uint64_t, std::function<void(const std::string&)>> launch;
     uint64_t nextId = 1;
 };
 
@@ -48,6 +49,7 @@ public:
     SubscriptionRef onWorkspace(WorkspaceEvent event, WorkspaceHandler handler);
     SubscriptionRef onMouseUp(std::function<void()> handler);
     SubscriptionRef onActivation(ActivationHandler handler);
+    SubscriptionRef onLaunch(std::function<void(const std::string&)> handler);
 
     void postAX(int32_t pid, const AXElement& el, std::string_view name);
     void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
@@ -55,6 +57,7 @@ public:
     // Whether anyone takes activation requests; the platform then leaves them to it.
     bool takesActivations() const { return !subs_->activation.empty(); }
     void postActivation(const ActivationRequest& req);
+    void postLaunch(const std::string& startupId);
 
     // Unique to this platform while anything refers to it, and never reused meanwhile.
     std::weak_ptr<const void> identity() const { return subs_; }

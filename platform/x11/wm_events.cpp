@@ -7,6 +7,7 @@
 #include <xcb/xinput.h>
 
 #include <chrono>
+#include <cstring>
 
 #include "core/log.h"
 #include "platform/x11/x11_impl.h"
@@ -290,6 +291,8 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     const xcb_window_t w = ev->window;
     const uint32_t* d = ev->data.data32;
     if (barMessage(ev)) return;
+    if (ev->format == 8 && (ev->type == a._NET_STARTUP_INFO_BEGIN || ev->type == a._NET_STARTUP_INFO))
+        return onStartupInfo(*ev);
     Client* c = client(w);
     if (!c || ev->format != 32) return;
     if (ev->type == a._NET_ACTIVE_WINDOW) {
@@ -361,6 +364,15 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
         };
         moveResizeFloating(w, field(0, 1), field(1, 2), field(2, 3), field(3, 4));
     }
+}
+
+void X11Platform::Impl::onStartupInfo(const xcb_client_message_event_t& ev) {
+    char bytes[20];
+    std::memcpy(bytes, ev.data.data8, sizeof bytes);
+    auto text = startup_.feed(ev.window, ev.type == a._NET_STARTUP_INFO_BEGIN, bytes);
+    auto m = text ? x11::parseStartupMessage(*text) : std::nullopt;
+    if (!m || m->kind != "new") return;
+    if (auto id = m->keys.find("ID"); id != m->keys.end() && !id->second.empty()) notifications_.postLaunch(id->second);
 }
 
 void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {

@@ -58,6 +58,7 @@
 #include "platform/x11/pictures.h"
 #include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
+#include "platform/x11/startup_info.h"
 #include "platform/x11/title_bars.h"
 #include "platform/x11/wm_owner.h"
 #include "platform/x11/x11_connection.h"
@@ -158,6 +159,13 @@ struct X11Platform::Impl {
     int64_t serverTime_ = -1;
 
     x11::Notifications notifications_{loop};
+    // Launch announcements on the root, joined from their pieces.
+    x11::StartupAssembler startup_;
+    void onStartupInfo(const xcb_client_message_event_t& ev);
+    // The launch c came from: its _NET_STARTUP_ID, its group leader's, or the
+    // DESKTOP_STARTUP_ID its process started with (clients that know no
+    // startup notification of their own, xterm).
+    std::optional<std::string> startupId(const x11::Client& c);
     std::array<Handler, 128> handlers{};
 
     // What the shell asked for (shell_desktop.cpp).

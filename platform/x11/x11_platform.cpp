@@ -223,6 +223,10 @@ SubscriptionRef X11Platform::addActivationMonitor(ActivationHandler handler) {
     return d_->notifications_.onActivation(std::move(handler));
 }
 
+SubscriptionRef X11Platform::addLaunchMonitor(std::function<void(const std::string&)> handler) {
+    return d_->notifications_.onLaunch(std::move(handler));
+}
+
 ImageRef X11Platform::capture(const AXElement& window) {
     if (!window.isWindow()) return nullptr;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);
@@ -230,12 +234,14 @@ ImageRef X11Platform::capture(const AXElement& window) {
     return c && !c->iconic ? d_->pictures_.capture(w) : nullptr;
 }
 
-bool X11Platform::launchApplication(const std::string& bundleIdentifier) {
+bool X11Platform::launchApplication(const std::string& bundleIdentifier, const std::string& startupId) {
     const DesktopEntry* e = d_->desktop().byId(bundleIdentifier);
     if (!e) return false;
     auto argv = execArguments(e->exec);
     if (argv.empty() || !programExists(argv[0])) return false;
-    return startDetached(argv);
+    // The program hands the id on to its windows (_NET_STARTUP_ID).
+    if (startupId.empty()) return startDetached(argv, {"DESKTOP_STARTUP_ID"});
+    return startDetached(argv, {}, {"DESKTOP_STARTUP_ID=" + startupId});
 }
 
 bool X11Platform::isApplicationInstalled(const std::string& bundleIdentifier) {

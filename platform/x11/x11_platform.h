@@ -122,12 +122,13 @@ public:
     std::optional<RunningApp> frontmostApplication() override;
     bool activate(int32_t pid) override;
     int32_t ownPid() override;
-    bool launchApplication(const std::string& bundleIdentifier) override;
+    bool launchApplication(const std::string& bundleIdentifier, const std::string& startupId = {}) override;
     bool isApplicationInstalled(const std::string& bundleIdentifier) override;
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
+    SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a

@@ -95,11 +95,14 @@ TEST_F(ManagerTest, RequestsAndNewWindowsDoNotStealTheFocusFromTyping) {
     EXPECT_EQ(sim.focusedWindow(term), typing);
     EXPECT_EQ(strip(0)->focusedItem()->el, typing);
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{other}));
+    auto shownToTaskbars = [&](const AXElement& el) { return attr<bool>(sim, el, ax::DemandsAttention).value_or(false); };
+    EXPECT_TRUE(shownToTaskbars(other));
     // ...a taskbar's is the user's own.
     sim.requestActivation(other, Pager, 900);
     settle();
     EXPECT_EQ(strip(0)->focusedItem()->el, other);
     EXPECT_TRUE(wm->attention().empty());
+    EXPECT_FALSE(shownToTaskbars(other));
 
     // A window that opens with an old user time joins without the focus.
     sim.focusWindow(typing);
@@ -112,6 +115,7 @@ TEST_F(ManagerTest, RequestsAndNewWindowsDoNotStealTheFocusFromTyping) {
     EXPECT_EQ(static_cast<size_t>(strip(0)->focusC), shown);
     EXPECT_EQ(sim.frontmostApplication()->pid, term);
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
+    EXPECT_TRUE(shownToTaskbars(popup));
 
     // "Always focus" lets it through.
     prefs->focusPolicy.set(1);

@@ -401,3 +401,45 @@ TEST_F(ManagerTest, MemoryIsThinnedBeyondFourHundredEntries) {
     EXPECT_LT(wm->memory.size(), 400u);
     EXPECT_GT(wm->memory.size(), 150u);
 }
+
+TEST_F(ManagerTest, ALaunchedWindowOpensBesideTheColumnFocusedAtLaunchWhileTheLaunchIsRecent) {
+    display("Built-in Display");
+    display("External");
+    const int32_t pid = app("Term");
+    AXElement a = window(pid, 100), b = window(pid, 800), c = window(pid, 1920 + 100);
+    startAndSettle();
+    sim.focusWindow(a);
+    settle();
+    auto opened = [&](double x, const char* startupId) {
+        AXElement w = sim.addWindow(pid, Rect(x, 100, 600, 500), WindowSpec{.startupId = startupId});
+        settle();
+        return w;
+    };
+
+    // Launched from a's column; the user moved to the other display meanwhile,
+    // where the window first appears.
+    sim.announceLaunch("launch-1");
+    settle(0.1);
+    sim.focusWindow(c);
+    settle();
+    ASSERT_EQ(wm->displayIdx(), 1);
+    const AXElement launched = opened(1920 + 700, "launch-1");
+    EXPECT_EQ(columns(0), (Columns{{a}, {launched}, {b}}));
+    EXPECT_EQ(strip(0)->focusedItem()->el, launched);
+    EXPECT_EQ(wm->displayIdx(), 0);
+
+    // A launch places its first window only; a second opens where the user is.
+    sim.focusWindow(c);
+    settle();
+    const AXElement second = opened(1920 + 700, "launch-1");
+    EXPECT_EQ(stripOf(second), 1);
+
+    // A launch from long ago no longer decides.
+    sim.announceLaunch("launch-2");
+    settle(0.1);
+    sim.focusWindow(a);
+    settle(LaunchContexts::bound + 1);
+    const AXElement late = opened(700, "launch-2");
+    EXPECT_EQ(stripOf(late), 0);
+    EXPECT_EQ(columns(0)[1], std::vector<AXElement>{late});
+}

@@ -3,7 +3,9 @@
 // server's own idea of every window's geometry compared with the engine's.
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "core/window_access.h"
 #include "feedback/status_item.h"
@@ -125,6 +127,71 @@ TEST_F(ShellX11Test, AnApplicationDoesNotTakeTheFocusFromTypingAndUrgencyBadgesT
     tc_->sync();
     EXPECT_TRUE(waitFor(badged));
     EXPECT_EQ(manager().attention(), std::vector<AXElement>{typing});
+}
+
+TEST_F(ShellX11Test, AWindowRefusedTheFocusAtMapIsNeverFocusedAndTaskbarsSeeItsMark) {
+    Child a = client({"xterm", "-geometry", "+0+100"});
+    ASSERT_TRUE(waitMapped(1));
+    startShell();
+    ASSERT_TRUE(quiet());
+    const AXElement typing = strip(0)->focusedItem()->el;
+    const xcb_atom_t demands = tc_->atom("_NET_WM_STATE_DEMANDS_ATTENTION");
+    auto marked = [&](xcb_window_t w) {
+        const auto states = tc_->cardinals(w, "_NET_WM_STATE");
+        return std::find(states.begin(), states.end(), demands) != states.end();
+    };
+    // A window that asks not to be focused (user time 0), watching its focus.
+    const xcb_window_t w = managedWindow(4242, Rect(300, 100, 400, 300), [&](xcb_window_t win) {
+        tc_->setCardinals(win, "_NET_WM_USER_TIME", XCB_ATOM_CARDINAL, {0});
+        const uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+        xcb_change_window_attributes(tc_->c(), win, XCB_CW_EVENT_MASK, &mask);
+    });
+    const AXElement el = AXElement::window(w);
+    ASSERT_TRUE(waitFor([&] { return stripOf(el) != nullptr; }, 3));
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(strip(0)->focusedItem()->el, typing);
+    EXPECT_TRUE(manager().wantsAttention(el));
+    EXPECT_TRUE(marked(w));
+    bool focused = false;
+    while (xcb_generic_event_t* ev = xcb_poll_for_event(tc_->c())) {
+        focused |= (ev->response_type & 0x7f) == XCB_FOCUS_IN && reinterpret_cast<xcb_focus_in_event_t*>(ev)->event == w;
+        free(ev);
+    }
+    EXPECT_FALSE(focused);
+    // The jump to it clears the mark, for taskbars too.
+    manager().perform(Action::focusUrgent, 0);
+    ASSERT_TRUE(waitFor([&] { return !marked(w); }));
+    EXPECT_FALSE(manager().wantsAttention(el));
+}
+
+TEST_F(ShellX11Test, ALaunchedTerminalOpensBesideTheColumnFocusedAtLaunch) {
+    Child a = client({"xterm", "-geometry", "+0+100"});
+    Child b = client({"xterm", "-geometry", "+600+100"});
+    Child c = client({"xterm", "-geometry", "+1200+100"});
+    ASSERT_TRUE(waitMapped(3));
+    startShell();
+    ASSERT_TRUE(quiet());
+    manager().perform(Action::jump, 1);
+    ASSERT_TRUE(quiet());
+    const AXElement first = strip(0)->cols[0].items[0].el;
+    // A launcher announces the launch from the first column; the user moves
+    // to the last before the program shows its window.
+    tc_->announce("new: ID=\"launcher-7 xterm_TIME42\" SCREEN=0 NAME=XTerm");
+    ASSERT_TRUE(barrier());
+    ASSERT_TRUE(quiet());
+    manager().perform(Action::jump, 3);
+    ASSERT_TRUE(quiet());
+    ASSERT_EQ(strip(0)->focusC, 2);
+
+    Child launched = client({"env", "DESKTOP_STARTUP_ID=launcher-7 xterm_TIME42", "xterm"});
+    const AXElement w = windowOf(launched.pid());
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitFor([&] { return stripOf(w) != nullptr; }, 3));
+    EXPECT_EQ(strip(0)->find(w), std::make_pair(1, 0));
+    EXPECT_EQ(strip(0)->cols[0].items[0].el, first);
+    EXPECT_EQ(strip(0)->focusC, 1);
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(mismatches(), "");
 }
 
 TEST_F(ShellX11Test, ClosingIconifyingAndRestoringFollowTheStrip) {

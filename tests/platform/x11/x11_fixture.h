@@ -52,6 +52,8 @@ public:
     std::vector<uint32_t> cardinals(xcb_window_t w, const char* prop);
     // EWMH/ICCCM client message to the root, as pagers and clients send them.
     void rootMessage(xcb_window_t w, const char* type, std::vector<uint32_t> data);
+    // A launcher's startup notification ("new: ID=..."), in its 20-byte pieces.
+    void announce(const std::string& text);
     struct Geom {
         int x, y, w, h;
         bool ok;

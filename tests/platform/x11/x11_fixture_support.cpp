@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -131,6 +132,21 @@ void TestClient::rootMessage(xcb_window_t w, const char* type, std::vector<uint3
     for (int i = 0; i < 5; ++i) ev.data.data32[i] = data[i];
     xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&ev));
+    xcb_flush(c_);
+}
+
+void TestClient::announce(const std::string& text) {
+    const xcb_window_t from = createWindow(0, 0, 1, 1);
+    const std::string whole = text + '\0';
+    for (size_t at = 0; at < whole.size(); at += 20) {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 8;
+        ev.window = from;
+        ev.type = atom(at == 0 ? "_NET_STARTUP_INFO_BEGIN" : "_NET_STARTUP_INFO");
+        std::memcpy(ev.data.data8, whole.data() + at, std::min<size_t>(20, whole.size() - at));
+        xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_PROPERTY_CHANGE, reinterpret_cast<const char*>(&ev));
+    }
     xcb_flush(c_);
 }
 

@@ -1,7 +1,8 @@
 // The parts of the X11 layer that need no X server: size hints, struts and
-// screens, desktop entries.
+// screens, desktop entries, launch announcements.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "platform/x11/monitors.h"
 #include "platform/x11/pointer_input.h"
 #include "platform/x11/size_hints.h"
+#include "platform/x11/startup_info.h"
 
 namespace tarvela::x11 {
 namespace {
@@ -135,6 +137,47 @@ TEST(Struts, ReservationsNoPanelMakesAreIgnoredAndTheRestStillCount) {
     const auto side = parseStrut({900, 0, 0, 0}, 1920, 1080);
     EXPECT_TRUE(strutFits(*side, m, 1920, 1080));
     EXPECT_EQ(visibleArea(m, {*side}, 1920, 1080), Rect(900, 0, 1020, 1080));
+}
+
+TEST(StartupInfo, PiecesJoinPerSenderAndQuotedValuesKeepTheirSpaces) {
+    auto pieces = [](const std::string& text) {
+        std::vector<std::array<char, 20>> out;
+        const std::string whole = text + '\0';
+        for (size_t at = 0; at < whole.size(); at += 20) {
+            std::array<char, 20> p{};
+            whole.copy(p.data(), 20, at);
+            out.push_back(p);
+        }
+        return out;
+    };
+    auto feed = [](StartupAssembler& as, xcb_window_t from, const std::vector<std::array<char, 20>>& ps, size_t i) {
+        return as.feed(from, i == 0, *reinterpret_cast<const char(*)[20]>(ps[i].data()));
+    };
+    const std::string one = "new: ID=\"a b\\\"c\" SCREEN=0 NAME=Files DESCRIPTION=Opening";
+    const std::string two = "remove: ID=other-launch-id";
+    const auto p1 = pieces(one), p2 = pieces(two);
+    ASSERT_GT(p1.size(), 2u);
+    StartupAssembler as;
+    // Two senders interleaved; a continuation whose start was missed is nothing.
+    EXPECT_FALSE(feed(as, 9, p1, 1));
+    std::optional<std::string> got1, got2;
+    for (size_t i = 0; i < std::max(p1.size(), p2.size()); ++i) {
+        if (i < p1.size()) got1 = feed(as, 1, p1, i);
+        if (i < p2.size()) got2 = feed(as, 2, p2, i);
+        if (i + 1 < p1.size()) {
+            EXPECT_FALSE(got1) << i;
+        }
+    }
+    EXPECT_EQ(got1, one);
+    EXPECT_EQ(got2, two);
+
+    auto m = parseStartupMessage(one);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->kind, "new");
+    EXPECT_EQ(m->keys["ID"], "a b\"c");
+    EXPECT_EQ(m->keys["SCREEN"], "0");
+    EXPECT_EQ(m->keys["NAME"], "Files");
+    EXPECT_FALSE(parseStartupMessage("no kind here"));
 }
 
 TEST(Screens, PrimaryFirstAndFlippedSoThatAxRectGivesRootRectsBack) {

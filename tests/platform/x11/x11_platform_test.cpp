@@ -840,6 +840,7 @@ TEST_F(X11Test, ApplicationsAreDescribedFromTheirWindowsAndDesktopEntries) {
     icon.resize(icon.size() + 64 * 64, 0xff00ff00);
     tc_->setCardinals(own, "_NET_WM_ICON", XCB_ATOM_CARDINAL, icon);
     tc_->setCardinals(own, "_NET_WM_STATE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_STATE_SKIP_TASKBAR")});
+    tc_->setString(own, tc_->atom("_NET_STARTUP_ID"), tc_->atom("UTF8_STRING"), "from-a-launcher");
     xcb_map_window(tc_->c(), own);
     tc_->sync();
     ASSERT_TRUE(windowOf(606060));
@@ -853,14 +854,19 @@ TEST_F(X11Test, ApplicationsAreDescribedFromTheirWindowsAndDesktopEntries) {
     // Skip-taskbar: an accessory, whose windows are not enumerated for tiling.
     EXPECT_EQ(app->activationPolicy, ActivationPolicy::Accessory);
     EXPECT_TRUE(tileableWindows(*wm_).empty());
+    EXPECT_EQ(attr<std::string>(*wm_, AXElement::window(own), ax::StartupId), "from-a-launcher");
 
-    // Launching by desktop-file id starts the program detached, on our display.
-    ASSERT_TRUE(wm_->launchApplication("org.example.Logo"));
+    // Launching by desktop-file id starts the program detached, on our display;
+    // its window tells the launch it came from, though xlogo never says.
+    ASSERT_TRUE(wm_->launchApplication("org.example.Logo", "from-tarvela"));
+    std::optional<RunningApp> logo;
     ASSERT_TRUE(waitFor([&] {
         for (auto& a : wm_->runningApplications())
-            if (a.localizedName == std::optional<std::string>("XLogo")) return true;
-        return false;
+            if (a.localizedName == std::optional<std::string>("XLogo")) logo = a;
+        return logo.has_value();
     }));
+    AXElement launched = windowOf(logo->pid);
+    EXPECT_EQ(attr<std::string>(*wm_, launched, ax::StartupId), "from-tarvela");
     for (auto& a : wm_->runningApplications())
         if (a.pid != 606060) kill(a.pid, SIGTERM);
 }
