@@ -76,6 +76,7 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
         if (name == ax::UserTime) return w->desc.userTime ? std::optional<AttrValue>(*w->desc.userTime) : std::nullopt;
         if (name == ax::FullScreen) return AttrValue(w->desc.fullScreen);
         if (name == ax::Title) return AttrValue(w->desc.title);
+        if (name == ax::Desktop) return AttrValue(static_cast<int64_t>(w->desktop));
         if (name == ax::Main) return AttrValue(a->main == w->id);
         if (name == "AXRole") return AttrValue(std::string("AXWindow"));
         return std::nullopt;

@@ -61,6 +61,7 @@ struct WindowSpec {
     bool hasNumber = true;         // false: its window number is unknown
     bool demandsAttention = false;
     std::optional<int64_t> userTime{};  // "AXUserTime"; none: the attribute is missing
+    std::optional<int> desktop{};       // the desktop it asks for before it is placed
 };
 
 // A window an installable application opens when it has launched.
@@ -125,6 +126,9 @@ public:
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
+    void publishDesktops(const DesktopSet& set) override;
+    void setWindowDesktop(const AXElement& window, int desktop) override;
+    SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
@@ -193,6 +197,8 @@ public:
     // activation monitors when there are any, else done at once (restored,
     // raised and focused, as a click would).
     void requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime = std::nullopt);
+    // A pager or script asks something of the desktops: handed to the desktop monitors.
+    void requestDesktop(const DesktopRequest& req);
 
     // ---- truth, bypassing counts and unreadable flags ----
     std::optional<Rect> frameOf(const AXElement& el) const;  // last frame, closed windows too
@@ -203,6 +209,12 @@ public:
     std::optional<AXElement> focusedWindow(int32_t pid) const;
     std::vector<AXElement> windowsOf(int32_t pid) const;   // open ones, creation order
     std::vector<AXElement> stackingOrder() const;          // open windows, topmost first
+    // Desktops as last published, and whether a window is shown: its desktop
+    // (as last set, else the one it asked for, else the one shown when it
+    // opened) is the current one or every one.
+    DesktopSet desktops() const;
+    std::optional<int> desktopOf(const AXElement& el) const;
+    bool isShown(const AXElement& el) const;
 
     // ---- permission ----
     // Untrusted: every read and write fails and no observer can be made.

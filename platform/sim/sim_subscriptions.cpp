@@ -48,7 +48,7 @@ private:
     uint64_t id_;
 };
 
-enum class SubKind { Workspace, Mouse, Activation };
+enum class SubKind { Workspace, Mouse, Activation, Desktop };
 
 class SimSubscription final : public Subscription {
 public:
@@ -60,8 +60,10 @@ public:
                 s->workspace.erase(id_);
             else if (kind_ == SubKind::Mouse)
                 s->mouse.erase(id_);
-            else
+            else if (kind_ == SubKind::Activation)
                 s->activation.erase(id_);
+            else
+                s->desktopMonitors.erase(id_);
         }
     }
 
@@ -139,29 +141,77 @@ SubscriptionRef SimDesktop::addActivationMonitor(ActivationHandler handler) {
     return std::make_unique<SimSubscription>(s_, SubKind::Activation, id);
 }
 
+namespace {
+// Queues `req` for every handler in `(*s).*handlers` now, each delivered only
+// if it is still registered then. The caller holds the mutex.
+template <class Handler, class Request>
+void postToEach(const std::shared_ptr<State>& state, std::map<uint64_t, Handler> State::*handlers, const Request& req) {
+    for (auto& entry : (*state).*handlers) {
+        state->loop.post([w = std::weak_ptr<State>(state), handlers, id = entry.first, req] {
+            auto s = w.lock();
+            if (!s) return;
+            Handler h;
+            {
+                std::lock_guard lock(s->m);
+                auto it = ((*s).*handlers).find(id);
+                if (it == ((*s).*handlers).end()) return;
+                h = it->second;
+            }
+            if (h) h(req);
+        });
+    }
+}
+}  // namespace
+
 void SimDesktop::requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime) {
     {
         std::lock_guard lock(s_->m);
         if (!s_->activation.empty()) {
-            const ActivationRequest req{el, source, userTime};
-            for (auto& entry : s_->activation) {
-                s_->loop.post([w = std::weak_ptr<State>(s_), id = entry.first, req] {
-                    auto s = w.lock();
-                    if (!s) return;
-                    ActivationHandler h;
-                    {
-                        std::lock_guard lock(s->m);
-                        auto it = s->activation.find(id);
-                        if (it == s->activation.end()) return;
-                        h = it->second;
-                    }
-                    if (h) h(req);
-                });
-            }
+            postToEach(s_, &State::activation, ActivationRequest{el, source, userTime});
             return;
         }
     }
     focusWindow(el);
+}
+
+SubscriptionRef SimDesktop::addDesktopMonitor(DesktopHandler handler) {
+    std::lock_guard lock(s_->m);
+    const uint64_t id = s_->nextSub++;
+    s_->desktopMonitors.emplace(id, std::move(handler));
+    return std::make_unique<SimSubscription>(s_, SubKind::Desktop, id);
+}
+
+void SimDesktop::requestDesktop(const DesktopRequest& req) {
+    std::lock_guard lock(s_->m);
+    postToEach(s_, &State::desktopMonitors, req);
+}
+
+void SimDesktop::publishDesktops(const DesktopSet& set) {
+    std::lock_guard lock(s_->m);
+    s_->desktops = set;
+}
+
+void SimDesktop::setWindowDesktop(const AXElement& window, int desktop) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->openWindow(window)) w->desktop = desktop;
+}
+
+DesktopSet SimDesktop::desktops() const {
+    std::lock_guard lock(s_->m);
+    return s_->desktops;
+}
+
+std::optional<int> SimDesktop::desktopOf(const AXElement& el) const {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->openWindow(el);
+    if (!w) return std::nullopt;
+    return w->desktop;
+}
+
+bool SimDesktop::isShown(const AXElement& el) const {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->openWindow(el);
+    return w && !w->desc.minimized && (w->desktop == kAllDesktops || w->desktop == s_->desktops.current);
 }
 
 void SimDesktop::mouseUp() {
