@@ -73,6 +73,10 @@ inline constexpr std::string_view UserTime = "AXUserTime";
 // The launch a window came from, as its launcher named it (a startup
 // notification id): string.
 inline constexpr std::string_view StartupId = "AXStartupID";
+// The desktop a window is on, from 0, or kAllDesktops: int64. Before the
+// window manager places it, the desktop the window asked for (a restored
+// session); none when it asked for none.
+inline constexpr std::string_view Desktop = "AXDesktop";
 
 inline constexpr std::string_view FocusedWindowChanged = "AXFocusedWindowChanged";
 inline constexpr std::string_view WindowCreated = "AXWindowCreated";
@@ -144,6 +148,26 @@ struct ActivationRequest {
     std::optional<int64_t> userTime;
 };
 using ActivationHandler = std::function<void(const ActivationRequest&)>;
+
+// Desktops: sets of windows of which one is shown at a time, on every
+// display at once, as pagers and taskbars show them.
+inline constexpr int kAllDesktops = -1;
+struct DesktopSet {
+    int count = 1;
+    int current = 0;
+    std::vector<std::string> names;  // one per desktop
+    bool operator==(const DesktopSet&) const = default;
+};
+// What a pager, taskbar or script asks of the desktops.
+struct DesktopRequest {
+    enum class Kind { Show, MoveWindow, Rename, Sticky };
+    Kind kind = Kind::Show;
+    int desktop = 0;                 // Show, MoveWindow (kAllDesktops: every desktop)
+    AXElement window;                // MoveWindow, Sticky
+    std::vector<std::string> names;  // Rename: every desktop's name as the pager wants it
+    bool sticky = false;             // Sticky: on every desktop, or back on the current one
+};
+using DesktopHandler = std::function<void(const DesktopRequest&)>;
 
 // A registration (notification observer, event monitor). Destroying it unsubscribes.
 class Subscription {
@@ -218,6 +242,27 @@ public:
     virtual void assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) {
         (void)window;
         (void)screenId;
+    }
+
+    // --- desktops ---
+    // Shows `set.current` and announces the set: every window whose desktop
+    // is another one disappears, the current one's windows appear, at once.
+    // A hidden window keeps its place and display, so the window system can
+    // hand it back viewable should Tarvela end without a word.
+    virtual void publishDesktops(const DesktopSet& set) { (void)set; }
+    // The desktop a window belongs to (kAllDesktops: every one); it is shown
+    // or hidden at once by whether that desktop is the current one. Windows
+    // never given one follow their parent window, else the desktop they
+    // asked for, else the desktop shown when they opened.
+    virtual void setWindowDesktop(const AXElement& window, int desktop) {
+        (void)window;
+        (void)desktop;
+    }
+    // Requests about desktops from pagers, taskbars and other clients.
+    // Null where none are ever made.
+    virtual SubscriptionRef addDesktopMonitor(DesktopHandler handler) {
+        (void)handler;
+        return nullptr;
     }
 
     // --- window pictures (for the overview); null when none can be had ---

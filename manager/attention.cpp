@@ -82,6 +82,8 @@ void WindowManager::bringForward(const AXElement& el) {
         platform_.setAttribute(el, ax::Minimized, false);
         return;
     }
+    // A window on another desktop brings its desktop along.
+    if (const int d = stripDesktop(el); d >= 0 && d != desktop()) showDesktop(d);
     if (acting()) {
         for (const StripRef& s : strips()) {
             auto at = s->find(el);

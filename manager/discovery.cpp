@@ -42,14 +42,81 @@ void WindowManager::rebuild() {
     // once a strip has placed it. Its display is known by id, since the
     // platform may list the displays in another order now.
     std::unordered_map<AXElement, uint64_t, AXElementHash> home;
-    for (const StripRef& s : strips())
-        for (const Col& c : s->cols)
-            for (const Item& it : c.items) home.emplace(it.el, s->screen.id);
+    std::unordered_map<AXElement, int, AXElementHash> homeDesk;
+    const int count = desktopCount();
+    for (int d = 0; d < static_cast<int>(std::max<size_t>(parked_.size(), 1)); ++d)
+        for (const StripRef& s : stripsOf(d))
+            for (const Col& c : s->cols)
+                for (const Item& it : c.items) {
+                    home.emplace(it.el, s->screen.id);
+                    homeDesk.emplace(it.el, std::min(d, count - 1));
+                }
     shutDownStrips();
+    if (desktop() >= count) desktop.set(count - 1);
 
     const std::vector<Screen> screens = platform_.screens();
     std::unordered_map<uint64_t, int> byId;
     for (size_t i = 0; i < screens.size(); ++i) byId.emplace(screens[i].id, static_cast<int>(i));
+    parked_.assign(static_cast<size_t>(count), {});
+    for (auto& set : parked_) set = makeStrips(screens);
+    std::vector<StripRef> fresh = std::move(parked_[static_cast<size_t>(desktop())]);
+    parked_[static_cast<size_t>(desktop())].clear();
+    strips.set(fresh);
+
+    // Per desktop, per display.
+    std::vector<std::vector<std::vector<Item>>> lists(static_cast<size_t>(count),
+                                                      std::vector<std::vector<Item>>(screens.size()));
+    for (const Win& w : tileableWindows(platform_)) {
+        observe(w.app.pid);
+        if (std::find(floating.begin(), floating.end(), w.el) != floating.end()) continue;
+        if (ruleExcludes(w.app.bundleIdentifier)) continue;
+        if (screens.empty()) continue;
+        auto h = home.find(w.el);
+        auto kept = h == home.end() ? byId.end() : byId.find(h->second);
+        const int i = kept != byId.end() ? kept->second : screenIndex(screens, frame(platform_, w.el));
+        auto hd = homeDesk.find(w.el);
+        const int d = hd != homeDesk.end() && hd->second >= 0 ? hd->second : desktopFor(w.el);
+        lists[static_cast<size_t>(d)][static_cast<size_t>(std::clamp(i, 0, static_cast<int>(screens.size()) - 1))]
+            .push_back(Item::make(w.el, w.app));
+    }
+    for (const RunningApp& app : platform_.runningApplications())
+        if (app.activationPolicy == ActivationPolicy::Regular) observe(app.pid);
+
+    for (int d = 0; d < count; ++d) {
+        const std::vector<StripRef> set = stripsOf(d);
+        for (size_t i = 0; i < set.size(); ++i) {
+            std::vector<Item>& items = lists[static_cast<size_t>(d)][i];
+            std::vector<double> left;
+            left.reserve(items.size());
+            std::vector<size_t> order(items.size());
+            for (size_t k = 0; k < items.size(); ++k) {
+                auto f = frame(platform_, items[k].el);
+                left.push_back(f ? f->minX() : 0);
+                order[k] = k;
+            }
+            std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return left[a] < left[b]; });
+            std::vector<Item> sorted;
+            sorted.reserve(items.size());
+            for (size_t k : order) sorted.push_back(std::move(items[k]));
+            Strip& s = *set[i];
+            s.start(recall(s, sorted), prefs.layout());
+            if (d == desktop() || !sorted.empty())
+                log((d == desktop() ? "" : "desktop " + std::to_string(d + 1) + " ") + "display " + std::to_string(i) +
+                    " " + s.shortName() + ": " + std::to_string(sorted.size()) + " windows");
+        }
+    }
+    assignDesktops();
+    publishDesktops();
+
+    std::optional<Rect> focusFrame;
+    if (auto w = frontWindow()) focusFrame = frame(platform_, *w);
+    displayIdx.set(screenIndex(screens, focusFrame));
+    releaseUnassigned();
+    changed.emit();
+    feedback_.updateDim();
+}
+
+std::vector<StripRef> WindowManager::makeStrips(const std::vector<Screen>& screens) {
     std::vector<StripRef> fresh;
     StripEnv env;
     env.platform = &platform_;
@@ -58,13 +125,14 @@ void WindowManager::rebuild() {
     env.workers = workers_;
     env.widths = &widths_;
     for (size_t i = 0; i < screens.size(); ++i) fresh.push_back(Strip::create(env, screens[i], static_cast<int>(i)));
-    strips.set(fresh);
-
     for (const StripRef& s : fresh) {
         s->setAlign(prefs.align());
         std::weak_ptr<Strip> ws = s;
-        s->onActivity = life_.guard([this] {
-            if (onActivity) onActivity();
+        // Only the desktop shown brings the HUD up.
+        s->onActivity = life_.guard([this, ws] {
+            auto strip = ws.lock();
+            const auto& shown = strips();
+            if (onActivity && strip && std::find(shown.begin(), shown.end(), strip) != shown.end()) onActivity();
         });
         s->onSettled = life_.guard([this, ws] {
             feedback_.updateDim();
@@ -72,47 +140,7 @@ void WindowManager::rebuild() {
         });
         bag.push_back(s->changed.connect(life_.guard([this] { changed.emit(); })));
     }
-
-    std::vector<std::vector<Item>> lists(fresh.size());
-    for (const Win& w : tileableWindows(platform_)) {
-        observe(w.app.pid);
-        if (std::find(floating.begin(), floating.end(), w.el) != floating.end()) continue;
-        if (ruleExcludes(w.app.bundleIdentifier)) continue;
-        if (lists.empty()) continue;
-        auto h = home.find(w.el);
-        auto kept = h == home.end() ? byId.end() : byId.find(h->second);
-        const int i = kept != byId.end() ? kept->second : screenIndex(screens, frame(platform_, w.el));
-        lists[static_cast<size_t>(std::clamp(i, 0, static_cast<int>(lists.size()) - 1))].push_back(
-            Item::make(w.el, w.app));
-    }
-    for (const RunningApp& app : platform_.runningApplications())
-        if (app.activationPolicy == ActivationPolicy::Regular) observe(app.pid);
-
-    for (size_t i = 0; i < fresh.size(); ++i) {
-        std::vector<Item>& items = lists[i];
-        std::vector<double> left;
-        left.reserve(items.size());
-        std::vector<size_t> order(items.size());
-        for (size_t k = 0; k < items.size(); ++k) {
-            auto f = frame(platform_, items[k].el);
-            left.push_back(f ? f->minX() : 0);
-            order[k] = k;
-        }
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return left[a] < left[b]; });
-        std::vector<Item> sorted;
-        sorted.reserve(items.size());
-        for (size_t k : order) sorted.push_back(std::move(items[k]));
-        Strip& s = *fresh[i];
-        s.start(recall(s, sorted), prefs.layout());
-        log("display " + std::to_string(i) + " " + s.shortName() + ": " + std::to_string(sorted.size()) + " windows");
-    }
-
-    std::optional<Rect> focusFrame;
-    if (auto w = frontWindow()) focusFrame = frame(platform_, *w);
-    displayIdx.set(screenIndex(screens, focusFrame));
-    releaseUnassigned();
-    changed.emit();
-    feedback_.updateDim();
+    return fresh;
 }
 
 // ---- watching ----
@@ -222,10 +250,21 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
     auto app = platform_.runningApplication(*pid);
     if (!app) return;
     if (ruleExcludes(app->bundleIdentifier)) return;
-    const auto& list = strips();
-    const auto launched = launchPlace(el);
+    // A window that asked for another desktop joins that desktop's strip, unseen.
+    const int d = desktopFor(el);
+    const std::vector<StripRef> list = stripsOf(d);
+    if (list.empty()) return;
+    // A launch place counts only on a strip of the desktop the window joins.
+    auto launched = launchPlace(el);
+    if (launched && std::find(list.begin(), list.end(), launched->first) == list.end()) launched.reset();
     const int i = std::min(screenIndex(platform_, frame(platform_, el)), static_cast<int>(list.size()) - 1);
     StripRef s = launched ? launched->first : list[static_cast<size_t>(i)];
+    platform_.setWindowDesktop(el, d);
+    if (d != desktop()) {
+        s->add(Item::make(el, *app), false);
+        log("new window: " + app->localizedName.value_or("?") + " joined desktop " + std::to_string(d + 1));
+        return;
+    }
     // A new window takes the strip's focus only as far as the policy allows;
     // one whose activation was granted (restored from a taskbar) takes it
     // whatever its user time.
@@ -265,7 +304,7 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
 }
 
 bool WindowManager::isManaged(const AXElement& el) const {
-    for (const StripRef& s : strips())
+    for (const StripRef& s : allStrips())
         if (s->find(el)) return true;
     return std::find(floating.begin(), floating.end(), el) != floating.end();
 }
@@ -279,13 +318,14 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
     if (!platform_.isProcessTrusted()) return;
     std::vector<std::string> names;
     // A strip's resize may call back into the manager; hold the list steady.
-    const std::vector<StripRef> list = strips();
+    const std::vector<StripRef> list = allStrips();
     for (const StripRef& s : list)
         for (const Item& it : s->prune()) names.push_back(it.app);
     auto gone = [this](const AXElement& el) {
         return !attr<Point>(platform_, el, ax::Position) || !attr<Size>(platform_, el, ax::SizeAttr);
     };
     std::erase_if(floating, gone);
+    std::erase_if(floatDesk_, [&](const auto& entry) { return gone(entry.first); });
     if (std::any_of(attention().begin(), attention().end(), gone)) {
         std::vector<AXElement> marks = attention();
         std::erase_if(marks, gone);

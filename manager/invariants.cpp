@@ -28,6 +28,16 @@ std::vector<std::string> WindowManager::checkInvariants() const {
         for (const Col& c : s.cols)
             for (const Item& it : c.items) ++places[it.el.id];
     }
+    // ... also counting every other desktop's strips.
+    for (size_t d = 0; d < parked_.size(); ++d) {
+        if (static_cast<int>(d) != desktop() && parked_[d].size() != list.size())
+            out.push_back("desktop " + std::to_string(d + 1) + " has " + std::to_string(parked_[d].size()) + " strips");
+        for (const StripRef& s : parked_[d])
+            for (const Col& c : s->cols)
+                for (const Item& it : c.items) ++places[it.el.id];
+    }
+    if (on() && parked_.size() != static_cast<size_t>(desktopCount()))
+        out.push_back(std::to_string(parked_.size()) + " desktops kept, not " + std::to_string(desktopCount()));
     for (const AXElement& el : floating) {
         if (places[el.id] > 0) out.push_back(window(el.id) + " floats and is held by a strip");
         ++places[el.id];

@@ -132,6 +132,7 @@ void WindowManager::toggleFloat() {
     auto at = std::find(floating.begin(), floating.end(), *w);
     if (at != floating.end()) {
         floating.erase(at);
+        floatDesk_.erase(*w);
         const auto& list = strips();
         auto pid = platform_.pidOf(*w);
         auto app = pid ? platform_.runningApplication(*pid) : std::nullopt;
@@ -148,6 +149,7 @@ void WindowManager::toggleFloat() {
         for (const StripRef& s : list)
             if (s->find(*w)) s->remove(*w);
         floating.push_back(*w);
+        floatDesk_[*w] = desktop();
         if (auto f = frame(platform_, *w))
             platform_.setAttribute(*w, ax::SizeAttr, Size{std::min(f->width, floatMaxW), std::min(f->height, floatMaxH)});
         announceFloating("Window floats until you press the shortcut again");

@@ -26,6 +26,7 @@ WindowManager::WindowManager(Deps d)
       rng_(d.seed ? *d.seed : std::random_device{}()) {
     trusted.value_ = platform_.isProcessTrusted();
     paused.didSet_ = [this] { schedulePauseEnd(); };
+    watchDesktopPrefs();
 }
 
 WindowManager::~WindowManager() {
@@ -33,8 +34,9 @@ WindowManager::~WindowManager() {
     if (permTimer) main_.cancel(*permTimer);
     if (pauseTimer) main_.cancel(*pauseTimer);
     // The strips go before the links that watch them; no window is moved.
-    for (const StripRef& s : strips()) shutDown(*s);
+    for (const StripRef& s : allStrips()) shutDown(*s);
     bag.clear();
+    desktopPrefs_.clear();
 }
 
 void WindowManager::later(double seconds, std::function<void()> fn) { main_.after(seconds, life_.guard(std::move(fn))); }
@@ -49,7 +51,7 @@ void WindowManager::shutDown(Strip& s) {
 }
 
 void WindowManager::shutDownStrips() {
-    for (const StripRef& s : strips()) {
+    for (const StripRef& s : allStrips()) {
         shutDown(*s);
         for (const AXElement& el : s->takeAssigned()) unassigned_.push_back(el);
     }
@@ -60,7 +62,8 @@ void WindowManager::shutDownStrips() {
 // be seen unclipped in between.
 void WindowManager::releaseUnassigned() {
     for (const AXElement& el : unassigned_) {
-        const bool taken = std::any_of(strips().begin(), strips().end(), [&](const StripRef& s) { return s->find(el).has_value(); });
+        const std::vector<StripRef> all = allStrips();
+        const bool taken = std::any_of(all.begin(), all.end(), [&](const StripRef& s) { return s->find(el).has_value(); });
         if (!taken) platform_.assignDisplay(el, std::nullopt);
     }
     unassigned_.clear();
@@ -77,11 +80,16 @@ void WindowManager::start() {
     on.set(true);
     rebuild();
     watchWorkspace();
+    // Pagers switch desktops even while Tarvela is off: it hides and shows
+    // windows, it arranges none.
+    if (!desktopRequests_)
+        desktopRequests_ = platform_.addDesktopMonitor(life_.guard([this](const DesktopRequest& r) { desktopRequested(r); }));
 }
 
 void WindowManager::stop(bool keepObservers) {
     shutDownStrips();
     strips.set({});
+    parked_.clear();
     releaseUnassigned();
     if (!keepObservers) {
         for (auto& [pid, observer] : observers) observer->detach();

@@ -11,6 +11,7 @@
 //   discovery.cpp       rebuild, observation, new/closed windows, focus, drags
 //   placement.cpp       placement memory, floating, send, actions
 //   workspaces.cpp      saving and restoring workspaces, drift notices
+//   desktops.cpp        desktops: switching, sending windows, names, count
 #pragma once
 
 #include <cstdint>
@@ -116,7 +117,11 @@ public:
     // Set by the manager only; the status item and popover empty it.
     Published<std::string> note{changed, std::string()};
     Published<bool> trusted{changed, false};
+    // The strips of the desktop shown; every other desktop keeps its own,
+    // one per display, as the user left them.
     Published<std::vector<StripRef>> strips{changed, {}};
+    // The desktop shown on every display, from 0.
+    Published<int> desktop{changed, 0};
     // Windows that want the user's attention, the longest waiting first. A
     // mark goes when its window takes the focus, the client withdraws it or
     // the window closes.
@@ -128,6 +133,9 @@ public:
     Signal<Workspace> workspaceSaved;
     Signal<Workspace> workspaceRestored;
     Signal<Workspace, std::string> workspaceDrifted;
+
+    // What changed about the desktops: "switched", "renamed" or "count".
+    Signal<std::string> desktopsChanged;
 
     std::function<void()> onActivity;
     std::function<void()> onPermissionLost;
@@ -209,6 +217,27 @@ public:
     // Returns at once; the windows move when the launched applications had their time.
     void restore(const Workspace& ws);
 
+    // ---- desktops (desktops.cpp) ----
+    int desktopCount() const { return prefs.desktopCount(); }
+    std::vector<std::string> desktopNames() const { return prefs.desktopNameList(); }
+    // Desktop `d` on every display, its strips and focus as the user left
+    // them, at once and without a slide. Works while off and paused too: it
+    // hides and shows, it arranges nothing.
+    void showDesktop(int d);
+    // The focused window of the current display (with `column`, its whole
+    // column) to desktop `d`, keeping its width: it joins that desktop's
+    // strip of the same display beside its focused column.
+    void sendToDesktop(int d, bool column);
+    // Names from the first desktop on; the others keep theirs.
+    void renameDesktops(const std::vector<std::string>& names);
+    // Desktop `d`'s strips (the current one's are `strips`); empty when off.
+    std::vector<StripRef> stripsOf(int d) const;
+    // The windows on desktop `d`, tiled and floating (not those on every desktop).
+    int windowCount(int d) const;
+    // A floating window on every desktop, or back on the current one only.
+    void setSticky(const AXElement& el, bool sticky);
+    bool isSticky(const AXElement& el) const;
+
     // What breaks the agreement of strips, floating windows, memory and
     // displays, one line each; empty when it holds (manager/invariants.cpp).
     std::vector<std::string> checkInvariants() const;
@@ -217,6 +246,28 @@ public:
     WidthDefaults& widths() { return widths_; }
 
 private:
+    // Desktops not shown, each a strip per display; the current one's slot is empty.
+    std::vector<std::vector<StripRef>> parked_;
+    // Floating windows' desktops (kAllDesktops: sticky); tiled ones are on
+    // the desktop whose strip holds them.
+    std::unordered_map<AXElement, int, AXElementHash> floatDesk_;
+    SubscriptionRef desktopRequests_;
+    std::vector<Connection> desktopPrefs_;
+    // Tells the platform the desktops and every window's desktop.
+    void publishDesktops();
+    void assignDesktops();
+    void desktopRequested(const DesktopRequest& req);
+    void desktopCountChanged();
+    void watchDesktopPrefs();
+    // The desktop the manager puts a window on that it meets for the first time.
+    int desktopFor(const AXElement& el) const;
+    // Whose strip holds a window, -1 for none.
+    int stripDesktop(const AXElement& el) const;
+    void moveWindowToDesktop(const AXElement& el, int d);
+    // Every strip, the shown ones first.
+    std::vector<StripRef> allStrips() const;
+    std::vector<StripRef> makeStrips(const std::vector<Screen>& screens);
+
     // Work for a timer, run only while the manager lives.
     void later(double seconds, std::function<void()> fn);
 

@@ -87,6 +87,8 @@ void WindowManager::finishRestore(const Workspace& ws) {
             }
     for (const Win& w : tileableWindows(platform_)) {
         if (std::find(managed.begin(), managed.end(), w.el) != managed.end()) continue;
+        // A workspace is laid out on the desktop shown; other desktops keep their windows.
+        if (const int d = stripDesktop(w.el); d >= 0 && d != desktop()) continue;
         // The rules keep these out of every strip, a workspace included.
         if (ruleExcludes(w.app.bundleIdentifier)) continue;
         Item it = Item::make(w.el, w.app);

@@ -1,5 +1,8 @@
 #include "settings/prefs.h"
 
+#include <algorithm>
+#include <sstream>
+
 #include "core/log.h"
 
 namespace tarvela {
@@ -40,6 +43,8 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
       notifyWhenClosed(d, changed, "notifyWhenClosed", read(d, "notifyWhenClosed", true)),
       autoInstall(d, changed, "autoInstall", read(d, "autoInstall", false)),
       focusPolicy(d, changed, "focusPolicy", read(d, "focusPolicy", 0)),
+      desktops(d, changed, "desktops", read(d, "desktops", 4)),
+      desktopNames(d, changed, "desktopNames", read(d, "desktopNames", std::string())),
       openAtLogin(*this),
       loginItems_(loginItems),
       appearanceHook_(appearanceHook) {
@@ -52,6 +57,41 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
     showDock.afterWrite_ = [this] {
         if (!showDock() && !showMenuBar()) showMenuBar.set(true);
     };
+}
+
+int Prefs::desktopCount() const { return std::clamp(desktops(), 1, 10); }
+
+std::vector<std::string> Prefs::desktopNameList() const {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(desktopNames());
+    while (std::getline(in, line)) lines.push_back(line);
+    std::vector<std::string> out;
+    for (int i = 0; i < desktopCount(); ++i) {
+        const size_t k = static_cast<size_t>(i);
+        out.push_back(k < lines.size() && !lines[k].empty() ? lines[k] : std::to_string(i + 1));
+    }
+    return out;
+}
+
+void Prefs::setDesktopNames(const std::vector<std::string>& names) {
+    std::vector<std::string> lines = desktopNameList();
+    // Names of desktops beyond the count are kept for when they come back.
+    std::istringstream in(desktopNames());
+    std::string line;
+    for (size_t i = 0; std::getline(in, line); ++i)
+        if (i >= lines.size()) lines.push_back(line);
+    for (size_t i = 0; i < names.size() && i < lines.size(); ++i) {
+        std::string n = names[i];
+        std::replace(n.begin(), n.end(), '\n', ' ');
+        lines[i] = n == std::to_string(i + 1) ? std::string() : n;
+    }
+    for (size_t i = 0; i < lines.size() && i < static_cast<size_t>(desktopCount()); ++i)
+        if (lines[i] == std::to_string(i + 1)) lines[i].clear();
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    std::string joined;
+    for (size_t i = 0; i < lines.size(); ++i) joined += (i ? "\n" : "") + lines[i];
+    desktopNames.set(joined);
 }
 
 void Prefs::applyAppearance() {

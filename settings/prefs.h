@@ -15,6 +15,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/enums.h"
 #include "settings/appearance.h"
@@ -31,6 +32,7 @@ namespace prefs_codec {
 inline DefaultsValue encode(bool v) { return v; }
 inline DefaultsValue encode(int v) { return static_cast<int64_t>(v); }
 inline DefaultsValue encode(double v) { return v; }
+inline DefaultsValue encode(const std::string& v) { return v; }
 inline DefaultsValue encode(Layout v) { return std::string(rawValue(v)); }
 inline DefaultsValue encode(Align v) { return std::string(rawValue(v)); }
 
@@ -53,6 +55,8 @@ inline std::optional<double> decode<double>(Defaults& d, const std::string& key)
     if (v && !std::isfinite(*v)) return std::nullopt;
     return v;
 }
+template <>
+inline std::optional<std::string> decode<std::string>(Defaults& d, const std::string& key) { return d.getString(key); }
 template <>
 inline std::optional<Layout> decode<Layout>(Defaults& d, const std::string& key) {
     auto s = d.getString(key);
@@ -177,6 +181,14 @@ public:
     // Whether applications may take the focus: 0 smart (only after the
     // user's latest input elsewhere), 1 always, 2 never.
     Setting<int> focusPolicy;
+    // How many desktops there are (1 to 10; see desktopCount) and their
+    // names, one a line; a missing or empty line is the desktop's number.
+    Setting<int> desktops;
+    Setting<std::string> desktopNames;
+    int desktopCount() const;
+    std::vector<std::string> desktopNameList() const;
+    // Stores the names of the first desktops, leaving the others'.
+    void setDesktopNames(const std::vector<std::string>& names);
 
     OpenAtLoginSetting openAtLogin;
 

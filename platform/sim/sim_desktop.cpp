@@ -77,6 +77,7 @@ std::optional<AttrValue> SimDesktop::copyAttribute(const AXElement& el, std::str
         if (name == ax::StartupId) return w->desc.startupId ? std::optional<AttrValue>(*w->desc.startupId) : std::nullopt;
         if (name == ax::FullScreen) return AttrValue(w->desc.fullScreen);
         if (name == ax::Title) return AttrValue(w->desc.title);
+        if (name == ax::Desktop) return AttrValue(static_cast<int64_t>(w->desktop));
         if (name == ax::Main) return AttrValue(a->main == w->id);
         if (name == "AXRole") return AttrValue(std::string("AXWindow"));
         return std::nullopt;

@@ -62,6 +62,7 @@ struct WindowSpec {
     bool demandsAttention = false;
     std::optional<int64_t> userTime{};  // "AXUserTime"; none: the attribute is missing
     std::optional<std::string> startupId{};  // "AXStartupID"
+    std::optional<int> desktop{};       // the desktop it asks for before it is placed
 };
 
 // A window an installable application opens when it has launched.
@@ -128,6 +129,9 @@ public:
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
+    void publishDesktops(const DesktopSet& set) override;
+    void setWindowDesktop(const AXElement& window, int desktop) override;
+    SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
@@ -198,6 +202,8 @@ public:
     void requestActivation(const AXElement& el, ActivationSource source, std::optional<int64_t> userTime = std::nullopt);
     // A launcher announces a launch whose windows will carry `startupId`.
     void announceLaunch(const std::string& startupId);
+    // A pager or script asks something of the desktops: handed to the desktop monitors.
+    void requestDesktop(const DesktopRequest& req);
 
     // ---- truth, bypassing counts and unreadable flags ----
     std::optional<Rect> frameOf(const AXElement& el) const;  // last frame, closed windows too
@@ -208,6 +214,12 @@ public:
     std::optional<AXElement> focusedWindow(int32_t pid) const;
     std::vector<AXElement> windowsOf(int32_t pid) const;   // open ones, creation order
     std::vector<AXElement> stackingOrder() const;          // open windows, topmost first
+    // Desktops as last published, and whether a window is shown: its desktop
+    // (as last set, else the one it asked for, else the one shown when it
+    // opened) is the current one or every one.
+    DesktopSet desktops() const;
+    std::optional<int> desktopOf(const AXElement& el) const;
+    bool isShown(const AXElement& el) const;
 
     // ---- permission ----
     // Untrusted: every read and write fails and no observer can be made.

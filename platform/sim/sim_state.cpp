@@ -69,6 +69,8 @@ uint64_t State::addWindow(int32_t pid, const Rect& frame, const WindowSpec& desc
     w.pid = pid;
     w.desc = desc;
     w.frame = Rect(frame.origin(), constrainSize(desc, frame.size()));
+    const bool asked = desc.desktop && (*desc.desktop == kAllDesktops || (*desc.desktop >= 0 && *desc.desktop < desktops.count));
+    w.desktop = asked ? *desc.desktop : desktops.current;
     if (desc.unreadableFrame) w.unreadable = {std::string(ax::Position), std::string(ax::SizeAttr)};
     const uint64_t id = w.id;
     windows.emplace(id, std::move(w));

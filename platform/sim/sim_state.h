@@ -22,6 +22,7 @@ struct SimWindow {
     std::optional<uint64_t> display;  // as the logic last assigned it
     std::optional<int> readsLeft;  // closes itself when a read finds 0
     std::set<std::string, std::less<>> unreadable;
+    int desktop = 0;
 };
 
 struct SimApp {
@@ -83,6 +84,8 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::map<uint64_t, std::function<void()>> mouse;
     std::map<uint64_t, ActivationHandler> activation;
     std::map<uint64_t, std::function<void(const std::string&)>> launch;
+    std::map<uint64_t, DesktopHandler> desktopMonitors;
+    DesktopSet desktops;
     uint64_t nextSub = 1;
 
     // ---- helpers; the caller holds m ----

@@ -48,7 +48,7 @@ private:
     uint64_t id_;
 };
 
-enum class SubKind { Workspace, Mouse, Activation, Launch };
+enum class SubKind { Workspace, Mouse, Activation, Launch, Desktop };
 
 class SimSubscription final : public Subscription {
 public:
@@ -62,8 +62,10 @@ public:
                 s->mouse.erase(id_);
             else if (kind_ == SubKind::Activation)
                 s->activation.erase(id_);
-            else
+            else if (kind_ == SubKind::Launch)
                 s->launch.erase(id_);
+            else
+                s->desktopMonitors.erase(id_);
         }
     }
 
@@ -173,6 +175,46 @@ void SimDesktop::requestActivation(const AXElement& el, ActivationSource source,
         }
     }
     focusWindow(el);
+}
+
+SubscriptionRef SimDesktop::addDesktopMonitor(DesktopHandler handler) {
+    std::lock_guard lock(s_->m);
+    const uint64_t id = s_->nextSub++;
+    s_->desktopMonitors.emplace(id, std::move(handler));
+    return std::make_unique<SimSubscription>(s_, SubKind::Desktop, id);
+}
+
+void SimDesktop::requestDesktop(const DesktopRequest& req) {
+    std::lock_guard lock(s_->m);
+    postToAll(s_, &State::desktopMonitors, req);
+}
+
+void SimDesktop::publishDesktops(const DesktopSet& set) {
+    std::lock_guard lock(s_->m);
+    s_->desktops = set;
+}
+
+void SimDesktop::setWindowDesktop(const AXElement& window, int desktop) {
+    std::lock_guard lock(s_->m);
+    if (SimWindow* w = s_->openWindow(window)) w->desktop = desktop;
+}
+
+DesktopSet SimDesktop::desktops() const {
+    std::lock_guard lock(s_->m);
+    return s_->desktops;
+}
+
+std::optional<int> SimDesktop::desktopOf(const AXElement& el) const {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->openWindow(el);
+    if (!w) return std::nullopt;
+    return w->desktop;
+}
+
+bool SimDesktop::isShown(const AXElement& el) const {
+    std::lock_guard lock(s_->m);
+    SimWindow* w = s_->openWindow(el);
+    return w && !w->desc.minimized && (w->desktop == kAllDesktops || w->desktop == s_->desktops.current);
 }
 
 void SimDesktop::mouseUp() {
