@@ -135,7 +135,7 @@ std::string tarvelaPage(const std::string& version) {
     for (const launch::EnvDoc& e : launch::environment())
         p += ".TP\n.B " + literal(e.name) + "\n" + roffText(e.help) + ".\n";
     p += ".SH SIGNALS\n.TP\n.BR SIGINT \", \" SIGTERM\n"
-         "Tarvela gives every window back to its place on screen and exits.\n"
+         "Tarvela stops managing the display and exits; the applications' windows stay open.\n"
          ".TP\n.B SIGPIPE\nIgnored: a script that stops reading does not end Tarvela.\n";
     p += ".SH EXIT STATUS\n.TP\n.B 0\nDone, or another Tarvela on the display was brought forward.\n"
          ".TP\n.B 1\nThe display could not be managed, or the X server went away.\n"
