@@ -1,9 +1,11 @@
-# Tarvela: `make run`, `make test`, `make bench`. Each installs what it needs first.
+# Tarvela: `make run`, `make test`, `make bench`, `make install`, `make deb`.
+# Each installs what it needs first.
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 CMAKE_GEN = -G Ninja
 BUILD = build
 
-.PHONY: all deps build test test-plain test-asan test-tsan bench run clean
+.PHONY: all deps build test test-plain test-asan test-tsan bench run clean install uninstall deb
 
 all: build
 
@@ -39,6 +41,22 @@ bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; out=$$($$b --benchmark_min_time=0.01 2>&1); st=$$?; \
 	  printf '%s\n' "$$out" | grep -E '^BENCH '; \
 	  if [ $$st -ne 0 ]; then printf '%s\n' "$$out" | tail -20; echo "$$b failed ($$st)"; exit 1; fi; done
+
+# Only the executable and what ships beside it; DESTDIR stages the files elsewhere.
+install: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tarvela tarvela_docs
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	@# Packing and the tests install too; this copy is what the user installed.
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
+
+# Removes what the last `make install` (with the same DESTDIR) put in place.
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -DMANIFEST=$(BUILD)/installed-files.txt -P packaging/uninstall.cmake
+
+# $(BUILD)/deb/tarvela_<version>_<arch>.deb
+deb: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tarvela tarvela_docs
+	cd $(BUILD) && cpack -G DEB
 
 run: build
 	@bash scripts/run.sh $(BUILD)

@@ -5,31 +5,47 @@
 
 namespace tarvela {
 
-const char* const launch::usage =
-    "Usage: tarvela [options]\n"
-    "\n"
-    "Lines the windows of all running applications up in a horizontal strip of\n"
-    "full-height columns per display, and slides the strip as focus moves.\n"
-    "Tarvela is the display's window manager: start it from ~/.xinitrc, a display\n"
-    "manager session, or with --replace inside a running session.\n"
-    "\n"
-    "Options:\n"
-    "  --display NAME   the X display to manage (default: $DISPLAY)\n"
-    "  --replace        ask the running window manager to hand over\n"
-    "  --preview NAME   show one window for inspection: onboarding, settings or\n"
-    "                   settings:PANE, permission, update, save, addapps, toast,\n"
-    "                   or popover (after a normal start)\n"
-    "  --show-update    open the software-update window and check for updates\n"
-    "  --reset-notifier run the background update check now\n"
-    "  --notify-check   run the background update check in this process and exit\n"
-    "  --version        print the version and exit\n"
-    "  msg COMMAND ...  send a command to the running Tarvela (tarvela msg --help)\n"
-    "  -h, --help       print this help and exit\n"
-    "\n"
-    "Environment:\n"
-    "  TARVELA_DEFAULTS   settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)\n"
-    "  TARVELA_FEED_URL   the update feed's address (overrides the built-in one)\n"
-    "  TARVELA_NOTIFY_CHECK=1  the same as --notify-check\n";
+const char* const launch::summary =
+    "Lines the windows of all running applications up in a horizontal strip of "
+    "full-height columns per display, and slides the strip as focus moves. "
+    "Tarvela is the display's window manager: start it from ~/.xinitrc, a display "
+    "manager session, or with --replace inside a running session.";
+
+const std::vector<OptionDoc>& launch::options() {
+    static const std::vector<OptionDoc> table{
+        {{"--display"}, "NAME", "the X display to manage (default: $DISPLAY)"},
+        {{"--replace"}, "", "ask the running window manager to hand over"},
+        {{"--preview"}, "NAME",
+         "show one window for inspection: onboarding, settings or settings:PANE, permission, update, save, "
+         "addapps, toast, or popover (after a normal start)"},
+        {{"--show-update"}, "", "open the software-update window and check for updates"},
+        {{"--reset-notifier"}, "", "run the background update check now"},
+        {{"--notify-check"}, "", "run the background update check in this process and exit"},
+        {{"--version"}, "", "print the version and exit"},
+        {{"msg"}, "COMMAND ...", "send a command to the running Tarvela (tarvela msg --help)"},
+        {{"-h", "--help"}, "", "print this help and exit"},
+    };
+    return table;
+}
+
+const std::vector<launch::EnvDoc>& launch::environment() {
+    static const std::vector<EnvDoc> table{
+        {"DISPLAY", "the X display to manage when --display is not given"},
+        {"TARVELA_DEFAULTS", "settings file (default $XDG_CONFIG_HOME/tarvela/app.tarvela.plist)"},
+        {"TARVELA_FEED_URL", "the update feed's address (overrides the built-in one)"},
+        {"TARVELA_NOTIFY_CHECK", "set to 1: the same as --notify-check"},
+        {"TARVELA_SOCKET", "where tarvela msg finds the running Tarvela (default: the runtime folder's socket for $DISPLAY)"},
+    };
+    return table;
+}
+
+std::string launch::usage() {
+    std::string s = "Usage: tarvela [options]\n\n";
+    s += wrapText(summary, 0, 78) + "\nOptions:\n" + formatOptions(options(), 19, 78);
+    s += "\nEnvironment:\n";
+    for (const EnvDoc& e : environment()) s += formatOptions({{{e.name}, "", e.help}}, 25, 78);
+    return s;
+}
 
 std::variant<LaunchOptions, LaunchError> parseLaunch(const std::vector<std::string>& args,
                                                      const char* notifyCheckEnv) {

@@ -8,11 +8,23 @@
 #include <variant>
 #include <vector>
 
+#include "core/option_doc.h"
+
 namespace tarvela {
 
 namespace launch {
-// What `tarvela --help` prints.
-extern const char* const usage;
+// What Tarvela is, in the paragraph `--help` opens with.
+extern const char* const summary;
+// Every option parseLaunch reads, in the order the help lists them.
+const std::vector<OptionDoc>& options();
+// The environment variables Tarvela reads: name, then what it means.
+struct EnvDoc {
+    std::string name;
+    std::string help;
+};
+const std::vector<EnvDoc>& environment();
+// What `tarvela --help` prints, from the tables above.
+std::string usage();
 }  // namespace launch
 
 struct LaunchOptions {

@@ -305,7 +305,7 @@ int main(int argc, char** argv) {
     // nor does a script's request to the running Tarvela.
     case LaunchOptions::Mode::notifyCheck: return runNotifyCheckProcess();
     case LaunchOptions::Mode::msg: return ipc::runMsg(launch.msgArgs, stdout, stderr);
-    case LaunchOptions::Mode::help: std::fputs(launch::usage, stdout); return 0;
+    case LaunchOptions::Mode::help: std::fputs(launch::usage().c_str(), stdout); return 0;
     case LaunchOptions::Mode::version: std::printf("tarvela %s\n", AppInfo::version().c_str()); return 0;
     case LaunchOptions::Mode::manage: break;
     }

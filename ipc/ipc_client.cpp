@@ -129,15 +129,23 @@ std::string plainEvent(const Json& event) {
     return line + "\n";
 }
 
+const std::vector<OptionDoc>& msgOptions() {
+    static const std::vector<OptionDoc> table{
+        {{"--json"}, "", "print the raw JSON lines of the reply and the events"},
+        {{"-m", "--monitor"}, "", "keep printing events after a subscribe"},
+        {{"--socket"}, "PATH", "talk to the Tarvela listening at PATH"},
+        {{"-h", "--help"}, "", "print this help and exit"},
+    };
+    return table;
+}
+
+const char* const msgSummary =
+    "Sends one command to the Tarvela running on $DISPLAY (or at $TARVELA_SOCKET) and "
+    "prints the reply. Exit status: 0 done, 1 error, 2 Tarvela not running.";
+
 std::string msgUsage() {
-    std::string s =
-        "Usage: tarvela msg [--json] [-m|--monitor] [--socket PATH] COMMAND [ARGUMENTS]\n"
-        "\n"
-        "Sends one command to the Tarvela running on $DISPLAY (or at $TARVELA_SOCKET) and\n"
-        "prints the reply. --json prints the raw JSON lines; --monitor keeps printing\n"
-        "events after a subscribe. Exit status: 0 done, 1 error, 2 Tarvela not running.\n"
-        "\n"
-        "Commands:\n";
+    std::string s = "Usage: tarvela msg [options] COMMAND [ARGUMENTS]\n\n" + wrapText(msgSummary, 0, 78) +
+                    "\nOptions:\n" + formatOptions(msgOptions(), 19, 78) + "\nCommands:\n";
     for (const CommandDef& c : commands()) {
         std::string head = "  " + c.name;
         for (const ArgDef& a : c.args) head += a.optional ? " [" + a.name + "]" : " " + a.name;

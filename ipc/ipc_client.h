@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/option_doc.h"
 #include "settings/stores.h"
 
 namespace tarvela::ipc {
@@ -21,7 +22,12 @@ std::variant<Json, std::string> requestFor(const std::vector<std::string>& words
 std::string plainResult(const Json& result);
 std::string plainEvent(const Json& event);
 
-// The help text, every command from the table.
+// The options `tarvela msg` reads before its command, in the order the help lists them.
+const std::vector<OptionDoc>& msgOptions();
+// What `tarvela msg` does and how it ends, in the paragraph its help opens with.
+extern const char* const msgSummary;
+
+// The help text, every option and command from the tables.
 std::string msgUsage();
 
 // The whole command: 0 success, 1 an error reply (or a usage error), 2 Tarvela

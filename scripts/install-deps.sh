@@ -22,8 +22,13 @@ DESKTOP_PKGS=(
   xserver-xorg-core xserver-xorg-video-dummy zenity
 )
 
+# `make install` and `make deb`, and the tests that check what they ship: the
+# library scan of the package, manual page rendering, the package checker, zsh
+# to read the completion.
+PACKAGING_PKGS=(dpkg-dev file man-db groff-base lintian zsh)
+
 want=("${BUILD_PKGS[@]}")
-if [ "${1:-}" != "--build-only" ]; then want+=("${DESKTOP_PKGS[@]}"); fi
+if [ "${1:-}" != "--build-only" ]; then want+=("${DESKTOP_PKGS[@]}" "${PACKAGING_PKGS[@]}"); fi
 
 missing=()
 for p in "${want[@]}"; do
