@@ -26,6 +26,7 @@ namespace tarvela {
 // A rounded card with a subtle border; an optional title in the section style
 // above it and an optional note below. Its rows go into body().
 class Card final : public QWidget {
+    Q_OBJECT
 public:
     explicit Card(const std::string& title = {}, const std::string& note = {}, QWidget* parent = nullptr);
     QVBoxLayout* body() const { return body_; }
@@ -59,6 +60,7 @@ private:
 // Equal segments in a tinted container, the chosen one a raised pill. Arrow
 // keys move the choice; every choice, by pointer or key, reaches `onSelect`.
 class SegmentedPicker final : public QWidget {
+    Q_OBJECT
 public:
     SegmentedPicker(const std::vector<std::string>& options, int selected, std::function<void(int)> onSelect,
                     QWidget* parent = nullptr);
@@ -97,6 +99,7 @@ private:
 enum class ButtonKind { primary, secondary, destructive, plain };
 
 class Button final : public QPushButton {
+    Q_OBJECT
 public:
     Button(const std::string& text, ButtonKind kind, QWidget* parent = nullptr);
     QSize sizeHint() const override;
@@ -119,6 +122,7 @@ private:
 // Key caps, one per key, 4 apart; or a prompt in place of them while a new
 // shortcut is recorded. A click on them asks for a change.
 class KeyCaps final : public QAbstractButton {
+    Q_OBJECT
 public:
     KeyCaps(std::vector<std::string> caps, std::string prompt, QWidget* parent = nullptr);
     QSize sizeHint() const override;
@@ -134,6 +138,7 @@ private:
 // A dialog's head: a 40-pixel icon (the application's, else the mascot), its
 // title and a one-line subtitle.
 class DialogHeader final : public QWidget {
+    Q_OBJECT
 public:
     DialogHeader(const std::string& title, const std::string& subtitle, QImage icon = {}, QWidget* parent = nullptr);
 };
@@ -154,6 +159,7 @@ QWidget* rowSeparator();
 // its applications' glyphs, the focused one outlined in the accent. Columns
 // past the tile's width are drawn narrower rather than cut.
 class StripSketch final : public QWidget {
+    Q_OBJECT
 public:
     explicit StripSketch(std::vector<SavedColumn> columns, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {320, 120}; }

@@ -10,6 +10,7 @@
 #include <QtTest/QTest>
 
 #include "tests/feedback/settings_fixture.h"
+#include "tests/ui/pane_set.h"
 #include "ui/components.h"
 #include "ui/onboarding_window.h"
 #include "ui/settings_window.h"
@@ -99,13 +100,8 @@ std::optional<KeyEvent> keyOf(const QKeyEvent& e) {
 }
 
 TEST_F(SettingsTest, ARecorderOwnsEveryKeyUntilItsPaneGoesAndTheNextWindowOpensWhereItWas) {
-    GeneralPane general({*prefs, *wm, *transfer, mail, tmp.path(), {}, {}, {}, {}, {}, {}});
-    ShortcutsPane shortcuts(*hotkeys, [] {});
-    GesturesPane gestures(*prefs);
-    WorkspacesPane workspacesPane(*workspaces, *wm, {});
-    RulesPane rulesPane(*rules, {});
-    UpdatesPane updates(*prefs, nullptr);
-    const SettingsPanes panes{general, shortcuts, gestures, workspacesPane, rulesPane, updates, keyOf};
+    PaneSet set(*prefs, *wm, *transfer, mail, tmp.path(), *hotkeys, *workspaces, *rules);
+    const SettingsPanes panes = set.all(keyOf);
     SettingsPane shown = SettingsPane::shortcuts;
     auto window = std::make_unique<SettingsWindow>(panes, shown);
     window->show();
