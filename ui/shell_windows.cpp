@@ -10,6 +10,7 @@
 #include "feedback/status_item.h"
 #include "settings/app_info.h"
 #include "ui/hud_widget.h"
+#include "ui/mascot.h"
 #include "ui/painting.h"
 #include "ui/popover_widget.h"
 #include "ui/settings_window.h"
@@ -44,6 +45,8 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps)
     toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
     popover_ = std::make_unique<PopoverWidget>(d_.status, d_.popover);
 
+    // Every Tarvela window and the about box carry the mascot.
+    QApplication::setWindowIcon(mascotIcon());
     // The application menu's items, where this desktop puts an application's menu.
     menu_.addAction("About Tarvela", [] {
         QMessageBox::about(nullptr, "About Tarvela",
