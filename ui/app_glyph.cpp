@@ -58,7 +58,12 @@ QPixmap AppGlyphs::themeIcon(const std::string& appId, const std::string& name, 
                 break;
             }
     }
-    return found.isNull() ? QPixmap() : found.pixmap(px, px);
+    if (found.isNull()) return {};
+    // A theme without that size gives the nearest smaller one: every glyph is `px` square.
+    QPixmap pm = found.pixmap(px, px);
+    if (!pm.isNull() && pm.size() != QSize(px, px))
+        pm = pm.scaled(px, px, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return pm;
 }
 
 QPixmap AppGlyphs::letter(const std::string& key, const std::string& name, int px) {

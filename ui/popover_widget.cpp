@@ -87,7 +87,6 @@ PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
     setAccessibleName("Tarvela");
     setWindowTitle("Tarvela popover");
     setFrameShape(QFrame::StyledPanel);
-    setFrameShape(QFrame::NoFrame);
     outer_ = new QVBoxLayout(this);
     outer_->setContentsMargins(look::grid * 3, look::grid * 3, look::grid * 3, look::grid * 3);
     outer_->setSizeConstraint(QLayout::SetFixedSize);

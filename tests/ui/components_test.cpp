@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QTest>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "feedback/onboarding.h"
@@ -114,6 +116,19 @@ TEST_F(ComponentsTest, AGlyphIsTheWindowsOwnIconElseALetterAndIsDrawnOncePerAppl
     EXPECT_EQ(glyphs.size(), 2u);
     glyphs.glyph(red, "org.Notes", "Notes", 16);
     EXPECT_EQ(glyphs.size(), 2u);
+
+    // No icon of its own: the one its desktop entry names.
+    std::filesystem::create_directories(tmp.path() / "applications");
+    QImage blue(8, 8, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(blue.save(QString::fromStdString((tmp.path() / "paint.png").string())));
+    std::ofstream(tmp.path() / "applications/org.Paint.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Paint\nIcon=" << (tmp.path() / "paint.png").string() << "\n";
+    const std::string before = std::getenv("XDG_DATA_DIRS") ? std::getenv("XDG_DATA_DIRS") : "";
+    setenv("XDG_DATA_DIRS", tmp.path().c_str(), 1);
+    const QImage entry = glyphs.glyph(nullptr, "org.Paint", "Paint", 16).toImage();
+    setenv("XDG_DATA_DIRS", before.c_str(), 1);
+    EXPECT_EQ(entry.pixelColor(8, 8), QColor(Qt::blue));
 }
 
 // Every window's grounds, cards and texts come from the theme in force.
