@@ -7,6 +7,8 @@
 //                  own connection has put that paint on the server (median);
 //   tray_image_us  one rebuild of the tray item's image: the pill laid out for
 //                  the running manager and drawn at device-pixel ratio 2 (mean);
+//   icon_lookup_us  the glyph of an application seen before, as the HUD asks
+//                  for it on every tile it draws: the strip's windows in turn (mean);
 //   settings_open_ms  from the request for the settings window, none open,
 //                  until a second connection has seen it mapped, it has painted
 //                  and a round trip on Qt's connection has put that on the server (median).
@@ -17,6 +19,7 @@
 
 #include "bench/shell_bench_app.h"
 #include "core/log.h"
+#include "ui/app_glyph.h"
 #include "ui/hud_widget.h"
 #include "ui/tray.h"
 
@@ -138,6 +141,26 @@ int main(int, char** argv) {
             std::printf("BENCH tray_image_us %.1f us\n", us);
             std::fflush(stdout);
             std::fprintf(stderr, "shell_hud_bench: %ld rebuilds (%llx)\n", n, static_cast<unsigned long long>(sink));
+        }
+
+        if (status == 0) {
+            std::vector<Item> items;
+            if (const StripRef strip = wm.cur())
+                for (const Col& c : strip->cols) items.insert(items.end(), c.items.begin(), c.items.end());
+            AppGlyphs& glyphs = AppGlyphs::shared();
+            auto lookUp = [&](const Item& it) {
+                return glyphs.glyph(it.icon, it.bundleID.value_or(""), it.app, static_cast<int>(hud::iconSingle), 1).cacheKey();
+            };
+            for (const Item& it : items) lookUp(it);  // each application seen once
+            long n = 0;
+            uint64_t sink = 0;
+            const auto start = Clock::now();
+            while (!items.empty() && (n < 20000 || msSince(start) < 300))
+                for (const Item& it : items) sink += static_cast<uint64_t>(lookUp(it)), ++n;
+            if (n > 0) std::printf("BENCH icon_lookup_us %.2f us\n", msSince(start) * 1000 / static_cast<double>(n));
+            std::fflush(stdout);
+            std::fprintf(stderr, "shell_hud_bench: %ld glyph lookups over %zu windows (%llx)\n", n, items.size(),
+                         static_cast<unsigned long long>(sink));
         }
 
         if (status == 0) {

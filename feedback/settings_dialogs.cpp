@@ -48,6 +48,18 @@ bool SaveLayoutDialog::canSave() const {
     return std::any_of(name_.begin(), name_.end(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
 }
 
+std::vector<SavedColumn> SaveLayoutDialog::preview() const {
+    std::vector<SavedColumn> out;
+    const StripRef s = manager_.cur();
+    if (!s) return out;
+    for (size_t i = 0; i < s->cols.size(); ++i) {
+        SavedColumn c{s->cols[i].frac, static_cast<int>(i) == s->focusC, {}};
+        for (const Item& it : s->cols[i].items) c.apps.push_back({it.app, it.bundleID.value_or(""), it.icon});
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
 void SaveLayoutDialog::cancel() {
     closeWindow(close_);
 }

@@ -39,6 +39,19 @@ struct SlotOption {
     std::string label;        // "None", "⌃⌥5"
 };
 
+// One column of the strip the dialog would save: its width and its windows'
+// applications, top to bottom.
+struct SavedColumn {
+    struct App {
+        std::string name;
+        std::string appId;
+        ImageRef icon;
+    };
+    double frac = 0.5;
+    bool focused = false;
+    std::vector<App> apps;
+};
+
 class SaveLayoutDialog {
 public:
     // The slots offered are those free when the dialog opens.
@@ -55,6 +68,9 @@ public:
     void setName(std::string name) { name_ = std::move(name); }
     // A name with something besides spaces in it.
     bool canSave() const;
+
+    // The current display's strip as it would be saved; empty without windows.
+    std::vector<SavedColumn> preview() const;
 
     void cancel();
     // Saves the current display's strip under the name and chosen slot, then closes.

@@ -428,16 +428,25 @@ preview_shot() {
     echo "run: no window \"$title\" for --preview $name"
   fi
 }
-preview_shot settings:general "Tarvela Settings" 17-settings-general
-preview_shot settings:shortcuts "Tarvela Settings" 18-settings-shortcuts
-preview_shot settings:gestures "Tarvela Settings" 19-settings-gestures
-preview_shot settings:workspaces "Tarvela Settings" 20-settings-workspaces
-preview_shot "settings:app rules" "Tarvela Settings" 21-settings-app-rules
-preview_shot settings:updates "Tarvela Settings" 22-settings-updates
-preview_shot permission "Tarvela" 23-permission
-preview_shot update "Software update" 24-update
-preview_shot save "Save layout" 25-save-layout
-preview_shot addapps "Add apps" 26-add-apps
+# Every window light, then dark (the appearance preference; of two entries
+# for one key the last counts).
+for look in light dark; do
+  if [ "$look" = dark ]; then
+    perl -0pi -e 's#</dict>(\s*</plist>\s*)$#<key>appearance</key><integer>1</integer></dict>$1#' "$TARVELA_DEFAULTS"
+  fi
+  preview_shot settings:general "Tarvela Settings" 17-settings-general-$look
+  preview_shot settings:shortcuts "Tarvela Settings" 18-settings-shortcuts-$look
+  preview_shot settings:gestures "Tarvela Settings" 19-settings-gestures-$look
+  preview_shot settings:workspaces "Tarvela Settings" 20-settings-workspaces-$look
+  preview_shot "settings:app rules" "Tarvela Settings" 21-settings-app-rules-$look
+  preview_shot settings:updates "Tarvela Settings" 22-settings-updates-$look
+  preview_shot permission "Tarvela" 23-permission-$look
+  preview_shot update "Software update" 24-update-$look
+  preview_shot save "Save layout" 25-save-layout-$look
+  preview_shot addapps "Add apps" 26-add-apps-$look
+  preview_shot onboarding "Welcome to Tarvela" 27-onboarding-$look
+  preview_shot popover "Tarvela popover" 28-popover-$look
+done
 
 # The settings window and a dialog again in the dark appearance, their title
 # bars with them (appearance 1 added to the defaults while Tarvela is stopped).

@@ -8,7 +8,9 @@
 #include <QToolTip>
 
 #include "feedback/palette.h"
+#include "ui/app_glyph.h"
 #include "ui/painting.h"
+#include "ui/theme.h"
 
 namespace tarvela {
 
@@ -111,6 +113,8 @@ void HUDWidget::paintEvent(QPaintEvent*) {
     p.drawPath(rounded(v.stripRow, hud::stripRadius));
     if (v.optionsRow) p.drawPath(rounded(*v.optionsRow, hud::optionsRadius));
 
+    const QColor a = Theme::current().accent();
+    const Rgba accent{a.redF(), a.greenF(), a.blueF(), 1};
     for (const HUDTile& t : v.tiles) {
         const HUDTile::Look look = hud_.tileLook(t.col);
         p.save();
@@ -118,7 +122,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
         p.translate(mid);
         p.scale(look.scale, look.scale);
         p.translate(-mid);
-        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, palette::accent.light, look.accent)));
+        p.setBrush(qtColor(mix(Rgba{1, 1, 1, look.whiteOpacity}, accent, look.accent)));
         p.setPen(look.border > 0 ? QPen(qtColor(white, look.border), hud::tileBorder) : QPen(Qt::NoPen));
         p.drawPath(rounded(t.frame, hud::tileRadius));
         p.setOpacity(look.glyphOpacity);
@@ -126,14 +130,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
             const QRectF cell = qtRect(g.frame);
             const QRectF icon(cell.center().x() - t.iconSize / 2, cell.center().y() - t.iconSize / 2, t.iconSize,
                               t.iconSize);
-            const QImage img = qtImage(g.icon);
-            if (!img.isNull()) {
-                p.drawImage(icon, img);
-            } else {
-                p.setPen(qtColor(white));
-                p.setFont(qtFont(Font{t.iconSize * 0.6, Weight::bold}));
-                p.drawText(icon, Qt::AlignCenter, QString::fromStdString(g.letter));
-            }
+            paintAppGlyph(p, icon, g.icon, "", g.app);
             if (g.attention) paintAttentionMark(p, cell);
         }
         p.restore();
@@ -161,7 +158,7 @@ void HUDWidget::paintEvent(QPaintEvent*) {
         switch (c.fill) {
             case HUDFill::keyCap: p.setBrush(qtColor(white, hud::keyCapOpacity)); break;
             case HUDFill::button: p.setBrush(qtColor(white, hud::buttonOpacity)); break;
-            case HUDFill::accent: p.setBrush(qtColor(palette::accent.light)); break;
+            case HUDFill::accent: p.setBrush(Theme::current().accent()); break;
             case HUDFill::none: p.setBrush(Qt::NoBrush); break;
         }
         if (c.fill != HUDFill::none) p.drawPath(rounded(c.frame, hud::controlRadius));

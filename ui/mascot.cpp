@@ -1,6 +1,8 @@
 #include "ui/mascot.h"
 
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QPainterPath>
 
 namespace tarvela {
@@ -33,6 +35,19 @@ void drawMascot(QPainter& p, const QRectF& area) {
     p.drawEllipse(QPointF(r.center().x() - 2.6 * u, r.top() + 5 * u), 1.2 * u, 1.4 * u);
     p.drawEllipse(QPointF(r.center().x() + 2.6 * u, r.top() + 5 * u), 1.2 * u, 1.4 * u);
     p.restore();
+}
+
+QIcon mascotIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm(side, side);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        drawMascot(p, QRectF(0, 0, side, side));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 }  // namespace tarvela

@@ -4,11 +4,14 @@
 
 #include <QRectF>
 
+class QIcon;
 class QPainter;
 
 namespace tarvela {
 
 // Fills `r` (best square); its natural size is 16 × 16 points.
 void drawMascot(QPainter& p, const QRectF& r);
+// The mascot at the sizes window decorations, task bars and the about box ask for.
+QIcon mascotIcon();
 
 }  // namespace tarvela

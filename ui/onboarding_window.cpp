@@ -10,6 +10,8 @@
 
 #include "feedback/palette.h"
 #include "ui/painting.h"
+#include "ui/components.h"
+#include "ui/theme.h"
 #include "ui/widgets.h"
 
 namespace tarvela {
@@ -69,7 +71,8 @@ private:
 
 OnboardingWindow::OnboardingWindow(Onboarding& onboarding) : o_(onboarding) {
     setFocusPolicy(Qt::StrongFocus);
-    outer_->setContentsMargins(32, 28, 32, 20);
+    outer_->setContentsMargins(look::windowPadding + look::grid * 2, look::windowPadding, look::windowPadding + look::grid * 2,
+                               look::windowPadding);
     link_ = onboarding.changed.connect([this] { rebuildSoon(); });
     rebuild();
 }
@@ -83,15 +86,19 @@ void OnboardingWindow::build(QVBoxLayout& into) {
     const OnboardingView v = o_.view();
     auto* body = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    left->addWidget(label(v.title, 1.8, true));
-    left->addWidget(label(v.subtitle, 1.1, false, true));
-    left->addSpacing(14);
-    if (v.welcome)
+    left->setSpacing(look::grid * 2);
+    left->addWidget(new DialogHeader(v.title, v.subtitle));
+    if (v.welcome) {
+        auto* features = new Card;
+        features->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+        features->body()->setSpacing(look::noteGap);
         for (const OnboardingFeature& f : v.welcome->features) {
-            left->addWidget(label(f.title, 1, true));
-            left->addWidget(label(f.text, 1, false, true));
-            left->addSpacing(6);
+            if (&f != &v.welcome->features.front()) features->body()->addSpacing(look::grid * 2);
+            features->body()->addWidget(label(f.title, 1, true));
+            features->body()->addWidget(textLabel(f.text, TypeRole::note));
         }
+        left->addWidget(features);
+    }
     if (v.permission) addPermission(*left, *v.permission);
     if (v.layout) addLayoutChoices(*left, *v.layout);
     if (v.ready) addReady(*left, *v.ready);
@@ -125,7 +132,9 @@ void OnboardingWindow::addLayoutChoices(QVBoxLayout& left, const LayoutStep& ste
     auto* layouts = new QHBoxLayout;
     for (const Choice<Layout>& c : step.layouts) {
         const Layout l = c.value;
-        layouts->addWidget(button(c.label, [this, l] { o_.chooseLayout(l); }, nullptr, c.selected));
+        auto* b = static_cast<Button*>(button(c.label, [this, l] { o_.chooseLayout(l); }, nullptr, c.selected));
+        b->setPicture([l](QPainter& p, const QRectF& r, const QColor& ink) { drawLayoutIcon(p, r, l, ink); }, {20, 13});
+        layouts->addWidget(b);
     }
     left.addLayout(layouts);
     left.addWidget(label(step.widthTitle, 1, true));
@@ -142,11 +151,13 @@ void OnboardingWindow::addReady(QVBoxLayout& left, const ReadyStep& ready) {
     left.addWidget(label(ready.layout, 1, true));
     left.addWidget(label(ready.permission));
     for (const ReadyShortcut& s : ready.shortcuts) {
-        std::string caps;
-        for (const std::string& c : s.caps) caps += (caps.empty() ? "" : " ") + c;
+        auto* caps = new KeyCaps(s.caps, "");
+        caps->setFocusPolicy(Qt::NoFocus);
+        caps->setAttribute(Qt::WA_TransparentForMouseEvents);
+        caps->setAccessibleName(QString::fromStdString(s.label));
         auto* row = new QHBoxLayout;
         row->addWidget(label(s.label), 1);
-        row->addWidget(label(caps, 1, true));
+        row->addWidget(caps);
         left.addLayout(row);
     }
     left.addSpacing(8);
@@ -159,12 +170,13 @@ QHBoxLayout* OnboardingWindow::footer(const OnboardingView& v) {
     QString dots;
     for (bool on : v.dots) dots += on ? QString::fromUtf8("● ") : QString::fromUtf8("○ ");
     auto* dotLabel = new QLabel(dots.trimmed());
-    dotLabel->setStyleSheet("color: " + qtColor(palette::accent.dark).name() + ";");
+    dotLabel->setForegroundRole(QPalette::Highlight);
     footer->addWidget(dotLabel);
     footer->addStretch();
     if (v.back) footer->addWidget(button(*v.back, [this] { o_.back(); }));
     if (v.skip) footer->addWidget(button(*v.skip, [this] { o_.skip(); }));
-    QPushButton* forward = button(v.forward, [this] { o_.forward(); });
+    auto* forward = new Button(v.forward, ButtonKind::primary);
+    QObject::connect(forward, &QPushButton::clicked, forward, [this] { o_.forward(); });
     forward->setDefault(true);
     forward->setFocusPolicy(Qt::NoFocus);  // Return is the window's, whatever has the focus
     forward->setEnabled(v.forwardEnabled);

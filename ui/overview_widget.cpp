@@ -7,7 +7,9 @@
 #include <QRadialGradient>
 
 #include "feedback/palette.h"
+#include "ui/app_glyph.h"
 #include "ui/painting.h"
+#include "ui/theme.h"
 
 namespace tarvela {
 
@@ -139,9 +141,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
                     p.restore();
                 } else if (card.sketch) {
                     const OverviewSketch& k = *card.sketch;
-                    const QImage icon = qtImage(k.icon);
-                    if (!icon.isNull()) p.drawImage(qtRect(k.glyph), icon);
-                    else p.fillRect(qtRect(k.glyph), qtColor(ov::white, 0.3));
+                    paintAppGlyph(p, qtRect(k.glyph), k.icon, "", k.name.text);
                     text(p, k.name);
                     p.setPen(Qt::NoPen);
                     p.setBrush(qtColor(ov::white, ov::barOpacity));
@@ -150,7 +150,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
                     for (const Rect& b : k.shortBars) p.drawRoundedRect(qtRect(b), ov::barHeight / 2, ov::barHeight / 2);
                 }
                 if (card.ring) {
-                    p.setPen(QPen(qtColor(palette::accent.light), ov::ringWidth));
+                    p.setPen(QPen(Theme::current().accent(), ov::ringWidth));
                     p.setBrush(Qt::NoBrush);
                     p.drawRoundedRect(qtRect(*card.ring), ov::ringRadius, ov::ringRadius);
                 }

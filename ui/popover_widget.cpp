@@ -14,6 +14,8 @@
 
 #include "feedback/palette.h"
 #include "feedback/status_item.h"
+#include "ui/app_glyph.h"
+#include "ui/components.h"
 #include "ui/painting.h"
 #include "ui/widgets.h"
 
@@ -28,14 +30,11 @@ QLabel* label(const std::string& text, QWidget* parent, bool bold = false, bool 
     return l;
 }
 
-QFrame* card(QVBoxLayout* into, QWidget* parent, const std::string& title) {
-    auto* c = new QFrame(parent);
-    c->setObjectName("card");
+Card* card(QVBoxLayout* into, QWidget* parent, const std::string& title) {
+    auto* c = new Card(title, "", parent);
     c->setAccessibleName(QString::fromStdString(title));
-    auto* v = new QVBoxLayout(c);
-    v->setContentsMargins(10, 8, 10, 8);
-    v->setSpacing(6);
-    if (!title.empty()) v->addWidget(label(title, c, true));
+    c->body()->setContentsMargins(look::grid * 3, look::grid * 2, look::grid * 3, look::grid * 2);
+    c->body()->setSpacing(look::grid * 2);
     into->addWidget(c);
     return c;
 }
@@ -47,6 +46,16 @@ QPushButton* button(const std::string& text, QWidget* parent, std::function<void
     return b;
 }
 
+// The pictogram of a choice, where it has one: alignments and layouts do.
+template <class T>
+void picture(Button*, const Choice<T>&) {}
+void picture(Button* b, const Choice<Align>& c) {
+    b->setPicture([a = c.value](QPainter& p, const QRectF& r, const QColor& ink) { drawAlignIcon(p, r, a, ink); }, {18, 12});
+}
+void picture(Button* b, const Choice<Layout>& c) {
+    b->setPicture([l = c.value](QPainter& p, const QRectF& r, const QColor& ink) { drawLayoutIcon(p, r, l, ink); }, {20, 13});
+}
+
 template <class T>
 QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::function<void(T)> pick, bool enabled) {
     auto* row = new QHBoxLayout();
@@ -54,9 +63,20 @@ QHBoxLayout* choices(const std::vector<Choice<T>>& items, QWidget* parent, std::
     for (const Choice<T>& c : items) {
         QPushButton* b = button(c.label, parent, [pick, v = c.value] { pick(v); }, c.selected);
         b->setEnabled(enabled);
+        picture(static_cast<Button*>(b), c);
         row->addWidget(b);
     }
     return row;
+}
+
+// A switch of the popover: never the keyboard's, only the model shows its state.
+Toggle* toggle(bool on, const std::string& help, QWidget* parent, std::function<void(bool)> set) {
+    auto* t = new Toggle(on, parent);
+    t->setToolTip(QString::fromStdString(help));
+    t->setAccessibleName(QString::fromStdString(help));
+    t->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(t, &QAbstractButton::clicked, parent, std::move(set));
+    return t;
 }
 
 }  // namespace
@@ -67,13 +87,8 @@ PopoverWidget::PopoverWidget(StatusController& status, PopoverActions& actions)
     setAccessibleName("Tarvela");
     setWindowTitle("Tarvela popover");
     setFrameShape(QFrame::StyledPanel);
-    setStyleSheet("#popover { border: 1px solid palette(mid); border-radius: 10px; }"
-                  "#card { background: palette(alternate-base); border-radius: 8px; }"
-                  "QPushButton:checked { background: " +
-                  qtColor(palette::accent.light).name() +
-                  "; color: white; border-radius: 5px; padding: 4px 8px; min-width: 64px; }");
     outer_ = new QVBoxLayout(this);
-    outer_->setContentsMargins(10, 10, 10, 10);
+    outer_->setContentsMargins(look::grid * 3, look::grid * 3, look::grid * 3, look::grid * 3);
     outer_->setSizeConstraint(QLayout::SetFixedSize);
     // Kept current while open, whoever changed what it shows; a burst of
     // changes rebuilds once.
@@ -96,13 +111,13 @@ void PopoverWidget::rebuild() {
     content_ = new QWidget(this);
     auto* v = new QVBoxLayout(content_);
     v->setContentsMargins(0, 0, 0, 0);
-    v->setSpacing(8);
+    v->setSpacing(look::grid * 3);
     outer_->addWidget(content_);
 
     addHeader(*v, m.header);
     if (m.permission) {
-        QFrame* c = card(v, content_, m.permission->title);
-        c->layout()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
+        Card* c = card(v, content_, m.permission->title);
+        c->body()->addWidget(button(m.permission->button, c, [this] { actions_.takeOver(); }));
     }
     addStripCard(*v, m.strip);
     if (m.display) addDisplayCard(*v, *m.display);
@@ -127,6 +142,7 @@ void PopoverWidget::addHeader(QVBoxLayout& v, const PopoverHeader& h) {
     auto* names = new QVBoxLayout();
     names->addWidget(label(h.name, host, true));
     names->addWidget(label(h.state, host, false, true));
+    head->addWidget(headerIcon(), 0, Qt::AlignVCenter);
     head->addLayout(names, 1);
     auto* pause = new QToolButton(host);
     pause->setText(QStringLiteral("☾"));
@@ -137,19 +153,13 @@ void PopoverWidget::addHeader(QVBoxLayout& v, const PopoverHeader& h) {
     pause->setFocusPolicy(Qt::NoFocus);
     connect(pause, &QToolButton::clicked, host, [this] { actions_.togglePause(); });
     head->addWidget(pause);
-    auto* on = new QCheckBox(host);
-    on->setChecked(h.on);
-    on->setToolTip(QString::fromStdString(h.switchHelp));
-    on->setAccessibleName(QString::fromStdString(h.switchHelp));
-    on->setFocusPolicy(Qt::NoFocus);
-    connect(on, &QCheckBox::clicked, host, [this](bool value) { actions_.setOn(value); });
-    head->addWidget(on);
+    head->addWidget(toggle(h.on, h.switchHelp, host, [this](bool value) { actions_.setOn(value); }));
     v.addLayout(head);
 }
 
 void PopoverWidget::addStripCard(QVBoxLayout& v, const StripCard& strip) {
-    QFrame* c = card(&v, content_, "");
-    auto* cv = static_cast<QVBoxLayout*>(c->layout());
+    Card* c = card(&v, content_, "");
+    QVBoxLayout* cv = c->body();
     auto* title = new QHBoxLayout();
     title->addWidget(label(strip.title + strip.caption, c, true));
     if (!strip.overviewLink.empty()) {
@@ -173,8 +183,23 @@ void PopoverWidget::addStripCard(QVBoxLayout& v, const StripCard& strip) {
             text += std::string(text.empty() ? "" : "\n") + (w.attention ? "● " : "") + w.app;
         QPushButton* b = button(text, c, [this, col = t.col] { actions_.goToColumn(col); }, t.focused);
         b->setEnabled(strip.tilesEnabled);
-        b->setToolTip(QString::fromStdString(t.help));
+        b->setToolTip(QString::fromStdString(text));
         b->setAccessibleName(QString::fromStdString(t.help));
+        // The tile shows its windows' glyphs; their names are its tool-tip.
+        std::vector<PopoverTile::Window> windows = t.windows;
+        static_cast<Button*>(b)->setPicture(
+            [windows](QPainter& p, const QRectF& r, const QColor&) {
+                const double side = std::min(r.height(), 20.0);
+                const double w = side * static_cast<double>(windows.size()) + 2 * static_cast<double>(windows.size() - 1);
+                double x = r.center().x() - w / 2;
+                for (const PopoverTile::Window& win : windows) {
+                    const QRectF g(x, r.center().y() - side / 2, side, side);
+                    paintAppGlyph(p, g, win.icon, "", win.app);
+                    if (win.attention) paintAttentionMark(p, g.adjusted(-4, -4, 4, 0));
+                    x += side + 2;
+                }
+            },
+            {40, 24}, false);
         b->setFixedSize(64, 44);
         tiles->addWidget(b);
     }
@@ -183,43 +208,40 @@ void PopoverWidget::addStripCard(QVBoxLayout& v, const StripCard& strip) {
 }
 
 void PopoverWidget::addDisplayCard(QVBoxLayout& v, const DisplayCard& display) {
-    QFrame* c = card(&v, content_, display.title);
-    for (const DisplayRow& r : display.rows) c->layout()->addWidget(label(r.name + " — " + r.detail, c, r.current));
+    Card* c = card(&v, content_, display.title);
+    for (const DisplayRow& r : display.rows) c->body()->addWidget(label(r.name + " — " + r.detail, c, r.current));
     if (display.sendButton) {
         QPushButton* send = button(*display.sendButton, c, [this] { actions_.send(); });
         send->setEnabled(display.sendEnabled);
-        c->layout()->addWidget(send);
+        c->body()->addWidget(send);
     }
-    if (display.note) c->layout()->addWidget(label(*display.note, c, false, true));
+    if (display.note) c->body()->addWidget(label(*display.note, c, false, true));
 }
 
 void PopoverWidget::addChoiceCards(QVBoxLayout& v, const PopoverModel& m) {
     {
-        QFrame* c = card(&v, content_, m.width.title);
-        static_cast<QVBoxLayout*>(c->layout())->addLayout(
+        Card* c = card(&v, content_, m.width.title);
+        c->body()->addLayout(
             choices<double>(m.width.choices, c, [this](double f) { actions_.setWidth(f); }, m.width.enabled));
-        c->layout()->addWidget(label(m.width.note, c, false, true));
+        c->body()->addWidget(label(m.width.note, c, false, true));
     }
     {
-        QFrame* c = card(&v, content_, m.align.title);
-        static_cast<QVBoxLayout*>(c->layout())->addLayout(
+        Card* c = card(&v, content_, m.align.title);
+        c->body()->addLayout(
             choices<Align>(m.align.choices, c, [this](Align a) { actions_.setAlign(a); }, m.align.enabled));
-        c->layout()->addWidget(label(m.align.note, c, false, true));
+        c->body()->addWidget(label(m.align.note, c, false, true));
     }
     {
-        QFrame* c = card(&v, content_, m.effects.title);
+        Card* c = card(&v, content_, m.effects.title);
         auto* row = new QHBoxLayout();
         row->addWidget(button(m.effects.dimLabel, c, [this, d = m.effects.dim] { actions_.setDim(!d); }, m.effects.dim));
         row->addWidget(button(m.effects.blurLabel, c, [this, b = m.effects.blur] { actions_.setBlur(!b); }, m.effects.blur));
-        static_cast<QVBoxLayout*>(c->layout())->addLayout(row);
-        auto* blur = new QCheckBox(QString::fromStdString(m.effects.blurSwitch), c);
-        blur->setChecked(m.effects.blur);
-        blur->setFocusPolicy(Qt::NoFocus);
-        connect(blur, &QCheckBox::clicked, c, [this](bool value) { actions_.setBlur(value); });
-        c->layout()->addWidget(blur);
+        c->body()->addLayout(row);
+        Toggle* blur = toggle(m.effects.blur, m.effects.blurSwitch, c, [this](bool value) { actions_.setBlur(value); });
+        c->body()->addWidget(settingsRow(m.effects.blurSwitch, "", blur));
     }
-    QFrame* c = card(&v, content_, m.layouts.title);
-    static_cast<QVBoxLayout*>(c->layout())->addLayout(
+    Card* c = card(&v, content_, m.layouts.title);
+    c->body()->addLayout(
         choices<Layout>(m.layouts.choices, c, [this](Layout l) { actions_.setLayout(l); }, m.layouts.enabled));
 }
 

@@ -1,6 +1,8 @@
 #include "ui/settings_window.h"
 
 #include <QCheckBox>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -17,6 +19,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/app_glyph.h"
+#include "ui/components.h"
+#include "ui/theme.h"
 #include "ui/widgets.h"
 
 namespace tarvela {
@@ -28,71 +33,70 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 QString tip(const std::string& s) { return Qt::convertFromPlainText(q(s), Qt::WhiteSpacePre); }
 QString mnemonicFree(const std::string& s) { return q(s).replace('&', "&&"); }
 
-QFrame* separator() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
+// A choice of a few short options is a segmented picker; a longer list, a menu.
+QWidget* choiceControl(const SettingsRow& r, RowPane& pane) {
+    const std::string id = r.id;
+    size_t chars = 0;
+    for (const std::string& o : r.options) chars += glyphCount(o);
+    if (r.options.size() <= 3 && chars <= 24)
+        return new SegmentedPicker(r.options, r.value, [&pane, id](int i) { pane.set(id, i); });
+    auto* combo = new QComboBox;
+    for (const std::string& o : r.options) combo->addItem(q(o));
+    combo->setCurrentIndex(r.value);
+    QObject::connect(combo, QOverload<int>::of(&QComboBox::activated), combo, [&pane, id](int i) { pane.set(id, i); });
+    return combo;
 }
 
 // One row: its texts on the left, its control on the right.
-QWidget* settingsRow(const SettingsRow& r, RowPane& pane) {
-    auto* row = new QWidget;
-    auto* h = new QHBoxLayout(row);
-    h->setContentsMargins(0, 4, 0, 4);
-    auto* texts = new QVBoxLayout;
-    texts->addWidget(label(r.label));
-    if (!r.note.empty()) texts->addWidget(label(r.note, 0.9, false, true));
-    if (!r.hint.empty()) texts->addWidget(label(r.hint, 0.8, false, true));
-    h->addLayout(texts, 1);
+QWidget* settingsRowFor(const SettingsRow& r, RowPane& pane) {
     const std::string id = r.id;
+    QWidget* control = nullptr;
     switch (r.kind) {
         case ControlKind::toggle: {
-            auto* box = new QCheckBox;
-            box->setChecked(r.value != 0);
-            box->setAccessibleName(q(r.label));
-            QObject::connect(box, &QCheckBox::toggled, box, [&pane, id](bool on) { pane.set(id, on ? 1 : 0); });
-            h->addWidget(box, 0, Qt::AlignTop);
+            auto* t = new Toggle(r.value != 0);
+            QObject::connect(t, &Toggle::toggled, t, [&pane, id](bool on) { pane.set(id, on ? 1 : 0); });
+            control = t;
             break;
         }
-        case ControlKind::choice: {
-            auto* combo = new QComboBox;
-            for (const std::string& o : r.options) combo->addItem(q(o));
-            combo->setCurrentIndex(r.value);
-            combo->setAccessibleName(q(r.label));
-            QObject::connect(combo, QOverload<int>::of(&QComboBox::activated), combo,
-                             [&pane, id](int i) { pane.set(id, i); });
-            h->addWidget(combo, 0, Qt::AlignTop);
-            break;
-        }
+        case ControlKind::choice: control = choiceControl(r, pane); break;
         case ControlKind::buttons: {
-            auto* col = new QVBoxLayout;
+            control = new QWidget;
+            auto* col = new QVBoxLayout(control);
+            col->setContentsMargins(0, 0, 0, 0);
             auto* buttons = new QHBoxLayout;
+            buttons->setSpacing(look::grid * 2);
             for (size_t i = 0; i < r.options.size(); ++i)
                 buttons->addWidget(button(r.options[i], [&pane, id, i] { pane.press(id, static_cast<int>(i)); }));
             col->addLayout(buttons);
-            if (!r.detail.empty()) col->addWidget(label(r.detail, 0.85, false, true));
-            h->addLayout(col);
+            if (!r.detail.empty()) col->addWidget(textLabel(r.detail, TypeRole::note), 0, Qt::AlignRight);
             break;
         }
         case ControlKind::text:
-            if (!r.detail.empty()) h->addWidget(label(r.detail, 1, false, true), 0, Qt::AlignTop);
+            if (!r.detail.empty()) {
+                QLabel* detail = textLabel(r.detail, TypeRole::note);
+                detail->setWordWrap(false);
+                control = detail;
+            }
             break;
     }
-    return row;
+    if (control && r.kind != ControlKind::buttons) control->setAccessibleName(q(r.label));
+    const std::string note = r.hint.empty() ? r.note : r.note.empty() ? r.hint : r.note + "\n" + r.hint;
+    return settingsRow(r.label, note, control);
 }
 
+// Rows of one section share a card, its title above it.
 void addRows(QVBoxLayout& into, RowPane& pane) {
+    Card* card = nullptr;
     std::string section;
-    bool first = true;
     for (const SettingsRow& r : pane.rows()) {
-        if (r.section != section || first) {
-            if (!first) into.addWidget(separator());
-            if (!r.section.empty()) into.addWidget(label(r.section, 1.05, true));
+        if (!card || r.section != section) {
+            card = new Card(r.section);
+            into.addWidget(card);
             section = r.section;
-            first = false;
+        } else {
+            card->body()->addWidget(rowSeparator());
         }
-        into.addWidget(settingsRow(r, pane));
+        card->body()->addWidget(settingsRowFor(r, pane));
     }
 }
 
@@ -117,7 +121,7 @@ public:
 
 private:
     void build(QVBoxLayout& into) override {
-        into.addWidget(label(pane_.intro(), 1, false, true));
+        into.addWidget(textLabel(pane_.intro(), TypeRole::note));
         addRows(into, pane_);
     }
     GesturesPane& pane_;
@@ -134,16 +138,25 @@ private:
     void build(QVBoxLayout& into) override {
         addRows(into, pane_);
         if (std::optional<UpdateStatusView> s = pane_.status()) {
-            into.addWidget(separator());
-            into.addWidget(label(s->line, 1, false, true));
-            if (s->detail) into.addWidget(label(*s->detail, 0.9, false, true));
-            auto* buttons = new QHBoxLayout;
-            buttons->addWidget(button(s->checkButton, [this] { pane_.checkNow(); }));
-            if (s->installButton) buttons->addWidget(button(*s->installButton, [this] { pane_.install(); }));
-            buttons->addStretch();
-            into.addLayout(buttons);
-            if (s->notesTitle) into.addWidget(label(*s->notesTitle, 1, true));
-            for (const std::string& n : s->notes) into.addWidget(label("•  " + n));
+            auto* card = new Card;
+            into.addWidget(card);
+            auto* buttons = new QWidget;
+            auto* h = new QHBoxLayout(buttons);
+            h->setContentsMargins(0, 0, 0, 0);
+            h->setSpacing(look::grid * 2);
+            h->addWidget(button(s->checkButton, [this] { pane_.checkNow(); }));
+            if (s->installButton) {
+                auto* install = new Button(*s->installButton, ButtonKind::primary);
+                QObject::connect(install, &QPushButton::clicked, install, [this] { pane_.install(); });
+                h->addWidget(install);
+            }
+            card->body()->addWidget(settingsRow(s->line, s->detail.value_or(""), buttons));
+            if (s->notesTitle) {
+                auto* notes = new Card(*s->notesTitle);
+                for (const std::string& n : s->notes) notes->body()->addWidget(label("•  " + n));
+                notes->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+                into.addWidget(notes);
+            }
         }
     }
     UpdatesPane& pane_;
@@ -194,37 +207,50 @@ protected:
 private:
     void build(QVBoxLayout& into) override {
         const ShortcutsView v = pane_.view();
-        into.addWidget(label(v.hint, 1, false, true));
+        into.addWidget(textLabel(v.hint, TypeRole::note));
         for (const ShortcutGroup& g : v.groups) {
-            into.addWidget(label(g.title, 1.05, true));
+            auto* card = new Card(g.title);
             for (const ShortcutRow& r : g.rows) {
-                auto* h = new QHBoxLayout;
-                h->addWidget(label(r.label), 1);
-                std::string caps = r.recording ? r.prompt : std::string();
-                for (const std::string& c : r.caps) caps += (caps.empty() ? "" : " ") + c;
+                if (&r != &g.rows.front()) card->body()->addWidget(rowSeparator());
+                auto* caps = new KeyCaps(r.caps, r.recording ? r.prompt : std::string());
+                caps->setCheckable(true);
+                caps->setChecked(r.recording);
+                caps->setAccessibleName(q(r.label));
                 const Action a = r.action;
-                auto* b = button(caps, [this, a] { pane_.click(a); });
-                b->setCheckable(true);
-                b->setChecked(r.recording);
-                b->setAccessibleName(q(r.label));
-                h->addWidget(b);
-                into.addLayout(h);
+                QObject::connect(caps, &QAbstractButton::clicked, caps, [this, a] { pane_.click(a); });
+                card->body()->addWidget(settingsRow(r.label, "", caps));
             }
+            into.addWidget(card);
         }
-        if (!v.conflict.empty()) into.addWidget(label(v.conflict));
+        if (!v.conflict.empty()) {
+            QLabel* conflict = label(v.conflict);
+            QPalette pal = conflict->palette();
+            pal.setColor(QPalette::WindowText, Theme::current().destructive());
+            conflict->setPalette(pal);
+            into.addWidget(conflict);
+        }
         auto* reset = new QHBoxLayout;
         reset->addWidget(button(v.resetButton, [this] { pane_.resetToDefaults(); }));
         reset->addStretch();
         into.addLayout(reset);
-        into.addWidget(label(v.slotNote, 0.9, false, true));
+        into.addWidget(textLabel(v.slotNote, TypeRole::note));
     }
     ShortcutsPane& pane_;
     std::function<std::optional<KeyEvent>(const QKeyEvent&)> keyEvent_;
 };
 
 void emptyState(QVBoxLayout& into, const PaneEmptyState& e) {
-    into.addWidget(label(e.title, 1.1, true));
-    if (!e.detail.empty()) into.addWidget(label(e.detail, 1, false, true));
+    auto* card = new Card;
+    QLabel* title = label(e.title, 1.1, true);
+    title->setAlignment(Qt::AlignCenter);
+    card->body()->setContentsMargins(look::cardPadH, look::cardPadV * 2, look::cardPadH, look::cardPadV * 2);
+    card->body()->addWidget(title);
+    if (!e.detail.empty()) {
+        QLabel* detail = textLabel(e.detail, TypeRole::note);
+        detail->setAlignment(Qt::AlignCenter);
+        card->body()->addWidget(detail);
+    }
+    into.addWidget(card);
 }
 
 class WorkspacesPage final : public ModelView {
@@ -237,30 +263,36 @@ public:
 private:
     void build(QVBoxLayout& into) override {
         const WorkspacesView v = pane_.view();
-        into.addWidget(label(v.intro, 1, false, true));
+        into.addWidget(textLabel(v.intro, TypeRole::note));
         if (v.empty) emptyState(into, *v.empty);
         for (const WorkspaceCard& c : v.cards) {
-            auto* card = new QFrame;
-            card->setFrameShape(QFrame::StyledPanel);
-            auto* h = new QHBoxLayout(card);
+            auto* card = new Card;
+            card->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+            auto* h = new QHBoxLayout;
+            card->body()->addLayout(h);
             auto* texts = new QVBoxLayout;
+            texts->setSpacing(look::noteGap);
             texts->addWidget(label(c.name + (c.active ? "   " + c.activeMark : std::string()), 1, true));
-            texts->addWidget(label(c.apps, 0.9, false, true));
-            texts->addWidget(label(c.shortcut, 0.9, false, true));
+            texts->addWidget(textLabel(c.apps, TypeRole::note));
+            texts->addWidget(textLabel(c.shortcut, TypeRole::note));
             h->addLayout(texts, 1);
             const Uuid id = c.id;
-            h->addWidget(button(c.restoreButton, [this, id] { pane_.restore(id); }), 0, Qt::AlignTop);
+            h->addWidget(button(c.restoreButton, [this, id] { pane_.restore(id); }), 0, Qt::AlignVCenter);
             auto* more = new QToolButton;
             more->setText(QString::fromUtf8("…"));
+            more->setAutoRaise(true);
+            more->setAccessibleName(q(c.deleteItem));
             more->setPopupMode(QToolButton::InstantPopup);
             auto* menu = new QMenu(more);
             menu->addAction(q(c.deleteItem), more, [this, id] { pane_.remove(id); });
             more->setMenu(menu);
-            h->addWidget(more, 0, Qt::AlignTop);
+            h->addWidget(more, 0, Qt::AlignVCenter);
             into.addWidget(card);
         }
         auto* save = new QHBoxLayout;
-        save->addWidget(button(v.saveButton, [this] { pane_.saveCurrentLayout(); }));
+        auto* saveButton = new Button(v.saveButton, ButtonKind::primary);
+        QObject::connect(saveButton, &QPushButton::clicked, saveButton, [this] { pane_.saveCurrentLayout(); });
+        save->addWidget(saveButton);
         save->addStretch();
         into.addLayout(save);
     }
@@ -277,17 +309,29 @@ public:
 private:
     void build(QVBoxLayout& into) override {
         const RulesView v = pane_.view();
-        into.addWidget(label(v.intro, 1, false, true));
+        into.addWidget(textLabel(v.intro, TypeRole::note));
+        Card* card = nullptr;
         if (v.empty) {
             emptyState(into, *v.empty);
         } else {
+            card = new Card;
+            card->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
             auto* head = new QHBoxLayout;
-            for (const std::string& h : v.headings) head->addWidget(label(h, 0.9, true, true), 1);
+            head->addSpacing(look::grid * 7);
+            for (const std::string& h : v.headings) head->addWidget(textLabel(h, TypeRole::section), 1);
             head->addSpacing(32);
-            into.addLayout(head);
+            card->body()->addLayout(head);
+            into.addWidget(card);
         }
         for (const RuleRow& r : v.rows) {
-            auto* h = new QHBoxLayout;
+            if (!card) into.addWidget(card = new Card);
+            card->body()->addWidget(rowSeparator());
+            auto* row = new QWidget;
+            row->setMinimumHeight(look::rowHeight);
+            auto* h = new QHBoxLayout(row);
+            h->setContentsMargins(0, look::grid, 0, look::grid);
+            h->addWidget(new AppGlyph(nullptr, r.bundleID, r.app, 20));
+            h->addSpacing(look::grid);
             h->addWidget(label(r.app), 1);
             const std::string id = r.bundleID;
             auto* behavior = new QComboBox;
@@ -312,21 +356,75 @@ private:
             } else {
                 h->addWidget(label(r.width), 1);
             }
-            auto* remove = button("✕", [this, id] { pane_.remove(id); });
+            auto* remove = new Button("✕", ButtonKind::plain);
+            QObject::connect(remove, &QPushButton::clicked, remove, [this, id] { pane_.remove(id); });
             remove->setToolTip(tip(r.removeHelp));
             remove->setAccessibleName(q(r.removeHelp));
             remove->setFixedWidth(32);
             h->addWidget(remove);
-            into.addLayout(h);
+            card->body()->addWidget(row);
         }
         auto* add = new QHBoxLayout;
         add->addWidget(button(v.addButton, [this] { pane_.addApps(); }));
         add->addStretch();
         into.addLayout(add);
-        into.addWidget(label(v.footnote, 0.9, false, true));
+        into.addWidget(textLabel(v.footnote, TypeRole::note));
     }
     RulesPane& pane_;
 };
+
+// The sidebar's panes: 32 tall, the chosen one washed in the accent with its
+// name in the accent, drawn from the theme at paint time.
+class SidebarItems final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        return {QStyledItemDelegate::sizeHint(o, i).width(), look::sidebarItem};
+    }
+    void paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        const Theme& t = Theme::current();
+        const bool chosen = o.state & QStyle::State_Selected;
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        const QRectF r = QRectF(o.rect).adjusted(look::grid * 2, 1, -look::grid * 2, -1);
+        if (chosen) {
+            p->setPen(Qt::NoPen);
+            p->setBrush(t.accentWash());
+            p->drawRoundedRect(r, look::buttonRadius, look::buttonRadius);
+        }
+        if (o.state & QStyle::State_HasFocus) {
+            p->setPen(QPen(t.focus(), 2));
+            p->setBrush(Qt::NoBrush);
+            p->drawRoundedRect(r, look::buttonRadius, look::buttonRadius);
+        }
+        QFont f = t.font(TypeRole::body);
+        if (chosen) f.setWeight(QFont::DemiBold);
+        p->setFont(f);
+        p->setPen(chosen ? t.accent() : t.text());
+        p->drawText(r.adjusted(look::grid * 2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, i.data().toString());
+        p->restore();
+    }
+};
+
+// A dialog's closing row: the secondary button (when it has a text), then the
+// primary one, the default, at the right.
+QHBoxLayout* dialogButtons(const std::string& secondary, std::function<void()> onSecondary, const std::string& primary,
+                           std::function<void()> onPrimary, QPushButton** primaryOut = nullptr) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(look::grid * 2);
+    row->addStretch();
+    if (!secondary.empty()) {
+        auto* b = new Button(secondary, ButtonKind::secondary);
+        QObject::connect(b, &QPushButton::clicked, b, std::move(onSecondary));
+        row->addWidget(b);
+    }
+    auto* p = new Button(primary, ButtonKind::primary);
+    p->setDefault(true);
+    QObject::connect(p, &QPushButton::clicked, p, std::move(onPrimary));
+    row->addWidget(p);
+    if (primaryOut) *primaryOut = p;
+    return row;
+}
 
 QWidget* scrolled(QWidget* page) {
     auto* area = new QScrollArea;
@@ -338,7 +436,10 @@ QWidget* scrolled(QWidget* page) {
 
 }  // namespace
 
-ModelView::ModelView() : outer_(new QVBoxLayout(this)) { outer_->setContentsMargins(24, 20, 24, 20); }
+ModelView::ModelView() : outer_(new QVBoxLayout(this)) {
+    outer_->setContentsMargins(look::windowPadding, look::windowPadding, look::windowPadding, look::windowPadding);
+    outer_->setSpacing(look::cardGap);
+}
 
 void ModelView::rebuildSoon() {
     if (pending_) return;
@@ -351,6 +452,7 @@ void ModelView::rebuild() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(look::cardGap);
     build(*layout);
     layout->addStretch();
     if (page_) {
@@ -367,7 +469,15 @@ SettingsWindow::SettingsWindow(SettingsPanes panes, SettingsPane& shown)
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(0);
-    sidebar_->setFixedWidth(190);
+    sidebar_->setFixedWidth(look::sidebarWidth);
+    sidebar_->setFrameShape(QFrame::NoFrame);
+    sidebar_->setItemDelegate(new SidebarItems(sidebar_));
+    sidebar_->setAccessibleName(QStringLiteral("Settings"));
+    // The sidebar sits on the window's ground, the panes on their own.
+    sidebar_->setBackgroundRole(QPalette::Window);
+    sidebar_->viewport()->setBackgroundRole(QPalette::Window);
+    sidebar_->setContentsMargins(0, look::grid * 3, 0, 0);
+    sidebar_->setStyleSheet(QString());
     h->addWidget(sidebar_);
     h->addWidget(stack_, 1);
     for (SettingsPane p : allSettingsPanes) {
@@ -405,41 +515,46 @@ PermissionWindow::PermissionWindow(PermissionView& view) : view_(view) {
 
 void PermissionWindow::build(QVBoxLayout& into) {
     const PermissionTexts t = view_.texts();
-    into.addWidget(label(t.title, 1.5, true));
-    into.addWidget(label(t.text));
+    into.addWidget(new DialogHeader(t.title, ""));
+    auto* card = new Card;
+    card->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+    card->body()->addWidget(label(t.text));
+    into.addWidget(card);
     into.addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    if (t.secondary) buttons->addWidget(button(*t.secondary, [this] { view_.secondary(); }));
-    QPushButton* primary = button(t.primary, [this] { view_.primary(); });
-    primary->setDefault(true);
-    buttons->addWidget(primary);
-    into.addLayout(buttons);
+    into.addLayout(dialogButtons(t.secondary ? *t.secondary : std::string(), [this] { view_.secondary(); }, t.primary,
+                                 [this] { view_.primary(); }));
 }
 
 SaveLayoutWindow::SaveLayoutWindow(SaveLayoutDialog& dialog) {
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(24, 20, 24, 20);
-    v->addWidget(label(save_dialog::title, 1.3, true));
-    v->addWidget(label(save_dialog::note, 1, false, true));
-    v->addSpacing(12);
-    v->addWidget(label(save_dialog::nameLabel, 1, true));
+    v->setContentsMargins(look::windowPadding, look::windowPadding, look::windowPadding, look::windowPadding);
+    v->setSpacing(look::cardGap);
+    v->addWidget(new DialogHeader(save_dialog::title, save_dialog::note));
+    auto* card = new Card;
     auto* name = new QLineEdit(q(dialog.name()));
-    v->addWidget(name);
-    v->addWidget(label(save_dialog::shortcutLabel, 1, true));
+    name->setMinimumWidth(220);
+    name->setAccessibleName(q(save_dialog::nameLabel));
+    card->body()->addWidget(settingsRow(save_dialog::nameLabel, "", name));
+    card->body()->addWidget(rowSeparator());
     auto* slot = new QComboBox;
     for (const SlotOption& o : dialog.options()) slot->addItem(q(o.label));
     slot->setCurrentIndex(dialog.selected());
-    v->addWidget(slot);
-    v->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(button(save_dialog::cancel, [&dialog] { dialog.cancel(); }));
-    QPushButton* save = button(save_dialog::save, [&dialog] { dialog.save(); });
-    save->setDefault(true);
+    slot->setMinimumWidth(220);
+    card->body()->addWidget(settingsRow(save_dialog::shortcutLabel, "", slot));
+    v->addWidget(card);
+    // What is kept: the columns of the current strip, drawn as they stand.
+    if (std::vector<SavedColumn> columns = dialog.preview(); !columns.empty()) {
+        auto* kept = new Card;
+        kept->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+        kept->body()->addWidget(new StripSketch(std::move(columns)), 1);
+        v->addWidget(kept, 1);
+    } else {
+        v->addStretch();
+    }
+    QPushButton* save = nullptr;
+    v->addLayout(dialogButtons(save_dialog::cancel, [&dialog] { dialog.cancel(); }, save_dialog::save,
+                               [&dialog] { dialog.save(); }, &save));
     save->setEnabled(dialog.canSave());
-    buttons->addWidget(save);
-    v->addLayout(buttons);
     QObject::connect(name, &QLineEdit::textChanged, this, [&dialog, save](const QString& t) {
         dialog.setName(t.toStdString());
         save->setEnabled(dialog.canSave());
@@ -448,8 +563,9 @@ SaveLayoutWindow::SaveLayoutWindow(SaveLayoutDialog& dialog) {
 }
 
 AddAppsWindow::AddAppsWindow(AddAppsDialog& dialog) : dialog_(dialog) {
-    outer_->addWidget(label(add_apps_dialog::intro, 1, false, true));
+    outer_->addWidget(new DialogHeader(rules_pane::add, add_apps_dialog::intro));
     auto* search = new QLineEdit;
+    search->setAccessibleName(QString::fromUtf8(add_apps_dialog::search));
     search->setPlaceholderText(QString::fromUtf8(add_apps_dialog::search));
     search->setClearButtonEnabled(true);
     outer_->addWidget(search);
@@ -463,11 +579,15 @@ void AddAppsWindow::build(QVBoxLayout& into) {
     if (dialog_.allCovered()) {
         into.addWidget(label(dialog_.allCoveredText()));
     } else {
-        auto* list = new QWidget;
-        auto* rows = new QVBoxLayout(list);
+        auto* list = new Card;
+        QVBoxLayout* rows = list->body();
+        rows->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+        rows->setSpacing(look::grid * 2);
         for (const AppChoice& a : dialog_.visible()) {
             auto* box = new QCheckBox(mnemonicFree(a.name));
             box->setChecked(a.selected);
+            box->setIcon(QIcon(AppGlyphs::shared().glyph(a.icon, a.bundleID, a.name, 24, devicePixelRatioF())));
+            box->setIconSize(QSize(24, 24));
             const std::string id = a.bundleID;
             QObject::connect(box, &QCheckBox::toggled, box, [this, id](bool) { dialog_.toggle(id); });
             rows->addWidget(box);
@@ -475,14 +595,11 @@ void AddAppsWindow::build(QVBoxLayout& into) {
         rows->addStretch();
         into.addWidget(scrolled(list), 1);
     }
-    auto* footer = new QHBoxLayout;
-    footer->addWidget(label(dialog_.countText(), 1, false, true));
-    footer->addStretch();
-    footer->addWidget(button(add_apps_dialog::cancel, [this] { dialog_.cancel(); }));
-    QPushButton* add = button(dialog_.addButton(), [this] { dialog_.add(); });
-    add->setDefault(true);
+    QPushButton* add = nullptr;
+    QHBoxLayout* footer = dialogButtons(add_apps_dialog::cancel, [this] { dialog_.cancel(); }, dialog_.addButton(),
+                                        [this] { dialog_.add(); }, &add);
+    footer->insertWidget(0, textLabel(dialog_.countText(), TypeRole::note));
     add->setEnabled(dialog_.canAdd());
-    footer->addWidget(add);
     into.addLayout(footer);
 }
 

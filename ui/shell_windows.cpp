@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QWidget>
 
 #include "feedback/popover_model.h"
@@ -12,42 +10,17 @@
 #include "feedback/status_item.h"
 #include "settings/app_info.h"
 #include "ui/hud_widget.h"
+#include "ui/mascot.h"
 #include "ui/painting.h"
 #include "ui/popover_widget.h"
 #include "ui/settings_window.h"
+#include "ui/theme.h"
 #include "ui/toast_widget.h"
 #include "ui/tray.h"
 
 namespace tarvela {
 
 namespace {
-
-QPalette darkPalette() {
-    QPalette p;
-    const QColor window(40, 40, 43), base(30, 30, 32), text(235, 235, 240), mid(70, 70, 75);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, QColor(52, 52, 56));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(58, 58, 62));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Mid, mid);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::Highlight, qtColor(palette::accent.dark));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 125));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 125));
-    return p;
-}
-
-QPalette lightPalette() {
-    QPalette p = QApplication::style()->standardPalette();
-    p.setColor(QPalette::AlternateBase, QColor(242, 242, 245));
-    p.setColor(QPalette::Highlight, qtColor(palette::accent.light));
-    return p;
-}
 
 // Panels and popups are not windows the user arranges; they never count as visible windows.
 bool ordinary(const QWidget* w) {
@@ -61,17 +34,9 @@ bool ordinary(const QWidget* w) {
 QtAppearance::QtAppearance() : system_(QApplication::palette()) {}
 
 void QtAppearance::setAppearance(Appearance a) {
-    switch (a) {
-        case Appearance::light:
-            QApplication::setStyle(QStyleFactory::create("Fusion"));
-            QApplication::setPalette(lightPalette());
-            break;
-        case Appearance::dark:
-            QApplication::setStyle(QStyleFactory::create("Fusion"));
-            QApplication::setPalette(darkPalette());
-            break;
-        case Appearance::system: QApplication::setPalette(system_); break;
-    }
+    Theme::apply(a, system_);
+    // Panels that paint themselves are not told of a palette change: redraw each.
+    for (QWidget* w : QApplication::topLevelWidgets()) w->update();
     if (changed_) changed_();
 }
 
@@ -81,6 +46,8 @@ ShellWindows::ShellWindows(ShellWindowsDeps deps)
     toasts_ = std::make_unique<ToastWindows>(d_.toast, d_.screens, d_.compositing);
     popover_ = std::make_unique<PopoverWidget>(d_.status, d_.popover);
 
+    // Every Tarvela window and the about box carry the mascot.
+    QApplication::setWindowIcon(mascotIcon());
     // The application menu's items, where this desktop puts an application's menu.
     menu_.addAction("About Tarvela", [] {
         QMessageBox::about(nullptr, "About Tarvela",

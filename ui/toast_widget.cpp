@@ -9,6 +9,7 @@
 #include "feedback/palette.h"
 #include "ui/mascot.h"
 #include "ui/painting.h"
+#include "ui/theme.h"
 
 namespace tarvela {
 
@@ -52,13 +53,11 @@ void ToastCard::paintEvent(QPaintEvent*) {
     const ToastLayout& l = panel_.layout;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPalette pal = QGuiApplication::palette();
-    const QColor text = pal.color(QPalette::WindowText);
-    QColor text2 = text;
-    text2.setAlphaF(0.62);
+    const Theme& theme = Theme::current();
+    const QColor text = theme.text();
+    const QColor text2 = theme.secondary();
     const QRectF all(0, 0, l.size.width, l.size.height);
-    QColor bg = pal.color(QPalette::Window);
-    bg.setAlphaF(0.97);
+    const QColor bg = Theme::withAlphaF(theme.card(), 0.97);
     p.setPen(Qt::NoPen);
     p.setBrush(bg);
     p.drawPath(card(all));
@@ -72,7 +71,7 @@ void ToastCard::paintEvent(QPaintEvent*) {
     QPainterPath iconClip;
     iconClip.addRoundedRect(qtRect(l.icon), toast::iconRadius, toast::iconRadius);
     p.setClipPath(iconClip);
-    p.fillRect(qtRect(l.icon), QColor(232, 242, 255));
+    p.fillRect(qtRect(l.icon), theme.accentWash());
     drawMascot(p, qtRect(l.icon).adjusted(3, 3, -3, -3));
     p.restore();
 
@@ -87,7 +86,7 @@ void ToastCard::paintEvent(QPaintEvent*) {
 
     auto button = [&](const Rect& r, const std::string& label, bool primary) {
         p.setPen(Qt::NoPen);
-        QColor fill = primary ? qtColor(palette::accent.light) : text;
+        QColor fill = primary ? theme.accent() : text;
         if (!primary) fill.setAlphaF(0.1);
         p.setBrush(fill);
         p.drawRoundedRect(qtRect(r), 7, 7);

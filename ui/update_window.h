@@ -33,6 +33,7 @@ private:
     QLabel* notesTitle_;
     QLabel* notes_;
     QPushButton* main_;
+    QWidget* notesCard_;
     Connection link_;
 };
 

@@ -3,8 +3,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "feedback/palette.h"
-#include "ui/painting.h"
+#include <cmath>
+
+#include "ui/components.h"
+#include "ui/theme.h"
 
 namespace tarvela {
 
@@ -12,17 +14,17 @@ QLabel* label(const std::string& text, double scale, bool bold, bool secondary, 
     auto* l = new QLabel(QString::fromStdString(text), parent);
     l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
-    QFont f = l->font();
-    if (scale != 1) f.setPointSizeF(f.pointSizeF() * scale);
-    f.setBold(bold);
+    QFont f = Theme::current().font(TypeRole::body);
+    if (scale != 1) f.setPixelSize(std::max(11, static_cast<int>(std::lround(f.pixelSize() * scale))));
+    if (bold) f.setWeight(QFont::DemiBold);
     l->setFont(f);
-    if (secondary) l->setStyleSheet("color: " + qtColor(palette::secondaryText.light).name() + ";");
+    // A role, not a colour: the note follows the theme when the appearance changes.
+    if (secondary) l->setForegroundRole(QPalette::PlaceholderText);
     return l;
 }
 
 QPushButton* button(const std::string& text, std::function<void()> onClick, QWidget* parent, bool marked) {
-    auto* b = new QPushButton(QString::fromStdString(text), parent);
-    b->setAccessibleName(b->text());
+    QPushButton* b = new Button(text, ButtonKind::secondary, parent);
     b->setCheckable(marked);
     b->setChecked(marked);
     QObject::connect(b, &QPushButton::clicked, b, [b, marked, fn = std::move(onClick)] {

@@ -10,6 +10,8 @@
 #include <QtTest/QTest>
 
 #include "tests/feedback/settings_fixture.h"
+#include "tests/ui/pane_set.h"
+#include "ui/components.h"
 #include "ui/onboarding_window.h"
 #include "ui/settings_window.h"
 #include "ui/shell_windows.h"
@@ -46,7 +48,7 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     };
     EXPECT_EQ(window.selected(), SettingsPane::gestures);
 
-    QCheckBox* pinch = findNamed<QCheckBox>(window, "Four-finger pinch");
+    QAbstractButton* pinch = findNamed<Toggle>(window, "Four-finger pinch");
     ASSERT_NE(pinch, nullptr);
     ASSERT_FALSE(prefs->pinch4());
     QTest::mouseClick(pinch, Qt::LeftButton);
@@ -54,7 +56,7 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     // Changed elsewhere (the tray popover, an import): the pane is redrawn to match.
     prefs->pinch4.set(false);
     redrawn();
-    pinch = findNamed<QCheckBox>(window, "Four-finger pinch");
+    pinch = findNamed<Toggle>(window, "Four-finger pinch");
     ASSERT_NE(pinch, nullptr);
     EXPECT_FALSE(pinch->isChecked());
 
@@ -98,20 +100,15 @@ std::optional<KeyEvent> keyOf(const QKeyEvent& e) {
 }
 
 TEST_F(SettingsTest, ARecorderOwnsEveryKeyUntilItsPaneGoesAndTheNextWindowOpensWhereItWas) {
-    GeneralPane general({*prefs, *wm, *transfer, mail, tmp.path(), {}, {}, {}, {}, {}, {}});
-    ShortcutsPane shortcuts(*hotkeys, [] {});
-    GesturesPane gestures(*prefs);
-    WorkspacesPane workspacesPane(*workspaces, *wm, {});
-    RulesPane rulesPane(*rules, {});
-    UpdatesPane updates(*prefs, nullptr);
-    const SettingsPanes panes{general, shortcuts, gestures, workspacesPane, rulesPane, updates, keyOf};
+    PaneSet set(*prefs, *wm, *transfer, mail, tmp.path(), *hotkeys, *workspaces, *rules);
+    const SettingsPanes panes = set.all(keyOf);
     SettingsPane shown = SettingsPane::shortcuts;
     auto window = std::make_unique<SettingsWindow>(panes, shown);
     window->show();
     int acted = 0;
     MenuKeys menu([&] { ++acted; }, [&] { ++acted; }, [&] { ++acted; });
     auto record = [&](Action a) {
-        QTest::mouseClick(findNamed<QPushButton>(*window, QString::fromStdString(label(a))), Qt::LeftButton);
+        QTest::mouseClick(findNamed<KeyCaps>(*window, QString::fromStdString(label(a))), Qt::LeftButton);
         QCoreApplication::processEvents();  // the pane redrawn, its old rows gone
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
