@@ -248,11 +248,12 @@ TEST_F(X11Test, GeometryWritesHonourSizeHintsAndReadBackFromTheServer) {
     tc_->sync();
     ASSERT_TRUE(wm_->sync());
     EXPECT_EQ(frame(*wm_, o), Rect(700, 100, 400, 250));
+    // Let go of, it floats with a title bar: the position it asks for is its frame's.
     wm_->assignDisplay(o, std::nullopt);
     xcb_configure_window(tc_->c(), own, mask, req2);
     tc_->sync();
     ASSERT_TRUE(wm_->sync());
-    EXPECT_EQ(frame(*wm_, o), Rect(0, 0, 100, 100));
+    EXPECT_EQ(frame(*wm_, o), Rect(titlebar::edge, titlebar::height, 100, 100));
 }
 
 TEST_F(X11Test, IconifyByClientRequestAndRestoreByActivation) {
@@ -1081,6 +1082,11 @@ TEST_F(TitleBarTest, WindowsThatDrawTheirOwnFramesGetNoBar) {
         EXPECT_EQ(fr.y, int(r.y) - (k.bar ? titlebar::height : 0)) << k.what;
         xcb_destroy_window(tc_->c(), w);
     }
+    // Asked before it maps, a dialog hears the extents it will have.
+    const xcb_window_t asking = tc_->createWindow(300, 300, 200, 100);
+    tc_->setCardinals(asking, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    tc_->rootMessage(asking, "_NET_REQUEST_FRAME_EXTENTS", {});
+    EXPECT_TRUE(waitFor([&] { return tc_->cardinals(asking, "_NET_FRAME_EXTENTS") == kBarExtents; }));
 }
 
 }  // namespace
