@@ -38,7 +38,8 @@ xcb_window_t parentOf(xcb_connection_t* c, xcb_window_t w) {
 // on a connection of their own.
 class MoveCounter {
 public:
-    MoveCounter(const std::string& display, xcb_window_t frame) : c_(xcb_connect(display.c_str(), nullptr)), frame_(frame) {
+    MoveCounter(const std::string& display, xcb_window_t frame)
+        : c_(xcb_connect(display.c_str(), nullptr)), frame_(frame) {
         const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(c_, frame, XCB_CW_EVENT_MASK, &mask);
         free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
@@ -79,7 +80,8 @@ private:
 };
 
 void fake(xcb_connection_t* c, uint8_t type, uint8_t detail, int x = 0, int y = 0) {
-    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, XCB_NONE, static_cast<int16_t>(x), static_cast<int16_t>(y), 0);
+    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, XCB_NONE, static_cast<int16_t>(x), static_cast<int16_t>(y),
+                        0);
     xcb_flush(c);
 }
 

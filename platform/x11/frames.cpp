@@ -34,6 +34,14 @@ FrameLayout framedLayout(const Rect& client, const titlebar::Extents& e) {
     return out;
 }
 
+Point gravityShift(int gravity, const titlebar::Extents& e) {
+    if (gravity == 10) return {0, 0};  // static: the client's own corner
+    const int column = (gravity - 1) % 3, row = (gravity - 1) / 3;  // 0 west/north, 1 centre, 2 east/south
+    const double dx = column == 0 ? e.left : column == 1 ? (e.left - e.right) / 2.0 : -e.right;
+    const double dy = row == 0 ? e.top : row == 1 ? (e.top - e.bottom) / 2.0 : -e.bottom;
+    return {dx, dy};
+}
+
 namespace {
 Rect inside(const Rect& window, const Rect& display) {
     Rect r = window;

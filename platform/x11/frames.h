@@ -34,6 +34,10 @@ FrameLayout frameLayout(const Rect& client, const std::optional<Rect>& clip);
 // the frame reaching `e` beyond it on every side.
 FrameLayout framedLayout(const Rect& client, const titlebar::Extents& e);
 
+// How far a client moves from the position it asks for, once a frame with
+// extents `e` is around it: its gravity's point of the frame goes there.
+Point gravityShift(int gravity, const titlebar::Extents& e);
+
 // Where a window that lies wholly outside every monitor goes when we let go
 // of it: the least move that puts it inside `display` (its left/top edge
 // first when it is larger). A window overlapping a monitor stays put.

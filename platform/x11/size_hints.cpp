@@ -12,6 +12,7 @@ constexpr uint32_t PMinSize = 1u << 4;
 constexpr uint32_t PMaxSize = 1u << 5;
 constexpr uint32_t PResizeInc = 1u << 6;
 constexpr uint32_t PBaseSize = 1u << 8;
+constexpr uint32_t PWinGravity = 1u << 9;
 
 int clampedInt(uint32_t v) { return static_cast<int>(std::min<uint32_t>(v, 1u << 20)); }
 }  // namespace
@@ -35,6 +36,8 @@ SizeHints parseSizeHints(const std::vector<uint32_t>& words) {
         h.incW = std::max(word(9), 1);
         h.incH = std::max(word(10), 1);
     }
+    if ((flags & PWinGravity) && words.size() >= 18 && words[17] >= 1 && words[17] <= 10)
+        h.gravity = static_cast<int>(words[17]);
     if ((flags & PBaseSize) && words.size() >= 17) {
         h.baseW = word(15);
         h.baseH = word(16);

@@ -16,6 +16,9 @@ struct SizeHints {
     bool hasBase = false;
     bool hasMin = false;
     bool positioned = false;  // the user or the program chose where it opens
+    // Which point of its frame a position the client asks for names (ICCCM
+    // 4.1.2.3): 1 north-west (the default) to 9 south-east, 10 static (the client itself).
+    int gravity = 1;
 };
 
 // From the raw WM_NORMAL_HINTS words (18 of them; fewer from old clients).

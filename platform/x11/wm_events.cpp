@@ -7,6 +7,7 @@
 #include <xcb/xinput.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "core/log.h"
@@ -244,6 +245,12 @@ bool X11Platform::Impl::isArranged(xcb_window_t w) { return frames_.arranged(w);
 // always hears where it ended up (its real ConfigureNotify is frame-relative).
 void X11Platform::Impl::moveResizeFloating(xcb_window_t w, std::optional<int> x, std::optional<int> y,
                                            std::optional<int> width, std::optional<int> height) {
+    // A position asked for names a point of the frame, which our bar makes larger than the client.
+    if (auto g = frames_.get(w); g && (x || y)) {
+        const Point shift = gravityShift(g->hints.gravity, shownBar(*g));
+        if (x) x = *x + static_cast<int>(std::lround(shift.x));
+        if (y) y = *y + static_cast<int>(std::lround(shift.y));
+    }
     if (auto r = frames_.moveResizeFloating(w, x, y, width, height)) frames_.sendSyntheticConfigure(w, *r);
     if (width || height) syncBar(w);
 }

@@ -37,7 +37,10 @@ TEST(TitleBarPainterTest, FocusAppearanceAndTitleShowInTheBar) {
     EXPECT_EQ(at(other, close.midX(), close.midY()), rgbOf(palette::toggleOffTrack.light));
     // The title is drawn in the middle: an untitled bar is ground there.
     const Image untitled = paint(true, "");
-    auto middle = [](const Image& img) { return std::vector<uint32_t>(img.argb.begin() + 13 * 300 + 120, img.argb.begin() + 13 * 300 + 180); };
+    auto middle = [](const Image& img) {
+        const auto row = img.argb.begin() + 13 * 300;
+        return std::vector<uint32_t>(row + 120, row + 180);
+    };
     EXPECT_NE(middle(focused), middle(untitled));
 
     appearance.setAppearance(Appearance::dark);

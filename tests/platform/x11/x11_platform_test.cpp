@@ -248,11 +248,12 @@ TEST_F(X11Test, GeometryWritesHonourSizeHintsAndReadBackFromTheServer) {
     tc_->sync();
     ASSERT_TRUE(wm_->sync());
     EXPECT_EQ(frame(*wm_, o), Rect(700, 100, 400, 250));
+    // Let go of, it floats with a title bar: the position it asks for is its frame's.
     wm_->assignDisplay(o, std::nullopt);
     xcb_configure_window(tc_->c(), own, mask, req2);
     tc_->sync();
     ASSERT_TRUE(wm_->sync());
-    EXPECT_EQ(frame(*wm_, o), Rect(0, 0, 100, 100));
+    EXPECT_EQ(frame(*wm_, o), Rect(titlebar::edge, titlebar::height, 100, 100));
 }
 
 TEST_F(X11Test, IconifyByClientRequestAndRestoreByActivation) {
@@ -1027,6 +1028,31 @@ TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
     xcb_disconnect(hung.c);
 }
 
+TEST_F(TitleBarTest, APositionAClientAsksForPlacesTheGravitysPointOfItsFrame) {
+    start();
+    struct Case {
+        uint32_t gravity;
+        int dx, dy;  // the client from the point asked for
+    };
+    const Case cases[] = {{1, titlebar::edge, titlebar::height}, {10, 0, 0}, {9, -titlebar::edge, -titlebar::edge}};
+    for (const Case& k : cases) {
+        const xcb_window_t w = managedWindow(4242, Rect(300, 300, 200, 100), [&](xcb_window_t w) {
+            tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+            std::vector<uint32_t> hints(18, 0);
+            hints[0] = 1u << 9;  // PWinGravity
+            hints[17] = k.gravity;
+            tc_->setCardinals(w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, hints);
+        });
+        const uint32_t to[] = {500, 400};
+        xcb_configure_window(tc_->c(), w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, to);
+        tc_->sync();
+        const Point want{500.0 + k.dx, 400.0 + k.dy};
+        EXPECT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(w))->origin() == want; }))
+            << "gravity " << k.gravity;
+        xcb_destroy_window(tc_->c(), w);
+    }
+}
+
 TEST_F(TitleBarTest, WindowsThatDrawTheirOwnFramesGetNoBar) {
     start();
     struct Case {
@@ -1062,6 +1088,11 @@ TEST_F(TitleBarTest, WindowsThatDrawTheirOwnFramesGetNoBar) {
         EXPECT_EQ(fr.y, int(r.y) - (k.bar ? titlebar::height : 0)) << k.what;
         xcb_destroy_window(tc_->c(), w);
     }
+    // Asked before it maps, a dialog hears the extents it will have.
+    const xcb_window_t asking = tc_->createWindow(300, 300, 200, 100);
+    tc_->setCardinals(asking, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    tc_->rootMessage(asking, "_NET_REQUEST_FRAME_EXTENTS", {});
+    EXPECT_TRUE(waitFor([&] { return tc_->cardinals(asking, "_NET_FRAME_EXTENTS") == kBarExtents; }));
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ TEST_F(X11ShellTest, OwnWindowsFloatCentredOnTheDisplayInUseAndCanLeaveTheTaskba
     const uint32_t to[] = {1700, 900};
     xcb_configure_window(tc_->c(), own, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, to);
     ASSERT_TRUE(settled());
-    EXPECT_EQ(frame(*wm_, o), Rect(1700, 900, 400, 300));
+    EXPECT_EQ(frame(*wm_, o), Rect(1700 + titlebar::edge, 900 + titlebar::height, 400, 300));  // its frame at the point asked
     const auto g = tc_->geometry(tc_->parent(own));
     // Unclipped: the client and the title bar around it.
     EXPECT_EQ(std::make_pair(g.w, g.h),
