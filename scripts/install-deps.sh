@@ -4,7 +4,7 @@
 set -euo pipefail
 
 BUILD_PKGS=(
-  g++ cmake ninja-build pkg-config make ccache
+  g++ cmake ninja-build pkg-config make ccache lld
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
   libxcb1-dev libxcb-util-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev
