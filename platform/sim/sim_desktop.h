@@ -125,7 +125,8 @@ public:
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
-    ImageRef capture(const AXElement& window) override;
+    // Always an 8 x 8 picture of the window's own colour: a platform that cannot scale.
+    ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
     // Returns the new display's id. visibleFrame defaults to the whole frame.

@@ -112,7 +112,8 @@ public:
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
-    ImageRef capture(const AXElement& window) override;
+    ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
+    void prepareCapture(const AXElement& window, PixelSize size) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a
     // system tray one that owns _NET_SYSTEM_TRAY_S<screen>.
