@@ -805,14 +805,24 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     ASSERT_TRUE(wm_->sync());
     EXPECT_TRUE(bothColours());
     EXPECT_EQ(tc_->geometry(xid(l)).x, 1800);
-    int told = 0;
-    tc_->sync();
-    while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
-        const auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(e);
-        if (e->response_type == (XCB_CONFIGURE_NOTIFY | 0x80)) told = c->x;
-        free(e);
-    }
-    EXPECT_EQ(told, 1800);
+    auto told = [&] {  // the x of the last synthetic ConfigureNotify, or -1
+        int x = -1;
+        tc_->sync();
+        while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+            if (e->response_type == (XCB_CONFIGURE_NOTIFY | 0x80))
+                x = reinterpret_cast<xcb_configure_notify_event_t*>(e)->x;
+            free(e);
+        }
+        return x;
+    };
+    EXPECT_EQ(told(), 1800);
+    // Further off, still waiting at the same spot: neither the server nor the
+    // client hears anything, as for every column a slide passes off screen.
+    const uint64_t requests = wm_->positionRequests();
+    wm_->setAttribute(l, ax::Position, Point{3000, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(wm_->positionRequests(), requests);
+    EXPECT_EQ(told(), -1);
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 120);
     EXPECT_FALSE(wm_->capture(AXElement::window(12345), std::nullopt));
