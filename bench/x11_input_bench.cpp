@@ -112,7 +112,8 @@ public:
     std::vector<Screen> screens() override { return p_.screens(); }
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent e, WorkspaceHandler h) override { return p_.addWorkspaceObserver(e, std::move(h)); }
     SubscriptionRef addMouseUpMonitor(std::function<void()> h) override { return p_.addMouseUpMonitor(std::move(h)); }
-    ImageRef capture(const AXElement& w) override { return p_.capture(w); }
+    ImageRef capture(const AXElement& w, std::optional<PixelSize> s) override { return p_.capture(w, s); }
+    void prepareCapture(const AXElement& w, PixelSize s) override { p_.prepareCapture(w, s); }
 
 private:
     X11Platform& p_;

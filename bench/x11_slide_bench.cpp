@@ -8,8 +8,8 @@
 //                          server reports the first window moved (a second
 //                          connection watches every terminal).
 // Prints the median of several slides, then the same slides with the screen
-// split into two monitors (each strip clipped to its own). Starts and ends its
-// own X server.
+// split into two monitors (each strip clipped to its own), then those again
+// with 50 terminals. Starts and ends its own X server.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -47,6 +47,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kTerminals = 20;
+constexpr int kManyTerminals = 50;  // the last pass: two monitors, most columns off screen
 constexpr int kSlides = 7;
 const char* const kLeftMonitor[] = {"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen", nullptr};
 const char* const kRightMonitor[] = {"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none", nullptr};
@@ -236,8 +237,25 @@ int main() {
             status = 1;
         }
         X11HotkeyService service(platform, loop);
-        for (const bool split : {false, true}) {
-        if (split) {
+        struct Pass {
+            bool split;
+            int terminals;
+        };
+        for (const Pass pass : {Pass{false, kTerminals}, Pass{true, kTerminals}, Pass{true, kManyTerminals}}) {
+        const bool split = pass.split;
+        if (status != 0) break;
+        if (pass.terminals > static_cast<int>(terms.size())) {
+            for (int i = static_cast<int>(terms.size()); i < pass.terminals; ++i)
+                terms.push_back(spawn({"xterm", "-geometry", "80x24+" + std::to_string(i % 20 * 80) + "+100"},
+                                      server.display));
+            if (!loop.runUntil([&] { return tileableWindows(platform).size() == terms.size(); }, 60)) {
+                std::fprintf(stderr, "x11_slide_bench: only %zu of %zu terminals appeared\n",
+                             tileableWindows(platform).size(), terms.size());
+                status = 1;
+                break;
+            }
+        }
+        if (split && platform.screens().size() != 2) {
             // Two side-by-side monitors: strip 0 then lives on a 960-wide one
             // and every slide clips columns at its edge.
             for (const char* const* args : {kLeftMonitor, kRightMonitor}) {
@@ -271,7 +289,7 @@ int main() {
                             right = watcher.keycode(0xff53);
 
         std::vector<Slide> slides;
-        const size_t wanted = split ? kTerminals / 2 : kTerminals;
+        const size_t wanted = split ? terms.size() / 2 : terms.size();
         if (split && !wm.strips().empty()) {
             // The slides run on the left monitor's strip.
             wm.strips()[0]->raise(0, 0);
@@ -325,7 +343,10 @@ int main() {
                 requests.push_back(static_cast<double>(s.requests));
                 latency.push_back(s.keyToFrameMs);
             }
-            if (split) {
+            if (pass.terminals == kManyTerminals) {
+                std::printf("BENCH x11_slide_50_two_monitors_frames %.0f frames\n", median(frames));
+                std::printf("BENCH x11_slide_50_two_monitors_requests %.0f requests\n", median(requests));
+            } else if (split) {
                 std::printf("BENCH x11_slide_two_monitors_frames %.0f frames\n", median(frames));
                 std::printf("BENCH x11_slide_two_monitors_requests %.0f requests\n", median(requests));
             } else {
@@ -334,8 +355,9 @@ int main() {
                 std::printf("BENCH x11_slide_requests %.0f requests\n", median(requests));
                 std::printf("BENCH x11_hotkey_to_frame_ms %.2f ms\n", median(latency));
             }
-            std::fprintf(stderr, "x11_slide_bench: %zu slides%s; frames min %.0f max %.0f\n", slides.size(),
-                         split ? " on two monitors" : "", *std::min_element(frames.begin(), frames.end()),
+            std::fprintf(stderr, "x11_slide_bench: %zu slides%s with %zu terminals; frames min %.0f max %.0f\n",
+                         slides.size(), split ? " on two monitors" : "", terms.size(),
+                         *std::min_element(frames.begin(), frames.end()),
                          *std::max_element(frames.begin(), frames.end()));
         }
         }

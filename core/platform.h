@@ -95,6 +95,13 @@ struct Image {
 };
 using ImageRef = std::shared_ptr<const Image>;
 
+// A picture's size in pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
 enum class ActivationPolicy { Regular, Accessory, Prohibited };
 
 struct RunningApp {
@@ -266,7 +273,19 @@ public:
     }
 
     // --- window pictures (for the overview); null when none can be had ---
-    virtual ImageRef capture(const AXElement& window) { (void)window; return nullptr; }
+    // The window's picture at `size`, or at the window's own size where the
+    // platform cannot scale (the caller compares); none given: its own size.
+    virtual ImageRef capture(const AXElement& window, std::optional<PixelSize> size) {
+        (void)window;
+        (void)size;
+        return nullptr;
+    }
+    // The picture capture() will be asked for next: the platform may start on
+    // it now so that it is ready by then. Only a hint; it changes no result.
+    virtual void prepareCapture(const AXElement& window, PixelSize size) {
+        (void)window;
+        (void)size;
+    }
 };
 
 }  // namespace tarvela

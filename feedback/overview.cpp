@@ -10,12 +10,15 @@
 
 namespace tarvela {
 
-std::optional<PixelSize> pictureSize(Size window, double maxWidth) {
-    const double scale = maxWidth / std::max(window.width, 1.0);
-    const int w = static_cast<int>(window.width * scale * 2);
-    const int h = static_cast<int>(window.height * scale * 2);
-    if (w < 1 || h < 1) return std::nullopt;
-    return PixelSize{w, h};
+std::optional<PixelSize> pictureSize(Size window, Size card, double density, double maxWidth) {
+    const double w = std::max(window.width, 1.0), h = std::max(window.height, 1.0);
+    const double scale = std::min(std::max(card.width / w, card.height / h), maxWidth / w) * density;
+    // Up to the next pixel, so that the picture covers its card; a hair's
+    // breadth over a whole pixel is the arithmetic's, not the card's.
+    const auto px = [](double v) { return static_cast<int>(std::ceil(v - 1e-6)); };
+    const int pw = px(window.width * scale), ph = px(window.height * scale);
+    if (pw < 1 || ph < 1) return std::nullopt;
+    return PixelSize{pw, ph};
 }
 
 namespace {
@@ -114,7 +117,12 @@ Image scaleImage(const Image& src, int width, int height) {
 // One round of pictures: the windows to take, in strip, column and row order,
 // and what has come back so far.
 struct Overview::Round {
-    std::vector<std::pair<AXElement, uint32_t>> windows;
+    struct Shot {
+        AXElement el;
+        uint32_t number = 0;
+        PixelSize size;
+    };
+    std::vector<Shot> windows;
     size_t next = 0;
     OverviewPictures got;
 };
@@ -177,27 +185,50 @@ void Overview::open() {
 
     // The preference is read now, not while the round runs.
     auto round = std::make_shared<Round>();
-    if (m.prefs.previews())
-        for (const StripRef& s : m.strips())
-            for (const Col& c : s->cols)
-                for (const Item& it : c.items)
-                    if (std::optional<uint32_t> n = windowNumber(d_.platform, it.el))
-                        round->windows.emplace_back(it.el, *n);
+    if (m.prefs.previews()) {
+        const double density = std::max(1.0, screenDensity());
+        for (const OverviewSection& section : model_.sections)
+            for (const OverviewColumn& col : section.columns)
+                for (const OverviewCard& card : col.cards) {
+                    if (!card.number) continue;
+                    const std::optional<Size> points = attr<Size>(d_.platform, card.window, ax::SizeAttr);
+                    const std::optional<PixelSize> px =
+                        pictureSize(points.value_or(card.frame.size()), card.frame.size(), density, maxWidth);
+                    if (px) round->windows.push_back({card.window, *card.number, *px});
+                }
+    }
     d_.main.post(life_.guard([this, round] { captureNext(round); }));
 }
 
+double Overview::screenDensity() const {
+    if (StripRef s = d_.manager.cur()) return s->currentScreen().backingScaleFactor;
+    const std::vector<Screen> all = d_.platform.screens();
+    return all.empty() ? 1 : all.front().backingScaleFactor;
+}
+
 void Overview::captureNext(const std::shared_ptr<Round>& round) {
+    const double turnEnd = d_.main.now() + captureTurn;
     while (round->next < round->windows.size()) {
-        const auto [el, number] = round->windows[round->next++];
-        ImageRef image = d_.capture ? d_.capture(el) : d_.platform.capture(el);
+        const Round::Shot shot = round->windows[round->next++];
+        ImageRef image = d_.capture ? d_.capture(shot.el, shot.size) : d_.platform.capture(shot.el, shot.size);
+        // The display works on the next picture while this one is handled.
+        if (round->next < round->windows.size()) {
+            const Round::Shot& next = round->windows[round->next];
+            d_.platform.prepareCapture(next.el, next.size);
+        }
         if (!image) continue;
-        const Size points = attr<Size>(d_.platform, el, ax::SizeAttr)
-                                .value_or(Size{static_cast<double>(image->width), static_cast<double>(image->height)});
-        const std::optional<PixelSize> px = pictureSize(points, maxWidth);
-        if (!px) continue;
-        RunLoop& main = d_.main;
+        if (image->width == shot.size.width && image->height == shot.size.height) {
+            round->got[shot.number] = std::move(image);
+            // The loop's other work (the fade's paints) comes between turns.
+            if (d_.main.now() >= turnEnd) {
+                d_.main.post(life_.guard([this, round] { captureNext(round); }));
+                return;
+            }
+            continue;
+        }
         auto back = life_.guard([this, round] { captureNext(round); });
-        d_.offMain([image, px = *px, number = number, round, back = std::move(back), &main] {
+        RunLoop& main = d_.main;
+        d_.offMain([image, px = shot.size, number = shot.number, round, back = std::move(back), &main] {
             auto scaled = std::make_shared<const Image>(scaleImage(*image, px.width, px.height));
             // `round` is only touched on the main thread.
             main.post([round, number, scaled = std::move(scaled), back]() mutable {

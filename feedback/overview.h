@@ -13,9 +13,14 @@
 // `click()`.
 //
 // Pictures: only with the previews preference on, and only of the strips'
-// windows. Each is taken on the main thread, where the platform must be
-// called, then scaled on a worker; the next window is taken only once the
-// last one's picture is back, so the desktop is never captured all at once.
+// windows, each at the size that covers its card (the cards are far smaller
+// than the windows, so the platform scales where it can and little crosses
+// from the display). They are taken one after another on the main thread,
+// where the platform must be called, a few a turn of the loop so that its
+// other work (the fade) goes on; the platform is told of the next one
+// meanwhile so that it can start on it. A picture the platform could not
+// scale is scaled on a worker, and the next window is taken only once it is
+// back, so the desktop is never captured all at once.
 // The set of pictures is replaced as a whole when a round finishes, even
 // after the overview has closed, so the next opening shows them at once; of
 // two overlapping rounds, the one that finishes last stays.
@@ -47,17 +52,13 @@ struct OverviewDeps {
     // Runs work on a worker thread; it reports back by posting to `main`.
     std::function<void(std::function<void()>)> offMain;
     // Takes a window's picture on the main thread; the platform's when empty.
-    std::function<ImageRef(const AXElement&)> capture{};
+    std::function<ImageRef(const AXElement&, PixelSize)> capture{};
 };
 
-// The pixel size of a window's picture: `maxWidth` points wide at two pixels
-// a point, the height in proportion; none when either side comes to nothing.
-struct PixelSize {
-    int width = 0;
-    int height = 0;
-    bool operator==(const PixelSize&) const = default;
-};
-std::optional<PixelSize> pictureSize(Size window, double maxWidth);
+// The pixel size of a window's picture: the window in proportion, just large
+// enough to cover `card` at `density` pixels a point but never wider than
+// `maxWidth` points; none when either side comes to nothing.
+std::optional<PixelSize> pictureSize(Size window, Size card, double density, double maxWidth);
 
 // Area-averaged resampling to any size, up or down. Colours are averaged
 // weighted by their alpha, so a clear pixel lends nothing of its colour.
@@ -68,6 +69,9 @@ public:
     static constexpr double fadeIn = 0.18;
     static constexpr double fadeOut = 0.15;
     static constexpr double maxWidth = 480;
+    // Pictures the platform scaled are taken several a turn of the main loop,
+    // for about this long (seconds).
+    static constexpr double captureTurn = 0.016;
 
     explicit Overview(OverviewDeps deps);
     ~Overview();
@@ -102,6 +106,7 @@ private:
     struct Round;
     void rebuild();
     void captureNext(const std::shared_ptr<Round>& round);
+    double screenDensity() const;
 
     OverviewDeps d_;
     // The window that had the keys when the overview took them, and gets them back.

@@ -21,7 +21,7 @@ namespace tarvela {
 
 class WindowManager;
 
-// Window number -> picture, twice as many pixels as points each way.
+// Window number -> picture, large enough to cover its card at the screen's density.
 using OverviewPictures = std::unordered_map<uint32_t, ImageRef>;
 
 namespace ov {

@@ -9,7 +9,7 @@ BUILD_PKGS=(
   nlohmann-json3-dev libpugixml-dev libcurl4-openssl-dev libssl-dev
   libxcb1-dev libxcb-util-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev
   libxcb-xinput-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
-  libxcb-image0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xkb-dev
+  libxcb-image0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xkb-dev libxcb-render0-dev
   qt6-base-dev libgl-dev libxkbcommon-dev
 )
 # A private X display with real clients, for the integration tests, `make run` and its tour.

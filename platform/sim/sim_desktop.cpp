@@ -575,7 +575,7 @@ std::vector<AXElement> SimDesktop::stackingOrder() const {
     return out;
 }
 
-ImageRef SimDesktop::capture(const AXElement& window) {
+ImageRef SimDesktop::capture(const AXElement& window, std::optional<PixelSize>) {
     std::lock_guard lock(s_->m);
     SimWindow* w = s_->openWindow(window);
     if (!w || w->desc.minimized) return nullptr;

@@ -132,7 +132,8 @@ public:
     void publishDesktops(const DesktopSet& set) override;
     void setWindowDesktop(const AXElement& window, int desktop) override;
     SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
-    ImageRef capture(const AXElement& window) override;
+    // Always an 8 x 8 picture of the window's own colour: a platform that cannot scale.
+    ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
     // Returns the new display's id. visibleFrame defaults to the whole frame.

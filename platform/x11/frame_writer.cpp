@@ -86,12 +86,15 @@ bool FrameWriter::move(xcb_window_t w, Point p) {
         if (!g || g->fullscreen) return false;
         g->rect.x = x;
         g->rect.y = y;
-        push(*g, w);
+        const uint64_t sent = push(*g, w);
         Rect r = g->rect;
         // A moved, not resized, window hears where it really is, which for a
         // hidden column is inside its display.
         if (g->sent) r = Rect(g->sent->clientOrigin(), r.size());
-        sendSyntheticConfigure(w, r);
+        // A column hidden before and after a slide still waits at the same
+        // spot: neither the server nor the client has anything new to hear.
+        if (sent == 0 && g->heard == r) return true;
+        tell(*g, w, r);
     }
     requests_ += 1;
     return true;
@@ -108,6 +111,7 @@ bool FrameWriter::resize(xcb_window_t w, Size s) {
     g->rect.height = d.height;
     const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
     xcb_configure_window(conn_.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    g->heard.reset();
     push(*g, w);
     return true;
 }
@@ -124,7 +128,7 @@ bool FrameWriter::resizeTo(xcb_window_t w, Rect r, int edgeX, int edgeY) {
     const uint32_t values[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
     xcb_configure_window(conn_.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
     push(*g, w);
-    sendSyntheticConfigure(w, g->rect);
+    tell(*g, w, g->rect);
     return true;
 }
 
@@ -135,6 +139,7 @@ void FrameWriter::configure(xcb_window_t w, const Rect& r) {
     g->rect = Rect(std::round(r.x), std::round(r.y), std::max(std::round(r.width), 1.0), std::max(std::round(r.height), 1.0));
     const uint32_t size[] = {static_cast<uint32_t>(g->rect.width), static_cast<uint32_t>(g->rect.height)};
     xcb_configure_window(conn_.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    g->heard.reset();
     push(*g, w);
 }
 
@@ -152,6 +157,7 @@ std::optional<Rect> FrameWriter::moveResizeFloating(xcb_window_t w, std::optiona
         g->rect.height = d.height;
         const uint32_t size[] = {static_cast<uint32_t>(d.width), static_cast<uint32_t>(d.height)};
         xcb_configure_window(conn_.raw(), w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        g->heard.reset();
     }
     push(*g, w);
     return g->rect;
@@ -211,6 +217,14 @@ void FrameWriter::shapeChanged(xcb_window_t w, uint8_t kind, bool shaped) {
 }
 
 void FrameWriter::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Geo* g = find(w)) return tell(*g, w, r);
+    Geo none;
+    tell(none, w, r);
+}
+
+void FrameWriter::tell(Geo& g, xcb_window_t w, const Rect& r) {
+    g.heard = r;
     xcb_configure_notify_event_t ev{};
     ev.response_type = XCB_CONFIGURE_NOTIFY;
     ev.event = w;
@@ -227,8 +241,8 @@ void FrameWriter::sendSyntheticConfigure(xcb_window_t w, const Rect& r) {
 
 // Callers hold mu_. The order keeps every intermediate state inside the
 // clip: a frame only hides before it moves and shows after it has moved.
-void FrameWriter::push(Geo& g, xcb_window_t w) {
-    if (g.frame == XCB_NONE) return;
+uint64_t FrameWriter::push(Geo& g, xcb_window_t w) {
+    if (g.frame == XCB_NONE) return 0;
     xcb_connection_t* c = conn_.raw();
     const titlebar::Extents bar = shownBar(g);
     const FrameLayout want = !bar.empty() ? framedLayout(g.rect, bar)
@@ -257,6 +271,7 @@ void FrameWriter::push(Geo& g, xcb_window_t w) {
     if (innerMoved) {
         const uint32_t inner[] = {static_cast<uint32_t>(want.innerX), static_cast<uint32_t>(want.innerY)};
         xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, inner);
+        g.heard.reset();  // the server tells the client of this move itself
         ++sent;
     }
     // Shown again, or a shaped client moved inside its frame: the shape follows.
@@ -264,6 +279,7 @@ void FrameWriter::push(Geo& g, xcb_window_t w) {
     else if (!want.hidden && innerMoved) sent += shapeFrame(g, w, want, g.shapedKinds);
     g.sent = want;
     requests_ += sent;
+    return sent;
 }
 
 int FrameWriter::shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds) {

@@ -49,6 +49,10 @@ struct Geo {
     // once a strip has let go of it (an ordinary window the user floated).
     titlebar::Extents bar;
     bool barOnceFloated = false;
+    // Where the client last heard it is, from our synthetic ConfigureNotify;
+    // none once anything else may have told it otherwise (the server's own
+    // notice of a move inside its frame or a resize, another synthetic one).
+    std::optional<Rect> heard;
 };
 
 // What w's frame reaches beyond its client now: its bar while it floats,
@@ -110,8 +114,11 @@ public:
     uint64_t requests() const { return requests_.load(); }
 
 private:
-    // Sends what the server must hear for g's frame to match g.rect and g.clip.
-    void push(Geo& g, xcb_window_t w);
+    // Sends what the server must hear for g's frame to match g.rect and g.clip;
+    // returns the requests sent.
+    uint64_t push(Geo& g, xcb_window_t w);
+    // The synthetic ConfigureNotify, which g.heard records.
+    void tell(Geo& g, xcb_window_t w, const Rect& r);
     // Gives g's frame the shape kinds named as layout l wants them; returns the requests sent.
     int shapeFrame(Geo& g, xcb_window_t w, const FrameLayout& l, uint8_t kinds);
     Geo* find(xcb_window_t w);

@@ -227,11 +227,18 @@ SubscriptionRef X11Platform::addLaunchMonitor(std::function<void(const std::stri
     return d_->notifications_.onLaunch(std::move(handler));
 }
 
-ImageRef X11Platform::capture(const AXElement& window) {
+ImageRef X11Platform::capture(const AXElement& window, std::optional<PixelSize> size) {
     if (!window.isWindow()) return nullptr;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);
     const x11::Client* c = d_->client(w);
-    return c && !c->iconic ? d_->pictures_.capture(w) : nullptr;
+    return c && !c->iconic ? d_->pictures_.capture(w, size) : nullptr;
+}
+
+void X11Platform::prepareCapture(const AXElement& window, PixelSize size) {
+    if (!window.isWindow()) return;
+    const xcb_window_t w = static_cast<xcb_window_t>(window.id);
+    const x11::Client* c = d_->client(w);
+    if (c && !c->iconic) d_->pictures_.prepare(w, size);
 }
 
 bool X11Platform::launchApplication(const std::string& bundleIdentifier, const std::string& startupId) {

@@ -129,7 +129,8 @@ public:
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
-    ImageRef capture(const AXElement& window) override;
+    ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
+    void prepareCapture(const AXElement& window, PixelSize size) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a
     // system tray one that owns _NET_SYSTEM_TRAY_S<screen>.

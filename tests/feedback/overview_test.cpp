@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <set>
 
@@ -19,8 +20,11 @@ protected:
     bool inlineWork = true;
     std::deque<std::function<void()>> jobs;
     std::vector<AXElement> captured;
+    std::map<uint64_t, PixelSize> asked;
     std::set<uint64_t> failing;
     uint32_t tint = 0;  // non-zero: every picture is this colour
+    bool scales = false;  // the platform gives pictures at the size asked for
+    std::map<uint64_t, ImageRef> given;
     std::unique_ptr<Overview> ov;
 
     void SetUp() override {
@@ -31,10 +35,14 @@ protected:
             else
                 jobs.push_back(std::move(fn));
         };
-        auto capture = [this](const AXElement& el) -> ImageRef {
+        auto capture = [this](const AXElement& el, PixelSize size) -> ImageRef {
+            asked[el.id] = size;
             captured.push_back(el);
             if (failing.count(el.id)) return nullptr;
-            if (!tint) return sim.capture(el);
+            if (scales)
+                return given[el.id] = std::make_shared<Image>(
+                           Image{size.width, size.height, std::vector<uint32_t>(size_t(size.width) * size.height)});
+            if (!tint) return sim.capture(el, size);
             return std::make_shared<Image>(Image{2, 2, std::vector<uint32_t>(4, 0xFF000000u | tint)});
         };
         ov = std::make_unique<Overview>(OverviewDeps{*wm, sim, time.loop(), metrics, offMain, capture});
@@ -219,11 +227,17 @@ TEST_F(OverviewTest, CapturesOneWindowAtATimeAndAFailedOneKeepsItsSketch) {
     EXPECT_TRUE(jobs.empty());
 
     ASSERT_EQ(ov->pictures().size(), 2u);
+    // Asked for at the size that covers its card, and scaled to it here since
+    // the platform gave its own.
+    const Rect card = cardOf(w[0]).frame;
     const Size pts = *attr<Size>(sim, w[0], ax::SizeAttr);
+    const PixelSize want = *pictureSize(pts, card.size(), 1, Overview::maxWidth);
+    EXPECT_EQ(asked.at(w[0].id), want);
+    EXPECT_TRUE(want.width == std::ceil(card.width) || want.height == std::ceil(card.height));
     const ImageRef a = ov->pictures().at(w[0].id);
-    EXPECT_EQ(a->width, 960);
-    EXPECT_EQ(a->height, static_cast<int>(pts.height * (480 / pts.width) * 2));
-    EXPECT_EQ(a->argb.back(), sim.capture(w[0])->argb[0]);
+    EXPECT_EQ(a->width, want.width);
+    EXPECT_EQ(a->height, want.height);
+    EXPECT_EQ(a->argb.back(), sim.capture(w[0], std::nullopt)->argb[0]);
     EXPECT_EQ(cardOf(w[0]).picture, a);
     EXPECT_FALSE(cardOf(w[0]).sketch.has_value());
     for (const AXElement& el : {w[1], x}) {
@@ -231,6 +245,18 @@ TEST_F(OverviewTest, CapturesOneWindowAtATimeAndAFailedOneKeepsItsSketch) {
         EXPECT_TRUE(cardOf(el).sketch.has_value());
     }
     EXPECT_EQ(std::count(captured.begin(), captured.end(), x), 0);  // never asked for
+}
+
+TEST_F(OverviewTest, PicturesThePlatformScaledAreKeptAsTheyCome) {
+    const std::vector<AXElement> w = startThree();
+    prefs->previews.set(true);
+    scales = true;
+    inlineWork = false;
+    ov->open();
+    time.drain();
+    EXPECT_TRUE(jobs.empty());  // nothing left to scale
+    ASSERT_EQ(ov->pictures().size(), 3u);
+    for (const AXElement& el : w) EXPECT_EQ(cardOf(el).picture, given.at(el.id));
 }
 
 TEST_F(OverviewTest, TheRoundFinishingLastWinsAndPicturesShowAtOnceWhenReopened) {
@@ -257,9 +283,11 @@ TEST_F(OverviewTest, TheRoundFinishingLastWinsAndPicturesShowAtOnceWhenReopened)
 }
 
 TEST(OverviewScaling, SizesAndAveragesWithAlpha) {
-    EXPECT_EQ(pictureSize({600, 500}, 480), (PixelSize{960, 800}));
-    EXPECT_EQ(pictureSize({1920, 480}, 480), (PixelSize{960, 240}));
-    EXPECT_EQ(pictureSize({0, 300}, 480), std::nullopt);  // scaled by 480 / 1, still nothing wide
+    // Just covering the card, in the window's proportions, at the density asked.
+    EXPECT_EQ(pictureSize({600, 500}, {100, 220}, 1, 480), (PixelSize{264, 220}));
+    EXPECT_EQ(pictureSize({1920, 480}, {300, 100}, 2, 480), (PixelSize{800, 200}));
+    EXPECT_EQ(pictureSize({600, 500}, {1800, 220}, 2, 480), (PixelSize{960, 800}));  // never over 480 points wide
+    EXPECT_EQ(pictureSize({0, 300}, {100, 220}, 1, 480), std::nullopt);               // nothing wide stays nothing
 
     // Two 2 x 2 blocks: one averages two greys, the other clear red with opaque blue.
     const Image src{4, 2, {0xFF101010, 0xFF303030, 0x00FF0000, 0xFF0000FF,  //

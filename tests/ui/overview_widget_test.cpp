@@ -51,7 +51,7 @@ TEST_F(UiTest, OverviewButtonsAreNamedAndPicturesFillTheirCardsUnstretched) {
     // Green over red over blue: a card wider than the window shows the green top only.
     auto picture = std::make_shared<Image>(Image{1, 4, {0xff00ff00, 0xffff0000, 0xffff0000, 0xff0000ff}});
     Overview overview(OverviewDeps{*wm, sim, time.loop(), metrics, [](std::function<void()> fn) { fn(); },
-                                   [&](const AXElement&) { return picture; }});
+                                   [&](const AXElement&, PixelSize) { return picture; }});
     OverviewWidget widget(overview, [this] { return sim.screens(); }, [] { return true; });
     overview.open();
     settleAll();

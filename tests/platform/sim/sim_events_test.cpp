@@ -268,16 +268,16 @@ TEST_F(SimEvents, DisplaysListInOrderAndEveryChangeIsAnnounced) {
 TEST_F(SimEvents, CaptureGivesEachOpenWindowItsOwnPicture) {
     const AXElement a = sim.addWindow(pid, Rect());
     const AXElement b = sim.addWindow(pid, Rect());
-    ImageRef pa = sim.capture(a);
-    ImageRef pb = sim.capture(b);
+    ImageRef pa = sim.capture(a, std::nullopt);
+    ImageRef pb = sim.capture(b, std::nullopt);
     ASSERT_TRUE(pa && pb);
     EXPECT_EQ(pa->width, 8);
     EXPECT_EQ(pa->argb.size(), 64u);
     EXPECT_NE(pa->argb[0], pb->argb[0]);
-    EXPECT_EQ(sim.capture(a)->argb, pa->argb);
+    EXPECT_EQ(sim.capture(a, std::nullopt)->argb, pa->argb);
     sim.setMinimized(a, true);
-    EXPECT_EQ(sim.capture(a), nullptr);
-    EXPECT_EQ(sim.capture(AXElement::application(pid)), nullptr);
+    EXPECT_EQ(sim.capture(a, std::nullopt), nullptr);
+    EXPECT_EQ(sim.capture(AXElement::application(pid), std::nullopt), nullptr);
 }
 
 }  // namespace

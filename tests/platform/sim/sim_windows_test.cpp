@@ -64,8 +64,8 @@ TEST_F(SimWindows, ClosedWindowHandleStaysValidButEverythingFails) {
     EXPECT_FALSE(sim.setAttribute(w, ax::Position, Point{1, 1}));
     EXPECT_FALSE(sim.setAttribute(w, ax::SizeAttr, Size{1, 1}));
     EXPECT_FALSE(sim.performAction(w, ax::Raise));
-    EXPECT_EQ(sim.capture(w), nullptr);
-    EXPECT_NE(sim.capture(other), nullptr);
+    EXPECT_EQ(sim.capture(w, std::nullopt), nullptr);
+    EXPECT_NE(sim.capture(other, std::nullopt), nullptr);
     // Identity survives: the same window, its process and number are still known.
     EXPECT_EQ(w, AXElement::window(w.id));
     EXPECT_EQ(sim.pidOf(w), pid);

@@ -785,7 +785,7 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     // xlogo repaints after the resize: wait until the picture shows both its colours.
     ImageRef img;
     auto bothColours = [&] {
-        img = wm_->capture(l);
+        img = wm_->capture(l, std::nullopt);
         if (!img) return false;
         bool black = false, white = false;
         for (uint32_t px : img->argb) {
@@ -808,17 +808,72 @@ TEST_F(X11Test, CapturesWindowPicturesEvenOffScreen) {
     ASSERT_TRUE(wm_->sync());
     EXPECT_TRUE(bothColours());
     EXPECT_EQ(tc_->geometry(xid(l)).x, 1800);
-    int told = 0;
-    tc_->sync();
-    while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
-        const auto* c = reinterpret_cast<xcb_configure_notify_event_t*>(e);
-        if (e->response_type == (XCB_CONFIGURE_NOTIFY | 0x80)) told = c->x;
-        free(e);
-    }
-    EXPECT_EQ(told, 1800);
+    auto told = [&] {  // the x of the last synthetic ConfigureNotify, or -1
+        int x = -1;
+        tc_->sync();
+        while (xcb_generic_event_t* e = xcb_poll_for_event(tc_->c())) {
+            if (e->response_type == (XCB_CONFIGURE_NOTIFY | 0x80))
+                x = reinterpret_cast<xcb_configure_notify_event_t*>(e)->x;
+            free(e);
+        }
+        return x;
+    };
+    EXPECT_EQ(told(), 1800);
+    // Further off, still waiting at the same spot: neither the server nor the
+    // client hears anything, as for every column a slide passes off screen.
+    const uint64_t requests = wm_->positionRequests();
+    wm_->setAttribute(l, ax::Position, Point{3000, 100});
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(wm_->positionRequests(), requests);
+    EXPECT_EQ(told(), -1);
     ASSERT_TRUE(img);
     EXPECT_EQ(img->width, 120);
-    EXPECT_FALSE(wm_->capture(AXElement::window(12345)));
+    EXPECT_FALSE(wm_->capture(AXElement::window(12345), std::nullopt));
+}
+
+TEST_F(X11Test, PicturesComeScaledByTheServerToTheSizeAsked) {
+    startPlatform();
+    // Red on the left half, blue on the right (a child window), 400 x 300.
+    const xcb_window_t own = tc_->createWindow(0, 0, 400, 300);
+    const uint32_t red = 0xff0000, blue = 0x0000ff;
+    xcb_change_window_attributes(tc_->c(), own, XCB_CW_BACK_PIXEL, &red);
+    const xcb_window_t right = xcb_generate_id(tc_->c());
+    xcb_create_window(tc_->c(), XCB_COPY_FROM_PARENT, right, own, 200, 0, 200, 300, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, &blue);
+    xcb_map_window(tc_->c(), right);
+    tc_->setCardinals(own, "_NET_WM_PID", XCB_ATOM_CARDINAL, {707070});
+    xcb_map_window(tc_->c(), own);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return bool(windowOf(707070)); }));
+    const AXElement el = windowOf(707070);
+    const PixelSize card{100, 75};
+    auto at = [](const ImageRef& img, int x, int y) { return img->argb.at(size_t(y) * img->width + x); };
+    ImageRef img;
+    ASSERT_TRUE(waitFor([&] {
+        img = wm_->capture(el, card);
+        return img && at(img, 10, 37) == 0xffff0000u;
+    }));
+    EXPECT_EQ(img->width, 100);
+    EXPECT_EQ(img->height, 75);
+    EXPECT_EQ(at(img, 0, 0), 0xffff0000u);
+    EXPECT_EQ(at(img, 45, 74), 0xffff0000u);
+    EXPECT_EQ(at(img, 55, 0), 0xff0000ffu);
+    EXPECT_EQ(at(img, 99, 74), 0xff0000ffu);
+    // Asked for ahead, the same picture; one asked for a window that has
+    // gone is no picture, and spoils nothing after it.
+    wm_->prepareCapture(el, card);
+    EXPECT_EQ(wm_->capture(el, card)->argb, img->argb);
+    const xcb_window_t gone = tc_->createWindow(0, 0, 50, 50);
+    tc_->setCardinals(gone, "_NET_WM_PID", XCB_ATOM_CARDINAL, {717171});
+    xcb_map_window(tc_->c(), gone);
+    tc_->sync();
+    ASSERT_TRUE(waitFor([&] { return bool(windowOf(717171)); }));
+    const AXElement goneEl = windowOf(717171);
+    xcb_destroy_window(tc_->c(), gone);
+    tc_->sync();
+    wm_->prepareCapture(goneEl, {10, 10});
+    EXPECT_FALSE(wm_->capture(goneEl, PixelSize{10, 10}));
+    EXPECT_EQ(wm_->capture(el, card)->argb, img->argb);
 }
 
 TEST_F(X11Test, ApplicationsAreDescribedFromTheirWindowsAndDesktopEntries) {
