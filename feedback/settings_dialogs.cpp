@@ -60,6 +60,8 @@ std::vector<SavedColumn> SaveLayoutDialog::preview() const {
     return out;
 }
 
+Signal<>& SaveLayoutDialog::stripChanged() { return manager_.changed; }
+
 void SaveLayoutDialog::cancel() {
     closeWindow(close_);
 }

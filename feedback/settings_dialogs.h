@@ -70,7 +70,9 @@ public:
     bool canSave() const;
 
     // The current display's strip as it would be saved; empty without windows.
+    // It follows the strip: `stripChanged` says when to ask again.
     std::vector<SavedColumn> preview() const;
+    Signal<>& stripChanged();
 
     void cancel();
     // Saves the current display's strip under the name and chosen slot, then closes.

@@ -295,14 +295,16 @@ void Button::paintEvent(QPaintEvent*) {
     const Theme& t = theme();
     const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
     const bool chosen = isCheckable() && isChecked();
-    const bool primary = kind_ == ButtonKind::primary || chosen;
+    // A flat button is a plain one, whatever it was made as.
+    const ButtonKind kind = isFlat() && !chosen ? ButtonKind::plain : kind_;
+    const bool primary = kind == ButtonKind::primary || chosen;
     QColor fill = primary ? t.accent() : t.card();
-    QColor ink = primary ? QColor(Qt::white) : kind_ == ButtonKind::destructive ? t.destructive()
-                                             : kind_ == ButtonKind::plain      ? t.accent()
+    QColor ink = primary ? QColor(Qt::white) : kind == ButtonKind::destructive ? t.destructive()
+                                             : kind == ButtonKind::plain      ? t.accent()
                                                                                 : t.text();
     // Hover darkens by 4 %, a press by 8 %.
     const int darker = isDown() ? 108 : underMouse() ? 104 : 100;
-    if (kind_ != ButtonKind::plain || chosen) {
+    if (kind != ButtonKind::plain || chosen) {
         p.setPen(primary ? Qt::NoPen : QPen(t.cardBorder().darker(120), 1));
         p.setBrush(fill.darker(darker));
         p.drawRoundedRect(r, look::buttonRadius, look::buttonRadius);
@@ -313,7 +315,7 @@ void Button::paintEvent(QPaintEvent*) {
         const bool words = withText_ && !text().isEmpty();
         const double textW = words ? QFontMetricsF(font()).horizontalAdvance(text()) + look::grid * 2 : 0;
         const QRectF pic(content.center().x() - (pw + textW) / 2, content.center().y() - ph / 2, pw, ph);
-        picture_(p, pic, chosen ? QColor(Qt::white) : kind_ == ButtonKind::plain ? t.secondary() : ink);
+        picture_(p, pic, chosen ? QColor(Qt::white) : kind == ButtonKind::plain ? t.secondary() : ink);
         content.setLeft(pic.right() + look::grid * 2);
         if (words) {
             p.setPen(ink);
@@ -477,8 +479,14 @@ QWidget* rowSeparator() {
 // ---------------------------------------------------------------- strip sketch
 
 StripSketch::StripSketch(std::vector<SavedColumn> columns, QWidget* parent)
-    : QWidget(parent), columns_(std::move(columns)) {
+    : QWidget(parent) {
     setMinimumHeight(96);
+    setColumns(std::move(columns));
+}
+
+void StripSketch::setColumns(std::vector<SavedColumn> columns) {
+    columns_ = std::move(columns);
+    update();
     QStringList names;
     for (const SavedColumn& c : columns_)
         for (const SavedColumn::App& a : c.apps) names << q(a.name);

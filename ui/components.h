@@ -162,6 +162,7 @@ class StripSketch final : public QWidget {
     Q_OBJECT
 public:
     explicit StripSketch(std::vector<SavedColumn> columns, QWidget* parent = nullptr);
+    void setColumns(std::vector<SavedColumn> columns);
     QSize sizeHint() const override { return {320, 120}; }
 
 protected:

@@ -543,14 +543,21 @@ SaveLayoutWindow::SaveLayoutWindow(SaveLayoutDialog& dialog) {
     card->body()->addWidget(settingsRow(save_dialog::shortcutLabel, "", slot));
     v->addWidget(card);
     // What is kept: the columns of the current strip, drawn as they stand.
-    if (std::vector<SavedColumn> columns = dialog.preview(); !columns.empty()) {
-        auto* kept = new Card;
-        kept->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
-        kept->body()->addWidget(new StripSketch(std::move(columns)), 1);
-        v->addWidget(kept, 1);
-    } else {
-        v->addStretch();
-    }
+    auto* kept = new Card;
+    kept->body()->setContentsMargins(look::cardPadH, look::cardPadV, look::cardPadH, look::cardPadV);
+    auto* sketch = new StripSketch(dialog.preview());
+    kept->body()->addWidget(sketch, 1);
+    v->addWidget(kept, 1);
+    kept->setVisible(!dialog.preview().empty());
+    auto* gap = new QWidget;  // stands in for the sketch while there is no strip to show
+    v->addWidget(gap, 1);
+    gap->setVisible(dialog.preview().empty());
+    link_ = dialog.stripChanged().connect([&dialog, kept, sketch, gap] {
+        std::vector<SavedColumn> columns = dialog.preview();
+        kept->setVisible(!columns.empty());
+        gap->setVisible(columns.empty());
+        sketch->setColumns(std::move(columns));
+    });
     QPushButton* save = nullptr;
     v->addLayout(dialogButtons(save_dialog::cancel, [&dialog] { dialog.cancel(); }, save_dialog::save,
                                [&dialog] { dialog.save(); }, &save));

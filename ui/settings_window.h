@@ -83,6 +83,9 @@ private:
 class SaveLayoutWindow final : public QWidget {
 public:
     explicit SaveLayoutWindow(SaveLayoutDialog& dialog);
+
+private:
+    Connection link_;
 };
 
 class AddAppsWindow final : public ModelView {

@@ -170,6 +170,9 @@ TEST_F(ComponentsTest, EveryWindowTakesItsColoursFromTheThemeInLightAndDark) {
             w->show();
             redrawn();
             const QImage img = w->grab().toImage();
+            // TARVELA_TEST_SHOTS=folder keeps each window's picture for a look.
+            if (const char* shots = std::getenv("TARVELA_TEST_SHOTS"))
+                img.save(QString("%1/%2-%3.png").arg(shots, QString::fromStdString(name), dark ? "dark" : "light"));
             EXPECT_EQ(img.pixelColor(1, img.height() - 2).name(), t.window().name());
             const QList<Card*> cards = w->findChildren<Card*>();
             EXPECT_FALSE(cards.empty());
