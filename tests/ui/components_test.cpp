@@ -247,6 +247,8 @@ TEST_F(ComponentsTest, EveryWindowTakesItsColoursFromTheThemeInLightAndDark) {
                 }
             }
             for (QLabel* l : w->findChildren<QLabel*>()) {
+                // Readable at 96 dpi: nothing under the section headers' 11 px.
+                EXPECT_GE(QFontInfo(l->font()).pixelSize(), 11) << l->text().toStdString();
                 const QColor ink = l->palette().color(l->foregroundRole());
                 EXPECT_TRUE(ink == t.text() || ink == t.secondary() || ink == t.accent() || ink == t.destructive())
                     << l->text().toStdString() << " in " << ink.name().toStdString();
