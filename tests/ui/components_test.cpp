@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QTest>
@@ -101,6 +102,67 @@ TEST_F(ComponentsTest, APickerSelectsByClickAndArrowsAndNamesItsSegments) {
     EXPECT_TRUE(QAccessible::queryAccessibleInterface(picker.segment(0))->state().checked);
 }
 
+TEST_F(ComponentsTest, TheGeneralPanesFewChoicesAreAPickerThatWritesItsPreference) {
+    PaneSet panes(*prefs, *wm, *transfer, mail, tmp.path(), *hotkeys, *workspaces, *rules);
+    SettingsPane shown = SettingsPane::general;
+    SettingsWindow window(panes.all(), shown);
+    window.show();
+    SegmentedPicker* focus = named<SegmentedPicker>(window, "Apps may take the focus");
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->selected(), prefs->focusPolicy());
+    QTest::mouseClick(focus->segment(2), Qt::LeftButton);
+    EXPECT_EQ(prefs->focusPolicy(), 2);
+    prefs->focusPolicy.set(1);  // elsewhere: the pane is redrawn to match
+    settle();
+    redrawn();
+    EXPECT_EQ(named<SegmentedPicker>(window, "Apps may take the focus")->selected(), 1);
+}
+
+TEST_F(ComponentsTest, ASwitchSlidesToItsNewPlaceAndAnAppearanceOfSystemFollowsTheDesktop) {
+    Toggle t(false);
+    t.show();
+    t.click();
+    EXPECT_TRUE(t.isChecked());
+    EXPECT_LT(t.knob(), 1);  // on its way, not there at once
+    EXPECT_TRUE(QTest::qWaitFor([&] { return t.knob() == 1; }, 2000));
+
+    QPalette darkDesk;
+    darkDesk.setColor(QPalette::Window, QColor(30, 30, 30));
+    darkDesk.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    QPalette lightDesk;
+    lightDesk.setColor(QPalette::Window, QColor(240, 240, 240));
+    lightDesk.setColor(QPalette::WindowText, QColor(20, 20, 20));
+    const struct { Appearance a; const QPalette& desk; bool dark; } cases[] = {
+        {Appearance::system, darkDesk, true},  {Appearance::system, lightDesk, false},
+        {Appearance::light, darkDesk, false},  {Appearance::dark, lightDesk, true},
+    };
+    for (const auto& c : cases) {
+        Theme::apply(c.a, c.desk);
+        EXPECT_EQ(Theme::current().dark(), c.dark);
+        EXPECT_EQ(QApplication::palette().color(QPalette::Window), Theme::current().window());
+    }
+}
+
+TEST_F(ComponentsTest, TheSaveDialogDrawsTheStripItWouldKeepAndFollowsIt) {
+    display("Built-in Display");
+    window(app("Editor"), 100);
+    window(app("Browser"), 800);
+    SaveLayoutDialog dialog(*wm, *workspaces, *hotkeys, [] {});
+    SaveLayoutWindow w(dialog);
+    w.show();
+    StripSketch* sketch = w.findChild<StripSketch*>();
+    ASSERT_NE(sketch, nullptr);
+    EXPECT_FALSE(sketch->isVisible());  // nothing tiled yet
+    startAndSettle();
+    redrawn();
+    EXPECT_TRUE(sketch->isVisible());
+    EXPECT_EQ(sketch->accessibleName().toStdString(), "Editor, Browser");
+    window(app("Terminal"), 1500);
+    settle();
+    redrawn();
+    EXPECT_EQ(sketch->accessibleName().toStdString(), "Editor, Terminal, Browser");  // beside the focused column
+}
+
 TEST_F(ComponentsTest, AGlyphIsTheWindowsOwnIconElseALetterAndIsDrawnOncePerApplication) {
     auto red = std::make_shared<Image>();
     red->width = red->height = 2;
@@ -185,6 +247,8 @@ TEST_F(ComponentsTest, EveryWindowTakesItsColoursFromTheThemeInLightAndDark) {
                 }
             }
             for (QLabel* l : w->findChildren<QLabel*>()) {
+                // Readable at 96 dpi: nothing under the section headers' 11 px.
+                EXPECT_GE(QFontInfo(l->font()).pixelSize(), 11) << l->text().toStdString();
                 const QColor ink = l->palette().color(l->foregroundRole());
                 EXPECT_TRUE(ink == t.text() || ink == t.secondary() || ink == t.accent() || ink == t.destructive())
                     << l->text().toStdString() << " in " << ink.name().toStdString();

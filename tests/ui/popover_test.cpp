@@ -9,6 +9,7 @@
 #include "feedback/popover_model.h"
 #include "feedback/status_item.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/components.h"
 #include "ui/popover_widget.h"
 #include "ui/tray.h"
 
@@ -116,6 +117,34 @@ TEST_F(PopoverTest, ShowsTheTrueStateAfterEveryChangeWhoeverMadeIt) {
     QTest::mouseClick(first("Two"), Qt::LeftButton);
     settleAll();
     EXPECT_TRUE(first("Two")->isChecked());
+}
+
+TEST_F(PopoverTest, ItsSwitchesActByClickAndItsTilesShowTheirWindowsByName) {
+    PopoverWidget pop(*item, *actions);
+    Connection link = item->changed.connect([&] { pop.sync([] { return QRect(); }, QPoint(400, 300)); });
+    item->toggle();
+    auto toggle = [&](const char* name) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (Toggle* t : pop.findChildren<Toggle*>())
+            if (t->accessibleName() == name) return t;
+        return static_cast<Toggle*>(nullptr);
+    };
+    ASSERT_NE(toggle(popover::blurSwitch), nullptr);
+    const bool blur = prefs->blur();
+    QTest::mouseClick(toggle(popover::blurSwitch), Qt::LeftButton);
+    EXPECT_NE(prefs->blur(), blur);
+    settleAll();
+    EXPECT_EQ(toggle(popover::blurSwitch)->isChecked(), prefs->blur());
+
+    const std::vector<QPushButton*> tiles = buttons(pop, "Go to column ");
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_EQ(tiles[0]->toolTip(), "Notes");  // the glyphs are drawn; their names are said
+
+    ASSERT_TRUE(wm->on());
+    QTest::mouseClick(toggle(popover::switchHelp), Qt::LeftButton);
+    settleAll();
+    EXPECT_FALSE(wm->on());
+    EXPECT_FALSE(toggle(popover::switchHelp)->isChecked());
 }
 
 TEST_F(PopoverTest, OpenedWithoutAClickItWaitsForTheTrayIconsPlace) {
