@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tarvela::x11 {
 
 titlebar::Extents shownBar(const Geo& g) {
-    if (g.bar.empty() || g.arranged || g.fullscreen || (g.barOnceFloated && !g.left)) return {};
+    if (g.bar.empty() || g.arranged || g.fullscreen || (g.barOnceFloated && !g.floated)) return {};
     return g.bar;
 }
 
@@ -167,7 +168,10 @@ void FrameWriter::assign(xcb_window_t w, std::optional<uint64_t> home, std::opti
     std::lock_guard<std::mutex> lock(mu_);
     Geo* g = find(w);
     if (!g) return;
-    if (g->clip && !clip) g->left = Geo::Left{*g->clip, g->rect};
+    if (g->clip && !clip) {
+        g->left = Geo::Left{*g->clip, g->rect};
+        g->floated = true;
+    }
     g->home = home;
     g->clip = clip;
     g->arranged = home.has_value();
@@ -188,6 +192,12 @@ void FrameWriter::setFullscreen(xcb_window_t w, bool on) {
         g->fullscreen = on;
         push(*g, w);  // a full-screen window has no bar
     }
+}
+
+void FrameWriter::forgetFloated() {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto& [w, g] : geo_)
+        if (std::exchange(g.floated, false)) push(g, w);
 }
 
 void FrameWriter::setBar(xcb_window_t w, const titlebar::Extents& bar, bool onceFloated) {

@@ -46,9 +46,11 @@ struct Geo {
     std::optional<FrameLayout> sent;  // what the server last heard for the frame
     uint8_t shapedKinds = 0;          // shapeBit() of each SHAPE kind the client sets itself
     // The title bar it has while it floats (empty: none), and whether only
-    // once a strip has let go of it (an ordinary window the user floated).
+    // once the user floated it (an ordinary window a strip let go of while
+    // the manager runs; not every window when the manager stops).
     titlebar::Extents bar;
     bool barOnceFloated = false;
+    bool floated = false;
     // Where the client last heard it is, from our synthetic ConfigureNotify;
     // none once anything else may have told it otherwise (the server's own
     // notice of a move inside its frame or a resize, another synthetic one).
@@ -102,6 +104,8 @@ public:
     void setDragging(xcb_window_t w, bool on);
     // The bar w has while it floats (see Geo::bar); the frame follows at once.
     void setBar(xcb_window_t w, const titlebar::Extents& bar, bool onceFloated);
+    // The manager stopped: the windows its strips let go of float as they are, unframed.
+    void forgetFloated();
     void setFullscreen(xcb_window_t w, bool on);
     // The client shapes itself with the kinds named (shapeBit); the frame follows.
     void shaped(xcb_window_t w, uint8_t kinds);

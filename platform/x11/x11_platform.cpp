@@ -166,6 +166,8 @@ void X11Platform::releaseAllArranged() {
     std::vector<xcb_window_t> all;
     for (auto& [w, c] : d_->clients_) all.push_back(w);
     for (xcb_window_t w : all) d_->assignDisplay(w, std::nullopt);
+    d_->frames_.forgetFloated();
+    for (xcb_window_t w : all) d_->syncBar(w);
     xcb_flush(d_->conn.raw());
 }
 

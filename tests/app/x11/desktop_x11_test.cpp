@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "core/title_bar.h"
 #include "input/hotkeys.h"
 #include "shell_x11_fixture.h"
 
@@ -196,8 +197,9 @@ TEST_F(DesktopX11Test, UsersResizeFloatingWindowsAndArrangedColumnsByHand) {
     ASSERT_FALSE(stripOf(f));
     ASSERT_TRUE(quiet());
 
-    // A floating window's own request is honoured at once.
-    const uint32_t req[] = {100, 150, 500, 400};
+    // A floating window's own request is honoured at once; the position it
+    // asks for is its frame's, the title bar above the client.
+    const uint32_t req[] = {100 - titlebar::edge, 150 - titlebar::height, 500, 400};
     xcb_configure_window(tc_->c(), xid(f),
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
                          req);

@@ -1016,6 +1016,12 @@ TEST_F(TitleBarTest, AFloatedTerminalIsTitledMovedResizedMinimisedAndClosedByIts
     wm_->setAttribute(t, ax::Minimized, false);
     ASSERT_TRUE(wm_->sync());
 
+    // Clicked, its bar shows the focus; another window taking it, the bar shows that too.
+    clickAt(fr.x + fr.w / 2, fr.y + titlebar::height / 2);
+    ASSERT_TRUE(waitFor([&] { return looks_->seen.back().focused; }));
+    managedWindow(4242, Rect(50, 50, 100, 100));
+    EXPECT_TRUE(waitFor([&] { return !looks_->seen.back().focused; }));
+
     ASSERT_TRUE(waitFor([&] { return shellRunsIn(term.pid()); }));
     const Rect close = titlebar::closeButton(fr.w);
     clickAt(fr.x + int(close.midX()), fr.y + int(close.midY()));
