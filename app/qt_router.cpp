@@ -5,6 +5,7 @@
 #include <QFileDialog>
 
 #include "app/shell.h"
+#include "core/launch_context.h"
 #include "core/processes.h"
 #include "feedback/onboarding.h"
 #include "feedback/permission_view.h"
@@ -54,7 +55,12 @@ struct RouterModels {
           general(GeneralPaneDeps{
               d.shell.prefs, d.shell.manager, transfer, mail, {}, {}, d.compositing,
               [&router](SettingsPane p) { router.settings(std::string(title(p))); },
-              [](const std::string& address) { openWithDesktop(address); },
+              [&manager = d.shell.manager](const std::string& address) {
+                  // A browser window it opens goes beside the column the user is in.
+                  const std::string id = newStartupId();
+                  manager.noteLaunch(id);
+                  startDetached({"xdg-open", address}, {}, {"DESKTOP_STARTUP_ID=" + id});
+              },
               [](const std::string& suggested) -> std::optional<std::filesystem::path> {
                   const QString f = QFileDialog::getSaveFileName(nullptr, QString(), QString::fromStdString(suggested),
                                                                  "JSON (*.json)");

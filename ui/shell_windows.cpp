@@ -84,6 +84,9 @@ bool ShellWindows::bringForward() {
     QWidget* last = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && ordinary(w)) {
+            // A minimised one (Ctrl+M) comes back: activating alone would wait
+            // for it to be shown.
+            if (w->isMinimized()) w->showNormal();
             w->raise();
             last = w;
         }

@@ -42,7 +42,7 @@ std::optional<StartupMessage> parseStartupMessage(std::string_view text) {
     return m;
 }
 
-std::optional<std::string> StartupAssembler::feed(xcb_window_t sender, bool begin, const char (&bytes)[20]) {
+std::optional<std::string> StartupAssembler::feed(xcb_window_t sender, bool begin, const std::array<char, 20>& bytes) {
     auto it = partial_.find(sender);
     if (begin) {
         if (it == partial_.end()) {
@@ -53,12 +53,12 @@ std::optional<std::string> StartupAssembler::feed(xcb_window_t sender, bool begi
     } else if (it == partial_.end()) {
         return std::nullopt;  // the middle of a message whose start we missed
     }
-    const size_t n = strnlen(bytes, sizeof bytes);
-    it->second.append(bytes, n);
-    if (n == sizeof bytes && it->second.size() < maxMessage) return std::nullopt;
+    const size_t n = strnlen(bytes.data(), bytes.size());
+    it->second.append(bytes.data(), n);
+    if (n == bytes.size() && it->second.size() < maxMessage) return std::nullopt;
     std::string whole = std::move(it->second);
     partial_.erase(it);
-    if (n == sizeof bytes) return std::nullopt;  // too long: dropped
+    if (n == bytes.size()) return std::nullopt;  // too long: dropped
     return whole;
 }
 

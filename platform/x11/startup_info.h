@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,7 +28,7 @@ class StartupAssembler {
 public:
     // One client message's 20 bytes from `sender`; the whole message once its
     // NUL came. `begin`: a _NET_STARTUP_INFO_BEGIN, which starts afresh.
-    std::optional<std::string> feed(xcb_window_t sender, bool begin, const char (&bytes)[20]);
+    std::optional<std::string> feed(xcb_window_t sender, bool begin, const std::array<char, 20>& bytes);
 
 private:
     // Messages being received; a sender that never finishes one is

@@ -374,8 +374,8 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
 }
 
 void X11Platform::Impl::onStartupInfo(const xcb_client_message_event_t& ev) {
-    char bytes[20];
-    std::memcpy(bytes, ev.data.data8, sizeof bytes);
+    std::array<char, 20> bytes;
+    std::memcpy(bytes.data(), ev.data.data8, bytes.size());
     auto text = startup_.feed(ev.window, ev.type == a._NET_STARTUP_INFO_BEGIN, bytes);
     auto m = text ? x11::parseStartupMessage(*text) : std::nullopt;
     if (!m || m->kind != "new") return;

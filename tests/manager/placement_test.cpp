@@ -416,10 +416,12 @@ TEST_F(ManagerTest, ALaunchedWindowOpensBesideTheColumnFocusedAtLaunchWhileTheLa
         return w;
     };
 
-    // Launched from a's column; the user moved to the other display meanwhile,
-    // where the window first appears.
+    // Launched from a's column; the user moved on to b and then to the other
+    // display meanwhile, where the window first appears.
     sim.announceLaunch("launch-1");
     settle(0.1);
+    sim.focusWindow(b);
+    settle();
     sim.focusWindow(c);
     settle();
     ASSERT_EQ(wm->displayIdx(), 1);

@@ -609,7 +609,7 @@ TEST_F(PanelsTest, DimUnderTheFocusedWindowPanelsAboveAllAndTheOverviewWithPictu
 
 // Tarvela's own windows: one of each kind with its title and size, floating
 // and centred, brought forward when asked for again.
-TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward) {
+TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredMinimisesOnCtrlMAndASecondRequestBringsItForward) {
     Child term = client({"xterm"});
     ASSERT_TRUE(waitMapped(1));
     const xcb_window_t xterm = mappedClients().front();
@@ -632,6 +632,10 @@ TEST_F(PanelsTest, EachOwnWindowOpensOnceCentredAndASecondRequestBringsItForward
         EXPECT_NEAR(win->y + win->h / 2.0, 540, 40);  // give or take a title
         const xcb_window_t own = named(c.title).front().first;
         ASSERT_TRUE(waitFor([&] { return active() == own; })) << t->out();
+        // Ctrl+M minimises it: the toolkit asks for the iconic state, which
+        // the window manager follows.
+        run({"xdotool", "key", "ctrl+m"});
+        EXPECT_TRUE(waitFor([&] { return tc_->cardinals(own, "WM_STATE") == std::vector<uint32_t>{3, 0}; })) << t->out();
         // A request that reaches the window manager while it is still settling
         // the new window's focus can be overtaken: ask until it is heard.
         ASSERT_TRUE(waitFor([&] {
