@@ -40,6 +40,7 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
       notifyWhenClosed(d, changed, "notifyWhenClosed", read(d, "notifyWhenClosed", true)),
       autoInstall(d, changed, "autoInstall", read(d, "autoInstall", false)),
       focusPolicy(d, changed, "focusPolicy", read(d, "focusPolicy", 0)),
+      focusFollowsMouse(d, changed, "focusFollowsMouse", read(d, "focusFollowsMouse", false)),
       openAtLogin(*this),
       loginItems_(loginItems),
       appearanceHook_(appearanceHook) {

@@ -177,6 +177,9 @@ public:
     // Whether applications may take the focus: 0 smart (only after the
     // user's latest input elsewhere), 1 always, 2 never.
     Setting<int> focusPolicy;
+    // The pointer entering a column wholly on screen focuses its window
+    // there, without a slide.
+    Setting<bool> focusFollowsMouse;
 
     OpenAtLoginSetting openAtLogin;
 

@@ -209,6 +209,15 @@ bool SimDesktop::write(const AXElement& el, WriteKind kind, const AttrValue* val
 }
 
 bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const AttrValue& value) {
+    // The application goes full screen (or back) as asked, as its own menu
+    // would, and the desktop announces it as the X11 one does.
+    if (name == ax::FullScreen && el.isWindow()) {
+        const bool* on = std::get_if<bool>(&value);
+        if (!on || isClosed(el)) return false;
+        setFullScreen(el, *on);
+        postActiveSpaceChange();
+        return true;
+    }
     const std::optional<WriteKind> kind = writeKind(name);
     if (!kind) return false;
     if ((*kind == WriteKind::EnhancedUI) != (el.kind == AXElement::Kind::Application)) return false;
@@ -216,6 +225,8 @@ bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const 
 }
 
 bool SimDesktop::performAction(const AXElement& el, std::string_view action) {
+    // Every simulated application closes a window when asked, without a question.
+    if (action == ax::Close && el.isWindow()) return closeWindow(el);
     if (action != ax::Raise || !el.isWindow()) return false;
     return write(el, WriteKind::Raise, nullptr);
 }
