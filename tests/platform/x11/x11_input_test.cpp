@@ -706,8 +706,12 @@ TEST_F(X11WheelTest, AnAltDragDropsAColumnBetweenTwoOthersAndEscapeCancelsIt) {
         tc_->motion(px, py);
         tc_->key(code(XK_Alt_L), true);
         tc_->button(1, true);
+        // The drag has begun (the press handled, the pointer let go) before the pointer moves.
+        ASSERT_TRUE(wm_->sync());
+        tc_->motion((px + tx) / 2, py);
         tc_->motion(tx, py);
-        ASSERT_TRUE(waitFor([&] { return std::fabs(frame(*wm_, moved)->midX() - gx) < 2; }));
+        ASSERT_TRUE(waitFor([&] { return std::fabs(frame(*wm_, moved)->midX() - gx) < 2; }))
+            << frame(*wm_, moved)->midX() << " " << gx;
         if (cancel) {
             tc_->key(code(0xff1b), true);
             tc_->key(code(0xff1b), false);
