@@ -23,12 +23,14 @@ protected:
         sim.focusWindow(w[0]);
         startAndSettle();
     }
-    // Every column's windows stand left of the next column's, as the columns are ordered.
+    // Every column's windows stand one gap right of the column before, as the columns are ordered.
     void expectOnScreenInOrder() {
-        double right = -1e9;
+        std::optional<double> right;
         for (const Col& c : strip(0)->cols) {
             const double x = sim.frameOf(c.items.front().el)->minX();
-            EXPECT_GT(x, right) << "a column sits left of the one before it";
+            if (right) {
+                EXPECT_NEAR(x, *right + geom::gap, 0.5) << "columns overlap or stand apart";
+            }
             for (const Item& it : c.items) EXPECT_EQ(sim.frameOf(it.el)->minX(), x);
             right = x + sim.frameOf(c.items.front().el)->width;
         }
@@ -37,6 +39,7 @@ protected:
 
 TEST_F(ActionsTest, MovingStackingAndWalkingTheStrip) {
     startFour();
+    wm->perform(Action::wider, 0);  // a wider than the rest: widths must travel with their columns
     const AXElement a = w[0], b = w[1], c = w[2], d = w[3];
     struct Step {
         Action action;
