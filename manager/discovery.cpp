@@ -53,12 +53,33 @@ bool drop(Strip& s, const AXElement& el, Point at) {
             col += 1;
         }
         if (!row && alone && (col == fc || col == fc + 1)) return false;
-        // Indexes as they are once the window has left its place.
-        if (alone && fc < col) col -= 1;
-        const double frac = s.cols[static_cast<size_t>(fc)].frac;
-        std::optional<Item> item = s.remove(el);
-        if (!item) return false;
-        s.add(std::move(*item), true, Strip::Place{col, row, frac});
+        // Moved within the strip's own columns: the window never leaves it,
+        // so the platform keeps treating it as arranged throughout.
+        std::vector<Col> cols = s.cols;
+        const Col before = cols[static_cast<size_t>(fc)];
+        const Item item = before.items[static_cast<size_t>(from->second)];
+        if (alone) {
+            cols.erase(cols.begin() + fc);
+            if (fc < col) col -= 1;
+        } else {
+            auto& items = cols[static_cast<size_t>(fc)].items;
+            items.erase(items.begin() + from->second);
+        }
+        if (row) {
+            auto& items = cols[static_cast<size_t>(col)].items;
+            *row = std::clamp(*row, 0, static_cast<int>(items.size()));
+            items.insert(items.begin() + *row, item);
+        } else {
+            Col own;
+            own.frac = before.frac;
+            own.items.push_back(item);
+            cols.insert(cols.begin() + col, std::move(own));
+        }
+        s.cols = std::move(cols);
+        s.focusC = col;
+        s.focusR = row.value_or(0);
+        // Placed again at the width the column has.
+        s.setWidth(s.cols[static_cast<size_t>(col)].frac);
         return true;
     }
     return false;
