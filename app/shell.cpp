@@ -73,22 +73,29 @@ Shell::~Shell() {
     hud.reset();
 }
 
+void Shell::followPointer() {
+    const bool want = (hud && hud->orderedIn() && !hud->shown()) || prefs.focusFollowsMouse();
+    if (want == pointerWatched_) return;
+    pointerWatched_ = want;
+    if (!want) return deps_.desktop->unwatchPointer();
+    deps_.desktop->watchPointer([this](Point at) {
+        if (hud) hud->mouseMoved();
+        manager.pointerMoved(at);
+    });
+}
+
 void Shell::start(const LaunchOptions& launch) {
     if (deps_.appearance) prefs.setAppearanceHook(deps_.appearance);
     prefs.applyAppearance();
     if (deps_.desktop)
         bag_.push_back(prefs.showDock.observe([this](const bool& shown) { deps_.desktop->setOwnWindowsInTaskbar(shown); }));
     if (status) status->install();
-    // A hidden HUD comes back when the pointer nears its place; the pointer is
-    // followed only while that can happen.
-    if (hud && deps_.desktop)
-        bag_.push_back(hud->changed.connect([this] {
-            const bool want = hud->orderedIn() && !hud->shown();
-            if (want == pointerWatched_) return;
-            pointerWatched_ = want;
-            if (want) deps_.desktop->watchPointer([this](Point) { hud->mouseMoved(); });
-            else deps_.desktop->unwatchPointer();
-        }));
+    // A hidden HUD comes back when the pointer nears its place, and focus may
+    // follow the mouse; the pointer is followed only while either can happen.
+    if (deps_.desktop) {
+        if (hud) bag_.push_back(hud->changed.connect([this] { followPointer(); }));
+        bag_.push_back(prefs.focusFollowsMouse.observe([this](const bool&) { followPointer(); }));
+    }
 
     // The manager reports back through its callbacks. The HUD re-places itself
     // on the manager's changes (it subscribed when it was made).

@@ -147,6 +147,7 @@ private:
     ShellDeps deps_;
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
+    void followPointer();
     // Work handed back from the check timer's queue runs only while the shell lives.
     Lifetime life_;
 };

@@ -61,6 +61,9 @@ inline constexpr std::string_view EnhancedUserInterface = "AXEnhancedUserInterfa
 inline constexpr std::string_view Main = "AXMain";
 inline constexpr std::string_view Title = "AXTitle";
 inline constexpr std::string_view Raise = "AXRaise";
+// Asks the window to close, as its close button would; the application may
+// still ask the user first.
+inline constexpr std::string_view Close = "AXClose";
 inline constexpr std::string_view StandardWindow = "AXStandardWindow";
 inline constexpr std::string_view Dialog = "AXDialog";
 // A window that wants the user's attention (a bell, a finished job, a request

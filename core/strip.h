@@ -44,6 +44,8 @@ struct Item {
 struct Col {
     std::vector<Item> items;  // top to bottom; never empty inside a strip
     double frac = 0.5;
+    // The width it had before it was made full width; none unless it is.
+    std::optional<double> beforeFull;
 };
 
 struct Fit {
@@ -151,12 +153,30 @@ public:
     std::optional<Point> placedPoint(const AXElement& el) const;
     void reseat(const AXElement& el);
     void raise(int c, int r);
+    // Focuses and raises a window where it stands: no slide now, and none
+    // when the platform tells of the focus change.
+    void focusInPlace(int c, int r);
+    // The window under a point (accessibility coordinates) of a column that
+    // is wholly on screen, while the strip is at rest.
+    std::optional<std::pair<int, int>> wholeWindowAt(Point p) const;
     void stackLeft();
+    // The mirror of stackLeft: a lone window joins the column on its right, a
+    // stacked one leaves for a column of its own on the left.
+    void stackRight();
+    // The focused window of a stack to a column of its own right after it.
+    void unstack();
+    // The focused column to place `to` (clamped); the others close up around
+    // it, and the strip slides to where the alignment puts it there.
+    void moveColumn(int to);
+    // The focused column to full width, or back to the width it had.
+    void toggleFullWidth();
     void focusChanged(const AXElement& el);
 
     // ---- scrolling ----
     void scrollBy(double dx);
     void settle();
+    // Slides the focused column to the middle once; the alignment stays.
+    void centerOnce();
     // Stops a running animation where it is (the manager's stop does the same).
     void cancelAnim();
 
@@ -187,7 +207,8 @@ private:
     void replaceColumns(std::vector<Col> columns, Layout l);
     void place(double o);
     double target(int col) const;
-    void moveTo(int col, bool animated);
+    // To the alignment's resting place for `col`, or to `at` when given.
+    void moveTo(int col, bool animated, std::optional<double> at = std::nullopt);
     void setLive(double x);
     std::vector<Job> jobs() const;
     std::pair<double, double> limits() const;
@@ -205,6 +226,7 @@ private:
     std::unique_ptr<SerialQueue> animQ_;
     std::shared_ptr<AnimShared> anim_;  // owned here, touched only on animQ_
     std::vector<AXElement> assigned_;  // as the platform was last told
+    std::optional<AXElement> inPlace_;  // focused by focusInPlace; its echo does not slide
 };
 
 }  // namespace tarvela

@@ -273,6 +273,14 @@ void Strip::reseat(const AXElement& el) {
 }
 
 void Strip::raise(int c, int r) {
+    // Focused as in place, then slid into view: no echo is waited for.
+    inPlace_.reset();
+    focusInPlace(c, r);
+    if (!std::exchange(inPlace_, std::nullopt)) return;
+    moveTo(c, true);
+}
+
+void Strip::focusInPlace(int c, int r) {
     if (c < 0 || static_cast<size_t>(c) >= cols.size()) return;
     const Col& col = cols[static_cast<size_t>(c)];
     if (r < 0 || static_cast<size_t>(r) >= col.items.size()) return;
@@ -281,9 +289,28 @@ void Strip::raise(int c, int r) {
     if (p.runningApplication(it.pid)) p.activate(it.pid);
     p.performAction(it.el, ax::Raise);
     p.setAttribute(it.el, ax::Main, true);
+    inPlace_ = it.el;
     setFocusC(c);
     focusR = r;
-    moveTo(c, true);
+}
+
+std::optional<std::pair<int, int>> Strip::wholeWindowAt(Point pt) const {
+    if (!running || animating || scrolling) return std::nullopt;
+    const Rect VR = visibleRect();
+    if (!VR.contains(pt)) return std::nullopt;
+    const double uh = geom::usableHeight(VR.height);
+    for (size_t i = 0; i < cols.size() && i < cw.size(); ++i) {
+        const double x = VR.minX() + geom::margin + geom::columnLeft(cw, i) - offset;
+        if (pt.x < x || pt.x >= x + cw[i]) continue;
+        if (x < VR.minX() - 0.5 || x + cw[i] > VR.maxX() + 0.5) return std::nullopt;
+        const int n = static_cast<int>(cols[i].items.size());
+        for (int j = 0; j < n; ++j) {
+            const double y = VR.minY() + geom::rowY(n, j, uh);
+            if (pt.y >= y && pt.y < y + geom::rowHeight(n, uh)) return std::make_pair(static_cast<int>(i), j);
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void Strip::focusChanged(const AXElement& el) {
@@ -291,6 +318,10 @@ void Strip::focusChanged(const AXElement& el) {
     auto at = find(el);
     if (!at) return;
     const auto [c, r] = *at;
+    if (inPlace_ == el) {
+        inPlace_.reset();
+        if (c == focusC && r == focusR) return;
+    }
     if (c == focusC && r == focusR && (animating || std::fabs(offset - target(focusC)) <= 0.5)) return;
     setFocusC(c);
     focusR = r;
@@ -319,6 +350,68 @@ void Strip::stackLeft() {
     }
     resize();
     if (onActivity) onActivity();
+}
+
+void Strip::stackRight() {
+    if (!focusedItem()) return;
+    const size_t fc = static_cast<size_t>(focusC);
+    if (cols[fc].items.size() == 1) {
+        if (fc + 1 >= cols.size()) return;
+        Item it = cols[fc].items.front();
+        cols.erase(cols.begin() + focusC);
+        cols[fc].items.push_back(std::move(it));
+        focusR = static_cast<int>(cols[fc].items.size()) - 1;
+    } else {
+        Item it = cols[fc].items[static_cast<size_t>(focusR)];
+        cols[fc].items.erase(cols[fc].items.begin() + focusR);
+        Col nc;
+        nc.frac = cols[fc].frac;
+        nc.items.push_back(std::move(it));
+        cols.insert(cols.begin() + focusC, std::move(nc));
+        focusR = 0;
+    }
+    resize();
+    if (onActivity) onActivity();
+}
+
+void Strip::unstack() {
+    if (!focusedItem() || cols[static_cast<size_t>(focusC)].items.size() < 2) return;
+    // What stackLeft does to a stacked window.
+    stackLeft();
+}
+
+void Strip::moveColumn(int to) {
+    if (!focusedItem() || cw.size() != cols.size()) return;
+    to = std::clamp(to, 0, static_cast<int>(cols.size()) - 1);
+    if (to == focusC) return;
+    // Widths do not change: the measured widths travel with their columns,
+    // and the slide writes only the windows that end up somewhere else.
+    auto shift = [&](auto& v) {
+        if (to < focusC) std::rotate(v.begin() + to, v.begin() + focusC, v.begin() + focusC + 1);
+        else std::rotate(v.begin() + focusC, v.begin() + focusC + 1, v.begin() + to + 1);
+    };
+    shift(cols);
+    shift(cw);
+    if (animating) {
+        cancelAnim();
+        offset = liveOffset();
+    }
+    focusC = to;
+    changed.emit();
+    moveTo(to, true);
+}
+
+void Strip::toggleFullWidth() {
+    if (!focusedItem()) return;
+    Col& c = cols[static_cast<size_t>(focusC)];
+    if (c.beforeFull && std::fabs(c.frac - 1.0) < 1e-9) {
+        const double back = *c.beforeFull;
+        c.beforeFull.reset();
+        setWidth(back);
+        return;
+    }
+    c.beforeFull = c.frac;
+    setWidth(1.0);
 }
 
 void Strip::setAlign(Align a) {

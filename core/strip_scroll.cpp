@@ -70,11 +70,11 @@ std::vector<Strip::Job> Strip::jobs() const {
     return out;
 }
 
-void Strip::moveTo(int col, bool animated) {
+void Strip::moveTo(int col, bool animated, std::optional<double> at) {
     if (col < 0 || static_cast<size_t>(col) >= cw.size()) return;
     setFocusC(col);
     if (onActivity) onActivity();
-    const double b = target(col);
+    const double b = at.value_or(target(col));
     if (animating && std::fabs(animTarget - b) < 0.5) return;
     if (animated && std::fabs(offset - b) > 0.5) {
         animTarget = b;
@@ -223,6 +223,11 @@ void Strip::settle() {
         }
     }
     if (best >= 0) raise(best, 0);
+}
+
+void Strip::centerOnce() {
+    if (!running || !focusedItem()) return;
+    moveTo(focusC, true, geom::targetOffset(cw, focusC, usableWidth(), Align::center, offset));
 }
 
 }  // namespace tarvela

@@ -162,6 +162,8 @@ void HUDPanel::click(Point local) {
         case HUDPart::narrower: narrower(); break;
         case HUDPart::wider: wider(); break;
         case HUDPart::send: sendToOther(); break;
+        case HUDPart::moveLeft: d_.manager.perform(Action::moveLeft, 0); break;
+        case HUDPart::moveRight: d_.manager.perform(Action::moveRight, 0); break;
         case HUDPart::keyCap:
         case HUDPart::widthGroup:
         case HUDPart::percent: break;

@@ -82,6 +82,8 @@ std::vector<HUDControl> optionControls(const WindowManager& m, const Strip& s, T
     row.push_back(keyCap(hud::optionKey, metrics));
     row.push_back(button(HUDPart::previous, hud::previousText, hud::previousLabel, HUDFill::button, metrics));
     row.push_back(button(HUDPart::next, hud::nextText, hud::nextLabel, HUDFill::button, metrics));
+    row.push_back(button(HUDPart::moveLeft, hud::moveLeftText, hud::moveLeftLabel, HUDFill::button, metrics));
+    row.push_back(button(HUDPart::moveRight, hud::moveRightText, hud::moveRightLabel, HUDFill::button, metrics));
     addWidthGroup(row, s.fit.pct, metrics);
     if (StripRef o = m.other()) {
         const std::string send = "Send to " + o->shortName();

@@ -83,9 +83,13 @@ inline constexpr const char* previousLabel = "Focus previous column";
 inline constexpr const char* nextLabel = "Focus next column";
 inline constexpr const char* narrowerLabel = "Narrower";
 inline constexpr const char* widerLabel = "Wider";
+inline constexpr const char* moveLeftText = "Move ←";
+inline constexpr const char* moveRightText = "Move →";
+inline constexpr const char* moveLeftLabel = "Move column left";
+inline constexpr const char* moveRightLabel = "Move column right";
 }  // namespace hud
 
-enum class HUDPart { window, options, keyCap, previous, next, widthGroup, narrower, percent, wider, send };
+enum class HUDPart { window, options, keyCap, previous, next, widthGroup, narrower, percent, wider, send, moveLeft, moveRight };
 
 // What a piece is filled with, on a rounded rectangle of `controlRadius`.
 enum class HUDFill {

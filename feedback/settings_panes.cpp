@@ -122,6 +122,7 @@ GeneralPane::GeneralPane(GeneralPaneDeps deps) : d_(std::move(deps)) {
     bindBool(p.notifyDrift);
     bindBool(p.notifyRestore);
     bindBool(p.previews);
+    bindBool(p.focusFollowsMouse);
     static_assert(general_pane::focusPolicies.size() == pref_range::focusPolicy.hi - pref_range::focusPolicy.lo + 1);
     bind(p.focusPolicy.key(), {[&p] { return pref_range::focusPolicy.clamp(p.focusPolicy()); },
                                [&p](int v) { p.focusPolicy.set(pref_range::focusPolicy.clamp(v)); }});
@@ -151,6 +152,8 @@ std::vector<SettingsRow> GeneralPane::rows() const {
     focus.kind = ControlKind::choice;
     focus.options.assign(focusPolicies.begin(), focusPolicies.end());
     out.push_back(bound(std::move(focus)));
+    out.push_back(bound(toggle("focusFollowsMouse", "", "Focus follows the mouse",
+                               "Pointing at a column that is wholly on screen focuses it, without moving the strip.")));
     out.push_back(buttons("keyboardShortcuts", "", "Keyboard shortcuts", "", {"Customize"}));
     out.push_back(bound(toggle("notifyDrift", notifications, "Workspace drift alerts")));
     out.push_back(bound(toggle("notifyRestore", notifications, "Restore results")));

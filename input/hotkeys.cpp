@@ -29,6 +29,20 @@ const ActionInfo& info(Action a) {
         {"overview", "Show strip overview", {m, modmask::controlOption, "M"}},
         {"tileFour", "Tile four windows", {digits[4], modmask::controlCommand, "4"}},
         {"focusUrgent", "Focus the window that wants attention", {keycode::a, modmask::controlOption, "A"}},
+        {"focusUp", "Focus window above", {k, modmask::controlOption, "K"}},
+        {"focusDown", "Focus window below", {j, modmask::controlOption, "J"}},
+        {"focusFirst", "Focus first column", {home, modmask::controlOption, "Home"}},
+        {"focusLast", "Focus last column", {end, modmask::controlOption, "End"}},
+        {"centerColumn", "Center column", {c, modmask::controlOption, "C"}},
+        {"moveLeft", "Move column left", {leftArrow, modmask::controlOptionShift, "←"}},
+        {"moveRight", "Move column right", {rightArrow, modmask::controlOptionShift, "→"}},
+        {"moveFirst", "Move column to the start", {home, modmask::controlOptionShift, "Home"}},
+        {"moveLast", "Move column to the end", {end, modmask::controlOptionShift, "End"}},
+        {"stackRight", "Stack into right column", {d, modmask::controlOption, "D"}},
+        {"unstack", "Take window out of its column", {u, modmask::controlOption, "U"}},
+        {"fullWidth", "Toggle full width", {f, modmask::controlOption, "F"}},
+        {"fullScreen", "Toggle full screen", {f, modmask::controlOptionShift, "F"}},
+        {"closeWindow", "Close window", {q, modmask::controlOption, "Q"}},
     }};
     return table[static_cast<size_t>(a)];
 }
@@ -62,6 +76,11 @@ const std::vector<ActionGroup>& actionGroups() {
          {Action::cycleWidth, Action::wider, Action::narrower, Action::stackLeft, Action::floatToggle}},
         {"Layouts and overview", {Action::overview, Action::tileFour}},
         {"Attention", {Action::focusUrgent}},
+        {"Move through columns",
+         {Action::focusUp, Action::focusDown, Action::focusFirst, Action::focusLast, Action::centerColumn}},
+        {"Move columns", {Action::moveLeft, Action::moveRight, Action::moveFirst, Action::moveLast}},
+        {"Stack and size", {Action::stackRight, Action::unstack, Action::fullWidth}},
+        {"Windows", {Action::fullScreen, Action::closeWindow}},
     };
     return groups;
 }
@@ -86,6 +105,17 @@ void Hotkeys::setBindings(Bindings b) {
 KeyBinding Hotkeys::effective(Action a) const {
     auto it = bindings_.find(std::string(rawValue(a)));
     return it != bindings_.end() ? it->second : defaultBinding(a);
+}
+
+bool Hotkeys::yields(Action a) const {
+    if (a == Action::jump || bindings_.count(std::string(rawValue(a)))) return false;
+    const KeyBinding d = defaultBinding(a);
+    for (Action b : allActions) {
+        if (b == a || b == Action::jump) continue;
+        auto it = bindings_.find(std::string(rawValue(b)));
+        if (it != bindings_.end() && it->second.keyCode == d.keyCode && it->second.mods == d.mods) return true;
+    }
+    return false;
 }
 
 void Hotkeys::set(Action a, const KeyBinding& binding) {
@@ -126,7 +156,7 @@ void Hotkeys::registerAll() {
         KeyBinding b = effective(a);
         if (a == Action::jump) {
             for (uint32_t col = 1; col <= 4; ++col) reg(keycode::digits[col], b.mods, jumpBase + col);
-        } else {
+        } else if (!yields(a)) {
             reg(b.keyCode, b.mods, static_cast<uint32_t>(position(a) + 1));
         }
     }
@@ -141,7 +171,7 @@ void Hotkeys::registerAll() {
 
 std::optional<std::string> Hotkeys::conflict(const KeyBinding& binding, Action excluding) const {
     for (Action b : allActions) {
-        if (b == excluding) continue;
+        if (b == excluding || yields(b)) continue;
         KeyBinding eb = effective(b);
         if (b == Action::jump) {
             if (eb.mods == binding.mods && isJumpDigit(binding.keyCode)) return label(b);

@@ -66,6 +66,9 @@ public:
     void setBindings(Bindings b) override;
     // The binding in force for an action: custom, else default.
     KeyBinding effective(Action a) const;
+    // A default that another action's custom binding already holds gives way:
+    // settings written before that default existed keep working as they did.
+    bool yields(Action a) const;
 
     // Stores a custom binding; jump keeps key code 18 and "1–4" and takes only the modifiers.
     void set(Action a, const KeyBinding& binding);

@@ -122,6 +122,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
         boolPref(p.notifyWhenClosed),
         boolPref(p.autoInstall),
         rangedPref(p.focusPolicy, pref_range::focusPolicy),
+        boolPref(p.focusFollowsMouse),
         {"openAtLogin", [&p] { return Json(p.openAtLogin()); },
          [&p](const Json& v) { p.openAtLogin.set(boolValue("openAtLogin", v)); }},
     };

@@ -21,6 +21,69 @@ constexpr double displayChangeDelay = 0.5;
 constexpr double launchDelay = 0.6;
 // A drag that moved a window by no more than this, both ways, is no drag.
 constexpr double dragSlop = 8;
+
+// Where a window dragged by hand goes when dropped with its middle at `at`
+// (accessibility coordinates): over the middle half of another column into
+// that column's stack, at the row under it; over a column's outer quarters or
+// the gap beside it, a column of its own on that side. False when that is
+// where it already is.
+bool drop(Strip& s, const AXElement& el, Point at) {
+    auto from = s.find(el);
+    if (!from || s.cw.size() != s.cols.size()) return false;
+    const Rect VR = s.visibleRect();
+    const double uh = geom::usableHeight(VR.height);
+    const int fc = from->first;
+    const bool alone = s.cols[static_cast<size_t>(fc)].items.size() == 1;
+    for (size_t i = 0; i < s.cols.size(); ++i) {
+        const double x = VR.minX() + geom::margin + geom::columnLeft(s.cw, i) - s.offset;
+        if (at.x < x - geom::gap / 2 || at.x >= x + s.cw[i] + geom::gap / 2) continue;
+        const double share = (at.x - x) / s.cw[i];
+        int col = static_cast<int>(i);
+        std::optional<int> row;
+        if (share >= 0.25 && share < 0.75) {
+            if (col == fc) return false;
+            const int n = static_cast<int>(s.cols[i].items.size());
+            row = n;
+            for (int j = 0; j < n; ++j)
+                if (at.y < VR.minY() + geom::rowY(n, j, uh) + geom::rowHeight(n, uh) / 2) {
+                    row = j;
+                    break;
+                }
+        } else if (share >= 0.75) {
+            col += 1;
+        }
+        if (!row && alone && (col == fc || col == fc + 1)) return false;
+        // Moved within the strip's own columns: the window never leaves it,
+        // so the platform keeps treating it as arranged throughout.
+        std::vector<Col> cols = s.cols;
+        const Col before = cols[static_cast<size_t>(fc)];
+        const Item item = before.items[static_cast<size_t>(from->second)];
+        if (alone) {
+            cols.erase(cols.begin() + fc);
+            if (fc < col) col -= 1;
+        } else {
+            auto& items = cols[static_cast<size_t>(fc)].items;
+            items.erase(items.begin() + from->second);
+        }
+        if (row) {
+            auto& items = cols[static_cast<size_t>(col)].items;
+            *row = std::clamp(*row, 0, static_cast<int>(items.size()));
+            items.insert(items.begin() + *row, item);
+        } else {
+            Col own;
+            own.frac = before.frac;
+            own.items.push_back(item);
+            cols.insert(cols.begin() + col, std::move(own));
+        }
+        s.cols = std::move(cols);
+        s.focusC = col;
+        s.focusR = row.value_or(0);
+        // Placed again at the width the column has.
+        s.setWidth(s.cols[static_cast<size_t>(col)].frac);
+        return true;
+    }
+    return false;
+}
 }  // namespace
 
 bool WindowManager::ruleExcludes(const std::optional<std::string>& bundleID) const {
@@ -399,7 +462,9 @@ void WindowManager::mouseUp() {
         return;
     }
     if (auto p = s->placedPoint(*w)) {
-        if (std::fabs(p->x - f->minX()) > dragSlop || std::fabs(p->y - f->minY()) > dragSlop) s->reseat(*w);
+        const bool dragged = std::fabs(p->x - f->minX()) > dragSlop || std::fabs(p->y - f->minY()) > dragSlop;
+        // Dropped over another place in the strip, it moves there; else it goes back.
+        if (dragged && !drop(*s, *w, Point{f->midX(), f->midY()})) s->reseat(*w);
     }
 }
 

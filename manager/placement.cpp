@@ -220,6 +220,35 @@ void WindowManager::perform(Action action, int n) {
             break;
         case Action::tileFour: setLayout(Layout::grid22); break;
         case Action::focusUrgent: focusAttention(); break;
+        case Action::moveLeft: s->moveColumn(s->focusC - 1); break;
+        case Action::moveRight: s->moveColumn(s->focusC + 1); break;
+        case Action::moveFirst: s->moveColumn(0); break;
+        case Action::moveLast: s->moveColumn(count - 1); break;
+        case Action::focusUp:
+        case Action::focusDown:
+            if (s->focusedItem()) {
+                const int rows = static_cast<int>(s->cols[static_cast<size_t>(s->focusC)].items.size());
+                const int step = action == Action::focusUp ? -1 : 1;
+                s->raise(s->focusC, std::clamp(s->focusR + step, 0, rows - 1));
+            }
+            break;
+        case Action::stackRight: s->stackRight(); break;
+        case Action::unstack: s->unstack(); break;
+        case Action::focusFirst:
+            if (count > 0) s->raise(0, 0);
+            break;
+        case Action::focusLast:
+            if (count > 0) s->raise(count - 1, 0);
+            break;
+        case Action::centerColumn: s->centerOnce(); break;
+        case Action::fullWidth: s->toggleFullWidth(); break;
+        case Action::fullScreen:
+            if (auto w = frontWindow())
+                platform_.setAttribute(*w, ax::FullScreen, !attr<bool>(platform_, *w, ax::FullScreen).value_or(false));
+            break;
+        case Action::closeWindow:
+            if (auto w = frontWindow()) platform_.performAction(*w, ax::Close);
+            break;
     }
 }
 
@@ -239,6 +268,27 @@ StripRef WindowManager::scrollBy(double dx) {
 
 void WindowManager::settle(const StripRef& s) {
     if (s && acting()) s->settle();
+}
+
+void WindowManager::pointerMoved(Point at) {
+    if (!acting() || !prefs.focusFollowsMouse()) {
+        hovered_.reset();
+        return;
+    }
+    const Point p = axRect(platform_, Rect(at.x, at.y, 0, 0)).origin();
+    for (const StripRef& s : strips()) {
+        if (!s->visibleRect().contains(p)) continue;
+        auto under = s->wholeWindowAt(p);
+        std::optional<AXElement> el;
+        if (under) el = s->cols[static_cast<size_t>(under->first)].items[static_cast<size_t>(under->second)].el;
+        // Only entering a window focuses it: the keyboard may have moved on
+        // while the pointer rested.
+        if (el == hovered_) return;
+        hovered_ = el;
+        if (under && !(under->first == s->focusC && under->second == s->focusR)) s->focusInPlace(under->first, under->second);
+        return;
+    }
+    hovered_.reset();
 }
 
 void WindowManager::openOverview() {

@@ -204,6 +204,9 @@ public:
     // Brings a strip slid by scrollBy to rest on its nearest column.
     void settle(const StripRef& s);
     void openOverview();
+    // The pointer moved (screen coordinates). With focus following the mouse,
+    // entering a window of a column wholly on screen focuses it in place.
+    void pointerMoved(Point at);
     // Focuses the window that has wanted attention longest (restoring it when
     // minimised), on whichever display it is.
     void focusAttention();
@@ -317,6 +320,8 @@ private:
     // The strip an entry of the one way in acts on: none unless acting().
     StripRef actingStrip(std::optional<int> index = std::nullopt) const;
     void sendNow();
+    // The window the pointer was last over, as pointerMoved saw it.
+    std::optional<AXElement> hovered_;
     void remember(const Strip& strip);
     std::vector<Col> recall(const Strip& strip, const std::vector<Item>& items);
     std::vector<Col> groupDefault(const Strip& strip, const std::vector<Item>& items);

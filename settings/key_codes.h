@@ -16,6 +16,7 @@ namespace tarvela {
 
 namespace keycode {
 inline constexpr uint32_t a = 0, s = 1, r = 15, equals = 24, minus = 27, n = 45, m = 46;
+inline constexpr uint32_t d = 2, f = 3, c = 8, q = 12, u = 32, j = 38, k = 40, home = 115, end = 119;
 inline constexpr uint32_t returnKey = 36, tab = 48, space = 49, deleteKey = 51, escape = 53;
 inline constexpr uint32_t leftArrow = 123, rightArrow = 124, downArrow = 125, upArrow = 126;
 // The digit keys 0 to 9, in digit order.
@@ -27,6 +28,7 @@ namespace modmask {
 inline constexpr uint32_t command = 0x0100, shift = 0x0200, option = 0x0800, control = 0x1000;
 inline constexpr uint32_t controlOption = control | option;    // 0x1800
 inline constexpr uint32_t controlCommand = control | command;  // 0x1100
+inline constexpr uint32_t controlOptionShift = control | option | shift;  // 0x1a00
 // A recorded shortcut must hold at least one of these.
 inline constexpr uint32_t required = control | option | command;  // 0x1900
 }  // namespace modmask

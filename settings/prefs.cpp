@@ -45,6 +45,7 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
       focusPolicy(d, changed, "focusPolicy", read(d, "focusPolicy", 0)),
       desktops(d, changed, "desktops", read(d, "desktops", 4)),
       desktopNames(d, changed, "desktopNames", read(d, "desktopNames", std::string())),
+      focusFollowsMouse(d, changed, "focusFollowsMouse", read(d, "focusFollowsMouse", false)),
       openAtLogin(*this),
       loginItems_(loginItems),
       appearanceHook_(appearanceHook) {

@@ -189,6 +189,9 @@ public:
     std::vector<std::string> desktopNameList() const;
     // Stores the names of the first desktops, leaving the others'.
     void setDesktopNames(const std::vector<std::string>& names);
+    // The pointer entering a column wholly on screen focuses its window
+    // there, without a slide.
+    Setting<bool> focusFollowsMouse;
 
     OpenAtLoginSetting openAtLogin;
 

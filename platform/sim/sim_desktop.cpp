@@ -219,6 +219,15 @@ bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const 
         if (w && wants) w->desc.demandsAttention = *wants;
         return w && wants;
     }
+    // The application goes full screen (or back) as asked, as its own menu
+    // would, and the desktop announces it as the X11 one does.
+    if (name == ax::FullScreen && el.isWindow()) {
+        const bool* on = std::get_if<bool>(&value);
+        if (!on || isClosed(el)) return false;
+        setFullScreen(el, *on);
+        postActiveSpaceChange();
+        return true;
+    }
     const std::optional<WriteKind> kind = writeKind(name);
     if (!kind) return false;
     if ((*kind == WriteKind::EnhancedUI) != (el.kind == AXElement::Kind::Application)) return false;
@@ -226,6 +235,8 @@ bool SimDesktop::setAttribute(const AXElement& el, std::string_view name, const 
 }
 
 bool SimDesktop::performAction(const AXElement& el, std::string_view action) {
+    // Every simulated application closes a window when asked, without a question.
+    if (action == ax::Close && el.isWindow()) return closeWindow(el);
     if (action != ax::Raise || !el.isWindow()) return false;
     return write(el, WriteKind::Raise, nullptr);
 }

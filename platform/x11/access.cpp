@@ -154,8 +154,14 @@ bool X11Platform::Impl::setAttribute(const AXElement& el, std::string_view name,
 }
 
 bool X11Platform::Impl::performAction(const AXElement& el, std::string_view action) {
-    if (!el.isWindow() || action != ax::Raise) return false;
+    if (!el.isWindow()) return false;
     const xcb_window_t w = static_cast<xcb_window_t>(el.id);
+    if (action == ax::Close && client(w)) {
+        closeWindow(w);
+        xcb_flush(conn.raw());
+        return true;
+    }
+    if (action != ax::Raise) return false;
     Client* c = client(w);
     if (!c || c->iconic) return false;
     raise(w);

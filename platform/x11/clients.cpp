@@ -580,10 +580,14 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
     syncBar(w);
     c->focusSeq = moved.order;
     updateActiveWindow();
-    notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
     // EWMH: the window the user is in wants attention no more.
     setAttentionState(w, false);
-    if (moved.otherProcess) notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
+    auto news = [this, pid, w, otherProcess = moved.otherProcess] {
+        notifications_.postAX(pid, AXElement::window(w), ax::FocusedWindowChanged);
+        if (otherProcess) notifications_.postWorkspace(WorkspaceEvent::DidActivateApplication, appInfo(pid));
+    };
+    // The strip slides to a clicked window once the click is over.
+    if (!pointer_.holdUntilRelease(news)) news();
 }
 
 void X11Platform::Impl::focusFallback() {

@@ -2,6 +2,8 @@
 
 #include <xcb/xinput.h>
 
+#include <utility>
+
 #include "core/log.h"
 #include "core/window_access.h"
 
@@ -23,6 +25,24 @@ void PointerInput::holdKeyboard(xcb_timestamp_t time) {
 }
 
 void PointerInput::releaseKeyboard() { xcb_ungrab_keyboard(conn_.raw(), XCB_CURRENT_TIME); }
+
+void PointerInput::clicked(uint8_t button) {
+    // A press while another click is down: whatever that one held goes out now.
+    buttonUp(clickButton_);
+    if (xi2_) clickButton_ = button;
+}
+
+bool PointerInput::holdUntilRelease(std::function<void()> news) {
+    if (!clickButton_) return false;
+    held_.push_back(std::move(news));
+    return true;
+}
+
+void PointerInput::buttonUp(uint8_t button) {
+    if (!clickButton_ || button != clickButton_) return;
+    clickButton_ = 0;
+    for (auto& news : std::exchange(held_, {})) news();
+}
 
 void PointerInput::watch(std::function<void(Point)> moved) {
     if (!moved) return unwatch();

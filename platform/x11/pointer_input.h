@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/geometry.h"
 #include "core/lifetime.h"
@@ -72,6 +73,16 @@ public:
     // Whether this left-button release has not been counted yet.
     bool released(xcb_timestamp_t time, bool raw) { return releases_.fresh(time, raw); }
 
+    // A click on a client, passed on to it: news that would slide the strip
+    // wait for the button to come up, so that the press and the release land
+    // on the same spot of the window the user aimed at. Needs XInput 2, which
+    // sees the release wherever it goes.
+    void clicked(uint8_t button);
+    // Holds `news` back while a click is down; false when it should go out now.
+    bool holdUntilRelease(std::function<void()> news);
+    // Any button came up (a raw event): the held news go out, in order.
+    void buttonUp(uint8_t button);
+
     // `moved` hears the pointer's position (screen coordinates) while set.
     void watch(std::function<void(Point)> moved);
     void unwatch();
@@ -87,6 +98,8 @@ private:
     Lifetime life_;
     bool xi2_ = false;
     ReleaseOnce releases_;
+    uint8_t clickButton_ = 0;  // 0: no click is down
+    std::vector<std::function<void()>> held_;
     std::function<void(Point)> watcher_;  // empty: raw motion is not selected
     bool reportPosted_ = false;
     std::optional<Point> reported_;  // the last point the current watcher was told

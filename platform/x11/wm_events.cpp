@@ -40,6 +40,22 @@ void X11Platform::Impl::buildHandlerTable() {
         handlers[shapeEventBase + XCB_SHAPE_NOTIFY] = &Impl::onShapeNotify;
     if (xfixesEventBase >= 0 && xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY < 128)
         handlers[xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY] = &Impl::onSelectionNotify;
+    // Escape while we hold the keyboard for a move or resize by hand puts the
+    // window back where it started. One lookup per key then, no keymap kept.
+    conn.addEventFilter([this](xcb_generic_event_t* e) {
+        if ((e->response_type & 0x7f) != XCB_KEY_PRESS || !move_ || !move_->keyboard) return false;
+        auto* ev = reinterpret_cast<xcb_key_press_event_t*>(e);
+        auto map = conn.get(xcb_get_keyboard_mapping_reply, xcb_get_keyboard_mapping(conn.raw(), ev->detail, 1));
+        constexpr xcb_keysym_t escape = 0xff1b;
+        if (!map || xcb_get_keyboard_mapping_keysyms_length(map.get()) < 1 ||
+            xcb_get_keyboard_mapping_keysyms(map.get())[0] != escape)
+            return false;
+        const PointerMove m = *move_;
+        if (m.resize()) resizeTo(m.win, m.origin, m.resizeX, m.resizeY);
+        else writePosition(m.win, m.origin.origin());
+        endMove();
+        return true;
+    });
 }
 
 namespace {
@@ -441,6 +457,7 @@ void X11Platform::Impl::onButtonPress(xcb_generic_event_t* e) {
     }
     // Click to focus, and the click still reaches the window.
     noteUserTime(ev->event, ev->time, true);
+    if (ev->detail <= 3) pointer_.clicked(ev->detail);
     activateWindow(ev->event, ev->time);
     xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, ev->time);
 }
@@ -494,6 +511,7 @@ void X11Platform::Impl::onGeneric(xcb_generic_event_t* e) {
     if (ge->event_type == XCB_INPUT_RAW_MOTION) return pointer_.moved();
     if (ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE) return;
     auto* raw = reinterpret_cast<xcb_input_raw_button_release_event_t*>(e);
+    if (raw->detail <= 3) pointer_.buttonUp(static_cast<uint8_t>(raw->detail));
     if (raw->detail == 1) mouseUp(raw->time, true);
 }
 

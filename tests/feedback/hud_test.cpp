@@ -182,7 +182,7 @@ TEST_F(HUDTest, ContentFollowsTheStripAndSitsAtTheBottomCentreOfItsDisplay) {
     std::vector<std::string> row;
     for (const HUDControl& ctl : v.controls) row.push_back(ctl.label.empty() ? ctl.text : ctl.label);
     EXPECT_EQ(row, (std::vector<std::string>{"Show strip options", "⌃", "⌥", "Focus previous column",
-                                             "Focus next column", "", "Narrower",
+                                             "Focus next column", "Move column left", "Move column right", "", "Narrower",
                                              std::to_string(s->fit.pct) + "%", "Wider", "Send to DELL"}));
     hud->click(HUDTest::centre(v.control(HUDPart::send)->frame));
     settle();
@@ -213,6 +213,13 @@ TEST_F(HUDTest, WidthButtonsStepTheFocusedColumnAndOneDisplayHasNoSend) {
     hud->click(HUDTest::centre(hud->view().control(HUDPart::narrower)->frame));
     settle();
     EXPECT_LT(strip(0)->fit.pct, wider);
+
+    // The move buttons carry the focused column along.
+    const AXElement moved = strip(0)->focusedItem()->el;
+    const int from = strip(0)->focusC;
+    hud->click(HUDTest::centre(hud->view().control(from > 0 ? HUDPart::moveLeft : HUDPart::moveRight)->frame));
+    settle();
+    EXPECT_EQ(strip(0)->find(moved)->first, from > 0 ? from - 1 : from + 1);
 }
 
 TEST_F(HUDTest, TimersAndPostsAfterThePanelIsGoneDoNothing) {

@@ -50,12 +50,12 @@ TEST_F(SettingsTest, RecordingAShortcutFromThePane) {
 
     // Another row takes the recording over; the keyboard stays watched.
     pane.click(Action::narrower);
-    EXPECT_TRUE(pane.keyDown({40, ctrl | opt, "k"}));
+    EXPECT_TRUE(pane.keyDown({35, ctrl | opt, "p"}));
     EXPECT_FALSE(pane.recording());
     EXPECT_EQ(watching, (std::vector<bool>{true, false}));
     EXPECT_EQ(keys.registered().size(), all);
-    EXPECT_EQ(keys.numberFor(40, modmask::controlOption), position(Action::narrower) + 1u);
-    EXPECT_EQ(joined(rowFor(pane.view(), Action::narrower).caps), "⌃⌥K");
+    EXPECT_EQ(keys.numberFor(35, modmask::controlOption), position(Action::narrower) + 1u);
+    EXPECT_EQ(joined(rowFor(pane.view(), Action::narrower).caps), "⌃⌥P");
     EXPECT_EQ(pane.view().conflict, "");
 
     // A second click on the recording row cancels; so does leaving the pane.
@@ -70,7 +70,7 @@ TEST_F(SettingsTest, RecordingAShortcutFromThePane) {
     pane.resetToDefaults();
     EXPECT_TRUE(hotkeys->bindings().empty());
     EXPECT_EQ(joined(rowFor(pane.view(), Action::narrower).caps), "⌃⌥−");
-    EXPECT_EQ(keys.numberFor(40, modmask::controlOption), std::nullopt);
+    EXPECT_EQ(keys.numberFor(35, modmask::controlOption), std::nullopt);
 }
 
 TEST_F(SettingsTest, SaveDialogOffersFreeSlotsOnlyAndSavesTheCurrentDisplay) {

@@ -78,6 +78,7 @@ TEST_F(SettingsTest, EveryControlWritesItsPreferenceAtOnce) {
         {"general", "notifyRestore", 0, {{"notifyRestore", false}}},
         {"general", "previews", 1, {{"previews", true}}},
         {"general", "focusPolicy", 2, {{"focusPolicy", int64_t{2}}}},
+        {"general", "focusFollowsMouse", 1, {{"focusFollowsMouse", true}}},
         {"gestures", "swipe3", 0, {{"swipe3", false}}},
         {"gestures", "optionScroll", 0, {{"optionScroll", false}}},
         {"gestures", "pinch4", 1, {{"pinch4", true}}},

@@ -13,6 +13,8 @@ namespace tarvela {
 namespace {
 
 constexpr uint32_t CtrlOpt = 0x1800, CtrlCmd = 0x1100;
+// Registered with no custom binding and no workspace: jump's four digits and one per other action.
+constexpr size_t defaultCount = allActions.size() + 3;
 
 using testsupport::bytes;
 using testsupport::text;
@@ -48,7 +50,7 @@ struct Fixture {
 };
 
 TEST(Action, TableOrderLabelsAndGroups) {
-    ASSERT_EQ(allActions.size(), 12u);
+    ASSERT_EQ(allActions.size(), 26u);
     std::vector<std::string> raws;
     for (Action a : allActions) {
         raws.push_back(std::string(rawValue(a)));
@@ -56,7 +58,9 @@ TEST(Action, TableOrderLabelsAndGroups) {
     }
     EXPECT_EQ(raws, (std::vector<std::string>{"focusNext", "focusPrev", "jump", "sendDisplay", "cycleWidth", "wider",
                                               "narrower", "stackLeft", "floatToggle", "overview", "tileFour",
-                                              "focusUrgent"}));
+                                              "focusUrgent", "focusUp", "focusDown", "focusFirst", "focusLast",
+                                              "centerColumn", "moveLeft", "moveRight", "moveFirst", "moveLast",
+                                              "stackRight", "unstack", "fullWidth", "fullScreen", "closeWindow"}));
     EXPECT_FALSE(actionFromRaw("FocusNext"));
     EXPECT_EQ(label(Action::jump), "Jump to column 1–4");
     EXPECT_EQ(label(Action::floatToggle), "Float or tile window");
@@ -72,7 +76,8 @@ TEST(Action, TableOrderLabelsAndGroups) {
         titles.push_back(g.title);
         grouped.insert(grouped.end(), g.actions.begin(), g.actions.end());
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention",
+                                                "Move through columns", "Move columns", "Stack and size", "Windows"}));
     EXPECT_EQ(grouped, std::vector<Action>(allActions.begin(), allActions.end()));
 }
 
@@ -81,16 +86,17 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
     auto h = f.make();
     h->registerAll();
     EXPECT_TRUE(h->installed());
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), defaultCount);
     auto reg = f.registered();
     EXPECT_TRUE(reg.count({124, CtrlOpt, 1}));
     EXPECT_TRUE(reg.count({123, CtrlOpt, 2}));
     EXPECT_TRUE(reg.count({18, CtrlOpt, 101}));
     EXPECT_TRUE(reg.count({21, CtrlOpt, 104}));
     EXPECT_TRUE(reg.count({21, CtrlCmd, 11}));
-    // The newest action's default is free: no other default, jump digit or workspace slot holds it.
+    // Every default is free: no other default, jump digit or workspace slot holds it.
     EXPECT_TRUE(reg.count({0, CtrlOpt, 12}));
-    EXPECT_EQ(h->conflict(defaultBinding(Action::focusUrgent), Action::focusUrgent), std::nullopt);
+    for (Action a : allActions)
+        EXPECT_EQ(h->conflict(defaultBinding(a), a), std::nullopt) << rawValue(a);
     EXPECT_EQ(std::count_if(reg.begin(), reg.end(), [](auto& r) { return std::get<0>(r) == 0 && std::get<1>(r) == CtrlOpt; }), 1);
     for (auto& [code, mods, number] : reg) EXPECT_NE(number, 3u) << "jump's own number is never registered";
 
@@ -109,7 +115,7 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
 TEST(Hotkeys, FireMapsNumbersAndIgnoresTheGaps) {
     Fixture f;
     auto h = f.make();
-    for (uint32_t n : {0u, 13u, 50u, 99u}) h->fire(n);
+    for (uint32_t n : {0u, 27u, 50u, 99u}) h->fire(n);
     EXPECT_TRUE(f.actions.empty());
     h->fire(6);
     h->fire(11);
@@ -148,6 +154,34 @@ TEST(Hotkeys, PersistenceUnderShortcuts) {
     h->setBindings({});
     EXPECT_EQ(text(f.d.getData("shortcuts")), "{}");
     EXPECT_TRUE(f.registered().count({24, CtrlOpt, 6}));
+}
+
+TEST(Hotkeys, StoredShortcutsStayCompatibleBothWays) {
+    // An older file: "wider" on ⌃⌥⇧←, a combination that is now a new action's
+    // default; and a newer file's action that this version does not know.
+    LogCapture log;
+    Fixture f;
+    const std::string older = R"({"later":{"key":"L","keyCode":37,"mods":6144},"wider":{"key":"←","keyCode":123,"mods":6656}})";
+    f.d.set("shortcuts", bytes(older));
+    auto h = f.make();
+    h->registerAll();
+    EXPECT_TRUE(f.service.press(123, 0x1a00));
+    EXPECT_EQ(f.actions, (std::vector<std::pair<Action, int>>{{Action::wider, 0}}));
+    EXPECT_TRUE(h->yields(Action::moveLeft));
+    EXPECT_EQ(log.lines, std::vector<std::string>{});
+    // The other new defaults are there; the unknown action is neither lost nor registered.
+    EXPECT_TRUE(f.registered().count({124, 0x1a00, static_cast<uint32_t>(position(Action::moveRight) + 1)}));
+    EXPECT_EQ(h->registeredCount(), defaultCount - 1);
+    EXPECT_EQ(h->conflict(defaultBinding(Action::moveLeft), Action::overview), "Make column wider");
+
+    h->set(Action::overview, {46, CtrlCmd, "M"});
+    EXPECT_EQ(text(f.d.getData("shortcuts")),
+              R"({"later":{"key":"L","keyCode":37,"mods":6144},"overview":{"key":"M","keyCode":46,"mods":4352},)"
+              R"("wider":{"key":"←","keyCode":123,"mods":6656}})");
+    // Once the user moves "wider" elsewhere, the new default takes its place.
+    h->set(Action::wider, {24, CtrlOpt, "="});
+    EXPECT_FALSE(h->yields(Action::moveLeft));
+    EXPECT_TRUE(f.registered().count({123, 0x1a00, static_cast<uint32_t>(position(Action::moveLeft) + 1)}));
 }
 
 TEST(Hotkeys, UnreadableBindingsFallBackToDefaultsUntilTheNextChange) {
@@ -222,11 +256,11 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     Fixture f;
     auto h = f.make();
     h->registerAll();
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), defaultCount);
 
     auto a = ws("A", 5), b = ws("B", std::nullopt), c = ws("C", 0);
     f.workspaces.setItems({a, b, c});
-    EXPECT_EQ(h->registeredCount(), 17u);
+    EXPECT_EQ(h->registeredCount(), defaultCount + 2);
     EXPECT_TRUE(f.registered().count({keycode::digits[5], CtrlOpt, 205}));
     EXPECT_TRUE(f.registered().count({keycode::digits[0], CtrlOpt, 200}));
     EXPECT_TRUE(f.service.press(keycode::digits[0], CtrlOpt));
@@ -238,7 +272,7 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     f.workspaces.setItems({b, c});
     EXPECT_FALSE(f.service.numberFor(keycode::digits[0], CtrlOpt));
     EXPECT_EQ(f.service.numberFor(keycode::digits[9], CtrlOpt), 209u);
-    EXPECT_EQ(h->registeredCount(), 16u);
+    EXPECT_EQ(h->registeredCount(), defaultCount + 1);
 }
 
 TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
@@ -249,7 +283,7 @@ TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
     h->registerAll();
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "[Tarvela] hotkey 1 could not be registered (-9878); another app may own it");
-    EXPECT_EQ(h->registeredCount(), 14u);
+    EXPECT_EQ(h->registeredCount(), defaultCount - 1);
     EXPECT_FALSE(f.service.press(124, CtrlOpt));
     EXPECT_TRUE(f.service.press(123, CtrlOpt));
 
@@ -266,7 +300,7 @@ TEST(Hotkeys, SuspendUnregistersEverythingAndTheHandlerStaysInstalled) {
     h->registerAll();
     h->registerAll();
     EXPECT_EQ(f.service.installCount(), 1);
-    EXPECT_EQ(f.service.registered().size(), 15u);
+    EXPECT_EQ(f.service.registered().size(), defaultCount);
     h->suspend();
     EXPECT_EQ(h->registeredCount(), 0u);
     EXPECT_TRUE(f.service.registered().empty());
@@ -287,7 +321,7 @@ TEST(Hotkeys, SlotOutsideTheDigitsNeverRegisters) {
     Fixture f;
     auto h = f.make();
     f.workspaces.setItems({ws("Far", 12), ws("Below", -3)});
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), defaultCount);
     EXPECT_EQ(h->conflict({keycode::digits[2], CtrlOpt, "2"}, Action::jump), std::nullopt);
 }
 

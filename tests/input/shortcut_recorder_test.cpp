@@ -82,7 +82,7 @@ TEST(ShortcutRecorder, AFreeCombinationBecomesTheBindingAndEndsRecording) {
     EXPECT_EQ(f.hotkeys.bindings().at("wider"), (KeyBinding{24, 0x1300, "="}));
     EXPECT_EQ(f.service.numberFor(24, 0x1300), 6u);
     EXPECT_FALSE(f.service.numberFor(24, CtrlOpt));
-    EXPECT_EQ(f.service.registered().size(), 15u);
+    EXPECT_EQ(f.service.registered().size(), allActions.size() + 3);  // jump registers four digits
 
     // Recording jump with any key stores only the modifiers.
     f.rec.start(Action::jump);
@@ -102,7 +102,7 @@ TEST(ShortcutRecorder, StartingAgainOrDestroyingEndsTheRecordingInProgress) {
         ShortcutRecorder other(f.hotkeys);
         other.start(Action::overview);
     }
-    EXPECT_EQ(f.service.registered().size(), 15u);
+    EXPECT_EQ(f.service.registered().size(), allActions.size() + 3);  // jump registers four digits
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     }
     EXPECT_EQ(p.ask("get", {"displays"})["result"][0]["name"], "Built-in Display");
     EXPECT_EQ(p.ask("get", {"preferences", "layout"})["result"], "strip");
-    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 23u);
+    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 24u);
+    EXPECT_EQ(p.ask("get", {"preferences", "focusFollowsMouse"})["result"], false);
     desk.shell->rules.setRules({{"a", "A", Behavior::floatWin, 0.5}, {"b", "B", Behavior::ignore, std::nullopt},
                                 {"c", "C", Behavior::tile, std::nullopt}});
     Json behaviors = Json::array();

@@ -368,6 +368,7 @@ TEST_F(ManagerTest, NoActionDoesAnythingWhilePausedOrOff) {
     for (int i = 0; i < 3; ++i) window(pid, 100 + 500 * i, 400);
     startAndSettle();
     const Columns before = columns(0);
+    const AXElement focused = *sim.focusedWindow(pid);
     auto tryAll = [&] {
         sim.resetCounts();
         wm->note.set("");
@@ -378,6 +379,8 @@ TEST_F(ManagerTest, NoActionDoesAnythingWhilePausedOrOff) {
         EXPECT_EQ(prefs->layout(), Layout::strip);
         EXPECT_EQ(wm->note(), "");
         EXPECT_TRUE(wm->floating.empty());
+        EXPECT_FALSE(sim.isClosed(focused));
+        EXPECT_EQ(attr<bool>(sim, focused, ax::FullScreen), false);
     };
     wm->paused.set(true);
     tryAll();
