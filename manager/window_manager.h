@@ -312,6 +312,11 @@ private:
     void announceFloating(std::string text);
 
     void finishRestore(const Workspace& ws);
+    // The desktop the active workspace was saved or restored on: only windows
+    // closing there make it drift.
+    int workspaceDesk_ = 0;
+    // By application: whether its windows last closed on another desktop than that.
+    std::unordered_map<std::string, bool> closedElsewhere_;
     void driftCheck(const std::optional<std::string>& reason, const std::vector<std::string>& pruned);
 
     Platform& platform_;
