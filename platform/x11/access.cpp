@@ -91,6 +91,7 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
     if (name == "AXFocused") return AttrValue(focus_.window() == w);
     if (name == ax::DemandsAttention) return AttrValue(c->attention);
     if (name == ax::UserTime) return c->userTime ? std::optional<AttrValue>(*c->userTime) : std::nullopt;
+    if (name == ax::Desktop) return AttrValue(static_cast<int64_t>(c->asked.value_or(c->desktop)));
     return std::nullopt;
 }
 

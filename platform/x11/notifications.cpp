@@ -84,17 +84,32 @@ void Notifications::postMouseUp() {
     }
 }
 
-void Notifications::postActivation(const ActivationRequest& req) {
-    for (auto& [id, fn] : subs_->activation) {
-        loop_.post([n = std::weak_ptr<Subscribers>(subs_), id = id, req] {
+namespace {
+// Posts `req` to every handler of one registry, delivered only to those still registered.
+template <class Handler, class Request>
+void postEach(RunLoop& loop, const std::shared_ptr<Subscribers>& subs, std::map<uint64_t, Handler> Subscribers::*map,
+              const Request& req) {
+    for (auto& [id, fn] : (*subs).*map) {
+        loop.post([n = std::weak_ptr<Subscribers>(subs), map, id = id, req] {
             auto alive = n.lock();
             if (!alive) return;
-            auto it = alive->activation.find(id);
-            if (it == alive->activation.end()) return;
+            auto it = ((*alive).*map).find(id);
+            if (it == ((*alive).*map).end()) return;
             auto handler = it->second;
             handler(req);
         });
     }
+}
+}  // namespace
+
+void Notifications::postActivation(const ActivationRequest& req) { postEach(loop_, subs_, &Subscribers::activation, req); }
+
+void Notifications::postDesktopRequest(const DesktopRequest& req) { postEach(loop_, subs_, &Subscribers::desktop, req); }
+
+SubscriptionRef Notifications::onDesktopRequest(DesktopHandler handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->desktop[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::desktop)>>(subs_, &Subscribers::desktop, id);
 }
 
 std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {

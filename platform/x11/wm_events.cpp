@@ -288,6 +288,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     auto* ev = reinterpret_cast<xcb_client_message_event_t*>(e);
     const xcb_window_t w = ev->window;
     const uint32_t* d = ev->data.data32;
+    if (ev->format == 32 && onDesktopMessage(*ev)) return;
     Client* c = client(w);
     if (!c || ev->format != 32) return;
     if (ev->type == a._NET_ACTIVE_WINDOW) {
@@ -366,6 +367,7 @@ void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
     if (ev->window == own_.id()) return;  // a barrier whose waiter has given up
     if (ev->window == conn.root()) {
         if (ev->atom == a.RESOURCE_MANAGER) displays_.changed();
+        if (ev->atom == a._NET_DESKTOP_NAMES) desktopNamesChanged();
         return;
     }
     if (Client* c = client(ev->window)) {

@@ -112,6 +112,9 @@ public:
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
+    void publishDesktops(const DesktopSet& set) override;
+    void setWindowDesktop(const AXElement& window, int desktop) override;
+    SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
     ImageRef capture(const AXElement& window) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a

@@ -13,6 +13,9 @@ namespace tarvela {
 namespace {
 
 constexpr uint32_t CtrlOpt = 0x1800, CtrlCmd = 0x1100;
+// What the defaults register: twelve actions and jump's four digits, then the
+// six desktop actions and their three rows of nine digits.
+constexpr size_t kDefaults = 15 + 6 + 3 * 9;
 
 using testsupport::bytes;
 using testsupport::text;
@@ -48,7 +51,7 @@ struct Fixture {
 };
 
 TEST(Action, TableOrderLabelsAndGroups) {
-    ASSERT_EQ(allActions.size(), 12u);
+    ASSERT_EQ(allActions.size(), 21u);
     std::vector<std::string> raws;
     for (Action a : allActions) {
         raws.push_back(std::string(rawValue(a)));
@@ -56,7 +59,9 @@ TEST(Action, TableOrderLabelsAndGroups) {
     }
     EXPECT_EQ(raws, (std::vector<std::string>{"focusNext", "focusPrev", "jump", "sendDisplay", "cycleWidth", "wider",
                                               "narrower", "stackLeft", "floatToggle", "overview", "tileFour",
-                                              "focusUrgent"}));
+                                              "focusUrgent", "goDesktop", "prevDesktop", "nextDesktop", "sendToDesktop",
+                                              "sendColumnToDesktop", "sendToPrevDesktop", "sendToNextDesktop",
+                                              "sendColumnToPrevDesktop", "sendColumnToNextDesktop"}));
     EXPECT_FALSE(actionFromRaw("FocusNext"));
     EXPECT_EQ(label(Action::jump), "Jump to column 1–4");
     EXPECT_EQ(label(Action::floatToggle), "Float or tile window");
@@ -72,7 +77,8 @@ TEST(Action, TableOrderLabelsAndGroups) {
         titles.push_back(g.title);
         grouped.insert(grouped.end(), g.actions.begin(), g.actions.end());
     }
-    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention",
+                                                "Desktops"}));
     EXPECT_EQ(grouped, std::vector<Action>(allActions.begin(), allActions.end()));
 }
 
@@ -81,7 +87,7 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
     auto h = f.make();
     h->registerAll();
     EXPECT_TRUE(h->installed());
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), kDefaults);
     auto reg = f.registered();
     EXPECT_TRUE(reg.count({124, CtrlOpt, 1}));
     EXPECT_TRUE(reg.count({123, CtrlOpt, 2}));
@@ -104,12 +110,31 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
                                                  {Action::jump, 2},      {Action::jump, 3},      {Action::jump, 4},
                                                  {Action::tileFour, 0},  {Action::focusUrgent, 0}};
     EXPECT_EQ(f.actions, expected);
+
+    // The desktop actions' defaults clash with nothing, and each digit row is nine keys.
+    for (Action a : allActions)
+        if (position(a) >= position(Action::goDesktop)) {
+            EXPECT_EQ(h->conflict(defaultBinding(a), a), std::nullopt) << label(a);
+        }
+    constexpr uint32_t Cmd = modmask::command, Shift = modmask::shift;
+    f.actions.clear();
+    EXPECT_TRUE(f.service.press(keycode::digits[3], Cmd));
+    EXPECT_TRUE(f.service.press(keycode::digits[9], Cmd | Shift));
+    EXPECT_TRUE(f.service.press(keycode::digits[1], Cmd | modmask::option | Shift));
+    EXPECT_TRUE(f.service.press(keycode::downArrow, CtrlOpt | Shift));
+    EXPECT_FALSE(f.service.press(keycode::digits[0], Cmd));
+    EXPECT_EQ(f.actions, (std::vector<std::pair<Action, int>>{{Action::goDesktop, 3},
+                                                             {Action::sendToDesktop, 9},
+                                                             {Action::sendColumnToDesktop, 1},
+                                                             {Action::sendToNextDesktop, 0}}));
+    // Recording Ctrl+Alt for the desktop row would take jump's digits.
+    EXPECT_EQ(h->conflict({keycode::digits[1], CtrlOpt, "1–9"}, Action::goDesktop), label(Action::jump));
 }
 
 TEST(Hotkeys, FireMapsNumbersAndIgnoresTheGaps) {
     Fixture f;
     auto h = f.make();
-    for (uint32_t n : {0u, 13u, 50u, 99u}) h->fire(n);
+    for (uint32_t n : {0u, 22u, 50u, 99u, 300u, 310u, 330u}) h->fire(n);
     EXPECT_TRUE(f.actions.empty());
     h->fire(6);
     h->fire(11);
@@ -193,7 +218,7 @@ TEST(Hotkeys, ConflictsNameWhatAlreadyUsesACombination) {
     EXPECT_EQ(h->conflict({20, CtrlCmd, "3"}, Action::overview), std::nullopt);
     // New jump modifiers would take ⌃⌘4 from tileFour.
     EXPECT_EQ(h->conflict({38, CtrlCmd, "J"}, Action::jump), "Tile four windows");
-    EXPECT_EQ(h->conflict({38, 0x0900, "J"}, Action::jump), std::nullopt);
+    EXPECT_EQ(h->conflict({38, 0x1200, "J"}, Action::jump), std::nullopt);
 
     f.workspaces.setItems({ws("Loose", std::nullopt), ws("Seven", 7), ws("Also seven", 7)});
     EXPECT_EQ(h->conflict({keycode::digits[7], CtrlOpt, "7"}, Action::wider), "Seven");
@@ -222,11 +247,11 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     Fixture f;
     auto h = f.make();
     h->registerAll();
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), kDefaults);
 
     auto a = ws("A", 5), b = ws("B", std::nullopt), c = ws("C", 0);
     f.workspaces.setItems({a, b, c});
-    EXPECT_EQ(h->registeredCount(), 17u);
+    EXPECT_EQ(h->registeredCount(), kDefaults + 2);
     EXPECT_TRUE(f.registered().count({keycode::digits[5], CtrlOpt, 205}));
     EXPECT_TRUE(f.registered().count({keycode::digits[0], CtrlOpt, 200}));
     EXPECT_TRUE(f.service.press(keycode::digits[0], CtrlOpt));
@@ -238,7 +263,7 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     f.workspaces.setItems({b, c});
     EXPECT_FALSE(f.service.numberFor(keycode::digits[0], CtrlOpt));
     EXPECT_EQ(f.service.numberFor(keycode::digits[9], CtrlOpt), 209u);
-    EXPECT_EQ(h->registeredCount(), 16u);
+    EXPECT_EQ(h->registeredCount(), kDefaults + 1);
 }
 
 TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
@@ -249,7 +274,7 @@ TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
     h->registerAll();
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "[Tarvela] hotkey 1 could not be registered (-9878); another app may own it");
-    EXPECT_EQ(h->registeredCount(), 14u);
+    EXPECT_EQ(h->registeredCount(), kDefaults - 1);
     EXPECT_FALSE(f.service.press(124, CtrlOpt));
     EXPECT_TRUE(f.service.press(123, CtrlOpt));
 
@@ -266,7 +291,7 @@ TEST(Hotkeys, SuspendUnregistersEverythingAndTheHandlerStaysInstalled) {
     h->registerAll();
     h->registerAll();
     EXPECT_EQ(f.service.installCount(), 1);
-    EXPECT_EQ(f.service.registered().size(), 15u);
+    EXPECT_EQ(f.service.registered().size(), kDefaults);
     h->suspend();
     EXPECT_EQ(h->registeredCount(), 0u);
     EXPECT_TRUE(f.service.registered().empty());
@@ -287,7 +312,7 @@ TEST(Hotkeys, SlotOutsideTheDigitsNeverRegisters) {
     Fixture f;
     auto h = f.make();
     f.workspaces.setItems({ws("Far", 12), ws("Below", -3)});
-    EXPECT_EQ(h->registeredCount(), 15u);
+    EXPECT_EQ(h->registeredCount(), kDefaults);
     EXPECT_EQ(h->conflict({keycode::digits[2], CtrlOpt, "2"}, Action::jump), std::nullopt);
 }
 
