@@ -73,8 +73,11 @@ void WindowManager::showDesktop(int d) {
     std::vector<StripRef> coming = std::move(parked_[static_cast<size_t>(d)]);
     parked_[static_cast<size_t>(d)].clear();
     parked_[static_cast<size_t>(from)] = std::move(leaving);
+    deskDisplay_[from] = displayIdx();
     desktop.value_ = d;  // announced below, once the strips are in place
     strips.set(std::move(coming));
+    if (auto back = deskDisplay_.find(d); back != deskDisplay_.end() && back->second < static_cast<int>(strips().size()))
+        displayIdx.set(back->second);
     publishDesktops();
     desktop.changed.emit(d);
     changed.emit();

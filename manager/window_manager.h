@@ -242,6 +242,8 @@ public:
 private:
     // Desktops not shown, each a strip per display; the current one's slot is empty.
     std::vector<std::vector<StripRef>> parked_;
+    // The display each desktop was last worked on: its focus comes back there.
+    std::unordered_map<int, int> deskDisplay_;
     // Floating windows' desktops (kAllDesktops: sticky); tiled ones are on
     // the desktop whose strip holds them.
     std::unordered_map<AXElement, int, AXElementHash> floatDesk_;

@@ -66,7 +66,11 @@ void X11Platform::Impl::publishDesktops(const DesktopSet& set) {
     for (bool showing : {true, false})
         for (auto& [w, c] : clients_)
             if (shownOnDesktop(c) == showing) showByDesktop(c);
-    if (const Client* f = client(focus_.window()); f && f->offDesktop) focusFallback();
+    // Whoever switched focuses the new desktop's window in the same turn; only
+    // a focus still left on a hidden window falls back, at the turn's end.
+    loop.post(life.guard([this] {
+        if (const Client* f = client(focus_.window()); f && f->offDesktop) focusFallback();
+    }));
     xcb_flush(conn.raw());
 }
 

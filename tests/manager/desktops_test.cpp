@@ -38,6 +38,8 @@ TEST_F(DesktopTest, SwitchingShowsEachDesktopAsLeftWithItsFocusAndWithoutMovingA
     const std::vector<double> widths = fracs(0);
     const double offset = strip(0)->offset;
 
+    wm->raise(0, 0, 1);  // the user works on the right display, in d
+    settle();
     wm->showDesktop(1);
     EXPECT_EQ(sim.desktops().current, 1);
     EXPECT_TRUE(columns(0).empty() && columns(1).empty());
@@ -46,13 +48,16 @@ TEST_F(DesktopTest, SwitchingShowsEachDesktopAsLeftWithItsFocusAndWithoutMovingA
     settle();
     EXPECT_EQ(columns(0), (Columns{{e}}));
     EXPECT_EQ(sim.desktopOf(e), 1);
+    EXPECT_EQ(wm->displayIdx(), 0);
 
     sim.resetCounts();
     wm->showDesktop(0);
     EXPECT_EQ(columns(0), before);
     EXPECT_EQ(fracs(0), widths);
     EXPECT_EQ(strip(0)->offset, offset);
-    EXPECT_EQ(sim.focusedWindow(term), b);
+    EXPECT_EQ(sim.focusedWindow(term), d);  // the display and window left are back
+    EXPECT_EQ(wm->displayIdx(), 1);
+    EXPECT_EQ(strip(0)->focusedItem()->el, b);
     settle();
     EXPECT_EQ(sim.totals().position + sim.totals().size, 0);  // no slide, no resize
     EXPECT_TRUE(sim.isShown(b) && sim.isShown(d));

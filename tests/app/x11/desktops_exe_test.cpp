@@ -55,8 +55,8 @@ TEST_F(DesktopsExeTest, SwitchByKeyPagerAndMsgKeepsEachDesktopAsLeftAndSendsAWin
     tc_->sync();
     const auto arranged = geometries(wins);
 
-    // By key: the desktop empties on both monitors at once.
-    run({"xdotool", "key", "super+2"});
+    // By pager message: the desktop empties on both monitors at once.
+    run({"wmctrl", "-s", "1"});
     ASSERT_TRUE(waitFor([&] { return current() == 1 && shows({}, wins); })) << t->out();
     for (xcb_window_t w : wins) EXPECT_EQ(desktopOf(w), 0u);
     Child d = client({"xlogo", "-geometry", "300x300+100+200"});
@@ -65,9 +65,10 @@ TEST_F(DesktopsExeTest, SwitchByKeyPagerAndMsgKeepsEachDesktopAsLeftAndSendsAWin
     const xcb_window_t dw = all[3];
     ASSERT_TRUE(waitFor([&] { return tiled({dw}) && desktopOf(dw) == 1; }));
 
-    // By pager message: the first desktop as it was left, focus included.
-    run({"wmctrl", "-s", "0"});
-    ASSERT_TRUE(waitFor([&] { return current() == 0 && shows(wins, {dw}) && active() == wins[1]; })) << t->out();
+    // By key: the first desktop as it was left, focus included.
+    run({"xdotool", "key", "super+1"});
+    ASSERT_TRUE(waitFor([&] { return current() == 0 && shows(wins, {dw}) && active() == wins[1]; }))
+        << current() << " " << shows(wins, {dw}) << " " << active() << " " << wins[1] << t->out();
     tc_->sync();
     EXPECT_TRUE(same(geometries(wins), arranged));
     EXPECT_EQ(tc_->cardinals(dw, "_NET_WM_STATE"), std::vector<uint32_t>{tc_->atom("_NET_WM_STATE_HIDDEN")});
