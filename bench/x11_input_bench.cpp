@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/x11_bench_env.h"
 #include "core/log.h"
 #include "core/poll_runloop.h"
 #include "core/window_access.h"
@@ -34,51 +35,9 @@
 
 using namespace tarvela;
 
+using namespace tarvela::bench;
+
 namespace {
-
-extern "C" char** environ;
-
-// Quiet child: standard streams on /dev/null, fd3 passed on as descriptor 3.
-pid_t spawn(const std::vector<std::string>& argv, int fd3, const std::string& display) {
-    std::vector<char*> a;
-    for (auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
-    a.push_back(nullptr);
-    std::vector<std::string> env{"DISPLAY=" + display};
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", O_RDWR, 0);
-    if (fd3 >= 0) posix_spawn_file_actions_adddup2(&fa, fd3, 3);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, a[0], &fa, nullptr, a.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
-}
-
-void reap(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-std::string startXvfb(pid_t& pid) {
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    pid = spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "-noreset"}, fds[1], "");
-    close(fds[1]);
-    // Xvfb writes its display number once it accepts connections, or exits.
-    char line[32] = {0};
-    FILE* f = fdopen(fds[0], "r");
-    const bool ok = f && std::fgets(line, sizeof line, f);
-    if (f) std::fclose(f);
-    std::string number = ok ? line : "";
-    if (number.empty()) return {};
-    return ":" + number.substr(0, number.find('\n'));
-}
 
 // Forwards everything to the X11 platform and notes the first position write
 // after being armed (writes may come from the animation's threads).
@@ -142,28 +101,14 @@ private:
     RunLoop& loop_;
 };
 
-double median(std::vector<double> v) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void fake(xcb_connection_t* c, uint8_t type, uint8_t detail) {
-    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_flush(c);
-}
-
 }  // namespace
 
 int main() {
     setLogSink([](const std::string&) {});
-    pid_t xvfb = -1;
-    const std::string display = startXvfb(xvfb);
-    if (display.empty()) {
-        std::fprintf(stderr, "x11_input_bench: Xvfb did not start\n");
-        return 1;
-    }
-    pid_t owner = spawn({"sleep", "1000"}, -1, display);
+    BenchServer server("x11_input_bench");
+    if (server.display.empty()) return 1;
+    const std::string& display = server.display;
+    const pid_t owner = server.owner;
     int rc = 0;
     {
         PollRunLoop loop;
@@ -171,33 +116,11 @@ int main() {
         o.display = display;
         X11Platform x11(loop, o);
         xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        auto intern = [&](const char* n) {
-            auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(n)), n), nullptr);
-            xcb_atom_t a = r ? r->atom : XCB_NONE;
-            std::free(r);
-            return a;
-        };
-        const xcb_atom_t pidAtom = intern("_NET_WM_PID");
-        for (int i = 0; i < 4; ++i) {
-            xcb_window_t w = xcb_generate_id(c);
-            xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 100 + 40 * i, 100, 900, 600, 0,
-                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-            const uint32_t pid = static_cast<uint32_t>(owner);
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-            xcb_map_window(c, w);
-        }
+        for (int i = 0; i < 4; ++i) server.window(c, 100 + 40 * i, 100, 900, 600);
         xcb_flush(c);
-        loop.runUntil([&] {
-            auto v = attr<std::vector<AXElement>>(x11, AXElement::application(owner), ax::Windows);
-            return v && v->size() == 4;
-        }, 10);
-
-        MemoryDefaults defaults;
-        Prefs prefs(defaults);
-        RuleStore rules(defaults);
-        WorkspaceStore workspaces(defaults);
-        NoFeedback feedback;
+        waitWindows(loop, x11, owner, 4);
+        BenchStores stores;
+        auto& [defaults, prefs, rules, workspaces, feedback] = stores;
         WriteClock platform(x11, loop);
         WindowManager mgr({platform, loop, {}, nullptr, prefs, rules, workspaces, feedback, 7});
         mgr.start();
@@ -264,7 +187,5 @@ int main() {
         std::fflush(stdout);
         xcb_disconnect(c);
     }
-    reap(owner);
-    reap(xvfb);
     return rc;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "feedback/desktop_tabs.h"
 #include "manager/window_manager.h"
 
 namespace tarvela {
@@ -45,8 +46,9 @@ bool inGroup(const HUDControl& c) {
 }
 
 // The status button, its frame at the origin.
-HUDControl statusButton(const Strip& s, TextMetrics& metrics) {
-    HUDControl status{HUDPart::options, hudStatus(s.focusC, s.cols.size(), s.fit.pct, s.index), hud::optionsLabel,
+HUDControl statusButton(const WindowManager& m, const Strip& s, TextMetrics& metrics) {
+    HUDControl status{HUDPart::options, withDesktop(m, hudStatus(s.focusC, s.cols.size(), s.fit.pct, s.index)),
+                      hud::optionsLabel,
                       hud::statusFont, {}, HUDFill::none};
     const Size ts = metrics.measure(status.text, status.font);
     status.frame = Rect(0, 0, ts.width + hud::chevronGap + hud::chevronSize + 2 * hud::statusMarginX,
@@ -136,7 +138,7 @@ HUDView HUDView::make(const WindowManager& m, bool opts, TextMetrics& metrics) {
     const int n = static_cast<int>(s->cols.size());
 
     // ---- the rows' sizes ----
-    HUDControl status = statusButton(*s, metrics);
+    HUDControl status = statusButton(m, *s, metrics);
     const double stripInner = std::max(hud::tileSide, status.frame.height);
     v.stripRow = Rect(0, 0, 2 * hud::stripMarginX + n * (hud::tileSide + hud::stripSpacing) + status.frame.width,
                       2 * hud::stripMarginY + stripInner);

@@ -274,6 +274,8 @@ void Overview::click(Point local) {
     if (!h) return;
     if (h->part == OverviewHit::Part::close)
         close();
+    else if (h->part == OverviewHit::Part::desktop)
+        d_.manager.showDesktop(h->col);  // the overview stays, showing that desktop's strips
     else
         clickColumn(h->strip, h->col);
 }

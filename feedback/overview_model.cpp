@@ -135,6 +135,15 @@ OverviewModel OverviewModel::make(const WindowManager& m, Platform& platform, co
     }
 
     double y = bottom + ov::stackSpacing;
+    double tx = left;
+    for (const DesktopTab& t : desktopTabs(m)) {
+        OverviewControl c = control(t.label.c_str(), t.help.c_str(), ov::keyCapFont, ov::keyCapMarginX, ov::keyCapHeight,
+                                    ov::keyCapRadius, t.current ? ov::closeOpacity : ov::keyCapOpacity / 2, metrics);
+        placeAt(c.frame, tx, y);
+        tx = c.frame.maxX() + ov::trailingSpacing;
+        v.tabs.emplace_back(t, std::move(c));
+    }
+    if (!v.tabs.empty()) y = v.tabs.front().second.frame.maxY() + ov::stackSpacing;
     const std::vector<StripRef>& strips = m.strips();
     const bool any = std::any_of(strips.begin(), strips.end(), [](const StripRef& s) { return !s->cols.empty(); });
     if (!any) {
@@ -178,6 +187,8 @@ OverviewModel OverviewModel::make(const WindowManager& m, Platform& platform, co
 
 std::optional<OverviewHit> OverviewModel::hit(Point p) const {
     if (close.frame.contains(p)) return OverviewHit{OverviewHit::Part::close};
+    for (const auto& [t, c] : tabs)
+        if (c.frame.contains(p)) return OverviewHit{OverviewHit::Part::desktop, -1, t.index};
     for (const OverviewSection& s : sections)
         for (const OverviewColumn& c : s.columns)
             if (c.frame.contains(p)) return OverviewHit{OverviewHit::Part::column, s.strip, c.col};

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "feedback/desktop_tabs.h"
 #include "core/geometry.h"
 #include "core/platform.h"
 #include "feedback/palette.h"
@@ -186,9 +187,9 @@ struct OverviewEmpty {
 };
 
 struct OverviewHit {
-    enum class Part { close, column } part = Part::close;
+    enum class Part { close, column, desktop } part = Part::close;
     int strip = -1;  // the strip's index
-    int col = -1;
+    int col = -1;    // the column, or the desktop's index
 };
 
 struct OverviewModel {
@@ -198,6 +199,8 @@ struct OverviewModel {
     OverviewControl keyCap;
     OverviewText hint;
     OverviewControl close;
+    // One tab per desktop under the header, the current one filled; none with one desktop.
+    std::vector<std::pair<DesktopTab, OverviewControl>> tabs;
     std::optional<OverviewEmpty> empty;  // when no strip has a column
     std::vector<OverviewSection> sections;
 

@@ -126,6 +126,7 @@ PopoverModel PopoverModel::make(const WindowManager& m, const Prefs& prefs, bool
     const Layout current = cur ? cur->layout : prefs.layout();
     for (Layout l : allLayouts) p.layouts.choices.push_back({l, layoutTitle(l), l == current});
     p.layouts.enabled = !m.held();
+    p.desktops = desktopTabs(m);
 
     p.footer = {{FooterButton::workspaces, "Workspaces"},
                 {FooterButton::settings, "Settings"},
@@ -139,6 +140,8 @@ PopoverActions::PopoverActions(WindowManager& manager, Prefs& prefs, PopoverHook
     managerLink_ = m_.changed.connect([this] { changed.emit(); });
     prefsLink_ = prefs_.changed.connect([this] { changed.emit(); });
 }
+
+void PopoverActions::showDesktop(int index) { m_.showDesktop(index); }
 
 PopoverModel PopoverActions::model() const {
     return PopoverModel::make(m_, prefs_, hooks_.updateAvailable && hooks_.updateAvailable());

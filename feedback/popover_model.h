@@ -20,6 +20,7 @@
 #include "core/enums.h"
 #include "core/platform.h"
 #include "core/signal.h"
+#include "feedback/desktop_tabs.h"
 
 namespace tarvela {
 
@@ -182,6 +183,8 @@ struct PopoverModel {
     AlignCard align;
     EffectsCard effects;
     LayoutsCard layouts;
+    // A row of desktops (none with one): a click shows that one.
+    std::vector<DesktopTab> desktops;
     std::vector<FooterItem> footer;
 
     static PopoverModel make(const WindowManager& m, const Prefs& prefs, bool updateAvailable);
@@ -222,6 +225,8 @@ public:
     void openOverview();
     // Display card.
     void send();
+    // Desktop row.
+    void showDesktop(int index);
     // The choices.
     void setWidth(double frac);
     void setAlign(Align a);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "feedback/desktop_tabs.h"
 #include "manager/window_manager.h"
 
 namespace tarvela {
@@ -105,7 +106,8 @@ void StatusController::closePopover() {
 void StatusController::refresh() {
     if (!itemShown_) return;
     text_ = statusText(manager_);
-    tooltip_ = manager_.statusLine();
+    // A note says what just happened; the usual line also names the desktop.
+    tooltip_ = manager_.note().empty() ? withDesktop(manager_, manager_.statusLine()) : manager_.statusLine();
     changed.emit();
 }
 

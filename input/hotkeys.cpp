@@ -43,6 +43,19 @@ const ActionInfo& info(Action a) {
         {"fullWidth", "Toggle full width", {f, modmask::controlOption, "F"}},
         {"fullScreen", "Toggle full screen", {f, modmask::controlOptionShift, "F"}},
         {"closeWindow", "Close window", {q, modmask::controlOption, "Q"}},
+        {"goDesktop", "Go to desktop 1–9", {digits[1], modmask::command, "1–9"}},
+        {"prevDesktop", "Previous desktop", {upArrow, modmask::controlOption, "↑"}},
+        {"nextDesktop", "Next desktop", {downArrow, modmask::controlOption, "↓"}},
+        {"sendToDesktop", "Send window to desktop 1–9", {digits[1], modmask::command | modmask::shift, "1–9"}},
+        // Super+Alt alone is a common choice for jumping; with Shift it is free.
+        {"sendColumnToDesktop", "Send column to desktop 1–9",
+         {digits[1], modmask::command | modmask::option | modmask::shift, "1–9"}},
+        {"sendToPrevDesktop", "Send window to previous desktop", {upArrow, modmask::controlOption | modmask::shift, "↑"}},
+        {"sendToNextDesktop", "Send window to next desktop", {downArrow, modmask::controlOption | modmask::shift, "↓"}},
+        {"sendColumnToPrevDesktop", "Send column to previous desktop",
+         {upArrow, modmask::command | modmask::option | modmask::shift, "↑"}},
+        {"sendColumnToNextDesktop", "Send column to next desktop",
+         {downArrow, modmask::command | modmask::option | modmask::shift, "↓"}},
     }};
     return table[static_cast<size_t>(a)];
 }
@@ -50,9 +63,27 @@ const ActionInfo& info(Action a) {
 constexpr uint32_t jumpBase = 100;
 constexpr uint32_t workspaceBase = 200;
 
-// Digits 1 to 4 belong to jumping.
-bool isJumpDigit(uint32_t keyCode) {
-    return std::find(keycode::digits.begin() + 1, keycode::digits.begin() + 5, keyCode) != keycode::digits.begin() + 5;
+// Actions bound to a row of digits under one set of modifiers: jumping to
+// columns 1 to 4, desktops 1 to 9. Each digit is a hot key of its own,
+// numbered base + digit.
+struct DigitRow {
+    uint32_t last;
+    uint32_t base;
+};
+std::optional<DigitRow> digitRow(Action a) {
+    switch (a) {
+        case Action::jump: return DigitRow{4, jumpBase};
+        case Action::goDesktop: return DigitRow{9, 300};
+        case Action::sendToDesktop: return DigitRow{9, 310};
+        case Action::sendColumnToDesktop: return DigitRow{9, 320};
+        default: return std::nullopt;
+    }
+}
+
+// Whether `keyCode` is one of the digits a row takes.
+bool inRow(const DigitRow& row, uint32_t keyCode) {
+    auto end = keycode::digits.begin() + 1 + row.last;
+    return std::find(keycode::digits.begin() + 1, end, keyCode) != end;
 }
 
 }  // namespace
@@ -81,6 +112,10 @@ const std::vector<ActionGroup>& actionGroups() {
         {"Move columns", {Action::moveLeft, Action::moveRight, Action::moveFirst, Action::moveLast}},
         {"Stack and size", {Action::stackRight, Action::unstack, Action::fullWidth}},
         {"Windows", {Action::fullScreen, Action::closeWindow}},
+        {"Desktops",
+         {Action::goDesktop, Action::prevDesktop, Action::nextDesktop, Action::sendToDesktop, Action::sendColumnToDesktop,
+          Action::sendToPrevDesktop, Action::sendToNextDesktop, Action::sendColumnToPrevDesktop,
+          Action::sendColumnToNextDesktop}},
     };
     return groups;
 }
@@ -108,10 +143,10 @@ KeyBinding Hotkeys::effective(Action a) const {
 }
 
 bool Hotkeys::yields(Action a) const {
-    if (a == Action::jump || bindings_.count(std::string(rawValue(a)))) return false;
+    if (digitRow(a) || bindings_.count(std::string(rawValue(a)))) return false;
     const KeyBinding d = defaultBinding(a);
     for (Action b : allActions) {
-        if (b == a || b == Action::jump) continue;
+        if (b == a || digitRow(b)) continue;
         auto it = bindings_.find(std::string(rawValue(b)));
         if (it != bindings_.end() && it->second.keyCode == d.keyCode && it->second.mods == d.mods) return true;
     }
@@ -120,7 +155,7 @@ bool Hotkeys::yields(Action a) const {
 
 void Hotkeys::set(Action a, const KeyBinding& binding) {
     KeyBinding stored = binding;
-    if (a == Action::jump) stored = {keycode::digits[1], binding.mods, "1–4"};
+    if (digitRow(a)) stored = {keycode::digits[1], binding.mods, defaultBinding(a).key};
     auto next = bindings_;
     next[std::string(rawValue(a))] = stored;
     setBindings(std::move(next));
@@ -154,8 +189,8 @@ void Hotkeys::registerAll() {
     suspend();
     for (Action a : allActions) {
         KeyBinding b = effective(a);
-        if (a == Action::jump) {
-            for (uint32_t col = 1; col <= 4; ++col) reg(keycode::digits[col], b.mods, jumpBase + col);
+        if (auto row = digitRow(a)) {
+            for (uint32_t digit = 1; digit <= row->last; ++digit) reg(keycode::digits[digit], b.mods, row->base + digit);
         } else if (!yields(a)) {
             reg(b.keyCode, b.mods, static_cast<uint32_t>(position(a) + 1));
         }
@@ -173,18 +208,14 @@ std::optional<std::string> Hotkeys::conflict(const KeyBinding& binding, Action e
     for (Action b : allActions) {
         if (b == excluding || yields(b)) continue;
         KeyBinding eb = effective(b);
-        if (b == Action::jump) {
-            if (eb.mods == binding.mods && isJumpDigit(binding.keyCode)) return label(b);
-        } else if (eb.keyCode == binding.keyCode && eb.mods == binding.mods) {
+        auto row = digitRow(b);
+        auto mine = digitRow(excluding);
+        if (eb.mods != binding.mods) continue;
+        // A row's new modifiers take over its digits under them.
+        if (row && mine) {
+            return label(b);  // both take digit 1 on
+        } else if (row ? inRow(*row, binding.keyCode) : mine ? inRow(*mine, eb.keyCode) : eb.keyCode == binding.keyCode) {
             return label(b);
-        }
-    }
-    // New jump modifiers would take over digits 1 to 4 under them.
-    if (excluding == Action::jump) {
-        for (Action b : allActions) {
-            if (b == Action::jump) continue;
-            KeyBinding eb = effective(b);
-            if (eb.mods == binding.mods && isJumpDigit(eb.keyCode)) return label(b);
         }
     }
     if (binding.mods == modmask::controlOption && workspaces_) {
@@ -202,16 +233,22 @@ std::set<int> Hotkeys::slotsTakenByActions() const {
         if (b.mods != modmask::controlOption) continue;
         for (int digit = 0; digit <= 9; ++digit) {
             const uint32_t code = keycode::digits[static_cast<size_t>(digit)];
-            if (a == Action::jump ? isJumpDigit(code) : b.keyCode == code) out.insert(digit);
+            auto row = digitRow(a);
+            if (row ? inRow(*row, code) : b.keyCode == code) out.insert(digit);
         }
     }
     return out;
 }
 
 void Hotkeys::fire(uint32_t number) {
-    if (number >= workspaceBase) {
+    for (Action a : allActions)
+        if (auto row = digitRow(a); row && number > row->base && number <= row->base + row->last) {
+            if (onAction) onAction(a, static_cast<int>(number - row->base));
+            return;
+        }
+    if (number >= workspaceBase && number < workspaceBase + 10) {
         if (onWorkspace) onWorkspace(static_cast<int>(number - workspaceBase));
-    } else if (number >= jumpBase) {
+    } else if (number >= jumpBase && number < workspaceBase) {
         if (onAction) onAction(Action::jump, static_cast<int>(number - jumpBase));
     } else if (number >= 1 && number <= allActions.size()) {
         if (onAction) onAction(allActions[number - 1], 0);

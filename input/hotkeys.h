@@ -1,9 +1,11 @@
 // Global keyboard shortcuts: one hot key per action, four for jumping to
-// columns 1 to 4, and one per saved workspace with a slot.
+// columns 1 to 4, nine for each action on desktops 1 to 9, and one per saved
+// workspace with a slot.
 //
-// Hot-key numbers: 1 to 12 are the actions in `allActions` order (jump's own 3
-// is never registered), 101 to 104 jump to column 1 to 4, 200 to 209 restore
-// the workspace of slot 0 to 9.
+// Hot-key numbers: 1 to 21 are the actions in `allActions` order (the digit
+// rows' own numbers are never registered), 101 to 104 jump to column 1 to 4,
+// 200 to 209 restore the workspace of slot 0 to 9, 301 to 309 go to desktop
+// 1 to 9, 311 to 319 send the window there and 321 to 329 its column.
 //
 // Custom bindings persist under "shortcuts" as one JSON object keyed by action
 // raw value, read once at construction, all or nothing (unreadable = every

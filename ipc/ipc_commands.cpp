@@ -123,6 +123,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
         boolPref(p.autoInstall),
         rangedPref(p.focusPolicy, pref_range::focusPolicy),
         boolPref(p.focusFollowsMouse),
+        rangedPref(p.desktops, pref_range::desktops),
         {"openAtLogin", [&p] { return Json(p.openAtLogin()); },
          [&p](const Json& v) { p.openAtLogin.set(boolValue("openAtLogin", v)); }},
     };
@@ -163,6 +164,15 @@ Json IpcCommands::run(const ipc::Request& r) {
         return Json{{"id", ws.id.str()}, {"name", ws.name}};
     }
     if (c.name == "workspace-restore") return restore(r.args[0]);
+    if (c.name == "desktop") {
+        d_.manager.showDesktop(desktopIndex(r.args[0]));
+        return nullptr;
+    }
+    if (c.name == "move-to-desktop") {
+        if (!d_.manager.acting()) throw IpcError("Tarvela is not arranging windows");
+        d_.manager.sendToDesktop(desktopIndex(r.args[0]), false);
+        return nullptr;
+    }
     throw IpcError("command " + c.name + " is not handled here");
 }
 
@@ -202,7 +212,8 @@ Json IpcCommands::get(const std::string& what, const std::string* name) const {
     if (what == "rules") return rulesJSON(d_.rules.rules());
     if (what == "workspaces") return workspaceList();
     if (what == "version") return AppInfo::version();
-    throw IpcError("get takes displays, strips, windows, preferences, rules, workspaces or version, not " +
+    if (what == "desktops") return desktops();
+    throw IpcError("get takes displays, strips, windows, preferences, rules, workspaces, version or desktops, not " +
                    Json(what).dump());
 }
 
@@ -216,6 +227,32 @@ bool IpcCommands::settled() const {
     for (const StripRef& s : d_.manager.strips())
         if (s->scrolling || s->animating) return false;
     return true;
+}
+
+int IpcCommands::desktopIndex(const Json& which) const {
+    const std::vector<std::string> names = d_.manager.desktopNames();
+    const int count = static_cast<int>(names.size());
+    if (which.is_number_integer()) {
+        const int64_t n = which.get<int64_t>();
+        if (n < 1 || n > count)
+            throw IpcError("a desktop is 1 to " + std::to_string(count) + ", not " + std::to_string(n));
+        return static_cast<int>(n - 1);
+    }
+    if (which.is_string())
+        for (int i = 0; i < count; ++i)
+            if (names[static_cast<size_t>(i)] == which.get<std::string>()) return i;
+    throw IpcError("no desktop " + which.dump());
+}
+
+Json IpcCommands::desktops() const {
+    Json out = Json::array();
+    const std::vector<std::string> names = d_.manager.desktopNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        out.push_back(Json{{"index", i + 1},
+                           {"name", names[i]},
+                           {"windows", d_.manager.windowCount(static_cast<int>(i))},
+                           {"current", static_cast<int>(i) == d_.manager.desktop()}});
+    return out;
 }
 
 Json IpcCommands::displays() const {

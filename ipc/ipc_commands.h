@@ -56,6 +56,9 @@ public:
 
     const std::vector<IpcPreference>& preferences() const { return prefs_; }
     Json displays() const;
+    Json desktops() const;
+    // Desktop N (from 1) or the one of that name, from 0; an IpcError for none.
+    int desktopIndex(const Json& which) const;
     Json strips() const;
     Json windows() const;
     Json preferenceValues() const;

@@ -1,5 +1,6 @@
 #include "ipc/ipc_events.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarvela {
@@ -39,6 +40,14 @@ IpcEvents::IpcEvents(IpcCommands& commands, RunLoop& loop, Publish publish)
         Json j = workspaceEvent("drift", w);
         j["application"] = app;
         queue("workspace", std::move(j));
+    }));
+    bag_.push_back(m.desktopsChanged.connect([this, &m](const std::string& change) {
+        const std::vector<std::string> names = m.desktopNames();
+        const size_t cur = static_cast<size_t>(std::clamp(m.desktop(), 0, static_cast<int>(names.size()) - 1));
+        queue("desktop", Json{{"change", change},
+                              {"desktop", cur + 1},
+                              {"name", names[cur]},
+                              {"count", names.size()}});
     }));
 }
 

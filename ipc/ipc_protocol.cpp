@@ -101,7 +101,7 @@ const std::vector<CommandDef>& commands() {
         act("close-window", Action::closeWindow, "ask the focused window to close"),
         {"get",
          {{"what", ArgType::string}, {"name", ArgType::string, true}},
-         "tell displays, strips, windows, preferences [NAME], rules, workspaces or version",
+         "tell displays, strips, windows, preferences [NAME], rules, workspaces, version or desktops",
          std::nullopt},
         {"set",
          {{"preference", ArgType::string}, {"value", ArgType::value}},
@@ -115,7 +115,12 @@ const std::vector<CommandDef>& commands() {
         {"sync", {}, "answer once everything sent before is done and every strip is at rest", std::nullopt},
         {"subscribe",
          {{"topics", ArgType::topics}},
-         "receive events: focus, window, strip, workspace, preferences (comma-separated)",
+         "receive events: focus, window, strip, workspace, preferences, desktop (comma-separated)",
+         std::nullopt},
+        {"desktop", {{"desktop", ArgType::value}}, "show desktop N (from 1), or the one of that name", std::nullopt},
+        {"move-to-desktop",
+         {{"desktop", ArgType::integer}},
+         "move the focused window to desktop N (from 1), keeping its width",
          std::nullopt},
     };
     return table;
@@ -128,13 +133,13 @@ const CommandDef* findCommand(std::string_view name) {
 }
 
 const std::vector<std::string>& topics() {
-    static const std::vector<std::string> list{"focus", "window", "strip", "workspace", "preferences"};
+    static const std::vector<std::string> list{"focus", "window", "strip", "workspace", "preferences", "desktop"};
     return list;
 }
 
 const std::vector<std::string>& getTargets() {
     static const std::vector<std::string> list{"displays", "strips",     "windows", "preferences",
-                                               "rules",    "workspaces", "version"};
+                                               "rules",    "workspaces", "version", "desktops"};
     return list;
 }
 

@@ -32,16 +32,29 @@ enum class Action {
     unstack,
     fullWidth,
     fullScreen,
-    closeWindow
+    closeWindow,
+    // `n` is the desktop, from 1, for the three taking a digit.
+    goDesktop,
+    prevDesktop,
+    nextDesktop,
+    sendToDesktop,
+    sendColumnToDesktop,
+    sendToPrevDesktop,
+    sendToNextDesktop,
+    sendColumnToPrevDesktop,
+    sendColumnToNextDesktop
 };
 
 // Fixed order: hot-key numbers, the shortcut list and iteration all follow it.
 // New actions go at the end, so that every hot-key number keeps its action.
-inline constexpr std::array<Action, 26> allActions{
+inline constexpr std::array<Action, 35> allActions{
     Action::focusNext, Action::focusPrev, Action::jump,        Action::sendDisplay, Action::cycleWidth, Action::wider,
     Action::narrower,  Action::stackLeft, Action::floatToggle, Action::overview,    Action::tileFour, Action::focusUrgent,
     Action::focusUp,   Action::focusDown, Action::focusFirst,  Action::focusLast,   Action::centerColumn,
     Action::moveLeft,  Action::moveRight, Action::moveFirst,   Action::moveLast,    Action::stackRight, Action::unstack,
-    Action::fullWidth, Action::fullScreen, Action::closeWindow};
+    Action::fullWidth, Action::fullScreen, Action::closeWindow,
+    Action::goDesktop, Action::prevDesktop, Action::nextDesktop, Action::sendToDesktop, Action::sendColumnToDesktop,
+    Action::sendToPrevDesktop, Action::sendToNextDesktop, Action::sendColumnToPrevDesktop,
+    Action::sendColumnToNextDesktop};
 
 }  // namespace tarvela

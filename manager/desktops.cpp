@@ -73,8 +73,11 @@ void WindowManager::showDesktop(int d) {
     std::vector<StripRef> coming = std::move(parked_[static_cast<size_t>(d)]);
     parked_[static_cast<size_t>(d)].clear();
     parked_[static_cast<size_t>(from)] = std::move(leaving);
+    deskDisplay_[from] = displayIdx();
     desktop.value_ = d;  // announced below, once the strips are in place
     strips.set(std::move(coming));
+    if (auto back = deskDisplay_.find(d); back != deskDisplay_.end() && back->second < static_cast<int>(strips().size()))
+        displayIdx.set(back->second);
     publishDesktops();
     desktop.changed.emit(d);
     changed.emit();
@@ -105,7 +108,12 @@ void WindowManager::moveWindowToDesktop(const AXElement& el, int d) {
         return;
     }
     const int from = stripDesktop(el);
-    if (from < 0 || from == d) return;
+    if (from < 0) {
+        // A dialog, or a window not yet judged: it goes alone, and joins a strip there.
+        platform_.setWindowDesktop(el, d);
+        return;
+    }
+    if (from == d) return;
     for (const StripRef& s : stripsOf(from)) {
         auto at = s->find(el);
         if (!at) continue;
@@ -135,6 +143,7 @@ void WindowManager::sendToDesktop(int d, bool column) {
     if (to.empty()) return;
     StripRef t = to[static_cast<size_t>(std::min(s->index, static_cast<int>(to.size()) - 1))];
     const int at = t->cols.empty() ? 0 : t->focusC + 1;
+    const std::string app = focused->app;
     std::vector<Item> moving;
     if (column) {
         for (const Item& it : col.items)
@@ -150,7 +159,9 @@ void WindowManager::sendToDesktop(int d, bool column) {
     }
     // The focus stays on this desktop, on the column that closed the gap.
     if (s->focusedItem()) s->raise(s->focusC, s->focusR);
-    note.set("Sent to " + desktopNames()[static_cast<size_t>(d)]);
+    const std::string name = desktopNames()[static_cast<size_t>(d)];
+    note.set("Sent " + (column && moving.size() > 1 ? "a column" : app) + " to " +
+             (name == std::to_string(d + 1) ? "desktop " + name : name));
 }
 
 // The preference's observer announces the new names.
@@ -204,18 +215,18 @@ void WindowManager::desktopCountChanged() {
 }
 
 void WindowManager::setSticky(const AXElement& el, bool sticky) {
-    // Only a floating window can be everywhere: a tiled one has a column on one desktop.
-    if (std::find(floating.begin(), floating.end(), el) == floating.end()) return;
+    // A tiled window has a column on one desktop: only others can be everywhere.
+    if (stripDesktop(el) >= 0 || isSticky(el) == sticky) return;
     const int d = sticky ? kAllDesktops : desktop();
-    if (isSticky(el) == sticky) return;
-    floatDesk_[el] = d;
+    if (std::find(floating.begin(), floating.end(), el) != floating.end()) floatDesk_[el] = d;
     platform_.setWindowDesktop(el, d);
     changed.emit();
 }
 
 bool WindowManager::isSticky(const AXElement& el) const {
     auto f = floatDesk_.find(el);
-    return f != floatDesk_.end() && f->second == kAllDesktops;
+    if (f != floatDesk_.end()) return f->second == kAllDesktops;
+    return attr<int64_t>(platform_, el, ax::Desktop) == int64_t{kAllDesktops};
 }
 
 void WindowManager::desktopRequested(const DesktopRequest& req) {

@@ -107,7 +107,7 @@ void WindowManager::rebuild() {
     std::unordered_map<AXElement, uint64_t, AXElementHash> home;
     std::unordered_map<AXElement, int, AXElementHash> homeDesk;
     const int count = desktopCount();
-    for (int d = 0; d < static_cast<int>(std::max<size_t>(parked_.size(), 1)); ++d)
+    for (int d = 0; d < static_cast<int>(std::max<size_t>(parked_.size(), static_cast<size_t>(desktop()) + 1)); ++d)
         for (const StripRef& s : stripsOf(d))
             for (const Col& c : s->cols)
                 for (const Item& it : c.items) {
@@ -379,11 +379,20 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
     // Without the permission every read fails and every window would look
     // closed; the permission watch stops the manager at its next tick instead.
     if (!platform_.isProcessTrusted()) return;
-    std::vector<std::string> names;
-    // A strip's resize may call back into the manager; hold the list steady.
-    const std::vector<StripRef> list = allStrips();
-    for (const StripRef& s : list)
-        for (const Item& it : s->prune()) names.push_back(it.app);
+    std::vector<std::string> names, elsewhere;
+    // A strip's resize may call back into the manager; hold the lists steady.
+    const int count = static_cast<int>(std::max<size_t>(parked_.size(), static_cast<size_t>(desktop()) + 1));
+    for (int d = 0; d < count; ++d) {
+        const std::vector<StripRef> list = stripsOf(d);
+        for (const StripRef& s : list)
+            for (const Item& it : s->prune()) (d == workspaceDesk_ ? names : elsewhere).push_back(it.app);
+    }
+    // An application whose windows closed on another desktop only changed that
+    // one, also when it quits after they closed.
+    for (const std::string& app : elsewhere) closedElsewhere_[app] = true;
+    for (const std::string& app : names) closedElsewhere_[app] = false;
+    std::optional<std::string> why = reason;
+    if (reason && closedElsewhere_[*reason]) why.reset();
     auto gone = [this](const AXElement& el) {
         return !attr<Point>(platform_, el, ax::Position) || !attr<Size>(platform_, el, ax::SizeAttr);
     };
@@ -394,7 +403,7 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
         std::erase_if(marks, gone);
         attention.set(std::move(marks));
     }
-    driftCheck(reason, names);
+    driftCheck(why, names);
     feedback_.updateDim();
 }
 

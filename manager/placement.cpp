@@ -145,11 +145,13 @@ void WindowManager::toggleFloat() {
         list[static_cast<size_t>(i)]->add(Item::make(*w, *app));
         announceFloating(app->localizedName.value_or("Window") + " is tiled again");
     } else {
-        const std::vector<StripRef> list = strips();
+        // It floats on the desktop it was on, whichever is shown.
+        const int d = stripDesktop(*w);
+        floatDesk_[*w] = d >= 0 ? d : desktop();
+        const std::vector<StripRef> list = allStrips();
         for (const StripRef& s : list)
             if (s->find(*w)) s->remove(*w);
         floating.push_back(*w);
-        floatDesk_[*w] = desktop();
         if (auto f = frame(platform_, *w))
             platform_.setAttribute(*w, ax::SizeAttr, Size{std::min(f->width, floatMaxW), std::min(f->height, floatMaxH)});
         announceFloating("Window floats until you press the shortcut again");
@@ -249,6 +251,15 @@ void WindowManager::perform(Action action, int n) {
         case Action::closeWindow:
             if (auto w = frontWindow()) platform_.performAction(*w, ax::Close);
             break;
+        case Action::goDesktop: showDesktop(n - 1); break;
+        case Action::prevDesktop: showDesktop(desktop() - 1); break;
+        case Action::nextDesktop: showDesktop(desktop() + 1); break;
+        case Action::sendToDesktop: sendToDesktop(n - 1, false); break;
+        case Action::sendColumnToDesktop: sendToDesktop(n - 1, true); break;
+        case Action::sendToPrevDesktop: sendToDesktop(desktop() - 1, false); break;
+        case Action::sendToNextDesktop: sendToDesktop(desktop() + 1, false); break;
+        case Action::sendColumnToPrevDesktop: sendToDesktop(desktop() - 1, true); break;
+        case Action::sendColumnToNextDesktop: sendToDesktop(desktop() + 1, true); break;
     }
 }
 

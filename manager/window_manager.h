@@ -251,6 +251,8 @@ public:
 private:
     // Desktops not shown, each a strip per display; the current one's slot is empty.
     std::vector<std::vector<StripRef>> parked_;
+    // The display each desktop was last worked on: its focus comes back there.
+    std::unordered_map<int, int> deskDisplay_;
     // Floating windows' desktops (kAllDesktops: sticky); tiled ones are on
     // the desktop whose strip holds them.
     std::unordered_map<AXElement, int, AXElementHash> floatDesk_;
@@ -329,6 +331,11 @@ private:
     void announceFloating(std::string text);
 
     void finishRestore(const Workspace& ws);
+    // The desktop the active workspace was saved or restored on: only windows
+    // closing there make it drift.
+    int workspaceDesk_ = 0;
+    // By application: whether its windows last closed on another desktop than that.
+    std::unordered_map<std::string, bool> closedElsewhere_;
     void driftCheck(const std::optional<std::string>& reason, const std::vector<std::string>& pruned);
 
     Platform& platform_;

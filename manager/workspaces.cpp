@@ -38,6 +38,7 @@ void WindowManager::saveWorkspace(const std::string& name, std::optional<int> sl
     // The store announces the new list; the shortcuts re-register on that.
     workspaces_.append(std::move(ws));
     workspaces_.setActiveID(id);
+    workspaceDesk_ = desktop();
     workspaceSaved.emit(saved);
 }
 
@@ -135,6 +136,7 @@ void WindowManager::finishRestore(const Workspace& ws) {
     T->setColumns(std::move(columns), ws.layout);
     displayIdx.set(T->index);
     workspaces_.setActiveID(ws.id);
+    workspaceDesk_ = desktop();
     workspaceRestored.emit(ws);
 
     if (prefs.notifyRestore() && onNotice) {

@@ -31,6 +31,7 @@ inline constexpr PrefRange<int> dimLevel{"dimLevel", "an integer", 0, 3};  // 0 
 inline constexpr PrefRange<int> appearance{"appearance", "an integer", 0, 2};
 inline constexpr PrefRange<int> scrollSpeed{"scrollSpeed", "an integer", 0, 2};
 inline constexpr PrefRange<int> focusPolicy{"focusPolicy", "an integer", 0, 2};  // smart, always, never
+inline constexpr PrefRange<int> desktops{"desktops", "an integer", 1, 10};
 inline constexpr PrefRange<double> defaultWidth{"defaultWidth", "a fraction of the display", 0.1, 1};
 }  // namespace pref_range
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "core/log.h"
+#include "settings/pref_ranges.h"
 
 namespace tarvela {
 namespace {
@@ -60,7 +61,7 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
     };
 }
 
-int Prefs::desktopCount() const { return std::clamp(desktops(), 1, 10); }
+int Prefs::desktopCount() const { return pref_range::desktops.clamp(desktops()); }
 
 std::vector<std::string> Prefs::desktopNameList() const {
     std::vector<std::string> lines;

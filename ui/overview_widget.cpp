@@ -86,6 +86,7 @@ void OverviewWidget::sync() {
     std::vector<std::pair<Rect, std::string>> named{{overview_.model().close.frame, overview_.model().close.label}};
     for (const OverviewSection& s : overview_.model().sections)
         for (const OverviewColumn& c : s.columns) named.emplace_back(c.frame, c.label);
+    for (const auto& [tab, c] : overview_.model().tabs) named.emplace_back(c.frame, c.label);
     buttons_.place(named);
     if (!isVisible()) show();
     stacking_.raise();
@@ -114,6 +115,7 @@ void OverviewWidget::paintEvent(QPaintEvent*) {
     control(p, m.keyCap);
     text(p, m.hint);
     control(p, m.close);
+    for (const auto& [tab, c] : m.tabs) control(p, c);
     if (m.empty) {
         text(p, m.empty->title, Qt::AlignCenter);
         text(p, m.empty->body, Qt::AlignCenter);

@@ -121,6 +121,20 @@ void PopoverWidget::rebuild() {
     }
     addStripCard(*v, m.strip);
     if (m.display) addDisplayCard(*v, *m.display);
+    if (!m.desktops.empty()) {
+        // The desktops, the current one marked; a click shows that one.
+        auto* row = new QHBoxLayout();
+        row->setSpacing(4);
+        for (const DesktopTab& t : m.desktops) {
+            QPushButton* b = button(t.label + " · " + std::to_string(t.windows), content_,
+                                    [this, i = t.index] { actions_.showDesktop(i); }, t.current);
+            b->setToolTip(QString::fromStdString(t.help));
+            b->setAccessibleName(QString::fromStdString(t.help));
+            row->addWidget(b);
+        }
+        row->addStretch(1);
+        v->addLayout(row);
+    }
     addChoiceCards(*v, m);
 
     auto* foot = new QHBoxLayout();

@@ -95,6 +95,7 @@ std::optional<AttrValue> X11Platform::Impl::copyAttribute(const AXElement& el, s
         auto id = startupId(*c);
         return id ? std::optional<AttrValue>(std::move(*id)) : std::nullopt;
     }
+    if (name == ax::Desktop) return AttrValue(static_cast<int64_t>(c->asked.value_or(c->desktop)));
     return std::nullopt;
 }
 

@@ -54,6 +54,7 @@ struct WindowProps {
     std::vector<xcb_atom_t> netState;
     std::optional<Strut> strut;
     uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
+    std::optional<uint32_t> desktop;  // _NET_WM_DESKTOP as the client (or an earlier window manager) set it
 };
 
 struct Client {
@@ -67,6 +68,11 @@ struct Client {
     bool skipTaskbar = false;
     bool skipPager = false;
     bool isMain = false;
+    int desktop = 0;          // kAllDesktops: every desktop
+    bool offDesktop = false;  // its desktop is not shown: its frame is unmapped
+    // The desktop it asked for (or an earlier run gave it) while nobody has
+    // placed it yet; the desktops may not number that many until then.
+    std::optional<int> asked;
     Rect savedGeom;        // before full screen
     int ignoreUnmaps = 0;  // unmaps we caused (iconify) that are not withdrawals
     uint64_t focusSeq = 0;  // when it last held the focus; 0 = never

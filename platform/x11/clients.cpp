@@ -44,7 +44,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
                                 a._GTK_APPLICATION_ID, a._NET_WM_NAME, a.WM_NAME, a.WM_NORMAL_HINTS,
                                 a.WM_HINTS, a.WM_PROTOCOLS, a._NET_WM_STATE, a._NET_WM_STRUT_PARTIAL,
                                 a._NET_WM_STRUT, a.WM_STATE, a._NET_WM_USER_TIME, a._NET_WM_USER_TIME_WINDOW,
-                                a._MOTIF_WM_HINTS, a._GTK_FRAME_EXTENTS};
+                                a._MOTIF_WM_HINTS, a._GTK_FRAME_EXTENTS, a._NET_WM_DESKTOP};
     constexpr size_t N = std::size(atoms);
     struct Pending {
         xcb_get_window_attributes_cookie_t attrs;
@@ -124,6 +124,7 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[14].cardinals(); !v.empty()) p.userTime = v[0];
         if (auto v = prop[15].cardinals(); !v.empty() && v[0] != wins[i]) p.userTimeWindow = v[0];
         p.ownDecorations = !motifTitled(prop[16].cardinals()) || prop[17].present();
+        if (auto v = prop[18].cardinals(); !v.empty()) p.desktop = v[0];
     }
     return out;
 }
@@ -262,6 +263,9 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
             if (auto mon = displays_.monitorFor(cl.props.geom))
                 cl.props.geom.y = std::max(cl.props.geom.y, mon->y + titlebar::height);
     }
+    cl.desktop = openingDesktop(cl);
+    cl.asked = askedDesktop(cl);
+    cl.offDesktop = !shownOnDesktop(cl);
     frameClient(cl, wasViewable);
     watchUserTimeWindow(w);
     syncBar(w);
@@ -272,7 +276,8 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         writeWmState(w, kIconic);
     } else {
         xcb_map_window(c, w);
-        xcb_map_window(c, cl.frame);
+        // A window opening on a desktop not shown waits there, unseen.
+        if (!cl.offDesktop) xcb_map_window(c, cl.frame);
         writeWmState(w, kNormal);
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
@@ -288,7 +293,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     const int32_t pid = now->props.pid;
     if (firstOfApp) notifications_.postWorkspace(WorkspaceEvent::DidLaunchApplication, appInfo(pid));
     notifications_.postAX(pid, AXElement::window(w), ax::WindowCreated);
-    if (now->iconic) return;
+    if (now->iconic || now->offDesktop) return;
     // A new window's first focus is judged as any request of its application
     // is: refused, it opens without ever having had the focus. Tarvela's own
     // windows open at the user's request.
@@ -342,7 +347,8 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     followShape(w, geom.size());
     if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
-    conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, {0});
+    conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL,
+                      {cl.desktop == kAllDesktops ? 0xFFFFFFFFu : static_cast<uint32_t>(cl.desktop)});
 }
 
 // The frame takes the client's own shape, now and whenever it changes.
@@ -504,7 +510,7 @@ void X11Platform::Impl::deiconify(xcb_window_t w) {
     if (!c || !c->iconic) return;
     c->iconic = false;
     xcb_map_window(conn.raw(), w);
-    xcb_map_window(conn.raw(), c->frame);
+    if (!c->offDesktop) xcb_map_window(conn.raw(), c->frame);
     writeWmState(w, kNormal);
     writeNetState(*c);
     raise(w);
@@ -565,7 +571,8 @@ std::optional<Rect> X11Platform::Impl::currentMonitor(xcb_window_t w) {
 
 void X11Platform::Impl::focusClient(xcb_window_t w, xcb_timestamp_t time) {
     Client* c = client(w);
-    if (!c || c->iconic) return;
+    // An unviewable window cannot take the input focus.
+    if (!c || c->iconic || c->offDesktop) return;
     focus_.give(w, c->props.acceptsInput, c->props.takeFocus, time);
     noteFocus(w);
 }
@@ -593,7 +600,7 @@ void X11Platform::Impl::noteFocus(xcb_window_t w) {
 void X11Platform::Impl::focusFallback() {
     for (auto it = clients_.stacking().rbegin(); it != clients_.stacking().rend(); ++it) {
         Client* c = client(*it);
-        if (c && !c->iconic && *it != focus_.window()) {
+        if (c && !c->iconic && !c->offDesktop && *it != focus_.window()) {
             focusClient(*it, XCB_CURRENT_TIME);
             return;
         }

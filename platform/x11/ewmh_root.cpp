@@ -1,6 +1,6 @@
 // The EWMH root properties panels and pagers read: what we support, who we
-// are, the clients in mapping and stacking order, the active window, one
-// desktop and its work area. Written whenever what they describe changes.
+// are, the clients in mapping and stacking order, the active window, the
+// desktops and the work area. Written whenever what they describe changes.
 #include <algorithm>
 
 #include "platform/x11/x11_impl.h"
@@ -19,6 +19,7 @@ void X11Platform::Impl::publishRootProps() {
         a._NET_WM_NAME, a._NET_WM_PID, a._NET_WM_ICON, a._NET_WM_DESKTOP, a._NET_FRAME_EXTENTS, a._NET_WM_STATE,
         a._NET_WM_STATE_FULLSCREEN, a._NET_WM_STATE_HIDDEN, a._NET_WM_STATE_SKIP_TASKBAR, a._NET_WM_STATE_SKIP_PAGER, a._NET_WM_STRUT,
         a._NET_WM_STATE_DEMANDS_ATTENTION, a._NET_WM_USER_TIME, a._NET_WM_USER_TIME_WINDOW,
+        a._NET_DESKTOP_NAMES, a._NET_WM_STATE_STICKY,
         a._NET_WM_STRUT_PARTIAL, a._NET_WM_WINDOW_TYPE, a._NET_WM_WINDOW_TYPE_NORMAL, a._NET_WM_WINDOW_TYPE_DIALOG,
         a._NET_WM_WINDOW_TYPE_UTILITY, a._NET_WM_WINDOW_TYPE_SPLASH, a._NET_WM_WINDOW_TYPE_DOCK,
         a._NET_WM_WINDOW_TYPE_DESKTOP, a._NET_WM_WINDOW_TYPE_NOTIFICATION, a._NET_WM_PING, a._NET_REQUEST_FRAME_EXTENTS};
@@ -26,9 +27,7 @@ void X11Platform::Impl::publishRootProps() {
     conn.setCardinals(root, a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {wmOwner_.window()});
     conn.setCardinals(wmOwner_.window(), a._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, {wmOwner_.window()});
     conn.setText(wmOwner_.window(), a._NET_WM_NAME, "Tarvela");
-    conn.setCardinals(root, a._NET_NUMBER_OF_DESKTOPS, XCB_ATOM_CARDINAL, {1});
-    conn.setCardinals(root, a._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, {0});
-    conn.setCardinals(root, a._NET_DESKTOP_VIEWPORT, XCB_ATOM_CARDINAL, {0, 0});
+    writeDesktopProps();
     updateClientLists();
     updateActiveWindow();
 }
@@ -69,14 +68,15 @@ void X11Platform::Impl::updateWorkarea() {
 }
 
 void X11Platform::Impl::writeNetState(const Client& c) {
-    // Keep what others put there; we own only these four.
+    // Keep what others put there; we own only these five.
     std::vector<uint32_t> states;
     for (xcb_atom_t s : c.props.netState)
         if (s != a._NET_WM_STATE_FULLSCREEN && s != a._NET_WM_STATE_HIDDEN && s != a._NET_WM_STATE_SKIP_TASKBAR &&
-            s != a._NET_WM_STATE_SKIP_PAGER)
+            s != a._NET_WM_STATE_SKIP_PAGER && s != a._NET_WM_STATE_STICKY)
             states.push_back(s);
     if (c.fullscreen) states.push_back(a._NET_WM_STATE_FULLSCREEN);
-    if (c.iconic) states.push_back(a._NET_WM_STATE_HIDDEN);
+    if (c.iconic || c.offDesktop) states.push_back(a._NET_WM_STATE_HIDDEN);
+    if (c.desktop == kAllDesktops) states.push_back(a._NET_WM_STATE_STICKY);
     if (skipsTaskbar(c)) states.push_back(a._NET_WM_STATE_SKIP_TASKBAR);
     if (skipsPager(c)) states.push_back(a._NET_WM_STATE_SKIP_PAGER);
     conn.setCardinals(c.win, a._NET_WM_STATE, XCB_ATOM_ATOM, states);

@@ -95,6 +95,14 @@ void Notifications::postActivation(const ActivationRequest& req) { postToAll(loo
 
 void Notifications::postLaunch(const std::string& startupId) { postToAll(loop_, subs_, &Subscribers::launch, startupId); }
 
+void Notifications::postDesktopRequest(const DesktopRequest& req) { postToAll(loop_, subs_, &Subscribers::desktop, req); }
+
+SubscriptionRef Notifications::onDesktopRequest(DesktopHandler handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->desktop[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::desktop)>>(subs_, &Subscribers::desktop, id);
+}
+
 std::unique_ptr<AXObserver> Notifications::observe(int32_t pid, AXCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
     const uint64_t id = subs_->nextId++;

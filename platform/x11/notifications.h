@@ -36,6 +36,7 @@ struct Subscribers {
     std::map<uint64_t, std::function<void()>> mouseUp;
     std::map<uint64_t, ActivationHandler> activation;
     std::map<uint64_t, std::function<void(const std::string&)>> launch;
+    std::map<uint64_t, DesktopHandler> desktop;
     uint64_t nextId = 1;
 };
 
@@ -58,6 +59,9 @@ public:
     bool takesActivations() const { return !subs_->activation.empty(); }
     void postActivation(const ActivationRequest& req);
     void postLaunch(const std::string& startupId);
+    SubscriptionRef onDesktopRequest(DesktopHandler handler);
+    bool takesDesktopRequests() const { return !subs_->desktop.empty(); }
+    void postDesktopRequest(const DesktopRequest& req);
 
     // Unique to this platform while anything refers to it, and never reused meanwhile.
     std::weak_ptr<const void> identity() const { return subs_; }

@@ -316,6 +316,7 @@ void X11Platform::Impl::onClientMessage(xcb_generic_event_t* e) {
     if (barMessage(ev)) return;
     if (ev->format == 8 && (ev->type == a._NET_STARTUP_INFO_BEGIN || ev->type == a._NET_STARTUP_INFO))
         return onStartupInfo(*ev);
+    if (ev->format == 32 && onDesktopMessage(*ev)) return;
     Client* c = client(w);
     if (!c || ev->format != 32) return;
     if (ev->type == a._NET_ACTIVE_WINDOW) {
@@ -403,6 +404,7 @@ void X11Platform::Impl::onPropertyNotify(xcb_generic_event_t* e) {
     if (ev->window == own_.id()) return;  // a barrier whose waiter has given up
     if (ev->window == conn.root()) {
         if (ev->atom == a.RESOURCE_MANAGER) displays_.changed();
+        if (ev->atom == a._NET_DESKTOP_NAMES) desktopNamesChanged();
         return;
     }
     if (Client* c = client(ev->window)) {

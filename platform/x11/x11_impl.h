@@ -318,6 +318,25 @@ struct X11Platform::Impl {
 
     const std::vector<Screen>& screens() { return displays_.screens(); }
 
+    // --- desktops.cpp ---
+    DesktopSet desktops_{1, 0, {"1"}};
+    std::vector<std::string> publishedNames_;  // as last written to _NET_DESKTOP_NAMES
+    void publishDesktops(const DesktopSet& set);
+    void writeDesktopProps();
+    void setWindowDesktop(xcb_window_t w, int desktop);
+    bool shownOnDesktop(const x11::Client& c) const;
+    // Where a window that appears goes: Tarvela's own on every desktop, a
+    // dialog with its parent, else the desktop it asks for, else the one shown.
+    int openingDesktop(const x11::Client& c);
+    std::optional<int> askedDesktop(const x11::Client& c);
+    // Maps or unmaps c's frame by whether its desktop is shown.
+    void showByDesktop(x11::Client& c);
+    // A pager's or client's request: to whoever arranges desktops, else done here.
+    void requestDesktop(const DesktopRequest& req);
+    // True when the message was about desktops alone.
+    bool onDesktopMessage(const xcb_client_message_event_t& ev);
+    void desktopNamesChanged();
+
     // --- access.cpp ---
     std::optional<AttrValue> copyAttribute(const AXElement& el, std::string_view name);
     bool setAttribute(const AXElement& el, std::string_view name, const AttrValue& value);

@@ -131,6 +131,9 @@ public:
     SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
     ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
     void prepareCapture(const AXElement& window, PixelSize size) override;
+    void publishDesktops(const DesktopSet& set) override;
+    void setWindowDesktop(const AXElement& window, int desktop) override;
+    SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a
     // system tray one that owns _NET_SYSTEM_TRAY_S<screen>.

@@ -178,7 +178,7 @@ TEST_F(HUDTest, ContentFollowsTheStripAndSitsAtTheBottomCentreOfItsDisplay) {
     EXPECT_EQ(v.tiles[0].windows[1].letter, "M");
     const HUDControl* status = v.control(HUDPart::options);
     ASSERT_TRUE(status);
-    EXPECT_EQ(status->text, "Column 1 of 1 · " + std::to_string(s->fit.pct) + "% · Display 1");
+    EXPECT_EQ(status->text, "Desktop 1 · Column 1 of 1 · " + std::to_string(s->fit.pct) + "% · Display 1");
     std::vector<std::string> row;
     for (const HUDControl& ctl : v.controls) row.push_back(ctl.label.empty() ? ctl.text : ctl.label);
     EXPECT_EQ(row, (std::vector<std::string>{"Show strip options", "⌃", "⌥", "Focus previous column",

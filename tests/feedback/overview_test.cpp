@@ -9,6 +9,7 @@
 
 #include "core/window_access.h"
 #include "feedback/overview.h"
+#include "feedback/popover_model.h"
 #include "tests/feedback/feedback_fixture.h"
 
 namespace tarvela::testing {
@@ -126,6 +127,46 @@ TEST_F(OverviewTest, ClickingAColumnClosesThenFocusesItAndCloseChangesNothing) {
     settle();
     EXPECT_FALSE(ov->isOpen());
     EXPECT_EQ(strip(0)->focusC, 2);
+}
+
+// The faces name the desktop: the HUD's status, the popover's row and the
+// overview's tabs, a click on a tab or a row switching.
+TEST_F(OverviewTest, DesktopsAreNamedInTheHUDPopoverAndOverviewAndTabsSwitch) {
+    const std::vector<AXElement> w = startThree();
+    auto status = [&] { return hud->view().control(HUDPart::options)->text; };
+    wm->raise(0, 0);
+    wm->sendToDesktop(2, false);
+    wm->renameDesktops({"1", "2", "Mail"});
+    settle();
+    hud->show();
+    EXPECT_EQ(status().rfind("Desktop 1 · Column 1 of 2", 0), 0u) << status();
+    PopoverActions popover(*wm, *prefs, {});
+    const PopoverModel pm = popover.model();
+    ASSERT_EQ(pm.desktops.size(), 4u);
+    EXPECT_EQ(pm.desktops[0], (DesktopTab{0, "1", "Desktop 1 · 2 windows", 2, true}));
+    EXPECT_EQ(pm.desktops[2], (DesktopTab{2, "Mail", "Mail · 1 window", 1, false}));
+
+    ov->open();
+    ASSERT_EQ(ov->model().tabs.size(), 4u);
+    ov->click(centre(ov->model().tabs[2].second.frame));
+    settle();
+    EXPECT_TRUE(ov->isOpen());
+    EXPECT_EQ(wm->desktop(), 2);
+    ASSERT_EQ(ov->model().sections.size(), 1u);
+    EXPECT_EQ(ov->model().sections[0].columns.size(), 1u);
+    EXPECT_TRUE(ov->model().tabs[2].first.current);
+    ov->close();
+    hud->show();
+    EXPECT_EQ(status().rfind("Mail · Column 1 of 1", 0), 0u) << status();
+    popover.showDesktop(0);
+    EXPECT_EQ(wm->desktop(), 0);
+    EXPECT_EQ(sim.focusedWindow(sim.pidOf(w[1]).value()), w[1]);
+
+    // One desktop: nothing names it.
+    prefs->desktops.set(1);
+    settle();
+    EXPECT_TRUE(popover.model().desktops.empty());
+    EXPECT_EQ(withDesktop(*wm, "Tarvela is on"), "Tarvela is on");
 }
 
 TEST_F(OverviewTest, FollowsTheManagerOnlyWhileOpen) {

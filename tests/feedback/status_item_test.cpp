@@ -68,7 +68,7 @@ TEST_F(TrayTest, TextCountsColumnsMarksASlideAndShowsThePause) {
     startFive();
     item->install();
     EXPECT_EQ(item->text(), "2/5");
-    EXPECT_EQ(item->tooltip(), wm->statusLine());
+    EXPECT_EQ(item->tooltip(), "Desktop 1 · " + wm->statusLine());
     EXPECT_EQ(image().fill, pill::systemBlue);
 
     strip(0)->raise(4, 0);
@@ -161,7 +161,7 @@ TEST_F(TrayTest, PopoverClearsTheNoteEachWayAndHidingClosesItFirst) {
     item->toggle();
     EXPECT_TRUE(item->popoverShown());
     EXPECT_EQ(wm->note(), "");
-    EXPECT_EQ(item->tooltip(), wm->statusLine());
+    EXPECT_EQ(item->tooltip(), "Desktop 1 · " + wm->statusLine());
 
     wm->note.set("Sent");
     item->popoverClosed();

@@ -13,8 +13,10 @@ namespace tarvela {
 namespace {
 
 constexpr uint32_t CtrlOpt = 0x1800, CtrlCmd = 0x1100;
-// Registered with no custom binding and no workspace: jump's four digits and one per other action.
-constexpr size_t defaultCount = allActions.size() + 3;
+// What the defaults register with no custom binding and no workspace: one
+// combination per action, but four digits for jump and nine for each of the
+// three desktop rows.
+constexpr size_t kDefaultKeys = allActions.size() + 3 + 3 * 8;
 
 using testsupport::bytes;
 using testsupport::text;
@@ -50,7 +52,7 @@ struct Fixture {
 };
 
 TEST(Action, TableOrderLabelsAndGroups) {
-    ASSERT_EQ(allActions.size(), 26u);
+    ASSERT_EQ(allActions.size(), 35u);
     std::vector<std::string> raws;
     for (Action a : allActions) {
         raws.push_back(std::string(rawValue(a)));
@@ -60,7 +62,10 @@ TEST(Action, TableOrderLabelsAndGroups) {
                                               "narrower", "stackLeft", "floatToggle", "overview", "tileFour",
                                               "focusUrgent", "focusUp", "focusDown", "focusFirst", "focusLast",
                                               "centerColumn", "moveLeft", "moveRight", "moveFirst", "moveLast",
-                                              "stackRight", "unstack", "fullWidth", "fullScreen", "closeWindow"}));
+                                              "stackRight", "unstack", "fullWidth", "fullScreen", "closeWindow",
+                                              "goDesktop", "prevDesktop", "nextDesktop", "sendToDesktop",
+                                              "sendColumnToDesktop", "sendToPrevDesktop", "sendToNextDesktop",
+                                              "sendColumnToPrevDesktop", "sendColumnToNextDesktop"}));
     EXPECT_FALSE(actionFromRaw("FocusNext"));
     EXPECT_EQ(label(Action::jump), "Jump to column 1–4");
     EXPECT_EQ(label(Action::floatToggle), "Float or tile window");
@@ -77,7 +82,7 @@ TEST(Action, TableOrderLabelsAndGroups) {
         grouped.insert(grouped.end(), g.actions.begin(), g.actions.end());
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"Move around", "Shape columns", "Layouts and overview", "Attention",
-                                                "Move through columns", "Move columns", "Stack and size", "Windows"}));
+                                                "Move through columns", "Move columns", "Stack and size", "Windows", "Desktops"}));
     EXPECT_EQ(grouped, std::vector<Action>(allActions.begin(), allActions.end()));
 }
 
@@ -86,7 +91,7 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
     auto h = f.make();
     h->registerAll();
     EXPECT_TRUE(h->installed());
-    EXPECT_EQ(h->registeredCount(), defaultCount);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys);
     auto reg = f.registered();
     EXPECT_TRUE(reg.count({124, CtrlOpt, 1}));
     EXPECT_TRUE(reg.count({123, CtrlOpt, 2}));
@@ -110,12 +115,31 @@ TEST(Hotkeys, EmptyStoreRegistersTheDefaults) {
                                                  {Action::jump, 2},      {Action::jump, 3},      {Action::jump, 4},
                                                  {Action::tileFour, 0},  {Action::focusUrgent, 0}};
     EXPECT_EQ(f.actions, expected);
+
+    // The desktop actions' defaults clash with nothing, and each digit row is nine keys.
+    for (Action a : allActions)
+        if (position(a) >= position(Action::goDesktop)) {
+            EXPECT_EQ(h->conflict(defaultBinding(a), a), std::nullopt) << label(a);
+        }
+    constexpr uint32_t Cmd = modmask::command, Shift = modmask::shift;
+    f.actions.clear();
+    EXPECT_TRUE(f.service.press(keycode::digits[3], Cmd));
+    EXPECT_TRUE(f.service.press(keycode::digits[9], Cmd | Shift));
+    EXPECT_TRUE(f.service.press(keycode::digits[1], Cmd | modmask::option | Shift));
+    EXPECT_TRUE(f.service.press(keycode::downArrow, CtrlOpt | Shift));
+    EXPECT_FALSE(f.service.press(keycode::digits[0], Cmd));
+    EXPECT_EQ(f.actions, (std::vector<std::pair<Action, int>>{{Action::goDesktop, 3},
+                                                             {Action::sendToDesktop, 9},
+                                                             {Action::sendColumnToDesktop, 1},
+                                                             {Action::sendToNextDesktop, 0}}));
+    // Recording Ctrl+Alt for the desktop row would take jump's digits.
+    EXPECT_EQ(h->conflict({keycode::digits[1], CtrlOpt, "1–9"}, Action::goDesktop), label(Action::jump));
 }
 
 TEST(Hotkeys, FireMapsNumbersAndIgnoresTheGaps) {
     Fixture f;
     auto h = f.make();
-    for (uint32_t n : {0u, 27u, 50u, 99u}) h->fire(n);
+    for (uint32_t n : {0u, 36u, 50u, 99u, 300u, 310u, 330u}) h->fire(n);
     EXPECT_TRUE(f.actions.empty());
     h->fire(6);
     h->fire(11);
@@ -171,7 +195,7 @@ TEST(Hotkeys, StoredShortcutsStayCompatibleBothWays) {
     EXPECT_EQ(log.lines, std::vector<std::string>{});
     // The other new defaults are there; the unknown action is neither lost nor registered.
     EXPECT_TRUE(f.registered().count({124, 0x1a00, static_cast<uint32_t>(position(Action::moveRight) + 1)}));
-    EXPECT_EQ(h->registeredCount(), defaultCount - 1);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys - 1);
     EXPECT_EQ(h->conflict(defaultBinding(Action::moveLeft), Action::overview), "Make column wider");
 
     h->set(Action::overview, {46, CtrlCmd, "M"});
@@ -227,7 +251,7 @@ TEST(Hotkeys, ConflictsNameWhatAlreadyUsesACombination) {
     EXPECT_EQ(h->conflict({20, CtrlCmd, "3"}, Action::overview), std::nullopt);
     // New jump modifiers would take ⌃⌘4 from tileFour.
     EXPECT_EQ(h->conflict({38, CtrlCmd, "J"}, Action::jump), "Tile four windows");
-    EXPECT_EQ(h->conflict({38, 0x0900, "J"}, Action::jump), std::nullopt);
+    EXPECT_EQ(h->conflict({38, 0x1200, "J"}, Action::jump), std::nullopt);
 
     f.workspaces.setItems({ws("Loose", std::nullopt), ws("Seven", 7), ws("Also seven", 7)});
     EXPECT_EQ(h->conflict({keycode::digits[7], CtrlOpt, "7"}, Action::wider), "Seven");
@@ -256,11 +280,11 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     Fixture f;
     auto h = f.make();
     h->registerAll();
-    EXPECT_EQ(h->registeredCount(), defaultCount);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys);
 
     auto a = ws("A", 5), b = ws("B", std::nullopt), c = ws("C", 0);
     f.workspaces.setItems({a, b, c});
-    EXPECT_EQ(h->registeredCount(), defaultCount + 2);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys + 2);
     EXPECT_TRUE(f.registered().count({keycode::digits[5], CtrlOpt, 205}));
     EXPECT_TRUE(f.registered().count({keycode::digits[0], CtrlOpt, 200}));
     EXPECT_TRUE(f.service.press(keycode::digits[0], CtrlOpt));
@@ -272,7 +296,7 @@ TEST(Hotkeys, WorkspaceSlotsRegisterAndFollowEveryChange) {
     f.workspaces.setItems({b, c});
     EXPECT_FALSE(f.service.numberFor(keycode::digits[0], CtrlOpt));
     EXPECT_EQ(f.service.numberFor(keycode::digits[9], CtrlOpt), 209u);
-    EXPECT_EQ(h->registeredCount(), defaultCount + 1);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys + 1);
 }
 
 TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
@@ -283,7 +307,7 @@ TEST(Hotkeys, RefusedRegistrationIsLoggedAndTheRestStillRegister) {
     h->registerAll();
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "[Tarvela] hotkey 1 could not be registered (-9878); another app may own it");
-    EXPECT_EQ(h->registeredCount(), defaultCount - 1);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys - 1);
     EXPECT_FALSE(f.service.press(124, CtrlOpt));
     EXPECT_TRUE(f.service.press(123, CtrlOpt));
 
@@ -300,7 +324,7 @@ TEST(Hotkeys, SuspendUnregistersEverythingAndTheHandlerStaysInstalled) {
     h->registerAll();
     h->registerAll();
     EXPECT_EQ(f.service.installCount(), 1);
-    EXPECT_EQ(f.service.registered().size(), defaultCount);
+    EXPECT_EQ(f.service.registered().size(), kDefaultKeys);
     h->suspend();
     EXPECT_EQ(h->registeredCount(), 0u);
     EXPECT_TRUE(f.service.registered().empty());
@@ -321,7 +345,7 @@ TEST(Hotkeys, SlotOutsideTheDigitsNeverRegisters) {
     Fixture f;
     auto h = f.make();
     f.workspaces.setItems({ws("Far", 12), ws("Below", -3)});
-    EXPECT_EQ(h->registeredCount(), defaultCount);
+    EXPECT_EQ(h->registeredCount(), kDefaultKeys);
     EXPECT_EQ(h->conflict({keycode::digits[2], CtrlOpt, "2"}, Action::jump), std::nullopt);
 }
 

@@ -4,6 +4,9 @@
 
 namespace tarvela {
 namespace {
+// Every default key: the actions, jump's four digits and the desktop rows' nine each.
+// One combination per action, four digits for jump, nine for each desktop row.
+constexpr size_t kDefaultKeys = allActions.size() + 3 + 3 * 8;
 
 constexpr uint32_t CtrlOpt = 0x1800;
 constexpr uint64_t ctrl = eventflags::control, opt = eventflags::option, cmd = eventflags::command,
@@ -82,7 +85,7 @@ TEST(ShortcutRecorder, AFreeCombinationBecomesTheBindingAndEndsRecording) {
     EXPECT_EQ(f.hotkeys.bindings().at("wider"), (KeyBinding{24, 0x1300, "="}));
     EXPECT_EQ(f.service.numberFor(24, 0x1300), 6u);
     EXPECT_FALSE(f.service.numberFor(24, CtrlOpt));
-    EXPECT_EQ(f.service.registered().size(), allActions.size() + 3);  // jump registers four digits
+    EXPECT_EQ(f.service.registered().size(), kDefaultKeys);
 
     // Recording jump with any key stores only the modifiers.
     f.rec.start(Action::jump);
@@ -102,7 +105,7 @@ TEST(ShortcutRecorder, StartingAgainOrDestroyingEndsTheRecordingInProgress) {
         ShortcutRecorder other(f.hotkeys);
         other.start(Action::overview);
     }
-    EXPECT_EQ(f.service.registered().size(), allActions.size() + 3);  // jump registers four digits
+    EXPECT_EQ(f.service.registered().size(), kDefaultKeys);
 }
 
 }  // namespace

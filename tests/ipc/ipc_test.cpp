@@ -66,7 +66,7 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     }
     EXPECT_EQ(p.ask("get", {"displays"})["result"][0]["name"], "Built-in Display");
     EXPECT_EQ(p.ask("get", {"preferences", "layout"})["result"], "strip");
-    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 24u);
+    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 25u);
     EXPECT_EQ(p.ask("get", {"preferences", "focusFollowsMouse"})["result"], false);
     desk.shell->rules.setRules({{"a", "A", Behavior::floatWin, 0.5}, {"b", "B", Behavior::ignore, std::nullopt},
                                 {"c", "C", Behavior::tile, std::nullopt}});
@@ -74,7 +74,7 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     for (const Json& r : p.ask("get", {"rules"})["result"].get<std::vector<Json>>()) behaviors.push_back(r["behavior"]);
     EXPECT_EQ(behaviors, Json({"float", "ignore", "tile"}));
     EXPECT_EQ(error(p.ask("get", {"moon"})),
-              "get takes displays, strips, windows, preferences, rules, workspaces or version, not \"moon\"");
+              "get takes displays, strips, windows, preferences, rules, workspaces, version or desktops, not \"moon\"");
     EXPECT_EQ(error(p.ask("get", {"preferences", "colour"})), "unknown preference \"colour\"");
 }
 
@@ -103,6 +103,37 @@ TEST_F(IpcTest, SetChecksTheValueAndActsAsTheSettingsDo) {
     EXPECT_TRUE(ok(p.ask("set", {"enabled", false})));
     EXPECT_FALSE(desk.shell->manager.on());
     EXPECT_FALSE(desk.shell->prefs.enabled());
+}
+
+TEST_F(IpcTest, DesktopsAreShownByNumberOrNameAndTheirChangesAreTold) {
+    Peer p(desk), watcher(desk);
+    ASSERT_TRUE(ok(watcher.ask("subscribe", {"desktop"})));
+    WindowManager& m = desk.shell->manager;
+    const size_t total = desk.wins.size();
+    EXPECT_TRUE(ok(p.ask("move-to-desktop", {2})));
+    m.renameDesktops({"Mail", "Web"});
+    EXPECT_TRUE(ok(p.ask("desktop", {"Web"})));
+    EXPECT_EQ(m.desktop(), 1);
+    EXPECT_TRUE(ok(p.ask("desktop", {1})));
+    EXPECT_EQ(error(p.ask("desktop", {5})), "a desktop is 1 to 4, not 5");
+    EXPECT_EQ(error(p.ask("desktop", {"Play"})), "no desktop \"Play\"");
+    const Json list = p.ask("get", {"desktops"})["result"];
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0], Json::parse(R"({"index":1,"name":"Mail","windows":)" + std::to_string(total - 1) +
+                                   R"(,"current":true})"));
+    EXPECT_EQ(list[1]["windows"], 1);
+    EXPECT_TRUE(ok(p.ask("set", {"desktops", 2})));
+    EXPECT_EQ(error(p.ask("set", {"desktops", 11})), "preference desktops takes an integer from 1 to 10, not 11");
+    desk.time.advance(1);
+    desk.pump();
+    std::vector<std::string> heard;
+    for (const auto& l : watcher.lines()) {
+        const Json e = Json::parse(l);
+        heard.push_back(e["change"].get<std::string>() + " " + e["name"].get<std::string>() + " of " +
+                        std::to_string(e["count"].get<int>()));
+    }
+    EXPECT_EQ(heard, (std::vector<std::string>{"renamed Mail of 4", "switched Web of 4", "switched Mail of 4",
+                                               "count Mail of 2"}));
 }
 
 TEST_F(IpcTest, WorkspacesAreSavedAndRestoredByNameOrSlot) {

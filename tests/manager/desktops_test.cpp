@@ -38,6 +38,8 @@ TEST_F(DesktopTest, SwitchingShowsEachDesktopAsLeftWithItsFocusAndWithoutMovingA
     const std::vector<double> widths = fracs(0);
     const double offset = strip(0)->offset;
 
+    wm->raise(0, 0, 1);  // the user works on the right display, in d
+    settle();
     wm->showDesktop(1);
     EXPECT_EQ(sim.desktops().current, 1);
     EXPECT_TRUE(columns(0).empty() && columns(1).empty());
@@ -46,13 +48,16 @@ TEST_F(DesktopTest, SwitchingShowsEachDesktopAsLeftWithItsFocusAndWithoutMovingA
     settle();
     EXPECT_EQ(columns(0), (Columns{{e}}));
     EXPECT_EQ(sim.desktopOf(e), 1);
+    EXPECT_EQ(wm->displayIdx(), 0);
 
     sim.resetCounts();
     wm->showDesktop(0);
     EXPECT_EQ(columns(0), before);
     EXPECT_EQ(fracs(0), widths);
     EXPECT_EQ(strip(0)->offset, offset);
-    EXPECT_EQ(sim.focusedWindow(term), b);
+    EXPECT_EQ(sim.focusedWindow(term), d);  // the display and window left are back
+    EXPECT_EQ(wm->displayIdx(), 1);
+    EXPECT_EQ(strip(0)->focusedItem()->el, b);
     settle();
     EXPECT_EQ(sim.totals().position + sim.totals().size, 0);  // no slide, no resize
     EXPECT_TRUE(sim.isShown(b) && sim.isShown(d));
@@ -88,7 +93,7 @@ TEST_F(DesktopTest, SendingAWindowOrItsColumnKeepsTheWidthAndJoinsBesideTheFocus
         EXPECT_EQ(wm->stripsOf(2)[0]->cols[1].frac, width) << k.column;
         EXPECT_FALSE(sim.isShown(c));
         EXPECT_EQ(sim.desktopOf(c), 2);
-        EXPECT_EQ(wm->note(), "Sent to 3");
+        EXPECT_EQ(wm->note(), "Sent Term to desktop 3");
         wm->raise(1, 0);
     }
     EXPECT_EQ(sim.focusedWindow(term), a);  // the focus stays on the desktop shown
@@ -135,6 +140,31 @@ TEST_F(DesktopTest, PagersSwitchMoveRenameAndWindowsAskingForADesktopOpenThere) 
     prefs->desktops.set(4);
     EXPECT_EQ(Prefs(defaults).desktopNameList(), (std::vector<std::string>{"Mail", "Web", "3", "4"}));
     EXPECT_EQ(wm->checkInvariants(), std::vector<std::string>{});
+}
+
+TEST_F(DesktopTest, AWorkspaceDriftsOnlyByWindowsClosingOnItsOwnDesktop) {
+    wm->raise(2, 0);
+    wm->sendToDesktop(1, false);  // c
+    const int32_t mail = app("Mail");
+    window(mail, 900);
+    settle();
+    wm->saveWorkspace("Work", std::nullopt);
+    wm->showDesktop(1);
+    // A workspace lays out the desktop shown and takes no window from another.
+    wm->restore(*workspaces->find(*workspaces->activeID()));
+    settle();
+    EXPECT_EQ(columns(0), (Columns{{c}}));
+    EXPECT_EQ(wm->windowCount(0), 4);
+    notices.clear();
+    wm->showDesktop(0);
+    // Restored on desktop 2: Mail quitting from desktop 1 leaves it matching.
+    sim.quitApp(mail);
+    settle();
+    EXPECT_TRUE(notices.empty());
+    sim.closeWindow(c);
+    settle();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].first, "Work changed");
 }
 
 TEST_F(DesktopTest, OnlyFloatingWindowsGoOnEveryDesktop) {

@@ -103,7 +103,9 @@ public:
     std::string check() {
         std::ostringstream err;
         for (const std::string& bad : wm_.checkInvariants()) err << bad << "; ";
-        const auto& strips = wm_.strips();
+        std::vector<StripRef> strips;  // every desktop's
+        for (int d = 0; d < wm_.desktopCount(); ++d)
+            for (const StripRef& s : wm_.stripsOf(d)) strips.push_back(s);
         size_t biggest = 0, managed = wm_.floating.size();
         for (const StripRef& s : strips) {
             size_t count = 0;
