@@ -429,7 +429,7 @@ preview_shot() {
   fi
 }
 # Every window light, then dark (the appearance preference; of two entries
-# for one key the last counts).
+# for one key the last counts), Tarvela's own title bars with them.
 for look in light dark; do
   if [ "$look" = dark ]; then
     perl -0pi -e 's#</dict>(\s*</plist>\s*)$#<key>appearance</key><integer>1</integer></dict>$1#' "$TARVELA_DEFAULTS"
@@ -447,14 +447,6 @@ for look in light dark; do
   preview_shot onboarding "Welcome to Tarvela" 27-onboarding-$look
   preview_shot popover "Tarvela popover" 28-popover-$look
 done
-
-# The settings window and a dialog again in the dark appearance, their title
-# bars with them (appearance 1 added to the defaults while Tarvela is stopped).
-kill -TERM "$tarvela_pid" 2>/dev/null || true
-wait "$tarvela_pid" 2>/dev/null || true
-KEYS='<key>appearance</key><integer>1</integer>' perl -0pi -e 's#</dict>(\s*</plist>\s*)$#$ENV{KEYS}</dict>$1#' "$TARVELA_DEFAULTS"
-preview_shot settings:general "Tarvela Settings" 27-settings-dark
-preview_shot save "Save layout" 28-save-layout-dark
 
 echo
 echo "run: Tarvela's log:"
