@@ -191,5 +191,35 @@ TEST_F(ActionsTest, AWindowDraggedByHandDropsIntoAStackOrBetweenColumns) {
     expectOnScreenInOrder();
 }
 
+// During a drag the marker shows where a release would drop the window: an
+// upright bar in the gap it would fill, a flat one across the stack it would
+// join, nothing where it would go back; the drag's end hides it either way.
+TEST_F(ActionsTest, TheDropMarkerFollowsADragUntilItIsReleasedOrCalledOff) {
+    startFour();
+    const AXElement a = w[0], b = w[1], c = w[2];
+    const Rect home = *sim.frameOf(a), fb = *sim.frameOf(b), fc = *sim.frameOf(c);
+    auto dragMiddleTo = [&](double x, double y) {
+        sim.dragWindow(a, Point{x - home.width / 2, y - home.height / 2});
+        settle();
+        return sim.dropMarker();
+    };
+    EXPECT_FALSE(dragMiddleTo(home.midX() + 30, home.midY())) << "marked its own place";
+    auto m = dragMiddleTo((fb.maxX() + fc.minX()) / 2, fb.midY());
+    ASSERT_TRUE(m);
+    EXPECT_TRUE(m->minX() > fb.maxX() && m->maxX() < fc.minX() && m->height > 10 * m->width) << m->x;
+    m = dragMiddleTo(fc.midX(), fc.maxY() - fc.height / 4);
+    ASSERT_TRUE(m);
+    EXPECT_TRUE(m->minX() >= fc.minX() && m->maxX() <= fc.maxX() && m->minY() >= fc.maxY() && m->width > 10 * m->height)
+        << m->x << "," << m->y;
+    sim.cancelDrag();
+    settle();
+    EXPECT_FALSE(sim.dropMarker());
+    dragMiddleTo((fb.maxX() + fc.minX()) / 2, fb.midY());
+    sim.mouseUp();
+    settle();
+    EXPECT_FALSE(sim.dropMarker());
+    EXPECT_EQ(columns(0), (Columns{{b}, {a}, {c}, {w[3]}}));
+}
+
 }  // namespace
 }  // namespace tarvela::testing
