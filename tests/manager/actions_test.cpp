@@ -203,14 +203,28 @@ TEST_F(ActionsTest, TheDropMarkerFollowsADragUntilItIsReleasedOrCalledOff) {
         settle();
         return sim.dropMarker();
     };
+    const Rect fd = *sim.frameOf(w[3]);
     EXPECT_FALSE(dragMiddleTo(home.midX() + 30, home.midY())) << "marked its own place";
-    auto m = dragMiddleTo((fb.maxX() + fc.minX()) / 2, fb.midY());
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->minX() > fb.maxX() && m->maxX() < fc.minX() && m->height > 10 * m->width) << m->x;
-    m = dragMiddleTo(fc.midX(), fc.maxY() - fc.height / 4);
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->minX() >= fc.minX() && m->maxX() <= fc.maxX() && m->minY() >= fc.maxY() && m->width > 10 * m->height)
-        << m->x << "," << m->y;
+    const bool upright = true, flat = false;
+    const struct {
+        Point middle;
+        bool upright;
+        Rect within;  // where the bar must lie
+    } cases[] = {
+        {{(fb.maxX() + fc.minX()) / 2, fb.midY()}, upright, Rect(fb.maxX(), 0, fc.minX() - fb.maxX(), 2000)},
+        {{fd.maxX() - fd.width / 8, fd.midY()}, upright, Rect(fd.maxX(), 0, geom::gap, 2000)},
+        {{fc.midX(), fc.maxY() - fc.height / 4}, flat, Rect(fc.minX(), fc.maxY(), fc.width, 2000)},
+        {{fc.midX(), fc.minY() + fc.height / 4}, flat, Rect(fc.minX(), 0, fc.width, fc.minY())},
+    };
+    auto inside = [](const Rect& outer, const Rect& r) {
+        return r.minX() >= outer.minX() && r.maxX() <= outer.maxX() && r.minY() >= outer.minY() && r.maxY() <= outer.maxY();
+    };
+    for (const auto& k : cases) {
+        const auto m = dragMiddleTo(k.middle.x, k.middle.y);
+        ASSERT_TRUE(m) << k.middle.x << "," << k.middle.y;
+        EXPECT_TRUE(inside(k.within, *m) && (k.upright ? m->height > 10 * m->width : m->width > 10 * m->height))
+            << k.middle.x << "," << k.middle.y << ": " << m->x << "," << m->y << " " << m->width << "x" << m->height;
+    }
     sim.cancelDrag();
     settle();
     EXPECT_FALSE(sim.dropMarker());

@@ -3,6 +3,7 @@
 // combination another client holds is logged while the rest work, rebinding
 // takes effect at once, and Alt+wheel slides a real manager's strip without
 // the window under the pointer ever seeing it.
+#include <xcb/shape.h>
 #include <xcb/xinput.h>
 
 #include <cmath>
@@ -716,6 +717,14 @@ TEST_F(X11WheelTest, AnAltDragDropsAColumnBetweenTwoOthersAndEscapeCancelsIt) {
             ASSERT_TRUE(waitFor([&] { return frame(*wm_, order[0])->origin() == from.origin(); }));
         } else {
             EXPECT_TRUE(waitFor(marked, 3)) << "no marker in the gap";
+            // Never in the way: unmanaged, and no click lands on it.
+            xcb_connection_t* c = tc_->c();
+            const xcb_window_t m = wm_->dropMarkerWindow();
+            auto* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m), nullptr);
+            auto* input = xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, m, XCB_SHAPE_SK_INPUT), nullptr);
+            EXPECT_TRUE(attrs && attrs->override_redirect && input && input->rectangles_len == 0);
+            free(attrs);
+            free(input);
         }
         tc_->button(1, false);
         tc_->key(code(XK_Alt_L), false);
