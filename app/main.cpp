@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "ipc/ipc_client.h"
 #include "ipc/ipc_protocol.h"
 #include "ipc/single_instance.h"
+#include "feedback/palette.h"
 #include "manager/feedback_hooks.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_input.h"
@@ -201,6 +203,10 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     // Title bars in the application's look, painted again when it changes.
     platform.setTitleBarPainter(std::make_shared<QtTitleBarPainter>());
     services->appearance.onChanged([&platform] { platform.repaintTitleBars(); });
+    // The bar marking where a dragged window would drop, in the accent.
+    const Rgba accent = palette::accent.light;
+    const auto channel = [](double v) { return static_cast<uint32_t>(std::lround(v * 255)); };
+    platform.setDropMarkerColour(channel(accent.r) << 16 | channel(accent.g) << 8 | channel(accent.b));
     platform.onUnresponsiveClose([](uint32_t, const std::string& title, std::function<void(bool)> answer) {
         askForceQuit(title, std::move(answer));
     });

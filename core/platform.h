@@ -229,6 +229,16 @@ public:
     // --- notifications and monitors (delivered on the main thread) ---
     virtual SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) = 0;
     virtual SubscriptionRef addMouseUpMonitor(std::function<void()> handler) = 0;
+    // A window the user moves by hand: `moving` at each step of the move (its
+    // frame is where the pointer has taken it so far), false once it ends,
+    // dropped or called off. Null where moves are never reported.
+    virtual SubscriptionRef addDragMonitor(std::function<void(const AXElement& window, bool moving)> handler) {
+        (void)handler;
+        return nullptr;
+    }
+    // Shows where a window being moved would land: a bar of the accent colour
+    // at `r`, above every window, never taking input or focus; none hides it.
+    virtual void showDropMarker(std::optional<Rect> r) { (void)r; }
     // Requests to activate (focus, raise, restore) a window. While a handler
     // is registered the platform leaves them to it and does not act itself;
     // without one it activates as asked. Null where no request is ever made.

@@ -22,14 +22,22 @@ constexpr double launchDelay = 0.6;
 // A drag that moved a window by no more than this, both ways, is no drag.
 constexpr double dragSlop = 8;
 
-// Where a window dragged by hand goes when dropped with its middle at `at`
+// The marker showing where a dragged window would land is this thick.
+constexpr double markerThickness = 4;
+
+// Where a window dragged by hand would land if dropped with its middle at `at`
 // (accessibility coordinates): over the middle half of another column into
 // that column's stack, at the row under it; over a column's outer quarters or
-// the gap beside it, a column of its own on that side. False when that is
+// the gap beside it, a column of its own on that side. None when that is
 // where it already is.
-bool drop(Strip& s, const AXElement& el, Point at) {
+struct Landing {
+    int col = 0;             // the column whose stack it joins, else the one it goes before (now)
+    std::optional<int> row;  // the row in that stack
+};
+
+std::optional<Landing> landing(const Strip& s, const AXElement& el, Point at) {
     auto from = s.find(el);
-    if (!from || s.cw.size() != s.cols.size()) return false;
+    if (!from || s.cw.size() != s.cols.size()) return std::nullopt;
     const Rect VR = s.visibleRect();
     const double uh = geom::usableHeight(VR.height);
     const int fc = from->first;
@@ -38,51 +46,75 @@ bool drop(Strip& s, const AXElement& el, Point at) {
         const double x = VR.minX() + geom::margin + geom::columnLeft(s.cw, i) - s.offset;
         if (at.x < x - geom::gap / 2 || at.x >= x + s.cw[i] + geom::gap / 2) continue;
         const double share = (at.x - x) / s.cw[i];
-        int col = static_cast<int>(i);
-        std::optional<int> row;
+        Landing l{static_cast<int>(i), std::nullopt};
         if (share >= 0.25 && share < 0.75) {
-            if (col == fc) return false;
+            if (l.col == fc) return std::nullopt;
             const int n = static_cast<int>(s.cols[i].items.size());
-            row = n;
+            l.row = n;
             for (int j = 0; j < n; ++j)
                 if (at.y < VR.minY() + geom::rowY(n, j, uh) + geom::rowHeight(n, uh) / 2) {
-                    row = j;
+                    l.row = j;
                     break;
                 }
         } else if (share >= 0.75) {
-            col += 1;
+            l.col += 1;
         }
-        if (!row && alone && (col == fc || col == fc + 1)) return false;
-        // Moved within the strip's own columns: the window never leaves it,
-        // so the platform keeps treating it as arranged throughout.
-        std::vector<Col> cols = s.cols;
-        const Col before = cols[static_cast<size_t>(fc)];
-        const Item item = before.items[static_cast<size_t>(from->second)];
-        if (alone) {
-            cols.erase(cols.begin() + fc);
-            if (fc < col) col -= 1;
-        } else {
-            auto& items = cols[static_cast<size_t>(fc)].items;
-            items.erase(items.begin() + from->second);
-        }
-        if (row) {
-            auto& items = cols[static_cast<size_t>(col)].items;
-            *row = std::clamp(*row, 0, static_cast<int>(items.size()));
-            items.insert(items.begin() + *row, item);
-        } else {
-            Col own;
-            own.frac = before.frac;
-            own.items.push_back(item);
-            cols.insert(cols.begin() + col, std::move(own));
-        }
-        s.cols = std::move(cols);
-        s.focusC = col;
-        s.focusR = row.value_or(0);
-        // Placed again at the width the column has.
-        s.setWidth(s.cols[static_cast<size_t>(col)].frac);
-        return true;
+        if (!l.row && alone && (l.col == fc || l.col == fc + 1)) return std::nullopt;
+        return l;
     }
-    return false;
+    return std::nullopt;
+}
+
+// The bar marking a landing: down the middle of the gap before the column it
+// goes before, or across its new stack's column between the rows it goes between.
+Rect markerRect(const Strip& s, const Landing& l) {
+    const Rect VR = s.visibleRect();
+    const double uh = geom::usableHeight(VR.height);
+    const auto c = static_cast<size_t>(l.col);
+    const double x = VR.minX() + geom::margin + geom::columnLeft(s.cw, c) - s.offset;
+    if (!l.row)
+        return Rect(x - geom::gap / 2 - markerThickness / 2, VR.minY() + geom::top, markerThickness, uh);
+    const int n = static_cast<int>(s.cols[c].items.size());
+    const double y = VR.minY() + geom::rowY(n, *l.row, uh) - geom::rowGap / 2;
+    return Rect(x, y - markerThickness / 2, s.cw[c], markerThickness);
+}
+
+// Puts a window dragged by hand where landing() says; false when it stays.
+bool drop(Strip& s, const AXElement& el, Point at) {
+    const auto l = landing(s, el, at);
+    if (!l) return false;
+    auto from = s.find(el);
+    const int fc = from->first;
+    int col = l->col;
+    std::optional<int> row = l->row;
+    // Moved within the strip's own columns: the window never leaves it,
+    // so the platform keeps treating it as arranged throughout.
+    std::vector<Col> cols = s.cols;
+    const Col before = cols[static_cast<size_t>(fc)];
+    const Item item = before.items[static_cast<size_t>(from->second)];
+    if (before.items.size() == 1) {
+        cols.erase(cols.begin() + fc);
+        if (fc < col) col -= 1;
+    } else {
+        auto& items = cols[static_cast<size_t>(fc)].items;
+        items.erase(items.begin() + from->second);
+    }
+    if (row) {
+        auto& items = cols[static_cast<size_t>(col)].items;
+        *row = std::clamp(*row, 0, static_cast<int>(items.size()));
+        items.insert(items.begin() + *row, item);
+    } else {
+        Col own;
+        own.frac = before.frac;
+        own.items.push_back(item);
+        cols.insert(cols.begin() + col, std::move(own));
+    }
+    s.cols = std::move(cols);
+    s.focusC = col;
+    s.focusR = row.value_or(0);
+    // Placed again at the width the column has.
+    s.setWidth(s.cols[static_cast<size_t>(col)].frac);
+    return true;
 }
 }  // namespace
 
@@ -223,6 +255,8 @@ void WindowManager::rebuildSoon(double delay) {
 void WindowManager::watchWorkspace() {
     mouseMonitor.reset();
     mouseMonitor = platform_.addMouseUpMonitor(life_.guard([this] { later(mouseUpDelay, [this] { mouseUp(); }); }));
+    dragMonitor = platform_.addDragMonitor(
+        life_.guard([this](const AXElement& w, bool moving) { dragged(w, moving); }));
 
     using AppEvent = std::function<void(const std::optional<RunningApp>&)>;
     auto add = [this](WorkspaceEvent e, AppEvent fn) {
@@ -475,6 +509,28 @@ void WindowManager::mouseUp() {
         // Dropped over another place in the strip, it moves there; else it goes back.
         if (dragged && !drop(*s, *w, Point{f->midX(), f->midY()})) s->reseat(*w);
     }
+}
+
+// While a window is dragged within its display's strip, the marker shows
+// where mouseUp() would drop it; nothing is shown where it would go back.
+void WindowManager::dragged(const AXElement& w, bool moving) {
+    std::optional<Rect> marker;
+    auto f = moving && on() && !paused() ? frame(platform_, w) : std::nullopt;
+    const std::vector<StripRef> list = f ? strips() : std::vector<StripRef>{};
+    for (const StripRef& s : list) {
+        if (!s->find(w)) continue;
+        const int d = screenIndex(platform_, f);
+        if (!s->animating && (d == s->index || d >= static_cast<int>(list.size())))
+            if (auto l = landing(*s, w, Point{f->midX(), f->midY()})) marker = markerRect(*s, *l);
+        break;
+    }
+    showDropMarker(marker);
+}
+
+void WindowManager::showDropMarker(std::optional<Rect> r) {
+    if (r == dropMarker_) return;
+    dropMarker_ = r;
+    platform_.showDropMarker(r);
 }
 
 }  // namespace tarvela

@@ -88,6 +88,7 @@ void WindowManager::start() {
 
 void WindowManager::stop(bool keepObservers) {
     shutDownStrips();
+    showDropMarker(std::nullopt);
     strips.set({});
     parked_.clear();
     releaseUnassigned();

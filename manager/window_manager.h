@@ -146,6 +146,9 @@ public:
     std::unordered_map<uint32_t, Memo> memory;
     uint64_t memoGen_ = 0;
     SubscriptionRef mouseMonitor;
+    SubscriptionRef dragMonitor;
+    // Where the drop marker is shown; none while hidden.
+    std::optional<Rect> dropMarker_;
     std::map<int32_t, std::unique_ptr<AXObserver>> observers;
     // Forward each strip's changes to `changed`; dropping one unsubscribes.
     std::vector<Connection> bag;
@@ -296,6 +299,8 @@ private:
     void judgeNewWindow(const AXElement& el);
     bool isManaged(const AXElement& el) const;
     void mouseUp();
+    void dragged(const AXElement& w, bool moving);
+    void showDropMarker(std::optional<Rect> r);
     void attentionChanged(const AXElement& el);
     void setAttention(const AXElement& el, bool wants);
     // Marks a window the focus was refused to, where taskbars see it too.

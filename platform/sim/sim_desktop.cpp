@@ -525,6 +525,8 @@ void SimDesktop::dragWindow(const AXElement& el, Point newOrigin) {
     if (!w || w->desc.fullScreen) return;
     w->frame.x = newOrigin.x;
     w->frame.y = newOrigin.y;
+    s_->dragging = el;
+    postDrag(true);
 }
 
 std::optional<Rect> SimDesktop::frameOf(const AXElement& el) const {

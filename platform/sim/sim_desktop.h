@@ -127,6 +127,8 @@ public:
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
+    SubscriptionRef addDragMonitor(std::function<void(const AXElement&, bool)> handler) override;
+    void showDropMarker(std::optional<Rect> r) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
     void publishDesktops(const DesktopSet& set) override;
@@ -190,9 +192,11 @@ public:
     // focus and rises. Not a Tarvela write.
     void focusWindow(const AXElement& el);
     // A user drag to a new top-left corner (takes the focus as a click does). Not
-    // a Tarvela write; mouseUp() ends it.
+    // a Tarvela write; mouseUp() ends it, as does cancelDrag() (the user calls
+    // the move off, e.g. with Escape) without a mouse-up.
     void dragWindow(const AXElement& el, Point newOrigin);
     void mouseUp();
+    void cancelDrag();
     void postActiveSpaceChange();
     // The client sets or clears its wish for attention ("AXAttentionChanged").
     void setDemandsAttention(const AXElement& el, bool wants);
@@ -221,6 +225,7 @@ public:
     DesktopSet desktops() const;
     std::optional<int> desktopOf(const AXElement& el) const;
     bool isShown(const AXElement& el) const;
+    std::optional<Rect> dropMarker() const;  // as last shown; none while hidden
 
     // ---- permission ----
     // Untrusted: every read and write fails and no observer can be made.
@@ -254,6 +259,8 @@ public:
 
 private:
     bool write(const AXElement& el, WriteKind kind, const AttrValue* value);
+    // Tells the drag monitors about the window being dragged; the caller holds the lock.
+    void postDrag(bool moving);
     std::shared_ptr<State> s_;
 };
 

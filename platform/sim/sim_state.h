@@ -85,6 +85,9 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::map<uint64_t, ActivationHandler> activation;
     std::map<uint64_t, std::function<void(const std::string&)>> launch;
     std::map<uint64_t, DesktopHandler> desktopMonitors;
+    std::map<uint64_t, std::function<void(const AXElement&, bool)>> drag;
+    std::optional<AXElement> dragging;  // the window a drag by hand is moving
+    std::optional<Rect> dropMarker;
     DesktopSet desktops;
     uint64_t nextSub = 1;
 

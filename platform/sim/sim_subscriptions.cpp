@@ -48,7 +48,7 @@ private:
     uint64_t id_;
 };
 
-enum class SubKind { Workspace, Mouse, Activation, Launch, Desktop };
+enum class SubKind { Workspace, Mouse, Activation, Launch, Desktop, Drag };
 
 class SimSubscription final : public Subscription {
 public:
@@ -64,6 +64,8 @@ public:
                 s->activation.erase(id_);
             else if (kind_ == SubKind::Launch)
                 s->launch.erase(id_);
+            else if (kind_ == SubKind::Drag)
+                s->drag.erase(id_);
             else
                 s->desktopMonitors.erase(id_);
         }
@@ -219,7 +221,36 @@ bool SimDesktop::isShown(const AXElement& el) const {
 
 void SimDesktop::mouseUp() {
     std::lock_guard lock(s_->m);
+    postDrag(false);
     postToAll(s_, &State::mouse);
+}
+
+void SimDesktop::cancelDrag() {
+    std::lock_guard lock(s_->m);
+    postDrag(false);
+}
+
+void SimDesktop::postDrag(bool moving) {
+    if (!s_->dragging) return;
+    postToAll(s_, &State::drag, *s_->dragging, moving);
+    if (!moving) s_->dragging.reset();
+}
+
+SubscriptionRef SimDesktop::addDragMonitor(std::function<void(const AXElement&, bool)> handler) {
+    std::lock_guard lock(s_->m);
+    const uint64_t id = s_->nextSub++;
+    s_->drag.emplace(id, std::move(handler));
+    return std::make_unique<SimSubscription>(s_, SubKind::Drag, id);
+}
+
+void SimDesktop::showDropMarker(std::optional<Rect> r) {
+    std::lock_guard lock(s_->m);
+    s_->dropMarker = r;
+}
+
+std::optional<Rect> SimDesktop::dropMarker() const {
+    std::lock_guard lock(s_->m);
+    return s_->dropMarker;
 }
 
 SubscriptionRef SimDesktop::addLaunchMonitor(std::function<void(const std::string&)> handler) {

@@ -710,8 +710,10 @@ void X11Platform::Impl::endMove() {
     if (!move_) return;
     if (move_->keyboard) pointer_.releaseKeyboard();
     const xcb_window_t w = move_->win;
+    const bool moved = !move_->resize();
     move_.reset();
     frames_.setDragging(w, false);
+    if (moved) notifications_.postDrag(AXElement::window(w), false);
 }
 
 // No round trip: see FrameWriter::rect.

@@ -97,6 +97,16 @@ void Notifications::postLaunch(const std::string& startupId) { postToAll(loop_, 
 
 void Notifications::postDesktopRequest(const DesktopRequest& req) { postToAll(loop_, subs_, &Subscribers::desktop, req); }
 
+void Notifications::postDrag(const AXElement& window, bool moving) {
+    postToAll(loop_, subs_, &Subscribers::drag, window, moving);
+}
+
+SubscriptionRef Notifications::onDrag(std::function<void(const AXElement&, bool)> handler) {
+    const uint64_t id = subs_->nextId++;
+    subs_->drag[id] = std::move(handler);
+    return std::make_unique<Registration<decltype(Subscribers::drag)>>(subs_, &Subscribers::drag, id);
+}
+
 SubscriptionRef Notifications::onDesktopRequest(DesktopHandler handler) {
     const uint64_t id = subs_->nextId++;
     subs_->desktop[id] = std::move(handler);

@@ -37,6 +37,7 @@ struct Subscribers {
     std::map<uint64_t, ActivationHandler> activation;
     std::map<uint64_t, std::function<void(const std::string&)>> launch;
     std::map<uint64_t, DesktopHandler> desktop;
+    std::map<uint64_t, std::function<void(const AXElement&, bool)>> drag;
     uint64_t nextId = 1;
 };
 
@@ -51,6 +52,7 @@ public:
     SubscriptionRef onMouseUp(std::function<void()> handler);
     SubscriptionRef onActivation(ActivationHandler handler);
     SubscriptionRef onLaunch(std::function<void(const std::string&)> handler);
+    SubscriptionRef onDrag(std::function<void(const AXElement&, bool)> handler);
 
     void postAX(int32_t pid, const AXElement& el, std::string_view name);
     void postWorkspace(WorkspaceEvent ev, std::optional<RunningApp> app);
@@ -59,6 +61,7 @@ public:
     bool takesActivations() const { return !subs_->activation.empty(); }
     void postActivation(const ActivationRequest& req);
     void postLaunch(const std::string& startupId);
+    void postDrag(const AXElement& window, bool moving);
     SubscriptionRef onDesktopRequest(DesktopHandler handler);
     bool takesDesktopRequests() const { return !subs_->desktop.empty(); }
     void postDesktopRequest(const DesktopRequest& req);

@@ -470,8 +470,12 @@ void X11Platform::Impl::onMotionNotify(xcb_generic_event_t* e) {
     if (!move_) return;
     auto* ev = reinterpret_cast<xcb_motion_notify_event_t*>(e);
     const Rect r = move_->follow(ev->root_x, ev->root_y);
-    if (move_->resize()) resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
-    else writePosition(move_->win, r.origin());
+    if (move_->resize()) {
+        resizeTo(move_->win, r, move_->resizeX, move_->resizeY);
+    } else {
+        writePosition(move_->win, r.origin());
+        notifications_.postDrag(AXElement::window(move_->win), true);
+    }
 }
 
 void X11Platform::Impl::onButtonRelease(xcb_generic_event_t* e) {

@@ -48,6 +48,7 @@
 #include "platform/x11/client_table.h"
 #include "platform/x11/desktop_entries.h"
 #include "platform/x11/displays.h"
+#include "platform/x11/drop_marker.h"
 #include "platform/x11/focus.h"
 #include "platform/x11/frame_writer.h"
 #include "platform/x11/frames.h"
@@ -106,6 +107,8 @@ struct X11Platform::Impl {
     x11::FrameWriter frames_{conn};
 
     std::optional<x11::PointerMove> move_;
+    // Where the window moved by hand would drop, as the logic works it out.
+    x11::DropMarker marker_{conn, own_};
 
     x11::Displays displays_{conn};
     // Click grabs, the keyboard held through a drag, mouse-up twins, the pointer watch.

@@ -89,6 +89,7 @@ void X11Platform::Impl::queryExtensions() {
     shape = shapeExt && shapeExt->present;
     if (shape) shapeEventBase = shapeExt->first_event;
     frames_.useShape(shape);
+    marker_.useShape(shape);
 }
 
 void X11Platform::Impl::selectRootEvents() {
@@ -216,6 +217,22 @@ std::unique_ptr<AXObserver> X11Platform::createObserver(int32_t pid, AXCallback 
 SubscriptionRef X11Platform::addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) {
     return d_->notifications_.onWorkspace(event, std::move(handler));
 }
+
+SubscriptionRef X11Platform::addDragMonitor(std::function<void(const AXElement&, bool)> handler) {
+    return d_->notifications_.onDrag(std::move(handler));
+}
+
+void X11Platform::showDropMarker(std::optional<Rect> r) {
+    d_->marker_.show(r);
+    xcb_flush(d_->conn.raw());
+}
+
+void X11Platform::setDropMarkerColour(uint32_t rgb) {
+    d_->marker_.setColour(rgb);
+    xcb_flush(d_->conn.raw());
+}
+
+uint32_t X11Platform::dropMarkerWindow() const { return d_->marker_.window(); }
 
 SubscriptionRef X11Platform::addMouseUpMonitor(std::function<void()> handler) {
     return d_->notifications_.onMouseUp(std::move(handler));

@@ -94,6 +94,10 @@ public:
     // and painting them all again when the appearance changed.
     void setTitleBarPainter(std::shared_ptr<TitleBarPainter> painter);
     void repaintTitleBars();
+    // The drop marker's colour, 0xRRGGBB.
+    void setDropMarkerColour(uint32_t rgb);
+    // The drop marker's window, none before it is first shown; for tests.
+    uint32_t dropMarkerWindow() const;
     // Who decides about a window that does not answer its close (none: it is left alone).
     void onUnresponsiveClose(UnresponsiveHandler handler);
 
@@ -127,6 +131,9 @@ public:
     std::vector<Screen> screens() override;
     SubscriptionRef addWorkspaceObserver(WorkspaceEvent event, WorkspaceHandler handler) override;
     SubscriptionRef addMouseUpMonitor(std::function<void()> handler) override;
+    // Moves by hand (Alt+drag, _NET_WM_MOVERESIZE) are reported; resizes are not.
+    SubscriptionRef addDragMonitor(std::function<void(const AXElement&, bool)> handler) override;
+    void showDropMarker(std::optional<Rect> r) override;
     SubscriptionRef addActivationMonitor(ActivationHandler handler) override;
     SubscriptionRef addLaunchMonitor(std::function<void(const std::string&)> handler) override;
     ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;

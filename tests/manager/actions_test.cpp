@@ -191,5 +191,49 @@ TEST_F(ActionsTest, AWindowDraggedByHandDropsIntoAStackOrBetweenColumns) {
     expectOnScreenInOrder();
 }
 
+// During a drag the marker shows where a release would drop the window: an
+// upright bar in the gap it would fill, a flat one across the stack it would
+// join, nothing where it would go back; the drag's end hides it either way.
+TEST_F(ActionsTest, TheDropMarkerFollowsADragUntilItIsReleasedOrCalledOff) {
+    startFour();
+    const AXElement a = w[0], b = w[1], c = w[2];
+    const Rect home = *sim.frameOf(a), fb = *sim.frameOf(b), fc = *sim.frameOf(c);
+    auto dragMiddleTo = [&](double x, double y) {
+        sim.dragWindow(a, Point{x - home.width / 2, y - home.height / 2});
+        settle();
+        return sim.dropMarker();
+    };
+    const Rect fd = *sim.frameOf(w[3]);
+    EXPECT_FALSE(dragMiddleTo(home.midX() + 30, home.midY())) << "marked its own place";
+    const bool upright = true, flat = false;
+    const struct {
+        Point middle;
+        bool upright;
+        Rect within;  // where the bar must lie
+    } cases[] = {
+        {{(fb.maxX() + fc.minX()) / 2, fb.midY()}, upright, Rect(fb.maxX(), 0, fc.minX() - fb.maxX(), 2000)},
+        {{fd.maxX() - fd.width / 8, fd.midY()}, upright, Rect(fd.maxX(), 0, geom::gap, 2000)},
+        {{fc.midX(), fc.maxY() - fc.height / 4}, flat, Rect(fc.minX(), fc.maxY(), fc.width, 2000)},
+        {{fc.midX(), fc.minY() + fc.height / 4}, flat, Rect(fc.minX(), 0, fc.width, fc.minY())},
+    };
+    auto inside = [](const Rect& outer, const Rect& r) {
+        return r.minX() >= outer.minX() && r.maxX() <= outer.maxX() && r.minY() >= outer.minY() && r.maxY() <= outer.maxY();
+    };
+    for (const auto& k : cases) {
+        const auto m = dragMiddleTo(k.middle.x, k.middle.y);
+        ASSERT_TRUE(m) << k.middle.x << "," << k.middle.y;
+        EXPECT_TRUE(inside(k.within, *m) && (k.upright ? m->height > 10 * m->width : m->width > 10 * m->height))
+            << k.middle.x << "," << k.middle.y << ": " << m->x << "," << m->y << " " << m->width << "x" << m->height;
+    }
+    sim.cancelDrag();
+    settle();
+    EXPECT_FALSE(sim.dropMarker());
+    dragMiddleTo((fb.maxX() + fc.minX()) / 2, fb.midY());
+    sim.mouseUp();
+    settle();
+    EXPECT_FALSE(sim.dropMarker());
+    EXPECT_EQ(columns(0), (Columns{{b}, {a}, {c}, {w[3]}}));
+}
+
 }  // namespace
 }  // namespace tarvela::testing

@@ -3,6 +3,7 @@
 // combination another client holds is logged while the rest work, rebinding
 // takes effect at once, and Alt+wheel slides a real manager's strip without
 // the window under the pointer ever seeing it.
+#include <xcb/shape.h>
 #include <xcb/xinput.h>
 
 #include <cmath>
@@ -669,7 +670,8 @@ TEST_F(X11WheelTest, AClickOnAPartlyVisibleColumnSlidesOnlyOnceTheButtonIsUp) {
 
 
 // Alt+drag carries a column: Escape puts it back where it was, a release over
-// the gap between two other columns drops it there.
+// the gap between two other columns drops it there. Meanwhile a bar marks that
+// gap, and goes when the drag ends either way.
 TEST_F(X11WheelTest, AnAltDragDropsAColumnBetweenTwoOthersAndEscapeCancelsIt) {
     arrange(3);
     StripRef s = mgr->cur();
@@ -686,6 +688,15 @@ TEST_F(X11WheelTest, AnAltDragDropsAColumnBetweenTwoOthersAndEscapeCancelsIt) {
     const Rect f = *frame(*wm_, order[0]);
     const double gx = (frame(*wm_, order[1])->maxX() + frame(*wm_, order[2])->minX()) / 2;
     ASSERT_TRUE(f.minX() >= 0 && gx < 1910) << f.minX() << " " << gx;
+    const double gapL = frame(*wm_, order[1])->maxX(), gapR = frame(*wm_, order[2])->minX();
+    // The marker as the server shows it, polled from the test's own connection.
+    auto marked = [&] {
+        const xcb_window_t m = wm_->dropMarkerWindow();
+        if (m == XCB_NONE || !tc_->viewable(m)) return false;
+        const TestClient::Geom g = tc_->geometry(m);
+        return g.ok && g.x > gapL && g.x + g.w < gapR && g.h > 10 * g.w;
+    };
+    auto unmarked = [&] { return wm_->dropMarkerWindow() != XCB_NONE && !tc_->viewable(wm_->dropMarkerWindow()); };
     // Alt+drag order[0] by dx; Escape before the release when cancelling.
     auto drag = [&](int dx, bool cancel) {
         const Rect from = *frame(*wm_, order[0]);
@@ -704,9 +715,20 @@ TEST_F(X11WheelTest, AnAltDragDropsAColumnBetweenTwoOthersAndEscapeCancelsIt) {
             tc_->key(code(0xff1b), true);
             tc_->key(code(0xff1b), false);
             ASSERT_TRUE(waitFor([&] { return frame(*wm_, order[0])->origin() == from.origin(); }));
+        } else {
+            EXPECT_TRUE(waitFor(marked, 3)) << "no marker in the gap";
+            // Never in the way: unmanaged, and no click lands on it.
+            xcb_connection_t* c = tc_->c();
+            const xcb_window_t m = wm_->dropMarkerWindow();
+            auto* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m), nullptr);
+            auto* input = xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, m, XCB_SHAPE_SK_INPUT), nullptr);
+            EXPECT_TRUE(attrs && attrs->override_redirect && input && input->rectangles_len == 0);
+            free(attrs);
+            free(input);
         }
         tc_->button(1, false);
         tc_->key(code(XK_Alt_L), false);
+        EXPECT_TRUE(waitFor(unmarked, 3)) << "the marker outlived the drag";
     };
     const std::vector<AXElement> dropped{order[1], order[0], order[2]};
     drag(static_cast<int>(gx - f.midX()), false);
