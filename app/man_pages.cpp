@@ -26,6 +26,7 @@ constexpr TopicText topicTexts[] = {
     {"strip", "a strip's layout, column widths or scroll position changed, or a scroll began or ended"},
     {"workspace", "a workspace was saved, restored, or drifted from what was saved"},
     {"preferences", "a preference changed, from the settings window, the popover or a script"},
+    {"desktop", "the shown desktop switched, a desktop was renamed, or the number of desktops changed"},
 };
 
 const char* topicText(const std::string& topic) {
