@@ -85,9 +85,13 @@ void X11HotkeyService::ungrab(const Grab& g) {
 }
 
 void X11HotkeyService::regrabAll() {
+    // Between letting go of the old keycodes and grabbing the new ones a key
+    // press would reach the focused window instead: hold the server meanwhile.
+    xcb_grab_server(conn_.raw());
     for (auto& [h, g] : active_) ungrab(g);
     keymap_.refresh();
     for (auto& [h, g] : active_) grab(g);  // a key that vanished stays registered but cannot fire
+    xcb_ungrab_server(conn_.raw());
     xcb_flush(conn_.raw());
 }
 
