@@ -35,6 +35,7 @@
 #include "ui/painting.h"
 #include "ui/qt_runloop.h"
 #include "ui/shell_windows.h"
+#include "ui/theme.h"
 #include "ui/title_bars.h"
 #include "ui/tray.h"
 #include "updates/background_check_timer.h"
@@ -202,11 +203,17 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     QtRouter& router = services->router;
     // Title bars in the application's look, painted again when it changes.
     platform.setTitleBarPainter(std::make_shared<QtTitleBarPainter>());
-    services->appearance.onChanged([&platform] { platform.repaintTitleBars(); });
-    // The bar marking where a dragged window would drop, in the accent.
-    const Rgba accent = palette::accent.light;
-    const auto channel = [](double v) { return static_cast<uint32_t>(std::lround(v * 255)); };
-    platform.setDropMarkerColour(channel(accent.r) << 16 | channel(accent.g) << 8 | channel(accent.b));
+    // The bar marking where a dragged window would drop, in the appearance's accent.
+    const auto markerColour = [&platform] {
+        const Rgba accent = Theme::current().dark() ? palette::accent.dark : palette::accent.light;
+        const auto channel = [](double v) { return static_cast<uint32_t>(std::lround(v * 255)); };
+        platform.setDropMarkerColour(channel(accent.r) << 16 | channel(accent.g) << 8 | channel(accent.b));
+    };
+    markerColour();
+    services->appearance.onChanged([&platform, markerColour] {
+        platform.repaintTitleBars();
+        markerColour();
+    });
     platform.onUnresponsiveClose([](uint32_t, const std::string& title, std::function<void(bool)> answer) {
         askForceQuit(title, std::move(answer));
     });
