@@ -59,19 +59,19 @@ std::string zshOptions(const std::vector<OptionDoc>& options, const std::string&
     std::string out;
     for (const OptionDoc& o : options) {
         if (o.names.front() == skip) continue;
-        std::string spec;
+        std::string entry;
         if (o.names.size() > 1) {
-            spec = "'(" + join(o.names) + ")'{";
-            for (size_t i = 0; i < o.names.size(); ++i) spec += (i ? "," : "") + o.names[i];
-            spec += "}'";
+            entry = "'(" + join(o.names) + ")'{";
+            for (size_t i = 0; i < o.names.size(); ++i) entry += (i ? "," : "") + o.names[i];
+            entry += "}'";
         } else {
-            spec = "'" + o.names.front();
+            entry = "'" + o.names.front();
         }
-        spec += "[" + zshQuoted(o.help) + "]";
-        if (o.arg == "PATH") spec += ":path:_files";
-        else if (o.names.front() == "--preview") spec += ":window:(" + join(previewNames()) + ")";
-        else if (!o.arg.empty()) spec += ":" + zshQuoted(o.arg) + ":";
-        out += "    " + spec + "' \\\n";
+        entry += "[" + zshQuoted(o.help) + "]";
+        if (o.arg == "PATH") entry += ":path:_files";
+        else if (o.names.front() == "--preview") entry += ":window:(" + join(previewNames()) + ")";
+        else if (!o.arg.empty()) entry += ":" + zshQuoted(o.arg) + ":";
+        out += "    " + entry + "' \\\n";
     }
     return out;
 }

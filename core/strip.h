@@ -194,6 +194,7 @@ public:
     std::vector<Col> group(const std::vector<Item>& items, Layout layout) const;
 
 private:
+    void stackToward(int side);  // -1 left, 1 right
     struct AnimShared;
     struct Job;
     struct AnimRun;

@@ -328,45 +328,32 @@ void Strip::focusChanged(const AXElement& el) {
     moveTo(c, true);
 }
 
-void Strip::stackLeft() {
-    if (!focusedItem()) return;
-    const size_t fc = static_cast<size_t>(focusC);
-    if (cols[fc].items.size() == 1) {
-        if (focusC == 0) return;
-        Item it = cols[fc].items.front();
-        cols.erase(cols.begin() + focusC);
-        focusC -= 1;
-        cols[fc - 1].items.push_back(std::move(it));
-        focusR = static_cast<int>(cols[fc - 1].items.size()) - 1;
-    } else {
-        Item it = cols[fc].items[static_cast<size_t>(focusR)];
-        cols[fc].items.erase(cols[fc].items.begin() + focusR);
-        Col nc;
-        nc.frac = cols[fc].frac;
-        nc.items.push_back(std::move(it));
-        cols.insert(cols.begin() + focusC + 1, std::move(nc));
-        focusC += 1;
-        focusR = 0;
-    }
-    resize();
-    if (onActivity) onActivity();
-}
+void Strip::stackLeft() { stackToward(-1); }
 
-void Strip::stackRight() {
+void Strip::stackRight() { stackToward(1); }
+
+// A lone window joins the neighbouring column on that side (at its bottom);
+// a stacked one leaves for a column of its own on the other side, as wide as
+// the one it left.
+void Strip::stackToward(int side) {
     if (!focusedItem()) return;
     const size_t fc = static_cast<size_t>(focusC);
     if (cols[fc].items.size() == 1) {
-        if (fc + 1 >= cols.size()) return;
+        const int into = focusC + side;
+        if (into < 0 || into >= static_cast<int>(cols.size())) return;
         Item it = cols[fc].items.front();
         cols.erase(cols.begin() + focusC);
-        cols[fc].items.push_back(std::move(it));
-        focusR = static_cast<int>(cols[fc].items.size()) - 1;
+        focusC = side < 0 ? into : focusC;  // the right neighbour took the erased place
+        Col& target = cols[static_cast<size_t>(focusC)];
+        target.items.push_back(std::move(it));
+        focusR = static_cast<int>(target.items.size()) - 1;
     } else {
         Item it = cols[fc].items[static_cast<size_t>(focusR)];
         cols[fc].items.erase(cols[fc].items.begin() + focusR);
         Col nc;
         nc.frac = cols[fc].frac;
         nc.items.push_back(std::move(it));
+        if (side < 0) focusC += 1;
         cols.insert(cols.begin() + focusC, std::move(nc));
         focusR = 0;
     }
