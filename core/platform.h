@@ -123,6 +123,10 @@ struct Screen {
     Rect visibleFrame;
     std::string localizedName;
     double backingScaleFactor = 1;
+    // Who the display is, the same across restarts and replugging: its
+    // output's name and, where known, the monitor's own identity. Set-ups of
+    // displays are told apart by these.
+    std::string key;
 };
 
 // One accessibility observer for one application. Notifications reach the

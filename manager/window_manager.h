@@ -32,6 +32,7 @@
 #include "core/signal.h"
 #include "core/strip.h"
 #include "manager/actions.h"
+#include "manager/arrangement.h"
 #include "manager/feedback_hooks.h"
 #include "manager/rule_widths.h"
 #include "settings/prefs.h"
@@ -244,6 +245,14 @@ public:
     void setSticky(const AXElement& el, bool sticky);
     bool isSticky(const AXElement& el) const;
 
+    // ---- arrangements ----
+    // Every strip's columns, focus and scroll position, the floating windows
+    // and the desktop shown, by window number.
+    Arrangement arrangement() const;
+    // Whether this start put the windows back where a Tarvela before it on
+    // the same display left them.
+    bool restoredInPlace() const { return restoredInPlace_; }
+
     // What breaks the agreement of strips, floating windows, memory and
     // displays, one line each; empty when it holds (manager/invariants.cpp).
     std::vector<std::string> checkInvariants() const;
@@ -252,6 +261,7 @@ public:
     WidthDefaults& widths() { return widths_; }
 
 private:
+    bool restoredInPlace_ = false;
     // Desktops not shown, each a strip per display; the current one's slot is empty.
     std::vector<std::vector<StripRef>> parked_;
     // The display each desktop was last worked on: its focus comes back there.

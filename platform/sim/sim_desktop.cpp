@@ -611,7 +611,7 @@ std::vector<Screen> SimDesktop::screens() {
 uint64_t SimDesktop::addDisplay(const Rect& frame, std::optional<Rect> visibleFrame, std::string name, double scale) {
     std::lock_guard lock(s_->m);
     const uint64_t id = s_->nextScreenId++;
-    s_->screens.push_back(Screen{id, frame, visibleFrame.value_or(frame), std::move(name), scale});
+    s_->screens.push_back(Screen{id, frame, visibleFrame.value_or(frame), name, scale, name});
     s_->postScreensChanged();
     return id;
 }

@@ -107,6 +107,7 @@ std::vector<Screen> toScreens(std::vector<Monitor> monitors, const std::vector<S
         s.frame = flip(m.rect);
         s.visibleFrame = flip(visibleArea(m.rect, struts, rootW, rootH));
         s.localizedName = displayName(m.name);
+        s.key = m.name;
         s.backingScaleFactor = scale;
         out.push_back(std::move(s));
     }
