@@ -135,6 +135,15 @@ public:
     std::optional<std::pair<int, int>> find(const AXElement& el) const;
     const Item* focusedItem() const;
     void start(std::vector<Col> columns, Layout layout);
+    // Where a strip taking up an arrangement left before comes to rest: its
+    // focus and scroll position, clamped to what the columns allow. It starts
+    // there at once, so no window is placed twice.
+    struct Rest {
+        int focusC = 0;
+        int focusR = 0;
+        double offset = 0;
+    };
+    void start(std::vector<Col> columns, Layout layout, const Rest& rest);
     void setColumns(std::vector<Col> columns, Layout layout);
     void applyLayout(Layout layout);
     // Where a window goes back in: into column `col` at `row` when it shared
@@ -200,7 +209,9 @@ private:
     struct AnimRun;
     Strip(StripEnv env, Screen screen, int index);
 
-    void resize();
+    // Places every window at its column's width; the strip rests on the
+    // focused column, or at `at` when given (clamped to the strip's span).
+    void resize(std::optional<double> at = std::nullopt);
     // Whether a window that came out `miss` points off the width it was asked
     // for (negative: narrower) hit a limit of its own rather than took it.
     bool missedWidth(const Item& it, double miss) const;

@@ -50,7 +50,7 @@ void Strip::syncDisplays() {
 
 std::vector<AXElement> Strip::takeAssigned() { return std::exchange(assigned_, {}); }
 
-void Strip::resize() {
+void Strip::resize(std::optional<double> at) {
     syncDisplays();
     cancelAnim();
     if (cols.empty()) {
@@ -105,7 +105,9 @@ void Strip::resize() {
         widths.push_back(u);
     }
     cw = std::move(widths);
-    const double b = target(focusC);
+    const double T = geom::totalWidth(cw);
+    // A strip narrower than its display sits centred, wherever it was left.
+    const double b = at && std::isfinite(*at) && T > U ? std::clamp(*at, 0.0, T - U) : target(focusC);
     offset = b;
     place(b);
     setLive(offset);
@@ -160,6 +162,16 @@ void Strip::start(std::vector<Col> columns, Layout l) {
         }
     }
     resize();
+}
+
+void Strip::start(std::vector<Col> columns, Layout l, const Rest& rest) {
+    running = true;
+    replaceColumns(std::move(columns), l);
+    if (!cols.empty()) {
+        focusC = std::clamp(rest.focusC, 0, static_cast<int>(cols.size()) - 1);
+        focusR = std::clamp(rest.focusR, 0, static_cast<int>(cols[static_cast<size_t>(focusC)].items.size()) - 1);
+    }
+    resize(rest.offset);
 }
 
 void Strip::setColumns(std::vector<Col> columns, Layout l) {

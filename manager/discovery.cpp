@@ -131,7 +131,7 @@ std::optional<AXElement> WindowManager::frontWindow() {
 
 // ---- rebuild ----
 
-void WindowManager::rebuild() {
+void WindowManager::rebuild(const Arrangement* plan) {
     // A strip's columns beyond its display's edges lie over a neighbouring
     // display or over none; where a window is says nothing about whose it is
     // once a strip has placed it. Its display is known by id, since the
@@ -147,9 +147,14 @@ void WindowManager::rebuild() {
                     homeDesk.emplace(it.el, std::min(d, count - 1));
                 }
     shutDownStrips();
-    if (desktop() >= count) desktop.set(count - 1);
+    // The planned desktop is announced once its strips are in place.
+    const int deskBefore = desktop();
+    if (plan && plan->desktop >= 0 && plan->desktop < count) desktop.value_ = plan->desktop;
+    if (desktop() >= count) desktop.value_ = count - 1;
 
     const std::vector<Screen> screens = platform_.screens();
+    const PlanIndex index = plan ? indexPlan(*plan, screens, count) : PlanIndex{};
+    planned_ = 0;
     std::unordered_map<uint64_t, int> byId;
     for (size_t i = 0; i < screens.size(); ++i) byId.emplace(screens[i].id, static_cast<int>(i));
     parked_.assign(static_cast<size_t>(count), {});
@@ -166,6 +171,19 @@ void WindowManager::rebuild() {
         if (std::find(floating.begin(), floating.end(), w.el) != floating.end()) continue;
         if (ruleExcludes(w.app.bundleIdentifier)) continue;
         if (screens.empty()) continue;
+        if (auto spot = index.find(platform_, w.el)) {
+            if (spot->display >= 0) {
+                lists[static_cast<size_t>(spot->desktop)][static_cast<size_t>(spot->display)].push_back(
+                    Item::make(w.el, w.app));
+                continue;
+            }
+            // Floated as the user left it, with its title bar.
+            floating.push_back(w.el);
+            floatDesk_[w.el] = spot->desktop;
+            platform_.assignDisplay(w.el, std::nullopt);
+            ++planned_;
+            continue;
+        }
         auto h = home.find(w.el);
         auto kept = h == home.end() ? byId.end() : byId.find(h->second);
         const int i = kept != byId.end() ? kept->second : screenIndex(screens, frame(platform_, w.el));
@@ -194,7 +212,12 @@ void WindowManager::rebuild() {
             sorted.reserve(items.size());
             for (size_t k : order) sorted.push_back(std::move(items[k]));
             Strip& s = *set[i];
-            s.start(recall(s, sorted), prefs.layout());
+            std::optional<Strip::Rest> rest;
+            std::vector<Col> cols = plan ? plannedColumns(s, index, d, sorted, rest) : recall(s, sorted);
+            if (rest)
+                s.start(std::move(cols), prefs.layout(), *rest);
+            else
+                s.start(std::move(cols), prefs.layout());
             if (d == desktop() || !sorted.empty())
                 log((d == desktop() ? "" : "desktop " + std::to_string(d + 1) + " ") + "display " + std::to_string(i) +
                     " " + s.shortName() + ": " + std::to_string(sorted.size()) + " windows");
@@ -205,8 +228,10 @@ void WindowManager::rebuild() {
 
     std::optional<Rect> focusFrame;
     if (auto w = frontWindow()) focusFrame = frame(platform_, *w);
-    displayIdx.set(screenIndex(screens, focusFrame));
+    const int planned = plan ? displayByKey(screens, plan->focusDisplay) : -1;
+    displayIdx.set(planned >= 0 ? planned : screenIndex(screens, focusFrame));
     releaseUnassigned();
+    if (desktop() != deskBefore) desktop.changed.emit(desktop());
     changed.emit();
     feedback_.updateDim();
 }
@@ -243,12 +268,16 @@ std::vector<StripRef> WindowManager::makeStrips(const std::vector<Screen>& scree
 // A rebuild reads everything afresh when it runs, so a change arriving while
 // two are waiting is covered by the later one: a burst of changes (a client
 // toggling full screen a thousand times a second) keeps at most two waiting.
-void WindowManager::rebuildSoon(double delay) {
+void WindowManager::rebuildSoon(double delay, bool displays) {
     if (rebuildsPending_ >= 2) return;
     ++rebuildsPending_;
-    later(delay, [this] {
+    later(delay, [this, displays] {
         --rebuildsPending_;
-        if (on()) rebuild();
+        if (!on()) return;
+        if (displays)
+            displaysChanged();
+        else
+            rebuild();
     });
 }
 
@@ -280,7 +309,7 @@ void WindowManager::watchWorkspace() {
     tokens.push_back(add(WorkspaceEvent::ActiveSpaceDidChange,
                          [this](const std::optional<RunningApp>&) { rebuildSoon(spaceChangeDelay); }));
     tokens.push_back(add(WorkspaceEvent::ScreenParametersDidChange,
-                         [this](const std::optional<RunningApp>&) { rebuildSoon(displayChangeDelay); }));
+                         [this](const std::optional<RunningApp>&) { rebuildSoon(displayChangeDelay, true); }));
     if (auto launches = platform_.addLaunchMonitor(life_.guard([this](const std::string& id) { noteLaunch(id); })))
         tokens.push_back(std::move(launches));
     if (auto requests =

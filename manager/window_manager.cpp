@@ -69,7 +69,10 @@ void WindowManager::releaseUnassigned() {
     unassigned_.clear();
 }
 
-void WindowManager::start() {
+void WindowManager::start() { begin(nullptr); }
+
+void WindowManager::begin(const Arrangement* plan) {
+    restoredInPlace_ = false;
     trusted.set(platform_.requestTrust());
     if (!trusted()) {
         log("start: no accessibility permission");
@@ -78,7 +81,9 @@ void WindowManager::start() {
     }
     stop(false);
     on.set(true);
-    rebuild();
+    rebuild(plan);
+    restoredInPlace_ = plan && planned_ > 0;
+    if (restoredInPlace_) log("start: " + std::to_string(planned_) + " windows back where they were");
     watchWorkspace();
     // Pagers switch desktops even while Tarvela is off: it hides and shows
     // windows, it arranges none.

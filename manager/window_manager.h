@@ -162,6 +162,10 @@ public:
     // ---- lifecycle (window_manager.cpp) ----
     // Switches on when the permission is held, always from a clean state.
     void start();
+    // start(), with the windows the plan names put where it says (those that
+    // exist and may be tiled or floated); every other window as start() puts
+    // it. restoredInPlace() tells whether the plan placed any.
+    void startWith(const Arrangement& plan);
     // Leaves every window where it is; keeps floating, memory and the pause.
     void stop(bool keepObservers);
     // The 1.5-second permission poll; called once at launch.
@@ -172,7 +176,9 @@ public:
     StripRef other() const;
 
     // ---- discovery (discovery.cpp) ----
-    void rebuild();
+    // With a plan, the windows it names go where it says, each strip starting
+    // at its planned focus and scroll position (manager/setups.cpp).
+    void rebuild(const Arrangement* plan = nullptr);
     // Drops closed, minimised and full-screen windows; `reason` names an
     // application that has just quit.
     void pruneAll(const std::optional<std::string>& reason);
@@ -262,6 +268,36 @@ public:
 
 private:
     bool restoredInPlace_ = false;
+    // How many windows the last rebuild put where its plan said.
+    int planned_ = 0;
+    void begin(const Arrangement* plan);
+    // A plan read against the displays and desktops there are (setups.cpp):
+    // where each window it names goes, by number, and which of its strips
+    // each strip takes up. The first mention of a window or a strip counts.
+    struct PlanIndex {
+        struct Spot {
+            int desktop = 0;  // kAllDesktops for a window floating on every desktop
+            int display = -1;  // -1: it floats
+            int col = 0;
+            int row = 0;
+        };
+        const Arrangement* plan = nullptr;
+        std::unordered_map<uint32_t, Spot> spots;
+        std::map<std::pair<int, int>, size_t> strips;  // (desktop, display) to plan.strips
+        std::optional<Spot> find(Platform& p, const AXElement& el) const;
+    };
+    // The display with this key, -1 when none has it.
+    static int displayByKey(const std::vector<Screen>& screens, const std::string& key);
+    PlanIndex indexPlan(const Arrangement& plan, const std::vector<Screen>& screens, int count) const;
+    // A strip's columns: the planned ones first, then the others as recall()
+    // has them; `rest` is where the plan left the strip, if it placed any.
+    std::vector<Col> plannedColumns(const Strip& s, const PlanIndex& index, int d, std::vector<Item> items,
+                                    std::optional<Strip::Rest>& rest);
+    // The arrangement of each set-up of displays, the latest used last.
+    std::vector<std::pair<std::string, Arrangement>> setups_;
+    // The rebuild after displays came or went: the arrangement stays with the
+    // set-up it was made on, and a set-up seen before gets its own back.
+    void displaysChanged();
     // Desktops not shown, each a strip per display; the current one's slot is empty.
     std::vector<std::vector<StripRef>> parked_;
     // The display each desktop was last worked on: its focus comes back there.
@@ -300,7 +336,7 @@ private:
 
     void watchWorkspace();
     // A rebuild after `delay`, unless two are waiting already.
-    void rebuildSoon(double delay);
+    void rebuildSoon(double delay, bool displays = false);
     int rebuildsPending_ = 0;
     void observe(int32_t pid);
     void axNotification(const AXElement& el, const std::string& name);

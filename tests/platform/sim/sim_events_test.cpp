@@ -257,7 +257,7 @@ TEST_F(SimEvents, DisplaysListInOrderAndEveryChangeIsAnnounced) {
     EXPECT_TRUE(sim.removeDisplay(main));
     EXPECT_FALSE(sim.removeDisplay(main));
     EXPECT_EQ(sim.screens().front().id, side);
-    sim.setDisplays({Screen{0, Rect(0, 0, 800, 600), Rect(0, 0, 800, 600), "A", 1}});
+    sim.setDisplays({Screen{0, Rect(0, 0, 800, 600), Rect(0, 0, 800, 600), "A", 1, "A"}});
     EXPECT_NE(sim.screens().front().id, 0u);
     EXPECT_NE(sim.screens().front().id, side);
     EXPECT_EQ(changes, 0);
