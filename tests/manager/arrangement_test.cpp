@@ -146,3 +146,54 @@ TEST_F(ArrangementTest, CapturedArrangementComesBackWithoutASlideAndHostilePlans
     for (int dk = 0; dk < wm->desktopCount(); ++dk) windows += wm->windowCount(dk);
     EXPECT_EQ(windows, 7);
 }
+
+TEST_F(ManagerTest, ColumnsOfAnUnpluggedDisplayJoinAsAGroupAndGoBackWhenItReturns) {
+    display("Left");
+    const uint64_t right = display("Right");
+    const int32_t p = app("Term");
+    AXElement a = window(p, 100), b = window(p, 700);
+    AXElement d = window(p, 2000), e = window(p, 2400), g = window(p, 2800);
+    AXElement c = window(p, 3200);  // to desktop 2 on the right
+    sim.focusWindow(c);
+    startAndSettle();
+    wm->sendToDesktop(1, false);
+    sim.focusWindow(e);
+    settle();
+    wm->perform(Action::wider, 0);
+    wm->scrollBy(101);
+    sim.focusWindow(a);
+    settle();
+    const Columns leftCols = columns(0), rightCols = columns(1);
+    ASSERT_EQ(leftCols, (Columns{{a}, {b}}));
+    ASSERT_EQ(rightCols, (Columns{{d}, {e}, {g}}));
+    const std::vector<double> rightFracs = fracs(1);
+    const int rightFocus = strip(1)->focusC;
+    const double rightOffset = strip(1)->offset, leftOffset = strip(0)->offset;
+    ASSERT_EQ(rightFocus, 1);
+    ASSERT_EQ(wm->stripsOf(1)[1]->cols.size(), 1u);
+
+    sim.removeDisplay(right);
+    settle();
+    ASSERT_EQ(wm->strips().size(), 1u);
+    // Right after the focused column, in their order and widths; the strip
+    // the user looks at stays where it was.
+    EXPECT_EQ(columns(0), (Columns{{a}, {d}, {e}, {g}, {b}}));
+    EXPECT_EQ(fracs(0), (std::vector<double>{0.5, rightFracs[0], rightFracs[1], rightFracs[2], 0.5}));
+    EXPECT_EQ(strip(0)->focusC, 0);
+    EXPECT_EQ(strip(0)->offset, leftOffset);
+    EXPECT_EQ(columns(*wm->stripsOf(1)[0]), (Columns{{c}}));
+    // Opened meanwhile: it stays where the ordinary way puts it.
+    AXElement h = window(p, 1500);
+    settle();
+
+    display("Right");
+    settle();
+    ASSERT_EQ(wm->strips().size(), 2u);
+    EXPECT_EQ(columns(0), (Columns{{a}, {b}, {h}}));
+    EXPECT_EQ(columns(1), rightCols);
+    EXPECT_EQ(fracs(1), rightFracs);
+    EXPECT_EQ(strip(1)->focusC, rightFocus);
+    EXPECT_EQ(strip(1)->offset, rightOffset);
+    EXPECT_EQ(columns(*wm->stripsOf(1)[1]), (Columns{{c}}));
+    EXPECT_TRUE(wm->checkInvariants().empty());
+}
