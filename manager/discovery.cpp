@@ -233,6 +233,7 @@ void WindowManager::rebuild(const Arrangement* plan) {
     releaseUnassigned();
     if (desktop() != deskBefore) desktop.changed.emit(desktop());
     changed.emit();
+    if (desktop() != deskBefore) desktopsChanged.emit("switched");
     feedback_.updateDim();
 }
 
