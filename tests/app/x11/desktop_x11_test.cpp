@@ -270,9 +270,6 @@ TEST_F(DesktopX11Test, UnpluggingTheSecondMonitorAndPluggingItBackReturnsEveryCo
     ASSERT_TRUE(run({"xrandr", "--delmonitor", "R"}));
     ASSERT_TRUE(waitFor([&] { return manager().strips().size() == 1 && strip(0)->cols.size() == 4; }));
     ASSERT_TRUE(quiet());
-    auto joined = left;
-    joined.insert(joined.end(), right.begin(), right.end());
-    EXPECT_EQ(arranged(0), joined);
 
     ASSERT_TRUE(run({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
     ASSERT_TRUE(waitFor([&] { return manager().strips().size() == 2 && strip(1)->cols.size() == 3; }));
