@@ -133,6 +133,7 @@ TEST_F(ArrangementTest, CapturedArrangementComesBackWithoutASlideAndHostilePlans
 TEST_F(ArrangementTest, ColumnsOfAnUnpluggedDisplayJoinAsAGroupAndGoBackWhenItReturns) {
     const Arrangement before = wm->arrangement();
     sim.removeDisplay(right);
+    sim.postActiveSpaceChange();  // its rebuild comes first
     settle();
     // Right after the focused column, in their order and widths, on every
     // desktop; the focus stays where it was.
