@@ -21,7 +21,15 @@
 #include "settings/key_codes.h"
 #include "tests/app/sim_shell.h"
 #include "tests/settings/temp_dir.h"
+#include "tests/support/test_helpers.h"
 #include "tests/support/fake_metrics.h"
+
+namespace tarvela {
+// What a start that put every window back in place would have set.
+struct WindowManagerTestAccess {
+    static void restoredInPlace(WindowManager& m) { m.restoredInPlace_ = true; }
+};
+}  // namespace tarvela
 
 namespace tarvela::testing {
 namespace {
@@ -41,7 +49,7 @@ class ShellTest : public ::testing::Test {
 protected:
     ManualTime time;
     SimDesktop sim{time.loop()};
-    MemoryDefaults defaults;
+    testsupport::RecordingDefaults defaults;
     SimHotkeyService keys;
     RecordingRouter router;
     NoFeedback feedback;
@@ -89,6 +97,17 @@ protected:
                                               [](const std::string& l) { return l.rfind("[Tarvela] launched ", 0) == 0; }));
     }
     bool logged(const std::string& line) const { return std::find(logs.begin(), logs.end(), line) != logs.end(); }
+    // The last session: kept as the settings file has it, and the writes of the workspaces.
+    const WSApp term{"org.term", "Term"};
+    size_t workspaceWrites() const { return defaults.writesTo(WorkspaceStore::key); }
+    std::optional<Workspace> kept() {
+        const WorkspaceStore store(defaults);
+        return store.lastSession() ? std::optional(*store.lastSession()) : std::nullopt;
+    }
+    Shell& startedShell() {
+        make().start({});
+        return *shell;
+    }
 };
 
 TEST_F(ShellTest, FirstRunOpensOnboardingAndLeavesTheManagerOff) {
@@ -395,6 +414,83 @@ TEST_F(ShellTest, WhilePausedNoSurfaceWritesAWindow) {
     EXPECT_EQ(sim.totals(), WriteCounts{});
     EXPECT_TRUE(sim.launchRequests().empty());
     EXPECT_EQ(s.prefs.layout(), Layout::strip);
+}
+
+TEST_F(ShellTest, TheLastSessionIsKeptOnQuitAndEveryFiveMinutesWhenItChanged) {
+    Workspace mine;
+    mine.id = Uuid::random();
+    mine.name = "Last session";  // the user's own, by that name
+    WorkspaceStore(defaults).setItems({mine});
+    stored(true, true);
+    Shell& s = startedShell();
+    time.advance(1);
+    const size_t before = workspaceWrites();
+    time.advance(Shell::lastSessionInterval - 2);
+    EXPECT_EQ(workspaceWrites(), before);
+    time.advance(1.5);
+    EXPECT_EQ(workspaceWrites(), before + 1);
+    ASSERT_TRUE(kept());
+    EXPECT_EQ(kept()->columns, (std::vector<std::vector<WSApp>>{{term}, {term}, {term}}));
+
+    // Unchanged: the settings file is left alone.
+    time.advance(Shell::lastSessionInterval);
+    EXPECT_EQ(workspaceWrites(), before + 1);
+    s.manager.perform(Action::wider, 0);
+    time.advance(Shell::lastSessionInterval);
+    EXPECT_EQ(workspaceWrites(), before + 2);
+
+    // Quitting keeps what is there then.
+    sim.closeWindow(wins[2]);
+    time.advance(1);
+    s.terminate();
+    EXPECT_EQ(workspaceWrites(), before + 3);
+    EXPECT_EQ(kept()->columns.size(), 2u);
+    ASSERT_EQ(WorkspaceStore(defaults).items().size(), 2u);
+    EXPECT_EQ(WorkspaceStore(defaults).items()[0], mine);
+
+    // Nothing to keep does not replace what was kept.
+    shell.reset();
+    sim.closeWindow(wins[0]);
+    sim.closeWindow(wins[1]);
+    startedShell();
+    time.advance(Shell::lastSessionInterval + 1);
+    shell->terminate();
+    EXPECT_EQ(workspaceWrites(), before + 3);
+    EXPECT_EQ(kept()->columns.size(), 2u);
+}
+
+TEST_F(ShellTest, TheLastSessionComesBackAtStartUnlessTheWindowsAreBackInPlace) {
+    struct Case {
+        bool pref;
+        bool inPlace;
+        size_t columns;  // after the start: 2 when the last session came back
+    };
+    for (const Case c : {Case{true, false, 2}, Case{false, false, 3}, Case{true, true, 3}}) {
+        logs.clear();
+        Workspace last;
+        last.name = Workspace::lastSessionName;
+        last.columns = {{term, term}, {term}};
+        last.widths = {0.5, 0.3};
+        WorkspaceStore(defaults).keepLastSession(last);
+        Prefs(defaults).restoreLastSession.set(c.pref);
+        stored(true, true);
+        Shell& s = startedShell();
+        if (c.inPlace) WindowManagerTestAccess::restoredInPlace(s.manager);
+        time.advance(1);
+        ASSERT_EQ(s.manager.strips().size(), 1u);
+        const Strip& strip = *s.manager.strips()[0];
+        EXPECT_EQ(strip.cols.size(), c.columns) << c.pref << c.inPlace;
+        if (c.columns == 2) {
+            EXPECT_EQ(strip.cols[1].frac, 0.3);
+        }
+        // A later start of the manager in the same run does not bring it back again.
+        s.manager.stop(false);
+        s.manager.start();
+        time.advance(1);
+        EXPECT_EQ(std::count(logs.begin(), logs.end(), "[Tarvela] restoring the last session"),
+                  c.columns == 2 ? 1 : 0);
+        shell.reset();
+    }
 }
 
 }  // namespace
