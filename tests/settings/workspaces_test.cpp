@@ -13,7 +13,6 @@ using testsupport::bytes;
 using testsupport::text;
 
 using testsupport::LogCapture;
-using testsupport::RecordingDefaults;
 
 Uuid uuid(const char* s) { return *Uuid::parse(s); }
 
@@ -188,54 +187,29 @@ TEST(WorkspaceStore, AppendKeepsRepeatsAndSlotLookupTakesTheFirst) {
     EXPECT_FALSE(WorkspaceStore(d).activeID());
 }
 
-// Two displays, as the manager keeps the last session.
-Workspace session(std::string secondApp) {
-    Workspace w = ws(id3, Workspace::lastSessionName, 6);
-    w.displayKey = "DP-1";
-    w.moreDisplays = {WorkspaceDisplay{1, "HDMI-1", Layout::two, {{{"org." + secondApp, secondApp}}}, {0.75}}};
-    return w;
-}
-
-TEST(WorkspaceStore, TheLastSessionIsOneMarkedEntryReplacedOnlyWhenItChanged) {
-    RecordingDefaults d;
+TEST(WorkspaceStore, TheLastSessionIsOneMarkedEntryKeptInPlaceWithItsId) {
+    MemoryDefaults d;
     WorkspaceStore store(d);
-    // The user's own workspace of that name is never taken for it.
-    store.setItems({ws(id1, "Last session", std::nullopt), ws(id2, "Work", 5)});
-    store.setActiveID(uuid(id1));
-    const size_t before = d.writesTo("workspaces");
+    store.setItems({ws(id1, "Last session", std::nullopt)});  // the user's own, never taken for it
+    Workspace s = ws(id3, Workspace::lastSessionName, 6, {{{"org.Mail", "Mail"}}});
+    s.displayKey = "DP-1";
+    s.moreDisplays = {WorkspaceDisplay{1, "HDMI-1", Layout::two, {{{"org.Notes", "Notes"}}}, {0.75}}};
+    ASSERT_TRUE(store.keepLastSession(s));
+    EXPECT_FALSE(store.keepLastSession(s));  // the same: nothing written
+    const Workspace kept = *store.lastSession();
+    EXPECT_FALSE(kept.slot);
+    EXPECT_EQ(kept.appsLine(), "Mail, Notes");
+    EXPECT_EQ(WorkspaceStore(d).items(), store.items());  // every member read back
 
-    ASSERT_TRUE(store.keepLastSession(session("Mail")));
-    ASSERT_EQ(store.items().size(), 3u);
-    const Workspace kept = store.items()[2];
-    EXPECT_TRUE(kept.lastSession);
-    EXPECT_FALSE(kept.slot);  // never a shortcut
-    EXPECT_EQ(store.lastSession()->id, kept.id);
-    EXPECT_EQ(store.freeSlots({}), (std::vector<int>{6, 7, 8, 9, 0}));
-    EXPECT_EQ(kept.appsLine(), "A, Mail");
-    // Read back whole, further display and mark included.
-    EXPECT_EQ(WorkspaceStore(d.mem).items(), store.items());
-    const std::string stored = text(d.mem.getData("workspaces"));
-    EXPECT_NE(stored.find(R"("displays":[{"columns":[[{"bundleID":"org.Mail","name":"Mail"}]],"display":1,)"
-                          R"("key":"HDMI-1","layout":"two","widths":[0.75]}])"),
-              std::string::npos);
-
-    // The same again writes nothing; a change replaces it in place, same id.
-    EXPECT_FALSE(store.keepLastSession(session("Mail")));
-    EXPECT_EQ(d.writesTo("workspaces"), before + 1);
-    ASSERT_TRUE(store.keepLastSession(session("Notes")));
-    ASSERT_EQ(store.items().size(), 3u);
-    EXPECT_EQ(store.items()[2].id, kept.id);
-    EXPECT_EQ(store.items()[2].appsLine(), "A, Notes");
-    EXPECT_EQ(store.items()[0], ws(id1, "Last session", std::nullopt));
-    EXPECT_EQ(store.activeID(), uuid(id1));
-
-    // An import that brought a second one: one is kept.
-    std::vector<Workspace> twice = store.items();
-    twice.push_back(twice[2]);
+    // An import brought a second one: one stays, in the first one's place.
+    auto twice = store.items();
+    twice.push_back(kept);
     twice.back().id = uuid(id2);
     store.setItems(twice);
-    ASSERT_TRUE(store.keepLastSession(session("Mail")));
-    EXPECT_EQ(store.items().size(), 3u);
+    s.columns.clear();
+    ASSERT_TRUE(store.keepLastSession(s));
+    EXPECT_EQ(store.items(), (std::vector<Workspace>{ws(id1, "Last session", std::nullopt), *store.lastSession()}));
+    EXPECT_EQ(store.lastSession()->id, kept.id);
 }
 
 TEST(Workspace, AppsLineJoinsNamesColumnByColumn) {
