@@ -238,9 +238,9 @@ bool WorkspaceStore::keepLastSession(Workspace session) {
     } else {
         session.id = first->id;
         *first = std::move(session);
-        // Only one is the last session (an import may have brought another).
-        const Uuid kept = first->id;
-        std::erase_if(next, [&](const Workspace& w) { return w.lastSession && w.id != kept; });
+        // Only one is the last session (an import may have brought another,
+        // even under the same id).
+        next.erase(std::remove_if(first + 1, next.end(), [](const Workspace& w) { return w.lastSession; }), next.end());
     }
     if (next == items_) return false;
     setItems(std::move(next));

@@ -201,15 +201,12 @@ TEST(WorkspaceStore, TheLastSessionIsOneMarkedEntryKeptInPlaceWithItsId) {
     EXPECT_EQ(kept.appsLine(), "Mail, Notes");
     EXPECT_EQ(WorkspaceStore(d).items(), store.items());  // every member read back
 
-    // An import brought a second one: one stays, in the first one's place.
-    auto twice = store.items();
-    twice.push_back(kept);
-    twice.back().id = uuid(id2);
-    store.setItems(twice);
+    // An import brought a second one: one stays, in the first one's place, with its id.
+    store.append(kept);
     s.columns.clear();
     ASSERT_TRUE(store.keepLastSession(s));
-    EXPECT_EQ(store.items(), (std::vector<Workspace>{ws(id1, "Last session", std::nullopt), *store.lastSession()}));
-    EXPECT_EQ(store.lastSession()->id, kept.id);
+    EXPECT_EQ(store.items().size(), 2u);
+    EXPECT_EQ(store.items()[1].id, kept.id);
 }
 
 TEST(Workspace, AppsLineJoinsNamesColumnByColumn) {
