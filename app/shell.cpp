@@ -58,6 +58,7 @@ void Shell::Hooks::closeOverview() {
 
 // The panels go before the manager they follow.
 Shell::~Shell() {
+    cancelTimer(deps_.main, lastSessionTimer_);
     scripts.reset();
     scriptCommands.reset();
     if (deps_.desktop) deps_.desktop->unwatchPointer();
@@ -114,6 +115,13 @@ void Shell::start(const LaunchOptions& launch) {
         bag_.push_back(manager.on.changed.connect([this](const bool& on) {
             if (!on) deps_.managerStopped();
         }));
+
+    // Posted: a start that puts the windows back in place says so once its
+    // rebuild is done, after `on` changed.
+    bag_.push_back(manager.on.changed.connect([this](const bool& on) {
+        if (on) deps_.main.post(life_.guard([this] { restoreLastSession(); }));
+    }));
+    lastSessionTimer_ = deps_.main.every(lastSessionInterval, life_.guard([this] { manager.keepLastSession(); }));
 
     hotkeys.onAction = [this](Action a, int n) { manager.perform(a, n); };
     hotkeys.onWorkspace = [this](int slot) {
@@ -221,7 +229,20 @@ void Shell::completeOnboarding() {
     if (prefs.enabled() && manager.trusted() && !manager.on()) manager.start();
 }
 
-void Shell::terminate() { manager.stop(false); }
+void Shell::restoreLastSession() {
+    if (lastSessionDecided_ || !manager.on()) return;
+    lastSessionDecided_ = true;
+    if (!prefs.restoreLastSession() || manager.restoredInPlace()) return;
+    if (const Workspace* ws = workspaces.lastSession()) {
+        log("restoring the last session");
+        manager.restore(Workspace(*ws));
+    }
+}
+
+void Shell::terminate() {
+    manager.keepLastSession();
+    manager.stop(false);
+}
 
 bool Shell::startScripting(const std::filesystem::path& socket, IpcServerOptions options) {
     scripts.reset();

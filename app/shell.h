@@ -96,8 +96,11 @@ public:
     void reopen();
     // The end of onboarding: remembered, and the manager starts when it may.
     void completeOnboarding();
-    // Quitting: the manager stops and leaves every window where it is.
+    // Quitting: every display's arrangement is kept as the last session, then
+    // the manager stops and leaves every window where it is.
     void terminate();
+    // How often the last session is kept while Tarvela runs, in seconds.
+    static constexpr double lastSessionInterval = 300;
     // Opens the scripting socket at `socket` (after start()); false, with a
     // log line, when it cannot be opened. Its commands perform actions
     // through the shortcuts' entry point.
@@ -148,6 +151,11 @@ private:
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
     void followPointer();
+    // The first time the manager runs, the last session comes back when the
+    // preference asks for it and the windows are not back in place already.
+    void restoreLastSession();
+    bool lastSessionDecided_ = false;
+    std::optional<RunLoop::TimerId> lastSessionTimer_;
     // Work handed back from the check timer's queue runs only while the shell lives.
     Lifetime life_;
 };

@@ -20,6 +20,18 @@ WorkspacesPane::WorkspacesPane(WorkspaceStore& store, WindowManager& manager, st
     : store_(store), manager_(manager), openSaveDialog_(std::move(openSaveDialog)) {
     itemsChanged_ = store_.changed.connect([this] { changed.emit(); });
     activeChanged_ = store_.activeChanged.connect([this] { changed.emit(); });
+    Setting<bool>& atStart = manager_.prefs.restoreLastSession;
+    bindBool(atStart);
+    prefChanged_ = atStart.changed.connect([this](const bool&) { changed.emit(); });
+}
+
+std::vector<SettingsRow> WorkspacesPane::rows() const {
+    SettingsRow r;
+    r.id = manager_.prefs.restoreLastSession.key();
+    r.label = workspaces_pane::restoreAtStart;
+    r.note = workspaces_pane::restoreAtStartNote;
+    r.kind = ControlKind::toggle;
+    return {bound(std::move(r))};
 }
 
 WorkspacesView WorkspacesPane::view() const {

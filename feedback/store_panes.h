@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/enums.h"
+#include "feedback/settings_panes.h"
 #include "settings/rules.h"
 #include "core/signal.h"
 #include "settings/workspaces.h"
@@ -37,6 +38,9 @@ inline constexpr const char* restored = "Restored";
 inline constexpr const char* save = "Save current layout";
 inline constexpr const char* emptyTitle = "No saved layouts";
 inline constexpr const char* emptyDetail = "Arrange your windows, then save the layout from here.";
+inline constexpr const char* restoreAtStart = "Restore the last session at start";
+inline constexpr const char* restoreAtStartNote =
+    "Every display’s layout is kept as “Last session” when Tarvela quits and every 5 minutes.";
 }  // namespace workspaces_pane
 
 // The key caps of a workspace slot's shortcut: "⌃", "⌥", "7".
@@ -61,20 +65,18 @@ struct WorkspacesView {
     std::string saveButton = workspaces_pane::save;
 };
 
-class WorkspacesPane {
+// The cards, and as rows the switch for the last session at start.
+class WorkspacesPane final : public RowPane {
 public:
     // `openSaveDialog` opens the save-layout dialog.
     WorkspacesPane(WorkspaceStore& store, WindowManager& manager, std::function<void()> openSaveDialog);
-    WorkspacesPane(const WorkspacesPane&) = delete;
-    WorkspacesPane& operator=(const WorkspacesPane&) = delete;
 
     WorkspacesView view() const;
+    std::vector<SettingsRow> rows() const override;
     void restore(const Uuid& id);
     // Removes it from the store, which writes the list; the shortcuts re-register on that.
     void remove(const Uuid& id);
     void saveCurrentLayout();
-
-    Signal<> changed;
 
 private:
     WorkspaceStore& store_;
@@ -82,6 +84,7 @@ private:
     std::function<void()> openSaveDialog_;
     Connection itemsChanged_;
     Connection activeChanged_;
+    Connection prefChanged_;
 };
 
 // ---- App rules ----

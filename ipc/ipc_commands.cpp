@@ -126,6 +126,7 @@ IpcCommands::IpcCommands(IpcDeps deps) : d_(std::move(deps)), popover_(d_.manage
         rangedPref(p.desktops, pref_range::desktops),
         {"openAtLogin", [&p] { return Json(p.openAtLogin()); },
          [&p](const Json& v) { p.openAtLogin.set(boolValue("openAtLogin", v)); }},
+        boolPref(p.restoreLastSession),
     };
 }
 

@@ -231,6 +231,12 @@ public:
     void saveWorkspace(const std::string& name, std::optional<int> slot);
     // Returns at once; the windows move when the launched applications had their time.
     void restore(const Workspace& ws);
+    // Every display's strip of the desktop shown, the display worked on
+    // first, as the last session; none without a window to keep.
+    std::optional<Workspace> session() const;
+    // Keeps session() in the store as the last session; false, writing
+    // nothing, when there is no window or the same is kept already.
+    bool keepLastSession();
 
     // ---- desktops (desktops.cpp) ----
     int desktopCount() const { return prefs.desktopCount(); }
@@ -386,6 +392,8 @@ private:
     void announceFloating(std::string text);
 
     void finishRestore(const Workspace& ws);
+    // Tests stand in for a start that put the windows back in place.
+    friend struct WindowManagerTestAccess;
     // The desktop the active workspace was saved or restored on: only windows
     // closing there make it drift.
     int workspaceDesk_ = 0;

@@ -1,6 +1,8 @@
-// Saved workspaces: saving the current strip, restoring one (launching what is
-// missing, then drawing windows of every display into the saved columns) and
-// the one notice per activation when a workspace stops matching.
+// Saved workspaces: saving the current strip, keeping every display's strip as
+// the last session, restoring one (launching what is missing, then drawing
+// windows of every display into the saved columns, each saved display's onto
+// the display it was) and the one notice per activation when a workspace
+// stops matching.
 #include <algorithm>
 #include <iterator>
 #include <map>
@@ -16,22 +18,46 @@ constexpr double launchWait = 2.5;
 
 // Applications without a bundle identifier are saved and matched by name.
 std::string keyOf(const Item& it) { return it.bundleID.value_or(it.app); }
+
+WorkspaceDisplay displayOf(const Strip& s) {
+    WorkspaceDisplay d{s.index, s.screen.key, s.layout, {}, {}};
+    for (const Col& col : s.cols) {
+        std::vector<WSApp> apps;
+        for (const Item& it : col.items) apps.push_back(WSApp{keyOf(it), it.app});
+        d.columns.push_back(std::move(apps));
+        d.widths.push_back(col.frac);
+    }
+    return d;
+}
+
+// A new workspace of one strip, which names its display by index.
+Workspace workspaceOf(const Strip& s, std::string name) {
+    const WorkspaceDisplay d = displayOf(s);
+    Workspace ws;
+    ws.id = Uuid::random();
+    ws.name = std::move(name);
+    ws.display = d.display;
+    ws.layout = d.layout;
+    ws.columns = d.columns;
+    ws.widths = d.widths;
+    return ws;
+}
+
+// Where a saved display's columns go now: the display with its key, else the
+// one at its index, else the display worked on.
+StripRef placeOf(const WorkspaceDisplay& d, const std::vector<StripRef>& list, const StripRef& current) {
+    if (!d.key.empty())
+        for (const StripRef& s : list)
+            if (s->screen.key == d.key) return s;
+    if (d.display >= 0 && d.display < static_cast<int>(list.size())) return list[static_cast<size_t>(d.display)];
+    return current;
+}
 }  // namespace
 
 void WindowManager::saveWorkspace(const std::string& name, std::optional<int> slot) {
     StripRef s = cur();
     if (!s) return;
-    Workspace ws;
-    ws.id = Uuid::random();
-    ws.name = name;
-    ws.display = s->index;
-    ws.layout = s->layout;
-    for (const Col& col : s->cols) {
-        std::vector<WSApp> apps;
-        for (const Item& it : col.items) apps.push_back(WSApp{keyOf(it), it.app});
-        ws.columns.push_back(std::move(apps));
-        ws.widths.push_back(col.frac);
-    }
+    Workspace ws = workspaceOf(*s, name);
     ws.slot = slot;
     const Uuid id = ws.id;
     const Workspace saved = ws;
@@ -42,14 +68,33 @@ void WindowManager::saveWorkspace(const std::string& name, std::optional<int> sl
     workspaceSaved.emit(saved);
 }
 
+std::optional<Workspace> WindowManager::session() const {
+    const StripRef worked = cur();
+    if (!worked) return std::nullopt;
+    Workspace ws = workspaceOf(*worked, Workspace::lastSessionName);
+    ws.lastSession = true;
+    ws.displayKey = worked->screen.key;
+    for (const StripRef& s : strips())
+        if (s != worked) ws.moreDisplays.push_back(displayOf(*s));
+    if (ws.entryCount() == 0) return std::nullopt;
+    return ws;
+}
+
+bool WindowManager::keepLastSession() {
+    // Without a window there is nothing to come back to: the session kept stays.
+    std::optional<Workspace> ws = session();
+    return ws && workspaces_.keepLastSession(std::move(*ws));
+}
+
 void WindowManager::restore(const Workspace& ws) {
     if (!on() || paused()) {
         note.set("Turn Tarvela on to restore a workspace.");
         return;
     }
     std::set<std::string> wanted;
-    for (const auto& col : ws.columns)
-        for (const WSApp& a : col) wanted.insert(a.bundleID);
+    for (const WorkspaceDisplay& d : ws.displays())
+        for (const auto& col : d.columns)
+            for (const WSApp& a : col) wanted.insert(a.bundleID);
     std::set<std::string> running;
     for (const RunningApp& app : platform_.runningApplications()) {
         if (app.bundleIdentifier)
@@ -75,8 +120,6 @@ void WindowManager::restore(const Workspace& ws) {
 void WindowManager::finishRestore(const Workspace& ws) {
     const std::vector<StripRef> list = strips();
     if (list.empty()) return;
-    StripRef T = ws.display >= 0 && ws.display < static_cast<int>(list.size()) ? list[static_cast<size_t>(ws.display)]
-                                                                                   : cur();
 
     std::map<std::string, std::vector<Item>> pool;
     std::vector<AXElement> managed;
@@ -96,45 +139,61 @@ void WindowManager::finishRestore(const Workspace& ws) {
         pool[keyOf(it)].push_back(std::move(it));
     }
 
+    // Each strip a saved display lands on, with the layout of the first one
+    // landing there; two saved displays on one strip follow each other.
+    struct Target {
+        StripRef strip;
+        Layout layout;
+        std::vector<Col> columns;
+    };
+    std::vector<Target> targets;
     std::vector<AXElement> used;
-    std::vector<Col> columns;
     int total = 0;
     int found = 0;
-    for (size_t j = 0; j < ws.columns.size(); ++j) {
-        Col col;
-        for (const WSApp& entry : ws.columns[j]) {
-            ++total;
-            auto p = pool.find(entry.bundleID);
-            if (p == pool.end() || p->second.empty()) continue;
-            Item it = std::move(p->second.front());
-            p->second.erase(p->second.begin());
-            used.push_back(it.el);
-            col.items.push_back(std::move(it));
-            ++found;
+    for (const WorkspaceDisplay& saved : ws.displays()) {
+        const StripRef T = placeOf(saved, list, cur());
+        auto t = std::find_if(targets.begin(), targets.end(), [&](const Target& x) { return x.strip == T; });
+        if (t == targets.end()) t = targets.insert(targets.end(), Target{T, saved.layout, {}});
+        for (size_t j = 0; j < saved.columns.size(); ++j) {
+            Col col;
+            for (const WSApp& entry : saved.columns[j]) {
+                ++total;
+                auto p = pool.find(entry.bundleID);
+                if (p == pool.end() || p->second.empty()) continue;
+                Item it = std::move(p->second.front());
+                p->second.erase(p->second.begin());
+                used.push_back(it.el);
+                col.items.push_back(std::move(it));
+                ++found;
+            }
+            if (col.items.empty()) continue;
+            col.frac = j < saved.widths.size() ? saved.widths[j] : 0.5;
+            t->columns.push_back(std::move(col));
         }
-        if (col.items.empty()) continue;
-        col.frac = j < ws.widths.size() ? ws.widths[j] : 0.5;
-        columns.push_back(std::move(col));
     }
     auto isUsed = [&](const AXElement& el) { return std::find(used.begin(), used.end(), el) != used.end(); };
-    for (const Col& col : T->cols)
-        for (const Item& it : col.items) {
-            if (isUsed(it.el)) continue;
-            Col single;
-            single.frac = Strip::defaultFrac(it, Layout::strip, &widths_);
-            single.items.push_back(it);
-            columns.push_back(std::move(single));
-        }
+    auto isTarget = [&](const StripRef& s) {
+        return std::any_of(targets.begin(), targets.end(), [&](const Target& t) { return t.strip == s; });
+    };
+    for (Target& t : targets)
+        for (const Col& col : t.strip->cols)
+            for (const Item& it : col.items) {
+                if (isUsed(it.el)) continue;
+                Col single;
+                single.frac = Strip::defaultFrac(it, Layout::strip, &widths_);
+                single.items.push_back(it);
+                t.columns.push_back(std::move(single));
+            }
     // A floated window drawn into the workspace is tiled now; it must not
     // stay floating as well.
     std::erase_if(floating, isUsed);
     for (const StripRef& s : list) {
-        if (s == T) continue;
+        if (isTarget(s)) continue;
         for (const AXElement& el : used)
             if (s->find(el)) s->remove(el);
     }
-    T->setColumns(std::move(columns), ws.layout);
-    displayIdx.set(T->index);
+    for (Target& t : targets) t.strip->setColumns(std::move(t.columns), t.layout);
+    displayIdx.set(targets.front().strip->index);
     workspaces_.setActiveID(ws.id);
     workspaceDesk_ = desktop();
     workspaceRestored.emit(ws);
@@ -154,8 +213,9 @@ void WindowManager::driftCheck(const std::optional<std::string>& reason, const s
     const Workspace* ws = workspaces_.find(*active);
     if (!ws) return;
     std::set<std::string> names;
-    for (const auto& col : ws->columns)
-        for (const WSApp& a : col) names.insert(a.name);
+    for (const WorkspaceDisplay& d : ws->displays())
+        for (const auto& col : d.columns)
+            for (const WSApp& a : col) names.insert(a.name);
     std::vector<std::string> candidates;
     if (reason) candidates.push_back(*reason);
     candidates.insert(candidates.end(), pruned.begin(), pruned.end());

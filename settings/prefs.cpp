@@ -47,6 +47,7 @@ Prefs::Prefs(Defaults& store, LoginItemService* loginItems, AppearanceHook* appe
       desktops(d, changed, "desktops", read(d, "desktops", 4)),
       desktopNames(d, changed, "desktopNames", read(d, "desktopNames", std::string())),
       focusFollowsMouse(d, changed, "focusFollowsMouse", read(d, "focusFollowsMouse", false)),
+      restoreLastSession(d, changed, "restoreLastSession", read(d, "restoreLastSession", false)),
       openAtLogin(*this),
       loginItems_(loginItems),
       appearanceHook_(appearanceHook) {

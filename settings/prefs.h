@@ -192,6 +192,9 @@ public:
     // The pointer entering a column wholly on screen focuses its window
     // there, without a slide.
     Setting<bool> focusFollowsMouse;
+    // At start, the last session comes back as a workspace restore brings
+    // one back, unless the windows were put back in place already.
+    Setting<bool> restoreLastSession;
 
     OpenAtLoginSetting openAtLogin;
 

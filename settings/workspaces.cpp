@@ -70,24 +70,55 @@ std::string Uuid::str() const {
 
 // --- Workspace ---
 
+std::vector<WorkspaceDisplay> Workspace::displays() const {
+    std::vector<WorkspaceDisplay> out{WorkspaceDisplay{display, displayKey, layout, columns, widths}};
+    out.insert(out.end(), moreDisplays.begin(), moreDisplays.end());
+    return out;
+}
+
 std::string Workspace::appsLine() const {
     std::string out;
-    for (auto& col : columns)
-        for (auto& app : col) {
-            if (!out.empty()) out += ", ";
-            out += app.name;
-        }
+    for (const WorkspaceDisplay& d : displays())
+        for (auto& col : d.columns)
+            for (auto& app : col) {
+                if (!out.empty()) out += ", ";
+                out += app.name;
+            }
     return out;
+}
+
+size_t Workspace::entryCount() const {
+    size_t n = 0;
+    for (const WorkspaceDisplay& d : displays())
+        for (auto& col : d.columns) n += col.size();
+    return n;
 }
 
 Json toJSON(const WSApp& a) { return {{"bundleID", a.bundleID}, {"name", a.name}}; }
 
-Json toJSON(const Workspace& w) {
+namespace {
+Json columnsToJSON(const std::vector<std::vector<WSApp>>& columns) {
     Json cols = Json::array();
-    for (auto& col : w.columns) cols.push_back(listToJSON(col));
+    for (auto& col : columns) cols.push_back(listToJSON(col));
+    return cols;
+}
+}  // namespace
+
+Json toJSON(const WorkspaceDisplay& d) {
+    return {{"display", d.display},
+            {"key", d.key},
+            {"layout", rawValue(d.layout)},
+            {"columns", columnsToJSON(d.columns)},
+            {"widths", d.widths}};
+}
+
+Json toJSON(const Workspace& w) {
     Json j = {{"id", w.id.str()},          {"name", w.name},  {"display", w.display},
-              {"layout", rawValue(w.layout)}, {"columns", cols}, {"widths", w.widths}};
+              {"layout", rawValue(w.layout)}, {"columns", columnsToJSON(w.columns)}, {"widths", w.widths}};
     if (w.slot) j["slot"] = *w.slot;
+    if (!w.displayKey.empty()) j["displayKey"] = w.displayKey;
+    if (!w.moreDisplays.empty()) j["displays"] = listToJSON(w.moreDisplays);
+    if (w.lastSession) j["lastSession"] = true;
     return j;
 }
 
@@ -96,6 +127,31 @@ WSApp wsAppFromJSON(const Json& j, const std::string& path) {
     decode::object(j, path);
     return {decode::string(decode::member(j, "bundleID", path), decode::at(path, "bundleID")),
             decode::string(decode::member(j, "name", path), decode::at(path, "name"))};
+}
+
+// The members a workspace and each of its further displays share.
+void stripFromJSON(const Json& j, const std::string& path, int& display, Layout& layout,
+                   std::vector<std::vector<WSApp>>& columns, std::vector<double>& widths) {
+    display = static_cast<int>(
+        decode::integer(decode::member(j, "display", path), decode::at(path, "display"), INT_MIN, INT_MAX));
+    auto layoutPath = decode::at(path, "layout");
+    auto raw = decode::string(decode::member(j, "layout", path), layoutPath);
+    auto parsed = layoutFromRaw(raw);
+    if (!parsed) decode::fail(layoutPath, "\"" + raw + "\" names no layout");
+    layout = *parsed;
+    auto colsPath = decode::at(path, "columns");
+    columns = decode::list(decode::member(j, "columns", path), colsPath, [](const Json& col, const std::string& p) {
+        return decode::list(col, p, wsAppFromJSON);
+    });
+    widths = decode::list(decode::member(j, "widths", path), decode::at(path, "widths"), decode::number);
+}
+
+WorkspaceDisplay workspaceDisplayFromJSON(const Json& j, const std::string& path) {
+    decode::object(j, path);
+    WorkspaceDisplay d;
+    stripFromJSON(j, path, d.display, d.layout, d.columns, d.widths);
+    d.key = decode::string(decode::member(j, "key", path), decode::at(path, "key"));
+    return d;
 }
 }  // namespace
 
@@ -107,19 +163,14 @@ Workspace workspaceFromJSON(const Json& j, const std::string& path) {
     if (!id) decode::fail(idPath, "not a UUID");
     w.id = *id;
     w.name = decode::string(decode::member(j, "name", path), decode::at(path, "name"));
-    w.display = static_cast<int>(
-        decode::integer(decode::member(j, "display", path), decode::at(path, "display"), INT_MIN, INT_MAX));
-    auto layoutPath = decode::at(path, "layout");
-    auto raw = decode::string(decode::member(j, "layout", path), layoutPath);
-    auto layout = layoutFromRaw(raw);
-    if (!layout) decode::fail(layoutPath, "\"" + raw + "\" names no layout");
-    w.layout = *layout;
-
-    auto colsPath = decode::at(path, "columns");
-    w.columns = decode::list(decode::member(j, "columns", path), colsPath, [](const Json& col, const std::string& p) {
-        return decode::list(col, p, wsAppFromJSON);
-    });
-    w.widths = decode::list(decode::member(j, "widths", path), decode::at(path, "widths"), decode::number);
+    stripFromJSON(j, path, w.display, w.layout, w.columns, w.widths);
+    if (auto* k = decode::optionalMember(j, "displayKey")) w.displayKey = decode::string(*k, decode::at(path, "displayKey"));
+    if (auto* more = decode::optionalMember(j, "displays"))
+        w.moreDisplays = decode::list(*more, decode::at(path, "displays"), workspaceDisplayFromJSON);
+    if (auto* last = decode::optionalMember(j, "lastSession")) {
+        if (!last->is_boolean()) decode::fail(decode::at(path, "lastSession"), "not true or false");
+        w.lastSession = last->get<bool>();
+    }
 
     if (auto* s = decode::optionalMember(j, "slot")) {
         // Any integer is a slot; one beyond the digits (however large) only loses its shortcut.
@@ -175,6 +226,31 @@ std::vector<int> WorkspaceStore::freeSlots(const std::set<int>& takenByShortcuts
             std::none_of(items_.begin(), items_.end(), [s](const Workspace& w) { return w.slot == s; }))
             out.push_back(s);
     return out;
+}
+
+bool WorkspaceStore::keepLastSession(Workspace session) {
+    session.lastSession = true;
+    session.slot.reset();
+    auto next = items_;
+    auto first = std::find_if(next.begin(), next.end(), [](const Workspace& w) { return w.lastSession; });
+    if (first == next.end()) {
+        next.push_back(std::move(session));
+    } else {
+        session.id = first->id;
+        *first = std::move(session);
+        // Only one is the last session (an import may have brought another,
+        // even under the same id).
+        next.erase(std::remove_if(first + 1, next.end(), [](const Workspace& w) { return w.lastSession; }), next.end());
+    }
+    if (next == items_) return false;
+    setItems(std::move(next));
+    return true;
+}
+
+const Workspace* WorkspaceStore::lastSession() const {
+    for (auto& w : items_)
+        if (w.lastSession) return &w;
+    return nullptr;
 }
 
 const Workspace* WorkspaceStore::find(const Uuid& id) const {

@@ -1,6 +1,8 @@
 // Saved workspaces: one display's strip as it was saved (which applications
 // sat in which column, top to bottom, with the column widths and the layout),
-// restored later by shortcut slot or from the settings window.
+// restored later by shortcut slot or from the settings window. The last
+// session is one more workspace, kept by Tarvela itself: every display's
+// strip, marked as the last session (never found by its name), no slot.
 //
 // Stored under "workspaces" as one JSON array, rewritten whole on every change
 // and read once at construction, all or nothing (an unreadable value gives an
@@ -49,7 +51,20 @@ struct WSApp {
     auto operator<=>(const WSApp&) const = default;
 };
 
+// One display's strip within a workspace.
+struct WorkspaceDisplay {
+    int display = 0;  // the strip's index when saved
+    std::string key;  // Screen::key; empty: the display is known by its index only
+    Layout layout = Layout::strip;
+    std::vector<std::vector<WSApp>> columns;  // left to right; each top to bottom
+    std::vector<double> widths;               // one per column, same order
+
+    bool operator==(const WorkspaceDisplay&) const = default;
+};
+
 struct Workspace {
+    static constexpr const char* lastSessionName = "Last session";
+
     Uuid id;
     std::string name;
     int display = 0;
@@ -57,9 +72,22 @@ struct Workspace {
     std::vector<std::vector<WSApp>> columns;  // left to right; each top to bottom
     std::vector<double> widths;               // one per column, same order
     std::optional<int> slot;                  // 0 to 9; none = no shortcut
+    // The display of the fields above by its key; empty in a workspace the
+    // user saved, which names its display by index alone.
+    std::string displayKey;
+    // The strips of further displays (the last session keeps every display);
+    // a user's workspace has none.
+    std::vector<WorkspaceDisplay> moreDisplays;
+    // Kept by Tarvela as the last session: found by this mark, so that a
+    // workspace the user named "Last session" is never taken for it.
+    bool lastSession = false;
 
-    // Every entry's name, column by column, top to bottom, joined by ", ".
+    // Every display's strip: the first from the fields above, then moreDisplays.
+    std::vector<WorkspaceDisplay> displays() const;
+    // Every entry's name, display by display, column by column, top to bottom, joined by ", ".
     std::string appsLine() const;
+    // Saved entries on every display.
+    size_t entryCount() const;
 
     bool operator==(const Workspace&) const = default;
 };
@@ -67,9 +95,14 @@ struct Workspace {
 inline bool validSlot(int slot) { return slot >= 0 && slot <= 9; }
 
 // {"id": uuid, "name": s, "display": n, "layout": raw, "columns": [[{"bundleID",
-// "name"}]], "widths": [x], "slot": n}, "slot" left out when absent.
+// "name"}]], "widths": [x], "slot": n}, "slot" left out when absent. The last
+// session adds "displayKey": s, "displays": [{"display", "key", "layout",
+// "columns", "widths"}] and "lastSession": true, each left out when empty or
+// false, so a user's workspace is written as it always was and an older file
+// reads as before.
 Json toJSON(const WSApp& a);
 Json toJSON(const Workspace& w);
+Json toJSON(const WorkspaceDisplay& d);
 Workspace workspaceFromJSON(const Json& j, const std::string& path = "");
 Json workspacesToJSON(const std::vector<Workspace>& items);
 std::vector<Workspace> workspacesFromJSON(const Json& j, const std::string& path = "");
@@ -90,6 +123,13 @@ public:
     void remove(const Uuid& id);
     // Writes `items` as they are.
     void save();
+    // Keeps `session` as the last session: in place of the one kept before
+    // (with its id, so an active mark stays; any further marked entry goes),
+    // or at the end. Marks it and drops any slot. Writes nothing and returns
+    // false when the same is kept already.
+    bool keepLastSession(Workspace session);
+    // The last session kept, if any.
+    const Workspace* lastSession() const;
 
     // 5, 6, 7, 8, 9, 0 less the slots in use and those whose ⌃⌥ digit
     // `takenByShortcuts` names: a slot whose combination another shortcut

@@ -264,6 +264,7 @@ private:
     void build(QVBoxLayout& into) override {
         const WorkspacesView v = pane_.view();
         into.addWidget(textLabel(v.intro, TypeRole::note));
+        addRows(into, pane_);
         if (v.empty) emptyState(into, *v.empty);
         for (const WorkspaceCard& c : v.cards) {
             auto* card = new Card;

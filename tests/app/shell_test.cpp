@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/router.h"
@@ -21,7 +22,15 @@
 #include "settings/key_codes.h"
 #include "tests/app/sim_shell.h"
 #include "tests/settings/temp_dir.h"
+#include "tests/support/test_helpers.h"
 #include "tests/support/fake_metrics.h"
+
+namespace tarvela {
+// What a start that put every window back in place would have set.
+struct WindowManagerTestAccess {
+    static void restoredInPlace(WindowManager& m) { m.restoredInPlace_ = true; }
+};
+}  // namespace tarvela
 
 namespace tarvela::testing {
 namespace {
@@ -41,7 +50,7 @@ class ShellTest : public ::testing::Test {
 protected:
     ManualTime time;
     SimDesktop sim{time.loop()};
-    MemoryDefaults defaults;
+    testsupport::RecordingDefaults defaults;
     SimHotkeyService keys;
     RecordingRouter router;
     NoFeedback feedback;
@@ -89,6 +98,13 @@ protected:
                                               [](const std::string& l) { return l.rfind("[Tarvela] launched ", 0) == 0; }));
     }
     bool logged(const std::string& line) const { return std::find(logs.begin(), logs.end(), line) != logs.end(); }
+    // The last session as the settings file has it: its columns, and the writes of the workspaces.
+    const WSApp term{"org.term", "Term"};
+    size_t workspaceWrites() const { return defaults.writesTo(WorkspaceStore::key); }
+    size_t keptColumns() {
+        const WorkspaceStore store(defaults);
+        return store.lastSession() ? store.lastSession()->columns.size() : 0;
+    }
 };
 
 TEST_F(ShellTest, FirstRunOpensOnboardingAndLeavesTheManagerOff) {
@@ -395,6 +411,58 @@ TEST_F(ShellTest, WhilePausedNoSurfaceWritesAWindow) {
     EXPECT_EQ(sim.totals(), WriteCounts{});
     EXPECT_TRUE(sim.launchRequests().empty());
     EXPECT_EQ(s.prefs.layout(), Layout::strip);
+}
+
+TEST_F(ShellTest, TheLastSessionIsKeptOnQuitAndEveryFiveMinutesWhenItChanged) {
+    Workspace mine;
+    mine.name = "Last session";  // the user's own, by that name
+    WorkspaceStore(defaults).setItems({mine});
+    stored(true, true);
+    make().start({});
+    const size_t before = workspaceWrites();
+    time.advance(Shell::lastSessionInterval - 0.5);
+    EXPECT_EQ(workspaceWrites(), before);
+    time.advance(1);
+    EXPECT_EQ(keptColumns(), 3u);
+    time.advance(Shell::lastSessionInterval);  // unchanged: the file is left alone
+    EXPECT_EQ(workspaceWrites(), before + 1);
+
+    sim.closeWindow(wins[2]);
+    time.advance(1);
+    shell->terminate();
+    EXPECT_EQ(workspaceWrites(), before + 2);
+    EXPECT_EQ(keptColumns(), 2u);
+    EXPECT_EQ(WorkspaceStore(defaults).items()[0], mine);
+
+    // Nothing to keep replaces nothing.
+    sim.closeWindow(wins[0]);
+    sim.closeWindow(wins[1]);
+    shell.reset();
+    make().start({});
+    shell->terminate();
+    EXPECT_EQ(keptColumns(), 2u);
+}
+
+TEST_F(ShellTest, TheLastSessionComesBackAtStartUnlessTheWindowsAreBackInPlace) {
+    stored(true, true);
+    Workspace last;
+    last.columns = {{term, term}, {term}};
+    last.widths = {0.5, 0.3};
+    WorkspaceStore(defaults).keepLastSession(last);
+    for (const auto& [pref, inPlace, columns] : {std::tuple{true, false, 2u}, {false, false, 3u}, {true, true, 3u}}) {
+        Prefs(defaults).restoreLastSession.set(pref);
+        logs.clear();
+        shell.reset();
+        make().start({});
+        if (inPlace) WindowManagerTestAccess::restoredInPlace(shell->manager);
+        time.advance(1);
+        EXPECT_EQ(shell->manager.strips().at(0)->cols.size(), columns) << pref << inPlace;
+        // Once a run: a later start of the manager does not bring it back again.
+        shell->manager.stop(false);
+        shell->manager.start();
+        time.advance(1);
+        EXPECT_EQ(std::count(logs.begin(), logs.end(), "[Tarvela] restoring the last session"), columns == 2 ? 1 : 0);
+    }
 }
 
 }  // namespace

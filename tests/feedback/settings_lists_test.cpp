@@ -130,6 +130,14 @@ TEST_F(SettingsTest, WorkspacesPaneCardsRestoreAndDelete) {
     pane.remove(v.cards[0].id);
     EXPECT_FALSE(slotRegistered(7));
     EXPECT_EQ(WorkspaceStore(defaults).items().size(), 1u);
+
+    // The last session: a card without a shortcut; the pane's one row brings it back at start.
+    ASSERT_TRUE(wm->keepLastSession());
+    EXPECT_EQ(pane.view().cards.back().name + "|" + pane.view().cards.back().shortcut, "Last session|No shortcut");
+    told = 0;
+    pane.set("restoreLastSession", 1);
+    EXPECT_EQ(pane.rows().at(0).label + "|" + std::to_string(pane.rows()[0].value) + "|" + std::to_string(told),
+              "Restore the last session at start|1|1");
 }
 
 TEST_F(SettingsTest, RulesPaneEditsTheStoreAtOnce) {

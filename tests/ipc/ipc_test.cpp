@@ -66,7 +66,8 @@ TEST_F(IpcTest, ActionsTakeTheShortcutsWayAndGetTellsTheState) {
     }
     EXPECT_EQ(p.ask("get", {"displays"})["result"][0]["name"], "Built-in Display");
     EXPECT_EQ(p.ask("get", {"preferences", "layout"})["result"], "strip");
-    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 25u);
+    EXPECT_EQ(p.ask("get", {"preferences"})["result"].size(), 26u);
+    EXPECT_EQ(p.ask("get", {"preferences", "restoreLastSession"})["result"], false);
     EXPECT_EQ(p.ask("get", {"preferences", "focusFollowsMouse"})["result"], false);
     desk.shell->rules.setRules({{"a", "A", Behavior::floatWin, 0.5}, {"b", "B", Behavior::ignore, std::nullopt},
                                 {"c", "C", Behavior::tile, std::nullopt}});
@@ -94,6 +95,8 @@ TEST_F(IpcTest, SetChecksTheValueAndActsAsTheSettingsDo) {
 
     EXPECT_EQ(error(p.ask("set", {"dimLevel", 4})), "preference dimLevel takes an integer from 0 to 3, not 4");
     EXPECT_TRUE(ok(p.ask("set", {"focusPolicy", 2})));
+    EXPECT_TRUE(ok(p.ask("set", {"restoreLastSession", true})));
+    EXPECT_TRUE(Prefs(desk.shell->prefs.d).restoreLastSession());  // stored
     EXPECT_EQ(error(p.ask("set", {"focusPolicy", 3})), "preference focusPolicy takes an integer from 0 to 2, not 3");
     EXPECT_EQ(error(p.ask("set", {"blur", "yes"})), "preference blur takes true or false, not \"yes\"");
     EXPECT_EQ(error(p.ask("set", {"layout", "spiral"})).rfind("preference layout takes one of strip", 0), 0u);

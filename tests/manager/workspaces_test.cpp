@@ -40,6 +40,18 @@ protected:
         m = window(mail, 1300, 400);
         startAndSettle();
     }
+    // Two displays, Safari and Notes on the first and Mail on the second, not started yet.
+    void twoDisplays() {
+        display("Built-in Display");
+        display("Studio Display");
+        prefs->defaultWidth.set(0.25);
+        safari = app("Safari");
+        notes = app("Notes");
+        mail = app("Mail");
+        s1 = window(safari, 100, 400);
+        n = window(notes, 600, 400);
+        m = window(mail, 2100, 400);
+    }
 };
 
 TEST_F(WorkspaceTest, SaveAndRestoreRebuildTheSavedColumns) {
@@ -141,16 +153,8 @@ TEST_F(WorkspaceTest, MissingApplicationsAreLaunchedAndWaitedFor) {
 }
 
 TEST_F(WorkspaceTest, RestoreDrawsWindowsFromEverywhereAndKeepsTheRest) {
-    display("Built-in Display");
-    display("Studio Display");
-    prefs->defaultWidth.set(0.25);
-    safari = app("Safari");
-    notes = app("Notes");
-    mail = app("Mail");
+    twoDisplays();
     const int32_t calc = app("Calculator", "org.gnome.Calculator");  // ignored by rule
-    s1 = window(safari, 100, 400);
-    n = window(notes, 600, 400);
-    m = window(mail, 2100, 400);
     AXElement k = window(calc, 1000, 300);
     startAndSettle();
     ASSERT_EQ(columns(1), (Columns{{m}}));
@@ -190,6 +194,36 @@ TEST_F(WorkspaceTest, RestoreDrawsWindowsFromEverywhereAndKeepsTheRest) {
     EXPECT_EQ(columns(1), (Columns{{n}}));
     EXPECT_EQ(wm->displayIdx(), 1);
     for (const StripRef& s : wm->strips()) EXPECT_EQ(s->checkInvariants(), "");
+}
+
+TEST_F(WorkspaceTest, EveryDisplayIsKeptAndGoesBackToTheDisplayOfItsKey) {
+    twoDisplays();
+    AXElement e = window(app("Editor"), 2600, 400);
+    startAndSettle();
+    wm->displayIdx.set(1);  // the display worked on comes first
+    const WSApp editorApp{"org.Editor", "Editor"};
+    EXPECT_EQ(wm->session().value_or(Workspace{}).displays(),
+              (std::vector<WorkspaceDisplay>{{1, "Studio Display", Layout::strip, {{mailApp}, {editorApp}}, {0.25, 0.25}},
+                                             {0, "Built-in Display", Layout::strip, {{safariApp}, {notesApp}}, {0.25, 0.25}}}));
+
+    // Saved while the displays stood the other way round, with one more that
+    // is gone: by key, else by index, else onto the display worked on.
+    wm->displayIdx.set(0);
+    Workspace ws = workspace("Swapped", 0, {{mailApp}}, {0.4});
+    ws.displayKey = "Studio Display";
+    ws.moreDisplays = {WorkspaceDisplay{1, "Built-in Display", Layout::two, {{notesApp}, {safariApp}}, {0.3, 0.6}},
+                       WorkspaceDisplay{7, "Gone", Layout::strip, {{editorApp, WSApp{"org.Absent", "Absent"}}}, {0.5}}};
+    workspaces->setItems({ws});
+    wm->restore(ws);
+    settle(3);  // the absent one is waited for
+    EXPECT_EQ(columns(1), (Columns{{m}}));
+    EXPECT_EQ(columns(0), (Columns{{n}, {s1}, {e}}));
+    EXPECT_EQ(fracs(0), (std::vector<double>{0.3, 0.6, 0.5}));
+    EXPECT_EQ(strip(0)->layout, Layout::two);
+    EXPECT_EQ(notices.back().second, "4 of 5 apps found. Open the missing ones and restore again.");
+    sim.quitApp(notes);  // a further display's application: it drifts too
+    settle();
+    EXPECT_EQ(notices.back().first, "Swapped changed");
 }
 
 TEST_F(WorkspaceTest, EmptyWorkspacesAndRefusals) {

@@ -11,23 +11,7 @@
 namespace tarvela {
 namespace {
 
-// A store that remembers every write, in order.
-class RecordingDefaults final : public Defaults {
-public:
-    std::optional<DefaultsValue> get(const std::string& key) override { return mem.get(key); }
-    void set(const std::string& key, const DefaultsValue& value) override {
-        writes.emplace_back(key, value);
-        mem.set(key, value);
-    }
-    void remove(const std::string& key) override {
-        writes.emplace_back(key, std::nullopt);
-        mem.remove(key);
-    }
-    std::vector<std::string> keys() override { return mem.keys(); }
-
-    MemoryDefaults mem;
-    std::vector<std::pair<std::string, std::optional<DefaultsValue>>> writes;
-};
+using testsupport::RecordingDefaults;
 
 class FakeLoginItems final : public LoginItemService {
 public:
@@ -83,6 +67,7 @@ TEST(Prefs, AnEmptyStoreGivesEveryDefaultAndConstructionWritesNothing) {
     EXPECT_TRUE(p.autoCheck());
     EXPECT_TRUE(p.notifyWhenClosed());
     EXPECT_FALSE(p.autoInstall());
+    EXPECT_FALSE(p.restoreLastSession());
     EXPECT_FALSE(p.openAtLogin());
     EXPECT_TRUE(d.writes.empty());
     EXPECT_TRUE(login.calls.empty());

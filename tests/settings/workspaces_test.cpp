@@ -187,6 +187,28 @@ TEST(WorkspaceStore, AppendKeepsRepeatsAndSlotLookupTakesTheFirst) {
     EXPECT_FALSE(WorkspaceStore(d).activeID());
 }
 
+TEST(WorkspaceStore, TheLastSessionIsOneMarkedEntryKeptInPlaceWithItsId) {
+    MemoryDefaults d;
+    WorkspaceStore store(d);
+    store.setItems({ws(id1, "Last session", std::nullopt)});  // the user's own, never taken for it
+    Workspace s = ws(id3, Workspace::lastSessionName, 6, {{{"org.Mail", "Mail"}}});
+    s.displayKey = "DP-1";
+    s.moreDisplays = {WorkspaceDisplay{1, "HDMI-1", Layout::two, {{{"org.Notes", "Notes"}}}, {0.75}}};
+    ASSERT_TRUE(store.keepLastSession(s));
+    EXPECT_FALSE(store.keepLastSession(s));  // the same: nothing written
+    const Workspace kept = *store.lastSession();
+    EXPECT_FALSE(kept.slot);
+    EXPECT_EQ(kept.appsLine(), "Mail, Notes");
+    EXPECT_EQ(WorkspaceStore(d).items(), store.items());  // every member read back
+
+    // An import brought a second one: one stays, in the first one's place, with its id.
+    store.append(kept);
+    s.columns.clear();
+    ASSERT_TRUE(store.keepLastSession(s));
+    EXPECT_EQ(store.items().size(), 2u);
+    EXPECT_EQ(store.items()[1].id, kept.id);
+}
+
 TEST(Workspace, AppsLineJoinsNamesColumnByColumn) {
     auto w = ws(id1, "W", std::nullopt, {{{"a", "A"}, {"b", "B"}}, {{"c", "C"}}});
     EXPECT_EQ(w.appsLine(), "A, B, C");

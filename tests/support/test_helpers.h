@@ -21,6 +21,29 @@ struct LogCapture {
     LogCapture& operator=(const LogCapture&) = delete;
 };
 
+// A store that remembers every write, in order.
+class RecordingDefaults final : public Defaults {
+public:
+    std::optional<DefaultsValue> get(const std::string& key) override { return mem.get(key); }
+    void set(const std::string& key, const DefaultsValue& value) override {
+        writes.emplace_back(key, value);
+        mem.set(key, value);
+    }
+    void remove(const std::string& key) override {
+        writes.emplace_back(key, std::nullopt);
+        mem.remove(key);
+    }
+    std::vector<std::string> keys() override { return mem.keys(); }
+    size_t writesTo(const std::string& key) const {
+        size_t n = 0;
+        for (auto& w : writes) n += w.first == key;
+        return n;
+    }
+
+    MemoryDefaults mem;
+    std::vector<std::pair<std::string, std::optional<DefaultsValue>>> writes;
+};
+
 inline Data bytes(const std::string& s) { return Data(s.begin(), s.end()); }
 inline std::string text(const std::optional<Data>& d) { return d ? std::string(d->begin(), d->end()) : "<none>"; }
 

@@ -69,6 +69,10 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     ASSERT_NE(save, nullptr);
     QTest::mouseClick(save, Qt::LeftButton);
     EXPECT_EQ(saveDialogs, 1);
+    Toggle* atStart = findNamed<Toggle>(window, "Restore the last session at start");
+    ASSERT_NE(atStart, nullptr);
+    QTest::mouseClick(atStart, Qt::LeftButton);
+    EXPECT_TRUE(prefs->restoreLastSession());
 
     // The save dialog saves the current display under the name typed.
     SaveLayoutDialog dialog(*wm, *workspaces, *hotkeys, closer());
