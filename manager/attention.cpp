@@ -61,7 +61,9 @@ std::optional<int64_t> WindowManager::lastInputBesides(const AXElement& el) {
 void WindowManager::activationRequested(const ActivationRequest& req) {
     const AXElement& el = req.window;
     if (on() && !grantsFocus(focusPolicyFrom(prefs.focusPolicy()), req.source, req.userTime, lastInputBesides(el))) {
-        markRefused(el);
+        // A window that asked not to be focused (GIMP's docks, shown again
+        // with their image window) was refused nothing it wanted.
+        if (req.userTime != 0) markRefused(el);
         return;
     }
     bringForward(el);

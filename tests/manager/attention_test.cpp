@@ -117,6 +117,16 @@ TEST_F(ManagerTest, RequestsAndNewWindowsDoNotStealTheFocusFromTyping) {
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
     EXPECT_TRUE(shownToTaskbars(popup));
 
+    // One that asks not to be focused, opening or asking again, is not, and
+    // wants no attention for it.
+    AXElement quiet = sim.addWindow(chat, Rect(1250, 100, 600, 500), WindowSpec{.userTime = 0});
+    settle();
+    sim.requestActivation(quiet, App, 0);
+    settle();
+    EXPECT_EQ(strip(0)->focusedItem()->el, typing);
+    EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
+    EXPECT_FALSE(shownToTaskbars(quiet));
+
     // "Always focus" lets it through.
     prefs->focusPolicy.set(1);
     AXElement later = sim.addWindow(chat, Rect(1300, 100, 600, 500), WindowSpec{.userTime = 960});
