@@ -255,14 +255,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.props = std::move(props);
     cl.props.border = 0;
     // Windows already on screen stay where they are.
-    if (!adopting) {
-        cl.props.geom = openingPlace(cl);
-        // A window that floats with a bar of ours keeps the bar on its display.
-        const bool floats = isOwn(cl) || subrole(cl) != ax::StandardWindow;
-        if (floats && !cl.props.ownDecorations)
-            if (auto mon = displays_.monitorFor(cl.props.geom))
-                cl.props.geom.y = std::max(cl.props.geom.y, mon->y + titlebar::height);
-    }
+    if (!adopting) cl.props.geom = openingPlace(cl);
     cl.desktop = openingDesktop(cl);
     cl.asked = askedDesktop(cl);
     cl.offDesktop = !shownOnDesktop(cl);
@@ -281,7 +274,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         writeWmState(w, kNormal);
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    frames_.sendSyntheticConfigure(w, cl.props.geom);
+    frames_.sendSyntheticConfigure(w, frames_.rect(w).value_or(cl.props.geom));
     writeNetState(clients_.at(w));
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();

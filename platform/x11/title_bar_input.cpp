@@ -48,11 +48,26 @@ void X11Platform::Impl::syncBar(xcb_window_t w) {
         bars_.show(w, c->frame, look);
     }
     if (shown != c->frameExtents) {
+        if (c->frameExtents.empty()) keepFrameOnDisplay(w, *g, shown);
         c->frameExtents = shown;
         conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL,
                           {static_cast<uint32_t>(shown.left), static_cast<uint32_t>(shown.right),
                            static_cast<uint32_t>(shown.top), static_cast<uint32_t>(shown.bottom)});
     }
+}
+
+// A window floated from the top of its strip, or opened against a monitor's
+// edge, would have its new bar or edges beyond the monitor, out of reach: it
+// moves the least that brings its whole frame onto the monitor it is on (the
+// bar first, when the frame is larger). A window the user drags stays with
+// the pointer.
+void X11Platform::Impl::keepFrameOnDisplay(xcb_window_t w, const Geo& g, const titlebar::Extents& e) {
+    if (move_ && move_->win == w) return;
+    const Rect framed = framedLayout(g.rect, e).frame;
+    const std::optional<Rect> mon = displays_.monitorFor(g.rect);
+    if (!mon) return;
+    const Rect inside = reachable(framed, *mon, false);
+    if (inside != framed) frames_.move(w, {inside.x + e.left, inside.y + e.top});
 }
 
 void X11Platform::Impl::forgetBar(xcb_window_t w) {

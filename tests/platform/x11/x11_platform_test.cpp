@@ -642,7 +642,8 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     EXPECT_EQ(screenIndex(*wm_, Rect(1000, 10, 200, 200)), 1);
 
     // A dialog centred on a column at the right monitor's left edge (its
-    // middle over the left monitor, clipped away) stays on the right monitor.
+    // middle over the left monitor, clipped away) stays on the right
+    // monitor, its frame's left edge included.
     const xcb_window_t parent = managedWindow(828282, Rect(560, 100, 600, 600));
     const AXElement p = AXElement::window(parent);
     wm_->assignDisplay(p, s[1].id);
@@ -652,7 +653,7 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     xcb_map_window(tc_->c(), dlg);
     tc_->sync();
     ASSERT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(dlg)).has_value(); }));
-    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960, 300, 300, 200));
+    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960 + titlebar::edge, 300, 300, 200));
 
     // A full-screen request now covers only its own monitor.
     Child term = client({"xterm"});
@@ -1026,6 +1027,22 @@ TEST_F(TitleBarTest, AFloatedTerminalIsTitledMovedResizedMinimisedAndClosedByIts
     const Rect close = titlebar::closeButton(fr.w);
     clickAt(fr.x + int(close.midX()), fr.y + int(close.midY()));
     EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+// Floated from a column at the monitor's top right, the window moves the
+// least that brings its bar and edges onto the monitor, where they can be reached.
+TEST_F(TitleBarTest, AWindowFloatedAgainstTheMonitorsEdgesHasItsWholeFrameOnIt) {
+    start();
+    const xcb_window_t w = managedWindow(4242, Rect(100, 100, 400, 300));
+    const AXElement el = AXElement::window(w);
+    const auto root = tc_->geometry(tc_->root());
+    wm_->assignDisplay(el, wm_->screens().front().id);
+    wm_->setAttribute(el, ax::Position, Point{root.w - 400.0, 0});
+    wm_->assignDisplay(el, std::nullopt);
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(frame(*wm_, el)->origin(), (Point{root.w - 400.0 - titlebar::edge, titlebar::height}));
+    const auto fr = frameOf(w);
+    EXPECT_EQ((std::array<int, 2>{fr.y, fr.x + fr.w}), (std::array<int, 2>{0, root.w}));
 }
 
 TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
