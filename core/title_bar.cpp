@@ -26,12 +26,12 @@ std::optional<Rect> minimiseButton(int, bool minimisable) {
     return buttonAt(1);
 }
 
-Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable) {
+Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable, bool resizable) {
     if (x < 0 || y < 0 || x >= frameW || y >= frameH) return {};
     // The top edge is the bar's first pixels; the other edges are the frame's own.
     const int ex = x < edge ? -1 : x >= frameW - edge ? 1 : 0;
     const int ey = y < edge ? -1 : y >= frameH - edge ? 1 : 0;
-    if (ex || ey) {
+    if ((ex || ey) && resizable) {
         Hit h{Part::resize, ex, ey};
         if (!ex) h.edgeX = x < corner ? -1 : x >= frameW - corner ? 1 : 0;
         if (!ey) h.edgeY = y < corner ? -1 : y >= frameH - corner ? 1 : 0;

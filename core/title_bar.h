@@ -38,8 +38,9 @@ struct Hit {
 // where the window may be minimised.
 Rect closeButton(int width);
 std::optional<Rect> minimiseButton(int width, bool minimisable);
-// What a press at (x, y) of a frame (frameW x frameH, bar on top) means.
-Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable);
+// What a press at (x, y) of a frame (frameW x frameH, bar on top) means. The
+// edges of a window that cannot be resized are the bar's or nothing.
+Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable, bool resizable = true);
 }  // namespace titlebar
 
 struct TitleBarLook {

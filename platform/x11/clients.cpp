@@ -24,14 +24,6 @@ constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
 
-// _MOTIF_WM_HINTS: flags, functions, decorations, ...; the decorations
-// count when flag 2 is set. Bit 1 (all) turns the others into exclusions;
-// bit 8 is the title.
-bool motifTitled(const std::vector<uint32_t>& v) {
-    if (v.size() < 3 || !(v[0] & 2)) return true;
-    const uint32_t d = v[2];
-    return (d & 1) ? !(d & 8) : (d & 8) != 0;
-}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -123,7 +115,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
         if (auto v = prop[14].cardinals(); !v.empty()) p.userTime = v[0];
         if (auto v = prop[15].cardinals(); !v.empty() && v[0] != wins[i]) p.userTimeWindow = v[0];
-        p.ownDecorations = !motifTitled(prop[16].cardinals()) || prop[17].present();
+        p.motif = parseMotifHints(prop[16].cardinals());
+        p.ownDecorations = !p.motif.titled || prop[17].present();
         if (auto v = prop[18].cardinals(); !v.empty()) p.desktop = v[0];
     }
     return out;
@@ -160,6 +153,7 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.deleteWindow = fresh.deleteWindow;
     p.ping = fresh.ping;
     p.ownDecorations = fresh.ownDecorations;
+    p.motif = fresh.motif;
     p.urgent = fresh.urgent;
     // Ours to keep (full screen, hidden, skips) or the client's own, read back as written.
     if (atom == a._NET_WM_STATE) p.netState = fresh.netState;
@@ -429,6 +423,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         writeWmState(w, kWithdrawn);
         xcb_delete_property(xc, w, a._NET_WM_STATE);
         xcb_delete_property(xc, w, a._NET_WM_DESKTOP);
+        xcb_delete_property(xc, w, a._NET_WM_ALLOWED_ACTIONS);
         pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);

@@ -1045,6 +1045,61 @@ TEST_F(TitleBarTest, AWindowFloatedAgainstTheMonitorsEdgesHasItsWholeFrameOnIt) 
     EXPECT_EQ((std::array<int, 2>{fr.y, fr.x + fr.w}), (std::array<int, 2>{0, root.w}));
 }
 
+// Pagers are offered what Tarvela does with a window; a window whose hints
+// forbid minimising or resizing has no button or edge for it.
+TEST_F(TitleBarTest, AllowedActionsAndTheBarFollowWhatAWindowLets) {
+    start();
+    auto setType = [&](xcb_window_t w) {
+        tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    };
+    struct Case {
+        const char* what;
+        std::function<void(xcb_window_t)> set;
+        bool tiled;
+        std::vector<std::string> actions;
+    };
+    const std::vector<Case> cases = {
+        {"a column", {}, true, {"MOVE", "RESIZE", "MINIMIZE", "FULLSCREEN", "CHANGE_DESKTOP", "CLOSE"}},
+        {"a dialog", setType, false, {"MOVE", "RESIZE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+        {"a dialog of one size",
+         [&](xcb_window_t w) {
+             setType(w);
+             std::vector<uint32_t> hints(18, 0);
+             hints[0] = (1u << 4) | (1u << 5);
+             hints[5] = hints[7] = 200, hints[6] = hints[8] = 100;
+             tc_->setCardinals(w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, hints);
+         },
+         false, {"MOVE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+        {"a floated window Motif lets neither minimise nor resize",
+         [&](xcb_window_t w) { tc_->setCardinals(w, "_MOTIF_WM_HINTS", tc_->atom("_MOTIF_WM_HINTS"), {1, 1 | 2 | 8, 0}); },
+         false, {"MOVE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+    };
+    for (const Case& k : cases) {
+        const xcb_window_t w = managedWindow(4242, Rect(300, 300, 200, 100), [&](xcb_window_t w) {
+            tc_->setString(w, tc_->atom("_NET_WM_NAME"), tc_->atom("UTF8_STRING"), k.what);
+            if (k.set) k.set(w);
+        });
+        const AXElement el = AXElement::window(w);
+        wm_->assignDisplay(el, wm_->screens().front().id);
+        if (!k.tiled) wm_->assignDisplay(el, std::nullopt);
+        ASSERT_TRUE(wm_->sync());
+        std::vector<uint32_t> want;
+        for (const std::string& a : k.actions) want.push_back(tc_->atom(("_NET_WM_ACTION_" + a).c_str()));
+        EXPECT_EQ(tc_->cardinals(w, "_NET_WM_ALLOWED_ACTIONS"), want) << k.what;
+        if (k.tiled) continue;
+        // Its bar shows a minimise button only where it may be minimised...
+        EXPECT_EQ(looks_->seen.back().title, k.what);
+        EXPECT_EQ(looks_->seen.back().minimisable, false) << k.what;
+        // ...and its bottom-right corner resizes only where it may be resized.
+        const Rect before = *frame(*wm_, el);
+        const auto fr = frameOf(w);
+        dragBy(fr.x + fr.w - 2, fr.y + fr.h - 2, 40, 30);
+        ASSERT_TRUE(wm_->sync());
+        EXPECT_EQ(frame(*wm_, el)->size() != before.size(), k.actions[1] == "RESIZE") << k.what;
+        xcb_destroy_window(tc_->c(), w);
+    }
+}
+
 TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
     start();
     std::vector<std::pair<uint32_t, std::string>> offered;
