@@ -37,7 +37,7 @@ TEST_F(StripTest, StackedWindowsShareTheHeight) {
 }
 
 TEST_F(StripTest, ShortDisplayLaysOutAsIfThreeHundredHigh) {
-    sim.setDisplays({Screen{displayId, Rect(0, 0, 1080, 200), Rect(0, 0, 1080, 200), "Tiny", 1}});
+    sim.setDisplays({Screen{displayId, Rect(0, 0, 1080, 200), Rect(0, 0, 1080, 200), "Tiny", 1, "Tiny"}});
     strip->start(columns({0.5}), Layout::strip);
     EXPECT_EQ(frameAt(0).height, 300);
 }
