@@ -70,6 +70,8 @@ void X11Platform::Impl::syncBar(xcb_window_t w) {
         const TitleBarLook look{c->props.title, static_cast<int>(g->rect.width) + shown.left + shown.right, shown.top,
                                 focus_.window() == w, minimisable(*c)};
         bars_.show(w, c->frame, look);
+        const Size frame{g->rect.width + shown.left + shown.right, g->rect.height + shown.top + shown.bottom};
+        bars_.setEdges(w, resizable(*c) ? std::optional(frame) : std::nullopt);
     }
     if (shown != c->frameExtents) {
         if (c->frameExtents.empty()) keepFrameOnDisplay(w, *g, shown);
@@ -122,7 +124,12 @@ bool X11Platform::Impl::barPress(const xcb_button_press_event_t* ev) {
                           static_cast<int>(g->rect.height) + e.top + e.bottom, minimisable(*c), resizable(*c));
     switch (hit.part) {
         case titlebar::Part::move: startMove(w, ev->root_x, ev->root_y, false, 0, 0, 1); break;
-        case titlebar::Part::resize: startMove(w, ev->root_x, ev->root_y, false, hit.edgeX, hit.edgeY, 1); break;
+        case titlebar::Part::resize:
+            startMove(w, ev->root_x, ev->root_y, false, hit.edgeX, hit.edgeY, 1);
+            // The press's own grab shows the edge's cursor wherever the drag goes.
+            xcb_change_active_pointer_grab(conn.raw(), bars_.resizeCursor(hit.edgeX, hit.edgeY), ev->time,
+                                           static_cast<uint16_t>(kFrameEdgeMask));
+            break;
         case titlebar::Part::close:
         case titlebar::Part::minimise: barClick_ = BarClick{w, hit.part}; break;
         case titlebar::Part::none: break;

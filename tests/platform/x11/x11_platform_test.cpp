@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 #include <array>
@@ -1098,6 +1099,43 @@ TEST_F(TitleBarTest, AllowedActionsAndTheBarFollowWhatAWindowLets) {
         EXPECT_EQ(frame(*wm_, el)->size() != before.size(), k.actions[1] == "RESIZE") << k.what;
         xcb_destroy_window(tc_->c(), w);
     }
+}
+
+// Over a floating frame's edges the pointer shows which way it resizes; over
+// the edges of a window of one size, nothing changes.
+TEST_F(TitleBarTest, TheEdgesOfAResizableFrameShowTheirResizeCursors) {
+    start();
+    xcb_connection_t* c = tc_->c();
+    free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
+    auto cursorAt = [&](int x, int y) {
+        tc_->motion(x, y);
+        auto* r = xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr);
+        const uint32_t serial = r ? r->cursor_serial : 0;
+        free(r);
+        return serial;
+    };
+    auto dialog = [&](int x, bool oneSize) {
+        const xcb_window_t w = managedWindow(4242, Rect(x, 300, 300, 200), [&](xcb_window_t w) {
+            tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {tc_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+            std::vector<uint32_t> hints(18, 0);
+            hints[0] = oneSize ? (1u << 4) | (1u << 5) : 0;
+            hints[5] = hints[7] = 300, hints[6] = hints[8] = 200;
+            tc_->setCardinals(w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, hints);
+        });
+        wm_->setAttribute(AXElement::window(w), ax::Position, Point{double(x), 300});  // side by side
+        return w;
+    };
+    const xcb_window_t resizable = dialog(200, false), fixed = dialog(1000, true);
+    ASSERT_TRUE(wm_->sync());
+    auto fr = frameOf(resizable);
+    const uint32_t plain = cursorAt(fr.x + fr.w / 2, fr.y + titlebar::height / 2);
+    const uint32_t right = cursorAt(fr.x + fr.w - 2, fr.y + fr.h / 2);
+    const uint32_t corner = cursorAt(fr.x + fr.w - 2, fr.y + fr.h - 2);
+    EXPECT_NE(right, plain);
+    EXPECT_NE(corner, right);
+    EXPECT_NE(corner, plain);
+    fr = frameOf(fixed);
+    EXPECT_EQ(cursorAt(fr.x + fr.w - 2, fr.y + fr.h / 2), plain);
 }
 
 TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
