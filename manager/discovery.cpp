@@ -367,10 +367,9 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
     // whatever its user time.
     const bool granted = std::erase(granted_, el) > 0;
     bool focus = !wantsAttention(el);
-    const std::optional<int64_t> userTime = attr<int64_t>(platform_, el, ax::UserTime);
     if (focus && !granted)
-        focus = grantsFocus(focusPolicyFrom(prefs.focusPolicy()), ActivationSource::Application, userTime,
-                            lastInputBesides(el));
+        focus = grantsFocus(focusPolicyFrom(prefs.focusPolicy()), ActivationSource::Application,
+                            attr<int64_t>(platform_, el, ax::UserTime), lastInputBesides(el));
     const Item* before = s->focusedItem();
     const std::optional<AXElement> prev = before ? std::optional(before->el) : std::nullopt;
     // A window seen before (minimised, now restored) goes back where it was.
@@ -390,8 +389,7 @@ void WindowManager::judgeNewWindow(const AXElement& el) {
     if (granted)
         if (auto placed = s->find(el)) s->raise(placed->first, placed->second);
     if (!focus) {
-        // One that asked not to be focused wants no attention either.
-        if (userTime != 0) markRefused(el);
+        markRefused(el);
         if (prev && frontWindow() == el) {
             // The platform focused it on opening: the focus goes back to the user's window.
             if (auto p = platform_.pidOf(*prev)) platform_.activate(*p);

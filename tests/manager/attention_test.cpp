@@ -117,11 +117,12 @@ TEST_F(ManagerTest, RequestsAndNewWindowsDoNotStealTheFocusFromTyping) {
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
     EXPECT_TRUE(shownToTaskbars(popup));
 
-    // One that asks not to be focused, opening or asking again, is not, and
-    // wants no attention for it.
-    AXElement quiet = sim.addWindow(chat, Rect(1250, 100, 600, 500), WindowSpec{.userTime = 0});
+    // A floating window that opens asking not to be focused (a tool window,
+    // in front of the user already) is not, and wants no attention for it.
+    AXElement quiet =
+        sim.addWindow(chat, Rect(1250, 100, 600, 500), WindowSpec{.subrole = std::string(ax::Dialog), .userTime = 0});
     settle();
-    sim.requestActivation(quiet, App, 0);
+    sim.requestActivation(quiet, App, 0);  // as the window system asks for each window it maps
     settle();
     EXPECT_EQ(strip(0)->focusedItem()->el, typing);
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
