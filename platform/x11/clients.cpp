@@ -256,6 +256,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     frameClient(cl, wasViewable);
     watchUserTimeWindow(w);
     syncBar(w);
+    keepFrameOnDisplay(w);  // before it shows
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {

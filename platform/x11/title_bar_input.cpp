@@ -74,7 +74,9 @@ void X11Platform::Impl::syncBar(xcb_window_t w) {
         bars_.setEdges(w, resizable(*c) ? std::optional(frame) : std::nullopt);
     }
     if (shown != c->frameExtents) {
-        if (c->frameExtents.empty()) keepFrameOnDisplay(w, *g, shown);
+        // Checked once the turn's work is done: the manager letting go of
+        // every window as it stops gives each a bar it takes away at once.
+        if (c->frameExtents.empty()) loop.post(life.guard([this, w] { keepFrameOnDisplay(w); }));
         c->frameExtents = shown;
         conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL,
                           {static_cast<uint32_t>(shown.left), static_cast<uint32_t>(shown.right),
@@ -88,13 +90,17 @@ void X11Platform::Impl::syncBar(xcb_window_t w) {
 // moves the least that brings its whole frame onto the monitor it is on (the
 // bar first, when the frame is larger). A window the user drags stays with
 // the pointer.
-void X11Platform::Impl::keepFrameOnDisplay(xcb_window_t w, const Geo& g, const titlebar::Extents& e) {
-    if (move_ && move_->win == w) return;
-    const Rect framed = framedLayout(g.rect, e).frame;
-    const std::optional<Rect> mon = displays_.monitorFor(g.rect);
-    if (!mon) return;
+void X11Platform::Impl::keepFrameOnDisplay(xcb_window_t w) {
+    const std::optional<Geo> g = frames_.get(w);
+    if (!client(w) || !g || (move_ && move_->win == w)) return;
+    const titlebar::Extents e = shownBar(*g);
+    const std::optional<Rect> mon = displays_.monitorFor(g->rect);
+    if (e.empty() || !mon) return;
+    const Rect framed = framedLayout(g->rect, e).frame;
     const Rect inside = reachable(framed, *mon, false);
-    if (inside != framed) frames_.move(w, {inside.x + e.left, inside.y + e.top});
+    if (inside == framed) return;
+    frames_.move(w, {inside.x + e.left, inside.y + e.top});
+    flushAndDrain();
 }
 
 void X11Platform::Impl::forgetBar(xcb_window_t w) {

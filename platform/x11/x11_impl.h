@@ -288,8 +288,8 @@ struct X11Platform::Impl {
     // w's bar as its state says now: shown or hidden, painted, and
     // _NET_FRAME_EXTENTS telling the truth. Main thread.
     void syncBar(xcb_window_t w);
-    // Moves w so that its frame, with the bar it gains, lies on its monitor.
-    void keepFrameOnDisplay(xcb_window_t w, const x11::Geo& g, const titlebar::Extents& e);
+    // Moves w so that its frame, with the bar it has, lies on its monitor.
+    void keepFrameOnDisplay(xcb_window_t w);
     void forgetBar(xcb_window_t w);
     // Presses and releases on bars and their frames' edges; false: not one of ours.
     bool barPress(const xcb_button_press_event_t* ev);

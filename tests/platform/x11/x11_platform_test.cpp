@@ -1040,8 +1040,10 @@ TEST_F(TitleBarTest, AWindowFloatedAgainstTheMonitorsEdgesHasItsWholeFrameOnIt) 
     wm_->assignDisplay(el, wm_->screens().front().id);
     wm_->setAttribute(el, ax::Position, Point{root.w - 400.0, 0});
     wm_->assignDisplay(el, std::nullopt);
+    EXPECT_TRUE(waitFor([&] {
+        return frame(*wm_, el)->origin() == Point{root.w - 400.0 - titlebar::edge, titlebar::height};
+    }));
     ASSERT_TRUE(wm_->sync());
-    EXPECT_EQ(frame(*wm_, el)->origin(), (Point{root.w - 400.0 - titlebar::edge, titlebar::height}));
     const auto fr = frameOf(w);
     EXPECT_EQ((std::array<int, 2>{fr.y, fr.x + fr.w}), (std::array<int, 2>{0, root.w}));
 }
