@@ -13,19 +13,14 @@ TEST(TitleBarZones, EveryEdgePixelIsInOneZoneThatResizesAsAPressThereDoes) {
         ASSERT_EQ(zones.size(), 12u);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                int in = 0;
-                const Zone* found = nullptr;
-                for (const Zone& z : zones)
-                    if (x >= z.rect.minX() && x < z.rect.maxX() && y >= z.rect.minY() && y < z.rect.maxY()) {
-                        ++in;
-                        found = &z;
-                    }
                 const Hit hit = hitTest(x, y, w, h, true);
+                int in = 0;
+                for (const Zone& z : zones)
+                    if (z.rect.contains({x + 0.5, y + 0.5})) {
+                        ++in;
+                        ASSERT_EQ(std::make_pair(z.edgeX, z.edgeY), std::make_pair(hit.edgeX, hit.edgeY)) << x << "," << y;
+                    }
                 ASSERT_EQ(in, hit.part == Part::resize ? 1 : 0) << w << "x" << h << " at " << x << "," << y;
-                if (found) {
-                    ASSERT_EQ(std::make_pair(found->edgeX, found->edgeY), std::make_pair(hit.edgeX, hit.edgeY))
-                        << w << "x" << h << " at " << x << "," << y;
-                }
             }
     }
     // A window that cannot be resized has no resize edge: its top edge is the bar's.
