@@ -368,11 +368,13 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
     xcb_window_t parent = client(cl.props.transientFor) ? cl.props.transientFor : XCB_NONE;
     const bool tool = groupTool(cl);
     std::vector<Rect> tools;
-    if (tool) {
+    // A tool, or a dialog that names no parent (GIMP's "Quit GIMP"), goes with
+    // its group's main window.
+    if (cl.props.group != XCB_NONE) {
         const Client* main = nullptr;
         for (xcb_window_t w : clients_.stacking()) {
             const Client& other = *client(w);
-            if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
+            if (w == cl.win || other.props.group != cl.props.group || other.iconic || other.offDesktop) continue;
             if (groupTool(other)) {
                 if (auto g = geometry(w)) tools.push_back(*g);
             } else if (!main || other.focusSeq >= main->focusSeq) {

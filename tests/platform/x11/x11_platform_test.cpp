@@ -421,6 +421,12 @@ TEST_F(X11Test, AGroupsToolWindowsFloatBesideOneAnotherAndStayAboveTheGroup) {
         ASSERT_TRUE(wm_->sync());
         EXPECT_TRUE(above(toolbox, image) && above(dock, image)) << "after raising the " << source;
     }
+
+    // A dialog of the group that names no parent ("Quit GIMP") opens over the image window.
+    wm_->setAttribute(AXElement::window(image), ax::Position, Point{900, 200});
+    const Rect i = *frame(*wm_, AXElement::window(image));
+    const Rect q = *frame(*wm_, AXElement::window(open("_NET_WM_WINDOW_TYPE_DIALOG", 400, 200)));
+    EXPECT_EQ((Point{q.midX(), q.midY()}), (Point{i.midX(), i.midY()}));
 }
 
 TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
