@@ -174,9 +174,9 @@ struct DesktopSet {
 };
 // What a pager, taskbar or script asks of the desktops.
 struct DesktopRequest {
-    enum class Kind { Show, MoveWindow, Rename, Sticky };
+    enum class Kind { Show, MoveWindow, Rename, Sticky, Count };
     Kind kind = Kind::Show;
-    int desktop = 0;                 // Show, MoveWindow (kAllDesktops: every desktop)
+    int desktop = 0;                 // Show, MoveWindow (kAllDesktops: every desktop); Count: how many
     AXElement window;                // MoveWindow, Sticky
     std::vector<std::string> names;  // Rename: every desktop's name as the pager wants it
     bool sticky = false;             // Sticky: on every desktop, or back on the current one

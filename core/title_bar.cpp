@@ -26,12 +26,34 @@ std::optional<Rect> minimiseButton(int, bool minimisable) {
     return buttonAt(1);
 }
 
-Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable) {
+std::vector<Zone> resizeZones(int frameW, int frameH) {
+    const int w = frameW, h = frameH;
+    std::vector<Zone> out;
+    auto add = [&](int x0, int y0, int x1, int y1, int ex, int ey) {
+        out.push_back(Zone{Rect(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)), ex, ey});
+    };
+    // Where corners overlap on a small frame, the top and left one wins, as in hitTest.
+    for (const int ex : {-1, 1}) {
+        const int x0 = ex < 0 ? 0 : w - edge;
+        add(x0, 0, x0 + edge, std::min(corner, h), ex, -1);
+        add(x0, corner, x0 + edge, h - corner, ex, 0);
+        add(x0, std::max(corner, h - corner), x0 + edge, h, ex, 1);
+    }
+    for (const int ey : {-1, 1}) {
+        const int y0 = ey < 0 ? 0 : h - edge;
+        add(edge, y0, std::min(corner, w - edge), y0 + edge, -1, ey);
+        add(corner, y0, w - corner, y0 + edge, 0, ey);
+        add(std::max(corner, w - corner), y0, w - edge, y0 + edge, 1, ey);
+    }
+    return out;
+}
+
+Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable, bool resizable) {
     if (x < 0 || y < 0 || x >= frameW || y >= frameH) return {};
     // The top edge is the bar's first pixels; the other edges are the frame's own.
     const int ex = x < edge ? -1 : x >= frameW - edge ? 1 : 0;
     const int ey = y < edge ? -1 : y >= frameH - edge ? 1 : 0;
-    if (ex || ey) {
+    if ((ex || ey) && resizable) {
         Hit h{Part::resize, ex, ey};
         if (!ex) h.edgeX = x < corner ? -1 : x >= frameW - corner ? 1 : 0;
         if (!ey) h.edgeY = y < corner ? -1 : y >= frameH - corner ? 1 : 0;

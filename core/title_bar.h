@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/geometry.h"
 #include "core/platform.h"
@@ -38,8 +39,19 @@ struct Hit {
 // where the window may be minimised.
 Rect closeButton(int width);
 std::optional<Rect> minimiseButton(int width, bool minimisable);
-// What a press at (x, y) of a frame (frameW x frameH, bar on top) means.
-Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable);
+// The frame's edges as rectangles a press resizes the same way in: the left
+// and right edges top to bottom, then the top and bottom edges between them
+// left to right, twelve in this order whatever the size (some empty on a tiny
+// frame). Together they are exactly the edges, none overlapping another.
+struct Zone {
+    Rect rect;
+    int edgeX = 0, edgeY = 0;  // as hitTest answers for every point of it
+};
+std::vector<Zone> resizeZones(int frameW, int frameH);
+
+// What a press at (x, y) of a frame (frameW x frameH, bar on top) means. The
+// edges of a window that cannot be resized are the bar's or nothing.
+Hit hitTest(int x, int y, int frameW, int frameH, bool minimisable, bool resizable = true);
 }  // namespace titlebar
 
 struct TitleBarLook {

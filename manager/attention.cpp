@@ -61,7 +61,11 @@ std::optional<int64_t> WindowManager::lastInputBesides(const AXElement& el) {
 void WindowManager::activationRequested(const ActivationRequest& req) {
     const AXElement& el = req.window;
     if (on() && !grantsFocus(focusPolicyFrom(prefs.focusPolicy()), req.source, req.userTime, lastInputBesides(el))) {
-        markRefused(el);
+        // A new window that asked not to be focused was refused nothing it
+        // wanted: floating, it is in front of the user (GIMP's docks, shown
+        // again with their image window); one that joins a strip, perhaps
+        // scrolled away, is marked as it joins.
+        if (req.userTime != 0) markRefused(el);
         return;
     }
     bringForward(el);

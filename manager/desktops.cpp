@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/window_access.h"
 #include "manager/window_manager.h"
+#include "settings/pref_ranges.h"
 
 namespace tarvela {
 
@@ -237,6 +238,8 @@ void WindowManager::desktopRequested(const DesktopRequest& req) {
             break;
         case DesktopRequest::Kind::Rename: renameDesktops(req.names); break;
         case DesktopRequest::Kind::Sticky: setSticky(req.window, req.sticky); break;
+        // A pager adding or removing desktops changes the preference, as the settings would.
+        case DesktopRequest::Kind::Count: prefs.desktops.set(pref_range::desktops.clamp(req.desktop)); break;
     }
 }
 

@@ -51,6 +51,7 @@ struct WindowProps {
     // It draws its own frame: Motif hints without a title, or GTK's
     // client-side decorations (_GTK_FRAME_EXTENTS).
     bool ownDecorations = false;
+    MotifHints motif;  // what it lets us do and show
     std::vector<xcb_atom_t> netState;
     std::optional<Strut> strut;
     uint32_t wmState = 0;  // WM_STATE: 0 withdrawn, 1 normal, 3 iconic
@@ -80,6 +81,7 @@ struct Client {
     // The user's latest input to it: its _NET_WM_USER_TIME or a click we saw, unwrapped.
     std::optional<int64_t> userTime;
     titlebar::Extents frameExtents;  // as _NET_FRAME_EXTENTS last said
+    std::vector<uint32_t> allowedActions;  // as _NET_WM_ALLOWED_ACTIONS last said
 };
 
 class ClientTable {

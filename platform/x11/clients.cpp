@@ -24,14 +24,6 @@ constexpr uint32_t kWithdrawn = 0, kNormal = 1, kIconic = 3;
 
 bool contains(const std::vector<xcb_atom_t>& v, xcb_atom_t a) { return std::find(v.begin(), v.end(), a) != v.end(); }
 
-// _MOTIF_WM_HINTS: flags, functions, decorations, ...; the decorations
-// count when flag 2 is set. Bit 1 (all) turns the others into exclusions;
-// bit 8 is the title.
-bool motifTitled(const std::vector<uint32_t>& v) {
-    if (v.size() < 3 || !(v[0] & 2)) return true;
-    const uint32_t d = v[2];
-    return (d & 1) ? !(d & 8) : (d & 8) != 0;
-}
 }  // namespace
 
 Client* X11Platform::Impl::client(xcb_window_t w) {
@@ -123,7 +115,8 @@ std::vector<WindowProps> X11Platform::Impl::readProps(const std::vector<xcb_wind
         if (auto v = prop[13].cardinals(); !v.empty()) p.wmState = v[0];
         if (auto v = prop[14].cardinals(); !v.empty()) p.userTime = v[0];
         if (auto v = prop[15].cardinals(); !v.empty() && v[0] != wins[i]) p.userTimeWindow = v[0];
-        p.ownDecorations = !motifTitled(prop[16].cardinals()) || prop[17].present();
+        p.motif = parseMotifHints(prop[16].cardinals());
+        p.ownDecorations = !p.motif.titled || prop[17].present();
         if (auto v = prop[18].cardinals(); !v.empty()) p.desktop = v[0];
     }
     return out;
@@ -160,6 +153,7 @@ void X11Platform::Impl::refreshProp(Client& c, xcb_atom_t atom) {
     p.deleteWindow = fresh.deleteWindow;
     p.ping = fresh.ping;
     p.ownDecorations = fresh.ownDecorations;
+    p.motif = fresh.motif;
     p.urgent = fresh.urgent;
     // Ours to keep (full screen, hidden, skips) or the client's own, read back as written.
     if (atom == a._NET_WM_STATE) p.netState = fresh.netState;
@@ -255,20 +249,14 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.props = std::move(props);
     cl.props.border = 0;
     // Windows already on screen stay where they are.
-    if (!adopting) {
-        cl.props.geom = openingPlace(cl);
-        // A window that floats with a bar of ours keeps the bar on its display.
-        const bool floats = isOwn(cl) || subrole(cl) != ax::StandardWindow;
-        if (floats && !cl.props.ownDecorations)
-            if (auto mon = displays_.monitorFor(cl.props.geom))
-                cl.props.geom.y = std::max(cl.props.geom.y, mon->y + titlebar::height);
-    }
+    if (!adopting) cl.props.geom = openingPlace(cl);
     cl.desktop = openingDesktop(cl);
     cl.asked = askedDesktop(cl);
     cl.offDesktop = !shownOnDesktop(cl);
     frameClient(cl, wasViewable);
     watchUserTimeWindow(w);
     syncBar(w);
+    keepFrameOnDisplay(w);  // before it shows
 
     xcb_connection_t* c = conn.raw();
     if (iconic) {
@@ -281,7 +269,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
         writeWmState(w, kNormal);
     }
     // ICCCM 4.1.5: a reparented client hears of its root position from us.
-    frames_.sendSyntheticConfigure(w, cl.props.geom);
+    frames_.sendSyntheticConfigure(w, frames_.rect(w).value_or(cl.props.geom));
     writeNetState(clients_.at(w));
     if (wantsFullscreen) setFullscreen(w, true);
     updateClientLists();
@@ -380,11 +368,13 @@ void X11Platform::Impl::placeFloating(const Client& cl, Rect& geom) {
     xcb_window_t parent = client(cl.props.transientFor) ? cl.props.transientFor : XCB_NONE;
     const bool tool = groupTool(cl);
     std::vector<Rect> tools;
-    if (tool) {
+    // A tool, or a dialog that names no parent (GIMP's "Quit GIMP"), goes with
+    // its group's main window.
+    if (cl.props.group != XCB_NONE) {
         const Client* main = nullptr;
         for (xcb_window_t w : clients_.stacking()) {
             const Client& other = *client(w);
-            if (w == cl.win || other.props.group != cl.props.group || other.iconic) continue;
+            if (w == cl.win || other.props.group != cl.props.group || other.iconic || other.offDesktop) continue;
             if (groupTool(other)) {
                 if (auto g = geometry(w)) tools.push_back(*g);
             } else if (!main || other.focusSeq >= main->focusSeq) {
@@ -436,6 +426,7 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         writeWmState(w, kWithdrawn);
         xcb_delete_property(xc, w, a._NET_WM_STATE);
         xcb_delete_property(xc, w, a._NET_WM_DESKTOP);
+        xcb_delete_property(xc, w, a._NET_WM_ALLOWED_ACTIONS);
         pointer_.ungrabClicks(w);
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);

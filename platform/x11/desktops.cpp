@@ -127,6 +127,12 @@ void X11Platform::Impl::requestDesktop(const DesktopRequest& req) {
         case DesktopRequest::Kind::Sticky:
             setWindowDesktop(static_cast<xcb_window_t>(req.window.id), req.sticky ? kAllDesktops : desktops_.current);
             break;
+        case DesktopRequest::Kind::Count: {
+            DesktopSet set = desktops_;
+            set.count = std::max(req.desktop, 1);
+            publishDesktops(set);
+            break;
+        }
     }
 }
 
@@ -134,6 +140,10 @@ bool X11Platform::Impl::onDesktopMessage(const xcb_client_message_event_t& ev) {
     const uint32_t* d = ev.data.data32;
     if (ev.type == a._NET_CURRENT_DESKTOP && ev.window == conn.root()) {
         requestDesktop({DesktopRequest::Kind::Show, static_cast<int>(d[0]), {}, {}, false});
+        return true;
+    }
+    if (ev.type == a._NET_NUMBER_OF_DESKTOPS && ev.window == conn.root()) {
+        requestDesktop({DesktopRequest::Kind::Count, static_cast<int>(std::min<uint32_t>(d[0], 1000)), {}, {}, false});
         return true;
     }
     const Client* c = client(ev.window);

@@ -46,6 +46,29 @@ SizeHints parseSizeHints(const std::vector<uint32_t>& words) {
     return h;
 }
 
+bool fixedSize(const SizeHints& h) {
+    return h.hasMin && h.maxW > 0 && h.maxH > 0 && h.minW >= h.maxW && h.minH >= h.maxH;
+}
+
+MotifHints parseMotifHints(const std::vector<uint32_t>& words) {
+    MotifHints m;
+    if (words.size() < 3) return m;
+    // Bit `b` of a field, read with the field's "all" bit as an inversion.
+    auto allows = [](uint32_t field, uint32_t b) { return (field & 1) ? !(field & b) : (field & b) != 0; };
+    if (words[0] & 1) {
+        const uint32_t f = words[1];
+        m.resize = allows(f, 2);
+        m.minimise = allows(f, 8);
+    }
+    if (words[0] & 2) {
+        const uint32_t d = words[2];
+        m.titled = allows(d, 8);
+        m.resize = m.resize && allows(d, 4);
+        m.minimise = m.minimise && allows(d, 32);
+    }
+    return m;
+}
+
 Dimensions applySizeHints(const SizeHints& h, int w, int hgt) {
     // ICCCM: a missing base size is the minimum size, a missing minimum the base.
     const int baseW = h.hasBase ? h.baseW : (h.hasMin ? h.minW : 0);

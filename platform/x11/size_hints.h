@@ -24,6 +24,20 @@ struct SizeHints {
 // From the raw WM_NORMAL_HINTS words (18 of them; fewer from old clients).
 SizeHints parseSizeHints(const std::vector<uint32_t>& words);
 
+// Whether the hints leave the window a single size (minimum = maximum): no
+// edge or request resizes it.
+bool fixedSize(const SizeHints& h);
+
+// What _MOTIF_WM_HINTS let the window manager do and show. Functions count
+// when flag 1 is set, decorations when flag 2 is; in either, bit 1 (all)
+// turns the other bits into exclusions. Without the hints, everything.
+struct MotifHints {
+    bool titled = true;    // decoration 8: a title bar
+    bool resize = true;    // function 2; decoration 4 (resize handles)
+    bool minimise = true;  // function 8; decoration 32
+};
+MotifHints parseMotifHints(const std::vector<uint32_t>& words);
+
 struct Dimensions {
     int width;
     int height;

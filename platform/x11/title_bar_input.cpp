@@ -24,7 +24,31 @@ bool X11Platform::Impl::wantsBar(const Client& c, const Geo& g) const {
 }
 
 bool X11Platform::Impl::minimisable(const Client& c) const {
-    return isOwn(c) || subrole(c) == ax::StandardWindow;
+    return (isOwn(c) || subrole(c) == ax::StandardWindow) && c.props.motif.minimise;
+}
+
+bool X11Platform::Impl::resizable(const Client& c) const {
+    return c.props.motif.resize && !fixedSize(c.props.hints);
+}
+
+// What pagers and taskbars may offer for the window: only what we would do.
+void X11Platform::Impl::writeAllowedActions(Client& c, const Geo& g) {
+    std::vector<uint32_t> allowed;
+    if (!c.fullscreen) {
+        allowed.push_back(a._NET_WM_ACTION_MOVE);
+        if (resizable(c)) allowed.push_back(a._NET_WM_ACTION_RESIZE);
+    }
+    if (minimisable(c)) allowed.push_back(a._NET_WM_ACTION_MINIMIZE);
+    allowed.push_back(a._NET_WM_ACTION_FULLSCREEN);
+    // Tarvela's own windows are on every desktop already; a column is on one.
+    if (!isOwn(c)) {
+        allowed.push_back(a._NET_WM_ACTION_CHANGE_DESKTOP);
+        if (!g.arranged) allowed.push_back(a._NET_WM_ACTION_STICK);
+    }
+    allowed.push_back(a._NET_WM_ACTION_CLOSE);
+    if (allowed == c.allowedActions) return;
+    c.allowedActions = allowed;
+    conn.setCardinals(c.win, a._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, allowed);
 }
 
 void X11Platform::Impl::syncBar(xcb_window_t w) {
@@ -46,13 +70,37 @@ void X11Platform::Impl::syncBar(xcb_window_t w) {
         const TitleBarLook look{c->props.title, static_cast<int>(g->rect.width) + shown.left + shown.right, shown.top,
                                 focus_.window() == w, minimisable(*c)};
         bars_.show(w, c->frame, look);
+        const Size frame{g->rect.width + shown.left + shown.right, g->rect.height + shown.top + shown.bottom};
+        bars_.setEdges(w, resizable(*c) ? std::optional(frame) : std::nullopt);
     }
     if (shown != c->frameExtents) {
+        // Checked once the turn's work is done: the manager letting go of
+        // every window as it stops gives each a bar it takes away at once.
+        if (c->frameExtents.empty()) loop.post(life.guard([this, w] { keepFrameOnDisplay(w); }));
         c->frameExtents = shown;
         conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL,
                           {static_cast<uint32_t>(shown.left), static_cast<uint32_t>(shown.right),
                            static_cast<uint32_t>(shown.top), static_cast<uint32_t>(shown.bottom)});
     }
+    writeAllowedActions(*c, *g);
+}
+
+// A window floated from the top of its strip, or opened against a monitor's
+// edge, would have its new bar or edges beyond the monitor, out of reach: it
+// moves the least that brings its whole frame onto the monitor it is on (the
+// bar first, when the frame is larger). A window the user drags stays with
+// the pointer.
+void X11Platform::Impl::keepFrameOnDisplay(xcb_window_t w) {
+    const std::optional<Geo> g = frames_.get(w);
+    if (!client(w) || !g || (move_ && move_->win == w)) return;
+    const titlebar::Extents e = shownBar(*g);
+    const std::optional<Rect> mon = displays_.monitorFor(g->rect);
+    if (e.empty() || !mon) return;
+    const Rect framed = framedLayout(g->rect, e).frame;
+    const Rect inside = reachable(framed, *mon, false);
+    if (inside == framed) return;
+    frames_.move(w, {inside.x + e.left, inside.y + e.top});
+    flushAndDrain();
 }
 
 void X11Platform::Impl::forgetBar(xcb_window_t w) {
@@ -74,14 +122,20 @@ bool X11Platform::Impl::barPress(const xcb_button_press_event_t* ev) {
     const titlebar::Extents e = shownBar(*g);
     noteUserTime(w, ev->time, true);
     activateWindow(w, ev->time);
-    if (ev->detail != 1 || e.empty() || !client(w)) return true;
+    c = client(w);  // activating may have ended it
+    if (ev->detail != 1 || e.empty() || !c) return true;
     // The bar sits at the frame's origin: its coordinates are the frame's.
     const titlebar::Hit hit =
         titlebar::hitTest(ev->event_x, ev->event_y, static_cast<int>(g->rect.width) + e.left + e.right,
-                          static_cast<int>(g->rect.height) + e.top + e.bottom, minimisable(*client(w)));
+                          static_cast<int>(g->rect.height) + e.top + e.bottom, minimisable(*c), resizable(*c));
     switch (hit.part) {
         case titlebar::Part::move: startMove(w, ev->root_x, ev->root_y, false, 0, 0, 1); break;
-        case titlebar::Part::resize: startMove(w, ev->root_x, ev->root_y, false, hit.edgeX, hit.edgeY, 1); break;
+        case titlebar::Part::resize:
+            startMove(w, ev->root_x, ev->root_y, false, hit.edgeX, hit.edgeY, 1);
+            // The press's own grab shows the edge's cursor wherever the drag goes.
+            xcb_change_active_pointer_grab(conn.raw(), bars_.resizeCursor(hit.edgeX, hit.edgeY), ev->time,
+                                           static_cast<uint16_t>(kFrameEdgeMask));
+            break;
         case titlebar::Part::close:
         case titlebar::Part::minimise: barClick_ = BarClick{w, hit.part}; break;
         case titlebar::Part::none: break;
@@ -100,7 +154,7 @@ bool X11Platform::Impl::barRelease(const xcb_button_release_event_t* ev) {
     // A press that slid off its button before the release does nothing.
     const titlebar::Hit hit =
         titlebar::hitTest(ev->event_x, ev->event_y, static_cast<int>(g->rect.width) + e.left + e.right,
-                          static_cast<int>(g->rect.height) + e.top + e.bottom, minimisable(*c));
+                          static_cast<int>(g->rect.height) + e.top + e.bottom, minimisable(*c), resizable(*c));
     if (hit.part != click.part) return true;
     if (click.part == titlebar::Part::close) closeFromBar(click.win, ev->time);
     else iconify(click.win);

@@ -38,6 +38,67 @@ void TitleBars::hide(xcb_window_t w) {
     if (it == bars_.end() || !it->second.shown) return;
     xcb_unmap_window(conn_.raw(), it->second.window);
     it->second.shown = false;
+    unmapEdges(it->second);
+}
+
+void TitleBars::setEdges(xcb_window_t w, std::optional<Size> frame) {
+    auto it = bars_.find(w);
+    if (it == bars_.end() || !it->second.shown) return;
+    Bar& bar = it->second;
+    if (!frame) return unmapEdges(bar);
+    if (bar.edgesFor == frame) return;
+    xcb_connection_t* c = conn_.raw();
+    const std::vector<titlebar::Zone> zones =
+        titlebar::resizeZones(static_cast<int>(frame->width), static_cast<int>(frame->height));
+    for (size_t i = 0; i < zones.size(); ++i) {
+        const titlebar::Zone& z = zones[i];
+        const uint32_t where[] = {static_cast<uint32_t>(static_cast<int32_t>(z.rect.x)),
+                                  static_cast<uint32_t>(static_cast<int32_t>(z.rect.y)),
+                                  static_cast<uint32_t>(std::max(z.rect.width, 1.0)),
+                                  static_cast<uint32_t>(std::max(z.rect.height, 1.0))};
+        if (bar.edges.size() <= i) {
+            // Made after the bar, so stacked above it where the top edge overlaps it.
+            bar.edges.push_back(xcb_generate_id(c));
+            const uint32_t cursor = resizeCursor(z.edgeX, z.edgeY);
+            xcb_create_window(c, 0, bar.edges[i], bar.frame, static_cast<int16_t>(where[0]),
+                              static_cast<int16_t>(where[1]), static_cast<uint16_t>(where[2]),
+                              static_cast<uint16_t>(where[3]), 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                              XCB_CW_CURSOR, &cursor);
+        } else {
+            xcb_configure_window(c, bar.edges[i],
+                                 XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                     XCB_CONFIG_WINDOW_HEIGHT,
+                                 where);
+        }
+        // A zone a tiny frame leaves empty shows nothing.
+        if (z.rect.width > 0 && z.rect.height > 0) xcb_map_window(c, bar.edges[i]);
+        else xcb_unmap_window(c, bar.edges[i]);
+    }
+    bar.edgesFor = frame;
+}
+
+void TitleBars::unmapEdges(Bar& bar) {
+    if (!bar.edgesFor) return;
+    for (xcb_window_t e : bar.edges) xcb_unmap_window(conn_.raw(), e);
+    bar.edgesFor.reset();
+}
+
+xcb_cursor_t TitleBars::resizeCursor(int edgeX, int edgeY) {
+    auto [it, added] = cursors_.try_emplace({edgeX, edgeY}, XCB_NONE);
+    if (!added) return it->second;
+    // The glyphs of the core "cursor" font (X11/cursorfont.h); each glyph's mask is the next one.
+    const uint16_t glyph = edgeY < 0   ? (edgeX < 0 ? 134 : edgeX > 0 ? 136 : 138)
+                           : edgeY > 0 ? (edgeX < 0 ? 12 : edgeX > 0 ? 14 : 16)
+                                       : (edgeX < 0 ? 70 : 96);
+    xcb_connection_t* c = conn_.raw();
+    const xcb_font_t font = xcb_generate_id(c);
+    const char name[] = "cursor";
+    xcb_open_font(c, font, sizeof name - 1, name);
+    it->second = xcb_generate_id(c);
+    xcb_create_glyph_cursor(c, it->second, font, font, glyph, static_cast<uint16_t>(glyph + 1), 0, 0, 0, 0xFFFF,
+                            0xFFFF, 0xFFFF);
+    xcb_close_font(c, font);
+    return it->second;
 }
 
 void TitleBars::forget(xcb_window_t w) {

@@ -8,6 +8,10 @@
 // - owner() knows exactly the bars and the frames of clients that have one
 //   (shown or hidden), nothing else.
 // - A bar's picture is painted again only when its look changed.
+// - A bar's resize edges (input-only windows over the frame's resize zones,
+//   each with the cursor of its direction) are mapped only while the bar is
+//   shown and the window may be resized; they select no events, so presses
+//   reach the frame as if they were not there.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -15,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/title_bar.h"
 #include "platform/x11/x11_connection.h"
@@ -36,7 +41,13 @@ public:
     void setPainter(std::shared_ptr<TitleBarPainter> painter);
     // Client w's bar in `frame` shows `look` (its width the frame's).
     void show(xcb_window_t w, xcb_window_t frame, const TitleBarLook& look);
+    // The resize edges of w's shown bar laid out for a frame of this size;
+    // none: the window cannot be resized, and no edge shows a resize cursor.
+    void setEdges(xcb_window_t w, std::optional<Size> frame);
+    // Hides the bar and its edges.
     void hide(xcb_window_t w);
+    // The cursor of a resize by the edge (-1, 0 or 1 each way), from the core cursor font.
+    xcb_cursor_t resizeCursor(int edgeX, int edgeY);
     // The client is gone (its frame with it).
     void forget(xcb_window_t w);
     // Every shown bar painted again (the appearance changed).
@@ -53,7 +64,10 @@ private:
         xcb_window_t frame = XCB_NONE;
         std::optional<TitleBarLook> painted;
         bool shown = false;
+        std::vector<xcb_window_t> edges;  // one per resize zone, made with the first layout
+        std::optional<Size> edgesFor;     // the frame size they are laid out and mapped for
     };
+    void unmapEdges(Bar& bar);
     void paint(Bar& bar, const TitleBarLook& look);
     // The image as the bar's background; the frame's edges in its corner colour.
     void putBackground(const Bar& bar, const Image& img);
@@ -62,6 +76,7 @@ private:
     std::shared_ptr<TitleBarPainter> painter_;
     std::map<xcb_window_t, Bar> bars_;             // by client
     std::map<xcb_window_t, xcb_window_t> owners_;  // bar and frame windows to their client
+    std::map<std::pair<int, int>, xcb_cursor_t> cursors_;  // by edge, made when first needed
 };
 
 }  // namespace tarvela::x11

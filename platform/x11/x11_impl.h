@@ -281,9 +281,15 @@ struct X11Platform::Impl {
     // a kind of window that has one.
     bool wantsBar(const x11::Client& c, const x11::Geo& g) const;
     bool minimisable(const x11::Client& c) const;
+    // Neither its Motif hints nor its size hints hold it to one size.
+    bool resizable(const x11::Client& c) const;
+    // _NET_WM_ALLOWED_ACTIONS as c's state says now, written when it changed.
+    void writeAllowedActions(x11::Client& c, const x11::Geo& g);
     // w's bar as its state says now: shown or hidden, painted, and
     // _NET_FRAME_EXTENTS telling the truth. Main thread.
     void syncBar(xcb_window_t w);
+    // Moves w so that its frame, with the bar it has, lies on its monitor.
+    void keepFrameOnDisplay(xcb_window_t w);
     void forgetBar(xcb_window_t w);
     // Presses and releases on bars and their frames' edges; false: not one of ours.
     bool barPress(const xcb_button_press_event_t* ev);

@@ -117,6 +117,17 @@ TEST_F(ManagerTest, RequestsAndNewWindowsDoNotStealTheFocusFromTyping) {
     EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
     EXPECT_TRUE(shownToTaskbars(popup));
 
+    // A floating window that opens asking not to be focused (a tool window,
+    // in front of the user already) is not, and wants no attention for it.
+    AXElement quiet =
+        sim.addWindow(chat, Rect(1250, 100, 600, 500), WindowSpec{.subrole = std::string(ax::Dialog), .userTime = 0});
+    settle();
+    sim.requestActivation(quiet, App, 0);  // as the window system asks for each window it maps
+    settle();
+    EXPECT_EQ(strip(0)->focusedItem()->el, typing);
+    EXPECT_EQ(wm->attention(), (std::vector<AXElement>{popup}));
+    EXPECT_FALSE(shownToTaskbars(quiet));
+
     // "Always focus" lets it through.
     prefs->focusPolicy.set(1);
     AXElement later = sim.addWindow(chat, Rect(1300, 100, 600, 500), WindowSpec{.userTime = 960});

@@ -136,7 +136,12 @@ TEST_F(DesktopTest, PagersSwitchMoveRenameAndWindowsAskingForADesktopOpenThere) 
     EXPECT_EQ(desktopOfStrip(r), 1);
     EXPECT_TRUE(sim.isShown(a) && sim.isShown(r));
     EXPECT_EQ(events.back(), "count");
-    // The names survive in the settings file, also for a desktop that comes back.
+    // The names survive in the settings file, also for a desktop that comes
+    // back; a pager asking for more sets the preference, within its range.
+    sim.requestDesktop({DesktopRequest::Kind::Count, 99, {}, {}, false});
+    settle();
+    EXPECT_EQ(prefs->desktops(), 10);
+    EXPECT_EQ(sim.desktops().count, 10);
     prefs->desktops.set(4);
     EXPECT_EQ(Prefs(defaults).desktopNameList(), (std::vector<std::string>{"Mail", "Web", "3", "4"}));
     EXPECT_EQ(wm->checkInvariants(), std::vector<std::string>{});

@@ -101,6 +101,11 @@ TEST_F(DesktopsExeTest, SwitchByKeyPagerAndMsgKeepsEachDesktopAsLeftAndSendsAWin
     EXPECT_EQ(desktopOf(asks), 1u);
     run({"wmctrl", "-s", "1"});
     EXPECT_TRUE(waitFor([&] { return current() == 1 && shows({asks, dw}, {wins[0]}); }));
+
+    // A pager asking for more desktops has them, as the preference says.
+    run({"wmctrl", "-n", "6"});
+    EXPECT_TRUE(waitFor([&] { return msg({"get", "preferences", "desktops"}).second.find('6') != std::string::npos; }));
+    EXPECT_EQ(tc_->cardinals(tc_->root(), "_NET_NUMBER_OF_DESKTOPS"), std::vector<uint32_t>{6});
 }
 
 TEST_F(DesktopsExeTest, AfterSigtermAndSigkillEveryWindowOfEveryDesktopIsViewableOnAMonitor) {

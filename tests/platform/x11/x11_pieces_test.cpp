@@ -104,6 +104,24 @@ TEST(SizeHints, MinimumMaximumAndMissingHints) {
     EXPECT_EQ(applySizeHints(parseSizeHints(b), 20, 75).height, 70);
 }
 
+TEST(SizeHints, MotifHintsReadAllAsEverythingBut) {
+    struct Case {
+        std::vector<uint32_t> words;  // flags, functions, decorations
+        std::array<bool, 3> titledResizeMinimise;
+    };
+    const Case cases[] = {
+        {{}, {true, true, true}},
+        {{2, 0, 0}, {false, false, false}},          // no decorations at all
+        {{2, 0, 1 | 32}, {true, true, false}},       // every decoration but the minimise button
+        {{3, 4 | 32, 2 | 8}, {true, false, false}},  // move and close; a border and a title
+    };
+    for (const Case& k : cases) {
+        const MotifHints m = parseMotifHints(k.words);
+        EXPECT_EQ((std::array<bool, 3>{m.titled, m.resize, m.minimise}), k.titledResizeMinimise)
+            << ::testing::PrintToString(k.words);
+    }
+}
+
 TEST(Struts, PartialStrutsShrinkOnlyTheMonitorsTheyTouch) {
     // Two monitors side by side on a 3840x1080 root; a 30-px top panel over the left one only.
     std::vector<uint32_t> top = {0, 0, 30, 0, 0, 0, 0, 0, 0, 1919, 0, 0};

@@ -2,12 +2,14 @@
 #include <signal.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 #include <array>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "core/log.h"
 #include "core/title_bar.h"
@@ -419,6 +421,12 @@ TEST_F(X11Test, AGroupsToolWindowsFloatBesideOneAnotherAndStayAboveTheGroup) {
         ASSERT_TRUE(wm_->sync());
         EXPECT_TRUE(above(toolbox, image) && above(dock, image)) << "after raising the " << source;
     }
+
+    // A dialog of the group that names no parent ("Quit GIMP") opens over the image window.
+    wm_->setAttribute(AXElement::window(image), ax::Position, Point{900, 200});
+    const Rect i = *frame(*wm_, AXElement::window(image));
+    const Rect q = *frame(*wm_, AXElement::window(open("_NET_WM_WINDOW_TYPE_DIALOG", 400, 200)));
+    EXPECT_EQ((Point{q.midX(), q.midY()}), (Point{i.midX(), i.midY()}));
 }
 
 TEST_F(X11Test, CloseRequestsReachTheClientAndDialogsOpenCentredOnTheirParent) {
@@ -642,7 +650,8 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     EXPECT_EQ(screenIndex(*wm_, Rect(1000, 10, 200, 200)), 1);
 
     // A dialog centred on a column at the right monitor's left edge (its
-    // middle over the left monitor, clipped away) stays on the right monitor.
+    // middle over the left monitor, clipped away) stays on the right
+    // monitor, its frame's left edge included.
     const xcb_window_t parent = managedWindow(828282, Rect(560, 100, 600, 600));
     const AXElement p = AXElement::window(parent);
     wm_->assignDisplay(p, s[1].id);
@@ -652,7 +661,7 @@ TEST_F(X11Test, TwoMonitorsGiveTwoScreensAndAChangeNotification) {
     xcb_map_window(tc_->c(), dlg);
     tc_->sync();
     ASSERT_TRUE(waitFor([&] { return frame(*wm_, AXElement::window(dlg)).has_value(); }));
-    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960, 300, 300, 200));
+    EXPECT_EQ(frame(*wm_, AXElement::window(dlg)), Rect(960 + titlebar::edge, 300, 300, 200));
 
     // A full-screen request now covers only its own monitor.
     Child term = client({"xterm"});
@@ -1026,6 +1035,79 @@ TEST_F(TitleBarTest, AFloatedTerminalIsTitledMovedResizedMinimisedAndClosedByIts
     const Rect close = titlebar::closeButton(fr.w);
     clickAt(fr.x + int(close.midX()), fr.y + int(close.midY()));
     EXPECT_TRUE(waitFor([&] { return term.exited(); }));
+}
+
+// Floated from a column at the monitor's top right, the window moves the
+// least that brings its bar and edges onto the monitor, where they can be reached.
+TEST_F(TitleBarTest, AWindowFloatedAgainstTheMonitorsEdgesHasItsWholeFrameOnIt) {
+    start();
+    const xcb_window_t w = managedWindow(4242, Rect(100, 100, 400, 300));
+    const AXElement el = AXElement::window(w);
+    const auto root = tc_->geometry(tc_->root());
+    wm_->assignDisplay(el, wm_->screens().front().id);
+    wm_->setAttribute(el, ax::Position, Point{root.w - 400.0, 0});
+    wm_->assignDisplay(el, std::nullopt);
+    EXPECT_TRUE(waitFor([&] {
+        return frame(*wm_, el)->origin() == Point{root.w - 400.0 - titlebar::edge, titlebar::height};
+    }));
+    ASSERT_TRUE(wm_->sync());
+    EXPECT_EQ(frameOf(w).y, 0);
+}
+
+// Pagers are offered what Tarvela does with a window; a window whose hints
+// forbid minimising or resizing has no button for it, and no resize cursor
+// over its edges (the other edges show which way they resize).
+TEST_F(TitleBarTest, AllowedActionsButtonsAndEdgesFollowWhatAWindowLets) {
+    start();
+    xcb_connection_t* c = tc_->c();
+    free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
+    auto cursorAt = [&](int x, int y) {
+        tc_->motion(x, y);
+        auto* r = xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr);
+        const uint32_t serial = r ? r->cursor_serial : 0;
+        free(r);
+        return serial;
+    };
+    std::vector<uint32_t> oneSize(18, 0);
+    oneSize[0] = (1u << 4) | (1u << 5);
+    oneSize[5] = oneSize[7] = 200, oneSize[6] = oneSize[8] = 100;
+    struct Case {
+        const char *what, *type, *prop;
+        std::vector<uint32_t> value;
+        bool tiled;
+        std::vector<std::string> actions;
+    };
+    const Case cases[] = {
+        {"a column", "NORMAL", "", {}, true, {"MOVE", "RESIZE", "MINIMIZE", "FULLSCREEN", "CHANGE_DESKTOP", "CLOSE"}},
+        {"a dialog", "DIALOG", "", {}, false, {"MOVE", "RESIZE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+        {"one size", "DIALOG", "WM_NORMAL_HINTS", oneSize, false, {"MOVE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+        {"Motif: no minimise, no resize", "NORMAL", "_MOTIF_WM_HINTS", {1, 1 | 2 | 8, 0}, false,
+         {"MOVE", "FULLSCREEN", "CHANGE_DESKTOP", "STICK", "CLOSE"}},
+    };
+    for (const Case& k : cases) {
+        const xcb_window_t w = managedWindow(4242, Rect(300, 300, 200, 100), [&](xcb_window_t w) {
+            tc_->setString(w, tc_->atom("_NET_WM_NAME"), tc_->atom("UTF8_STRING"), k.what);
+            tc_->setCardinals(w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM,
+                              {tc_->atom(("_NET_WM_WINDOW_TYPE_" + std::string(k.type)).c_str())});
+            if (*k.prop) tc_->setCardinals(w, k.prop, tc_->atom(*k.prop == 'W' ? "WM_SIZE_HINTS" : k.prop), k.value);
+        });
+        const AXElement el = AXElement::window(w);
+        wm_->assignDisplay(el, wm_->screens().front().id);
+        if (!k.tiled) wm_->assignDisplay(el, std::nullopt);
+        ASSERT_TRUE(wm_->sync());
+        std::vector<uint32_t> want;
+        for (const std::string& a : k.actions) want.push_back(tc_->atom(("_NET_WM_ACTION_" + a).c_str()));
+        EXPECT_EQ(tc_->cardinals(w, "_NET_WM_ALLOWED_ACTIONS"), want) << k.what;
+        if (k.tiled) continue;
+        EXPECT_EQ(looks_->seen.back().title, k.what);
+        EXPECT_FALSE(looks_->seen.back().minimisable) << k.what;
+        const auto fr = frameOf(w);
+        const uint32_t bar = cursorAt(fr.x + fr.w / 2, fr.y + titlebar::height / 2);
+        const uint32_t side = cursorAt(fr.x + fr.w - 2, fr.y + fr.h / 2), corner = cursorAt(fr.x + fr.w - 2, fr.y + fr.h - 2);
+        const bool resizes = k.actions[1] == "RESIZE";
+        EXPECT_EQ(std::set<uint32_t>({bar, side, corner}).size(), resizes ? 3u : 1u) << k.what;
+        xcb_destroy_window(c, w);
+    }
 }
 
 TEST_F(TitleBarTest, OnlyAClientThatDoesNotAnswerTheCloseIsOfferedTheKill) {
