@@ -12,6 +12,9 @@ Shell::Shell(ShellDeps d)
       hotkeys(d.defaults, d.hotkeys, &workspaces),
       manager(WindowManager::Deps{d.platform, d.main, d.makeQueue, d.workers ? d.workers : makeWorkerPool(3), prefs,
                                   rules, workspaces, hooks_}),
+      restart(d.restartSeal ? std::make_unique<RestartKeeper>(RestartKeeper::Deps{d.platform, d.main, manager,
+                                                                                    d.restartSeal})
+                            : nullptr),
       dim(std::make_unique<DimOverlay>(manager, prefs, d.platform)),
       updater(std::make_unique<Updater>(UpdaterDeps{d.main, prefs, AppInfo::version(),
                                                     d.updates ? *d.updates : UpdateConfig{}, d.makeQueue, {}})),
@@ -178,7 +181,7 @@ void Shell::start(const LaunchOptions& launch) {
     if (!prefs.onboarded()) {
         deps_.router.onboarding();
     } else if (prefs.enabled()) {
-        if (manager.trusted()) manager.start();
+        if (manager.trusted()) startManager();
         else deps_.router.permissionLost();
     }
 
@@ -221,7 +224,17 @@ void Shell::completeOnboarding() {
     if (prefs.enabled() && manager.trusted() && !manager.on()) manager.start();
 }
 
-void Shell::terminate() { manager.stop(false); }
+void Shell::startManager() {
+    std::optional<Arrangement> plan = restart ? restart->take() : std::nullopt;
+    if (!plan) return manager.start();
+    manager.startWith(*plan);
+}
+
+// The arrangement is kept before the strips let go of it.
+void Shell::terminate() {
+    if (restart) restart->flush();
+    manager.stop(false);
+}
 
 bool Shell::startScripting(const std::filesystem::path& socket, IpcServerOptions options) {
     scripts.reset();

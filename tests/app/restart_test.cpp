@@ -1,0 +1,228 @@
+// Restarting in place, headless: the record's text and its signature, the
+// user's key, and a second shell on the same simulated desktop putting back
+// what the first one left.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/restart_key.h"
+#include "app/shell.h"
+#include "core/log.h"
+#include "core/manual_time.h"
+#include "input/hotkey_service.h"
+#include "platform/sim/sim_desktop.h"
+#include "settings/defaults.h"
+#include "tests/app/sim_shell.h"
+#include "tests/settings/temp_dir.h"
+
+namespace tarvela::testing {
+namespace {
+
+ArrangementRecord sample() {
+    ArrangementRecord r;
+    r.setup = "DP-1\nHDMI-1\n";
+    r.arrangement.strips = {
+        StripPlan{"DP-1", 0, {{{11, 12}, 1.0 / 3}, {{13}, 0.5}}, 0, 1, 123.25},
+        StripPlan{"HDMI-1", 2, {{{14}, 2.0 / 3}}, 0, 0, -40},
+    };
+    r.arrangement.floating = {{15, kAllDesktops}, {16, 1}};
+    r.arrangement.desktop = 2;
+    r.arrangement.focusDisplay = "HDMI-1";
+    return r;
+}
+
+// The sample's JSON with one field changed.
+std::string changed(const std::function<void(nlohmann::json&)>& edit) {
+    nlohmann::json j = nlohmann::json::parse(encodeArrangement(sample()));
+    edit(j);
+    return j.dump();
+}
+
+TEST(ArrangementRecordTest, ReadsBackAsWrittenAndAnythingForgedBrokenOrOutOfBoundsReadsAsNone) {
+    TempDir dir;
+    const auto key = RestartKey::load(dir / "restart.key");
+    const auto other = RestartKey::load(dir / "other.key");
+    ASSERT_TRUE(key && other);
+    const RecordSeal seal = key->seal();
+    const std::string good = encodeArrangement(sample());
+    const OpenedRecord back = openRecord(sealRecord(good, seal), seal);
+    ASSERT_TRUE(back.record);
+    EXPECT_EQ(*back.record, sample());
+
+    auto offset = [&](const std::string& v) {
+        std::string t = good;
+        return t.replace(t.find("123.25"), 6, v);
+    };
+    std::string tampered = sealRecord(good, seal);
+    tampered[tampered.find("HDMI-1")] = 'X';
+    const struct {
+        const char* what;
+        std::string text;
+        RecordFault fault;
+    } hostile[] = {
+        {"not JSON", sealRecord("{\"version\":1,", seal), RecordFault::Malformed},
+        {"another version", sealRecord(changed([](auto& j) { j["version"] = 2; }), seal), RecordFault::Malformed},
+        {"too large", std::string(record::kMaxBytes + 1, ' '), RecordFault::Oversized},
+        {"NaN offset", sealRecord(offset("NaN"), seal), RecordFault::Malformed},
+        {"infinite offset", sealRecord(offset("1e400"), seal), RecordFault::Malformed},
+        {"offset beyond range", sealRecord(offset("1e300"), seal), RecordFault::Malformed},
+        {"width beyond range",
+         sealRecord(changed([](auto& j) { j["strips"][0]["columns"][0]["frac"] = 40.0; }), seal),
+         RecordFault::Malformed},
+        {"desktop beyond range", sealRecord(changed([](auto& j) { j["strips"][1]["desktop"] = 9999; }), seal),
+         RecordFault::Malformed},
+        {"window 0", sealRecord(changed([](auto& j) { j["floating"][0]["window"] = 0; }), seal),
+         RecordFault::Malformed},
+        {"negative window",
+         sealRecord(changed([](auto& j) { j["strips"][0]["columns"][1]["windows"][0] = -3; }), seal),
+         RecordFault::Malformed},
+        {"focus past the columns", sealRecord(changed([](auto& j) { j["strips"][0]["focusC"] = 2; }), seal),
+         RecordFault::Malformed},
+        {"text for a number", sealRecord(changed([](auto& j) { j["desktop"] = "2"; }), seal),
+         RecordFault::Malformed},
+        {"nested deep", sealRecord(std::string(5000, '[') + std::string(5000, ']'), seal), RecordFault::Malformed},
+        {"unsigned", good, RecordFault::Unsigned},
+        {"another key's", sealRecord(good, other->seal()), RecordFault::BadSignature},
+        {"changed after signing", tampered, RecordFault::BadSignature},
+    };
+    for (const auto& h : hostile) {
+        const OpenedRecord r = openRecord(h.text, seal);
+        EXPECT_FALSE(r.record) << h.what;
+        EXPECT_EQ(r.fault, h.fault) << h.what;
+    }
+}
+
+TEST(RestartKeyTest, IsMadeForTheUserAloneKeptAcrossLoadsAndReplacedWhenOthersCouldReadIt) {
+    TempDir dir;
+    const auto file = dir / "state" / "tarvela" / "restart.key";
+    const auto first = RestartKey::load(file);
+    ASSERT_TRUE(first);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const std::string sig = first->sign("text");
+    EXPECT_TRUE(RestartKey::load(file)->verify("text", sig));
+    EXPECT_FALSE(first->verify("text ", sig));
+
+    ::chmod(file.c_str(), 0644);
+    const auto replaced = RestartKey::load(file);
+    ASSERT_TRUE(replaced);
+    EXPECT_FALSE(replaced->verify("text", sig));
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+class RestartShellTest : public ::testing::Test {
+protected:
+    ManualTime time;
+    SimDesktop sim{time.loop()};
+    MemoryDefaults defaults;
+    SimHotkeyService keys;
+    HeadlessRouter router;
+    NoFeedback feedback;
+    TempDir dir;
+    std::optional<RestartKey> key = RestartKey::load(dir / "restart.key");
+    std::vector<std::string> logs;
+    std::vector<AXElement> wins;
+
+    void SetUp() override {
+        setLogSink([this](const std::string& l) { logs.push_back(l); });
+        sim.addStandardDisplay("Built-in Display");
+        const int32_t pid = sim.addApp(AppSpec{std::nullopt, "Term", std::optional<std::string>("org.term")});
+        for (double x : {100.0, 700.0, 1300.0, 1900.0}) wins.push_back(sim.addWindow(pid, Rect(x, 100, 500, 600)));
+        Prefs p(defaults);
+        p.onboarded.set(true);
+        p.enabled.set(true);
+    }
+    void TearDown() override { setLogSink(nullptr); }
+
+    std::unique_ptr<Shell> start(RecordSeal seal) {
+        ShellDeps d = simShellDeps(sim, time, defaults, keys, router, feedback);
+        d.restartSeal = std::move(seal);
+        auto s = std::make_unique<Shell>(d);
+        s->start({});
+        time.advance(1);
+        return s;
+    }
+    bool logged(const std::string& part) const {
+        for (const std::string& l : logs)
+            if (l.find(part) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChangesNothing) {
+    auto first = start(key->seal());
+    WindowManager& m = first->manager;
+    ASSERT_EQ(m.strips()[0]->cols.size(), 4u);
+    // A stack, a wider column and the focus away from where a fresh start puts it.
+    m.raise(2, 0);
+    time.advance(1);
+    m.perform(Action::stackLeft, 0);
+    m.perform(Action::wider, 0);
+    m.raise(0, 0);
+    time.advance(1);
+    const Arrangement left = m.arrangement();
+    const int writes = sim.restartRecordWrites();
+    EXPECT_GE(writes, 1);
+    // Nothing changes: nothing is written, however long it runs.
+    time.advance(30);
+    EXPECT_EQ(sim.restartRecordWrites(), writes);
+    first->terminate();
+    first.reset();
+    EXPECT_EQ(sim.restartRecordWrites(), writes);  // the last settled arrangement was written already
+
+    std::vector<std::optional<Rect>> frames;
+    for (const AXElement& w : wins) frames.push_back(sim.frameOf(w));
+    sim.resetCounts();
+    logs.clear();
+    auto second = start(key->seal());
+    EXPECT_TRUE(second->manager.restoredInPlace());
+    EXPECT_EQ(second->manager.arrangement(), left);
+    EXPECT_TRUE(logged("start: 4 windows back where they were"));
+    // Each window sized where the strip measures and then put in its place,
+    // once: no slide, and every frame as it was left.
+    EXPECT_FALSE(logged("scroll: "));
+    for (size_t i = 0; i < wins.size(); ++i) {
+        // A slide's last step leaves out moves under half a point.
+        const std::optional<Rect> now = sim.frameOf(wins[i]);
+        ASSERT_TRUE(now && frames[i]);
+        EXPECT_NEAR(now->x, frames[i]->x, 0.5) << i;
+        EXPECT_EQ(now->y, frames[i]->y) << i;
+        EXPECT_EQ(now->size(), frames[i]->size()) << i;
+        EXPECT_LE(sim.writes(wins[i]).position, 2) << i;
+        EXPECT_LE(sim.writes(wins[i]).size, 1) << i;
+    }
+    second->terminate();
+    second.reset();
+
+    // Forged by someone without the key: the start ignores it and says so.
+    const std::string sealed = *sim.restartRecord(record::kMaxBytes);
+    const std::string forged = "0000" + sealed.substr(sealed.find('\n'));
+    for (const auto& [text, said] : {std::pair{forged, "signed by someone else"}, {std::string("junk"), "not signed"}}) {
+        sim.setRestartRecord(text);
+        logs.clear();
+        auto s = start(key->seal());
+        EXPECT_TRUE(s->manager.on());
+        EXPECT_FALSE(s->manager.restoredInPlace()) << said;
+        EXPECT_TRUE(logged(said)) << said;
+        s->terminate();
+    }
+
+    // Made on other displays: left to the ordinary start.
+    sim.setRestartRecord(sealed);
+    sim.addStandardDisplay("External");
+    logs.clear();
+    auto moved = start(key->seal());
+    EXPECT_FALSE(moved->manager.restoredInPlace());
+    EXPECT_TRUE(logged("made on other displays"));
+}
+
+}  // namespace
+}  // namespace tarvela::testing
