@@ -242,6 +242,10 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     instance.listen(loop, [&] {
         if (!ShellWindows::bringForward()) shell->reopen();
     });
+    instance.onReplace([&] {
+        log("a new start replaces this one");
+        loop.quit();
+    });
     // Any process of this user may ask for the update window; Tarvela itself never does.
     ShowUpdateListener showUpdate([&] { shell->showUpdate(); });
 
@@ -272,10 +276,14 @@ int manageDisplay(char* argv0, const LaunchOptions& launch) {
         std::fprintf(stderr, "tarvela: no display: set DISPLAY or pass --display\n");
         return 1;
     }
-    auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
+    // With --replace a running Tarvela is asked to make way: it leaves its
+    // arrangement on the display and quits, and this one takes it up.
+    auto instance =
+        SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display), 12, 0.25, launch.replace);
     if (!instance) {
-        log("already running on " + display + "; asked it to come forward");
-        return 0;
+        log("already running on " + display +
+            (launch.replace ? "; it did not make way" : "; asked it to come forward"));
+        return launch.replace ? 1 : 0;
     }
     // Qt would abort without its display; say so plainly instead.
     if (auto why = probeDisplay(display)) {
