@@ -165,7 +165,17 @@ TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChan
     m.raise(2, 0);
     time.advance(1);
     m.perform(Action::stackLeft, 0);
+    time.advance(1);
+    // A change after a quiet while is written at once; the next within 0.2 s waits for its end.
+    const int quiet = sim.restartRecordWrites();
     m.perform(Action::wider, 0);
+    time.advance(0.05);
+    EXPECT_EQ(sim.restartRecordWrites(), quiet + 1);
+    m.perform(Action::wider, 0);
+    time.advance(0.05);
+    EXPECT_EQ(sim.restartRecordWrites(), quiet + 1);
+    time.advance(0.2);
+    EXPECT_EQ(sim.restartRecordWrites(), quiet + 2);
     m.raise(0, 0);
     time.advance(1);
     const Arrangement left = m.arrangement();
