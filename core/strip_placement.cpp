@@ -75,7 +75,10 @@ void Strip::resize(std::optional<double> at) {
         const double wt = geom::widthFor(col.frac, U);
         double u = 0;
         for (Item& it : col.items) {
-            p.setAttribute(it.el, ax::Position, corner);
+            // Sized where the display cannot clip it; a strip resting where it
+            // was left (its windows mostly there already) moves each window
+            // once, to its place.
+            if (!at) p.setAttribute(it.el, ax::Position, corner);
             p.setAttribute(it.el, ax::SizeAttr, Size{wt, h});
             auto f = frame(p, it.el);
             const Size got = f ? f->size() : Size{wt, h};

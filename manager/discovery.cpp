@@ -233,6 +233,7 @@ void WindowManager::rebuild(const Arrangement* plan) {
     releaseUnassigned();
     if (desktop() != deskBefore) desktop.changed.emit(desktop());
     changed.emit();
+    if (desktop() != deskBefore) desktopsChanged.emit("switched");
     feedback_.updateDim();
 }
 
@@ -274,7 +275,11 @@ void WindowManager::rebuildSoon(double delay, bool displays) {
     later(delay, [this, displays] {
         --rebuildsPending_;
         if (!on()) return;
-        if (displays)
+        // Displays that changed under a rebuild for another cause still keep
+        // their arrangement: the rebuild for them may not come (two waiting).
+        std::vector<Screen> shown;
+        for (const StripRef& s : strips()) shown.push_back(s->screen);
+        if (displays || setupKey(shown) != setupKey(platform_.screens()))
             displaysChanged();
         else
             rebuild();

@@ -197,9 +197,9 @@ void WindowManager::displaysChanged() {
             plan.strips.push_back(StripPlan{to, from.desktop, {}, 0, 0, 0});
             t = plan.strips.end() - 1;
         }
-        const auto at = t->columns.empty() ? t->columns.end() : t->columns.begin() + std::min<size_t>(
-                                                                    static_cast<size_t>(std::max(t->focusC, 0)) + 1, t->columns.size());
-        t->columns.insert(at, from.columns.begin(), from.columns.end());
+        const size_t at = t->columns.empty() ? 0 : std::min<size_t>(static_cast<size_t>(std::max(t->focusC, 0)) + 1,
+                                                                     t->columns.size());
+        t->columns.insert(t->columns.begin() + static_cast<std::ptrdiff_t>(at), from.columns.begin(), from.columns.end());
     }
     log("displays: " + std::to_string(gone.size()) + " gone, their columns join " + to);
     rebuild(&plan);

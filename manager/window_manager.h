@@ -12,6 +12,7 @@
 //   placement.cpp       placement memory, floating, send, actions
 //   workspaces.cpp      saving and restoring workspaces, drift notices
 //   desktops.cpp        desktops: switching, sending windows, names, count
+//   setups.cpp          arrangements captured and put back, per set-up of displays
 #pragma once
 
 #include <cstdint>

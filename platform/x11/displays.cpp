@@ -34,6 +34,8 @@ std::vector<Monitor> Displays::monitors() {
                 mon.id = m->name;
                 mon.rect = Rect(m->x, m->y, m->width, m->height);
                 mon.primary = m->primary;
+                const xcb_randr_output_t* outs = xcb_randr_monitor_info_outputs(m);
+                mon.outputs.assign(outs, outs + xcb_randr_monitor_info_outputs_length(m));
                 out.push_back(mon);
                 names.push_back(xcb_get_atom_name(conn_.raw(), m->name));
             }
@@ -54,6 +56,25 @@ std::vector<Monitor> Displays::monitors() {
     return out;
 }
 
+// Once per change of displays, all monitors' EDIDs in one round trip.
+void Displays::identify(std::vector<Monitor>& monitors) {
+    const xcb_atom_t edid = conn_.atoms().EDID;
+    if (!randr15_ || edid == XCB_ATOM_NONE) return;
+    std::vector<std::optional<xcb_randr_get_output_property_cookie_t>> asks;
+    for (const Monitor& m : monitors)
+        asks.push_back(m.outputs.empty() ? std::nullopt
+                                         : std::optional(xcb_randr_get_output_property(
+                                               conn_.raw(), m.outputs.front(), edid, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                               64, false, false)));  // 256 bytes: the base block and one extension
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        if (!asks[i]) continue;
+        auto r = conn_.get(xcb_randr_get_output_property_reply, *asks[i]);
+        if (!r || r->format != 8) continue;
+        const uint8_t* data = xcb_randr_get_output_property_data(r.get());
+        monitors[i].identity = edidIdentity(std::vector<uint8_t>(data, data + xcb_randr_get_output_property_data_length(r.get())));
+    }
+}
+
 std::vector<Strut> Displays::struts() const {
     std::vector<Strut> out;
     for (auto& [w, s] : docks_)
@@ -65,7 +86,8 @@ const std::vector<Screen>& Displays::screens() {
     if (!screens_) {
         const double scale =
             scaleFromResources(conn_.property(conn_.root(), conn_.atoms().RESOURCE_MANAGER, 1 << 16).text());
-        const std::vector<Monitor> all = monitors();
+        std::vector<Monitor> all = monitors();
+        identify(all);
         for (auto& [w, strut] : docks_)
             for (const Monitor& m : all)
                 if (strut && !strutFits(*strut, m.rect, rootW_, rootH_) && oversizedDocks_.insert(w).second)
@@ -86,7 +108,7 @@ namespace {
 bool sameScreens(const std::vector<Screen>& a, const std::vector<Screen>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Screen& x, const Screen& y) {
         return x.id == y.id && x.frame == y.frame && x.visibleFrame == y.visibleFrame &&
-               x.localizedName == y.localizedName && x.backingScaleFactor == y.backingScaleFactor;
+               x.localizedName == y.localizedName && x.backingScaleFactor == y.backingScaleFactor && x.key == y.key;
     });
 }
 }  // namespace

@@ -54,6 +54,8 @@ public:
     std::optional<Rect> displayRect(uint64_t screenId);
 
 private:
+    // Sets each monitor's identity from its first output's EDID.
+    void identify(std::vector<Monitor>& monitors);
     Connection& conn_;
     bool randr15_ = false;
     int rootW_ = 0, rootH_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/x11/monitors.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 namespace tarvela::x11 {
@@ -84,6 +85,18 @@ double scaleFromResources(const std::string& resources) {
     return 1;
 }
 
+std::string edidIdentity(const std::vector<uint8_t>& edid) {
+    constexpr size_t baseBlock = 128;
+    if (edid.size() < baseBlock) return {};
+    // FNV-1a over the base block: maker, product, serial and the rest of
+    // what the monitor says about itself. A name, not a secret.
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < baseBlock; ++i) h = (h ^ edid[i]) * 16777619u;
+    char out[9];
+    std::snprintf(out, sizeof out, "%08x", h);
+    return out;
+}
+
 std::optional<Rect> monitorAt(const std::vector<Monitor>& monitors, const Rect& window) {
     if (monitors.empty()) return std::nullopt;
     const Point mid{window.midX(), window.midY()};
@@ -107,7 +120,7 @@ std::vector<Screen> toScreens(std::vector<Monitor> monitors, const std::vector<S
         s.frame = flip(m.rect);
         s.visibleFrame = flip(visibleArea(m.rect, struts, rootW, rootH));
         s.localizedName = displayName(m.name);
-        s.key = m.name;
+        s.key = m.identity.empty() ? m.name : m.name + " " + m.identity;
         s.backingScaleFactor = scale;
         out.push_back(std::move(s));
     }

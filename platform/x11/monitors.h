@@ -29,7 +29,15 @@ struct Monitor {
     std::string name;  // RandR monitor or output name
     Rect rect;         // root coordinates
     bool primary = false;
+    std::vector<uint32_t> outputs;  // RandR outputs behind it; none for one made by hand
+    // The monitor itself, from its output's EDID; empty when the server does not know it.
+    std::string identity;
 };
+
+// A short identity of a monitor from its EDID block: the same monitor on the
+// same connector keeps its strips, another one there starts afresh. Empty for
+// anything shorter than an EDID's base block.
+std::string edidIdentity(const std::vector<uint8_t>& edid);
 
 // The monitor a window belongs to, as the logic assigns windows to displays:
 // the one holding its centre, else the primary one (else the first).

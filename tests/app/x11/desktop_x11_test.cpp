@@ -243,5 +243,43 @@ TEST_F(DesktopX11Test, UsersResizeFloatingWindowsAndArrangedColumnsByHand) {
     EXPECT_EQ(mismatches(), "");
 }
 
+// A laptop leaving its dock and coming back: the right monitor's columns join
+// the left strip while it is away and go back to it, as they were, on return.
+TEST_F(DesktopX11Test, UnpluggingTheSecondMonitorAndPluggingItBackReturnsEveryColumnWithItsWidth) {
+    twoMonitors();
+    Child logo = client({"xlogo", "-geometry", "300x300+100+100"});
+    std::vector<Child> terms;
+    for (int x = 1000; x < 1300; x += 100) terms.push_back(client({"xterm", "-geometry", "+" + std::to_string(x) + "+100"}));
+    ASSERT_TRUE(waitMapped(4));
+    startShell();
+    ASSERT_TRUE(quiet());
+    ASSERT_EQ(strip(1)->cols.size(), 3u);
+    activate(strip(1)->cols[1].items[0].el, 1);
+    manager().perform(Action::wider, 0);
+    ASSERT_TRUE(quiet());
+    auto arranged = [&](int i) {
+        std::vector<std::pair<AXElement, double>> out;
+        for (const Col& c : strip(i)->cols) out.emplace_back(c.items[0].el, c.frac);
+        return out;
+    };
+    const auto left = arranged(0), right = arranged(1);
+    const int focus = strip(1)->focusC;
+    const double offset = strip(1)->offset;
+    ASSERT_NE(right[1].second, 0.5);
+
+    ASSERT_TRUE(run({"xrandr", "--delmonitor", "R"}));
+    ASSERT_TRUE(waitFor([&] { return manager().strips().size() == 1 && strip(0)->cols.size() == 4; }));
+    ASSERT_TRUE(quiet());
+
+    ASSERT_TRUE(run({"xrandr", "--setmonitor", "R", "960/254x1080/286+960+0", "none"}));
+    ASSERT_TRUE(waitFor([&] { return manager().strips().size() == 2 && strip(1)->cols.size() == 3; }));
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(arranged(0), left);
+    EXPECT_EQ(arranged(1), right);
+    EXPECT_EQ(strip(1)->focusC, focus);
+    EXPECT_EQ(strip(1)->offset, offset);
+    EXPECT_EQ(mismatches(), "");
+}
+
 }  // namespace
 }  // namespace tarvela::testing

@@ -163,8 +163,8 @@ TEST(StartupInfo, PiecesJoinPerSenderAndQuotedValuesKeepTheirSpaces) {
 }
 
 TEST(Screens, PrimaryFirstAndFlippedSoThatAxRectGivesRootRectsBack) {
-    std::vector<Monitor> mons = {{1, "HDMI-1", Rect(1920, 0, 2560, 1440), false},
-                                 {2, "eDP-1", Rect(0, 360, 1920, 1080), true}};
+    std::vector<Monitor> mons = {{1, "HDMI-1", Rect(1920, 0, 2560, 1440), false, {0x42}, "0badcafe"},
+                                 {2, "eDP-1", Rect(0, 360, 1920, 1080), true, {}, ""}};
     auto top = parseStrut({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 4480, 1440);
     EXPECT_FALSE(top);  // all zero
     auto panel = parseStrut({0, 0, 400, 0, 0, 0, 0, 0, 1920, 4479, 0, 0}, 4480, 1440);
@@ -173,6 +173,9 @@ TEST(Screens, PrimaryFirstAndFlippedSoThatAxRectGivesRootRectsBack) {
     ASSERT_EQ(screens.size(), 2u);
     EXPECT_EQ(screens[0].localizedName, "Built-in Display");
     EXPECT_EQ(screens[1].localizedName, "HDMI-1");
+    // Known by connector and, where the server knows it, by the monitor itself.
+    EXPECT_EQ(screens[0].key, "eDP-1");
+    EXPECT_EQ(screens[1].key, "HDMI-1 0badcafe");
     // Root coordinates are the accessibility coordinates, so a primary display
     // below the root's top edge sits below y = 0 in screen coordinates too.
     EXPECT_EQ(screens[0].frame, Rect(0, -360, 1920, 1080));
@@ -185,6 +188,15 @@ TEST(Screens, PrimaryFirstAndFlippedSoThatAxRectGivesRootRectsBack) {
     EXPECT_EQ(displayName("DSI-2"), "Built-in Display");
     EXPECT_EQ(displayName("screen"), "screen");
     EXPECT_TRUE(toScreens({}, {}, 10, 10, 1).empty());
+}
+
+TEST(Screens, AMonitorIsKnownByItsEdidsBaseBlock) {
+    std::vector<uint8_t> edid(256, 0), other(128, 0);
+    edid[12] = 1;  // the serial number
+    EXPECT_EQ(edidIdentity(edid).size(), 8u);
+    EXPECT_EQ(edidIdentity(edid), edidIdentity(std::vector<uint8_t>(edid.begin(), edid.begin() + 128)));
+    EXPECT_NE(edidIdentity(edid), edidIdentity(other));
+    EXPECT_EQ(edidIdentity(std::vector<uint8_t>(127, 1)), "");
 }
 
 TEST(Screens, ScaleComesFromXftDpi) {
