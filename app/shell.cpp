@@ -228,6 +228,8 @@ void Shell::startManager() {
     std::optional<Arrangement> plan = restart ? restart->take() : std::nullopt;
     if (!plan) return manager.start();
     manager.startWith(*plan);
+    // The keyboard goes back to the window the user was in, without a slide.
+    if (StripRef s = manager.restoredInPlace() ? manager.cur() : nullptr) s->focusInPlace(s->focusC, s->focusR);
 }
 
 // The arrangement is kept before the strips let go of it.

@@ -37,13 +37,6 @@ ArrangementRecord sample() {
     return r;
 }
 
-// The sample's JSON with one field changed.
-std::string changed(const std::function<void(nlohmann::json&)>& edit) {
-    nlohmann::json j = nlohmann::json::parse(encodeArrangement(sample()));
-    edit(j);
-    return j.dump();
-}
-
 TEST(ArrangementRecordTest, ReadsBackAsWrittenAndAnythingForgedBrokenOrOutOfBoundsReadsAsNone) {
     TempDir dir;
     const auto key = RestartKey::load(dir / "restart.key");
@@ -55,46 +48,34 @@ TEST(ArrangementRecordTest, ReadsBackAsWrittenAndAnythingForgedBrokenOrOutOfBoun
     ASSERT_TRUE(back.record);
     EXPECT_EQ(*back.record, sample());
 
-    auto offset = [&](const std::string& v) {
-        std::string t = good;
-        return t.replace(t.find("123.25"), 6, v);
-    };
+    // Signed, but out of bounds in one field, of the wrong type or version, or not JSON at all.
+    std::vector<std::string> bad;
+    const nlohmann::json base = nlohmann::json::parse(good);
+    for (const auto& [field, value] : std::vector<std::pair<const char*, nlohmann::json>>{
+             {"/version", 2}, {"/strips/0/columns/0/frac", 40.0}, {"/strips/0/offset", 1e300},
+             {"/strips/1/desktop", 9999}, {"/floating/0/window", 0}, {"/strips/0/columns/1/windows/0", -3},
+             {"/strips/0/focusC", 2}, {"/desktop", "2"}}) {
+        nlohmann::json j = base;
+        j[nlohmann::json::json_pointer(field)] = value;
+        bad.push_back(j.dump());
+    }
+    for (const char* offset : {"NaN", "1e400"}) bad.push_back(std::string(good).replace(good.find("123.25"), 6, offset));
+    bad.push_back("{\"version\":1,");
+    bad.push_back(std::string(5000, '[') + std::string(5000, ']'));
+    for (const std::string& text : bad) {
+        const OpenedRecord r = openRecord(sealRecord(text, seal), seal);
+        EXPECT_FALSE(r.record) << text;
+        EXPECT_EQ(r.fault, RecordFault::Malformed) << text;
+    }
     std::string tampered = sealRecord(good, seal);
     tampered[tampered.find("HDMI-1")] = 'X';
-    const struct {
-        const char* what;
-        std::string text;
-        RecordFault fault;
-    } hostile[] = {
-        {"not JSON", sealRecord("{\"version\":1,", seal), RecordFault::Malformed},
-        {"another version", sealRecord(changed([](auto& j) { j["version"] = 2; }), seal), RecordFault::Malformed},
-        {"too large", std::string(record::kMaxBytes + 1, ' '), RecordFault::Oversized},
-        {"NaN offset", sealRecord(offset("NaN"), seal), RecordFault::Malformed},
-        {"infinite offset", sealRecord(offset("1e400"), seal), RecordFault::Malformed},
-        {"offset beyond range", sealRecord(offset("1e300"), seal), RecordFault::Malformed},
-        {"width beyond range",
-         sealRecord(changed([](auto& j) { j["strips"][0]["columns"][0]["frac"] = 40.0; }), seal),
-         RecordFault::Malformed},
-        {"desktop beyond range", sealRecord(changed([](auto& j) { j["strips"][1]["desktop"] = 9999; }), seal),
-         RecordFault::Malformed},
-        {"window 0", sealRecord(changed([](auto& j) { j["floating"][0]["window"] = 0; }), seal),
-         RecordFault::Malformed},
-        {"negative window",
-         sealRecord(changed([](auto& j) { j["strips"][0]["columns"][1]["windows"][0] = -3; }), seal),
-         RecordFault::Malformed},
-        {"focus past the columns", sealRecord(changed([](auto& j) { j["strips"][0]["focusC"] = 2; }), seal),
-         RecordFault::Malformed},
-        {"text for a number", sealRecord(changed([](auto& j) { j["desktop"] = "2"; }), seal),
-         RecordFault::Malformed},
-        {"nested deep", sealRecord(std::string(5000, '[') + std::string(5000, ']'), seal), RecordFault::Malformed},
-        {"unsigned", good, RecordFault::Unsigned},
-        {"another key's", sealRecord(good, other->seal()), RecordFault::BadSignature},
-        {"changed after signing", tampered, RecordFault::BadSignature},
-    };
-    for (const auto& h : hostile) {
-        const OpenedRecord r = openRecord(h.text, seal);
-        EXPECT_FALSE(r.record) << h.what;
-        EXPECT_EQ(r.fault, h.fault) << h.what;
+    for (const auto& [text, fault] : std::vector<std::pair<std::string, RecordFault>>{
+             {std::string(record::kMaxBytes + 1, ' '), RecordFault::Oversized},
+             {good, RecordFault::Unsigned},
+             {sealRecord(good, other->seal()), RecordFault::BadSignature},
+             {tampered, RecordFault::BadSignature}}) {
+        EXPECT_FALSE(openRecord(text, seal).record);
+        EXPECT_EQ(openRecord(text, seal).fault, fault);
     }
 }
 
@@ -196,8 +177,7 @@ TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChan
     EXPECT_TRUE(second->manager.restoredInPlace());
     EXPECT_EQ(second->manager.arrangement(), left);
     EXPECT_TRUE(logged("start: 4 windows back where they were"));
-    // Each window sized where the strip measures and then put in its place,
-    // once: no slide, and every frame as it was left.
+    // Each window put in its place once: no slide, and every frame as it was left.
     EXPECT_FALSE(logged("scroll: "));
     for (size_t i = 0; i < wins.size(); ++i) {
         // A slide's last step leaves out moves under half a point.
@@ -206,31 +186,22 @@ TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChan
         EXPECT_NEAR(now->x, frames[i]->x, 0.5) << i;
         EXPECT_EQ(now->y, frames[i]->y) << i;
         EXPECT_EQ(now->size(), frames[i]->size()) << i;
-        EXPECT_LE(sim.writes(wins[i]).position, 2) << i;
+        EXPECT_LE(sim.writes(wins[i]).position, 1) << i;
         EXPECT_LE(sim.writes(wins[i]).size, 1) << i;
     }
     second->terminate();
     second.reset();
 
-    // Forged by someone without the key: the start ignores it and says so.
+    // Forged by someone without the key, or made on other displays: the ordinary start, and why.
     const std::string sealed = *sim.restartRecord(record::kMaxBytes);
-    const std::string forged = "0000" + sealed.substr(sealed.find('\n'));
-    for (const auto& [text, said] : {std::pair{forged, "signed by someone else"}, {std::string("junk"), "not signed"}}) {
-        sim.setRestartRecord(text);
-        logs.clear();
-        auto s = start(key->seal());
-        EXPECT_TRUE(s->manager.on());
-        EXPECT_FALSE(s->manager.restoredInPlace()) << said;
-        EXPECT_TRUE(logged(said)) << said;
-        s->terminate();
-    }
-
-    // Made on other displays: left to the ordinary start.
+    sim.setRestartRecord("0000" + sealed.substr(sealed.find('\n')));
+    logs.clear();
+    EXPECT_FALSE(start(key->seal())->manager.restoredInPlace());
+    EXPECT_TRUE(logged("signed by someone else"));
     sim.setRestartRecord(sealed);
     sim.addStandardDisplay("External");
     logs.clear();
-    auto moved = start(key->seal());
-    EXPECT_FALSE(moved->manager.restoredInPlace());
+    EXPECT_FALSE(start(key->seal())->manager.restoredInPlace());
     EXPECT_TRUE(logged("made on other displays"));
 }
 

@@ -1,6 +1,6 @@
 // Restarting in place with the real executable and real xterms on two
-// monitors: after SIGTERM and a new start, after `tarvela --replace`, and
-// after SIGKILL and a new start, every strip is as it was (columns, stacks,
+// monitors: after SIGKILL and a new start, after SIGTERM and a new start, and
+// after `tarvela --replace`, every strip is as it was (columns, stacks,
 // widths, focus, scroll position) and every window where it was, without a
 // slide; a record forged on the root window changes nothing.
 #include <gtest/gtest.h>
@@ -33,6 +33,18 @@ protected:
         msg({"sync"});
         tc_->sync();
         return {strips(), geometries(wins_), active()};
+    }
+    static std::string diff(const Snapshot& a, const Snapshot& b) {
+        std::string out = a.strips == b.strips ? "" : "strips " + a.strips.dump() + " were " + b.strips.dump() + "\n";
+        for (size_t i = 0; i < a.geoms.size() && i < b.geoms.size(); ++i)
+            if (!TarvelaExeTest::same({a.geoms[i]}, {b.geoms[i]}))
+                out += "window " + std::to_string(i) + " at " + std::to_string(a.geoms[i].x) + "," +
+                       std::to_string(a.geoms[i].y) + " " + std::to_string(a.geoms[i].w) + "x" +
+                       std::to_string(a.geoms[i].h) + " was " + std::to_string(b.geoms[i].x) + "," +
+                       std::to_string(b.geoms[i].y) + " " + std::to_string(b.geoms[i].w) + "x" +
+                       std::to_string(b.geoms[i].h) + "\n";
+        if (a.active != b.active) out += "active " + std::to_string(a.active) + " was " + std::to_string(b.active);
+        return out;
     }
     static bool same(const Snapshot& a, const Snapshot& b) {
         return a.strips == b.strips && TarvelaExeTest::same(a.geoms, b.geoms) && a.active == b.active;
@@ -73,7 +85,7 @@ protected:
         tc_->setString(tc_->root(), tc_->atom("_TARVELA_ARRANGEMENT"), tc_->atom("UTF8_STRING"), text);
         tc_->sync();
     }
-    std::unique_ptr<Tarvela> startAndSettle(const std::vector<std::string>& extra = {}) {
+    std::unique_ptr<Tarvela> launch(const std::vector<std::string>& extra = {}) {
         auto t = start(extra);
         EXPECT_TRUE(launched(*t)) << t->out();
         return t;
@@ -81,13 +93,13 @@ protected:
     bool ended(Tarvela& t) { return waitFor([&] { return t.status().has_value(); }); }
 };
 
-TEST_F(RestartExeTest, SigtermReplaceAndSigkillEachPutEveryStripBackAsItWasWithoutASlide) {
+TEST_F(RestartExeTest, SigkillSigtermAndReplaceEachPutEveryStripBackAsItWasWithoutASlide) {
     twoMonitors();
     std::vector<Child> terms;
     for (int x : {0, 200, 400, 600, 1000, 1300})
         terms.push_back(client({"xterm", "-geometry", "60x20+" + std::to_string(x) + "+100"}));
     ASSERT_TRUE(waitMapped(6));
-    auto first = startAndSettle();
+    auto first = launch();
     wins_ = clientWindows(6);
     ASSERT_EQ(wins_.size(), 6u);
     ASSERT_TRUE(waitFor([&] { return tiled(wins_); }));
@@ -108,33 +120,29 @@ TEST_F(RestartExeTest, SigtermReplaceAndSigkillEachPutEveryStripBackAsItWasWitho
     ASSERT_EQ(arranged.strips[0]["columns"].size() + arranged.strips[1]["columns"].size(), 5u) << arranged.strips.dump();
     ASSERT_TRUE(waitFor([&] { return recorded(arranged.strips); })) << record().dump();
 
-    first->signal(SIGTERM);
-    ASSERT_TRUE(ended(*first));
-    auto second = startAndSettle();
-    EXPECT_TRUE(waitFor([&] { return same(snapshot(), arranged); })) << snapshot().strips.dump() << "\n"
-                                                                     << arranged.strips.dump();
-    EXPECT_TRUE(second->said("[Tarvela] start: 6 windows back where they were")) << second->out();
-
-    // Replaced: the old one lets go, the new one finds what it left.
-    auto third = startAndSettle({"--replace"});
-    ASSERT_TRUE(ended(*second));
-    EXPECT_TRUE(waitFor([&] { return same(snapshot(), arranged); })) << third->out();
-    EXPECT_TRUE(third->said("6 windows back where they were")) << third->out();
-
-    third->signal(SIGKILL);
-    ASSERT_TRUE(ended(*third));
-    auto fourth = startAndSettle();
-    EXPECT_TRUE(waitFor([&] { return same(snapshot(), arranged); })) << fourth->out();
-    EXPECT_TRUE(fourth->said("6 windows back where they were")) << fourth->out();
-    // Each start placed every window once, where it belongs: no strip slid.
-    for (Tarvela* t : {second.get(), third.get(), fourth.get()}) EXPECT_FALSE(t->said("scroll: ")) << t->out();
+    // Killed (only what it left on the display survives), stopped, replaced:
+    // each time the next start finds every strip as it was and slides none.
+    std::unique_ptr<Tarvela> running = std::move(first);
+    for (const int how : {SIGKILL, SIGTERM, 0}) {
+        if (how) {
+            running->signal(how);
+            ASSERT_TRUE(ended(*running));
+        }
+        auto next = how ? start() : start({"--replace"});
+        ASSERT_TRUE(launched(*next)) << how << next->out();
+        ASSERT_TRUE(ended(*running));  // killed, stopped, or it made way
+        EXPECT_TRUE(waitFor([&] { return same(snapshot(), arranged); })) << how << diff(snapshot(), arranged);
+        EXPECT_TRUE(next->said("[Tarvela] start: 6 windows back where they were")) << how << next->out();
+        EXPECT_FALSE(next->said("scroll: ")) << how << next->out();
+        running = std::move(next);
+    }
 }
 
 TEST_F(RestartExeTest, ARecordForgedOnTheRootOrNamingWindowsOfNobodyChangesNothing) {
     std::vector<Child> terms;
     for (int x : {0, 700}) terms.push_back(client({"xterm", "-geometry", "60x20+" + std::to_string(x) + "+100"}));
     ASSERT_TRUE(waitMapped(2));
-    auto first = startAndSettle();
+    auto first = launch();
     wins_ = clientWindows(2);
     ASSERT_EQ(wins_.size(), 2u);
     ASSERT_TRUE(waitFor([&] { return tiled(wins_); }));
@@ -149,7 +157,7 @@ TEST_F(RestartExeTest, ARecordForgedOnTheRootOrNamingWindowsOfNobodyChangesNothi
     plan["strips"][0]["columns"] = json::array({{{"windows", {wins_[0], wins_[1]}}, {"frac", 0.25}}});
     plan["strips"][0]["focusC"] = 0;
     setRecord(std::string(64, '0') + "\n" + plan.dump());
-    auto forged = startAndSettle();
+    auto forged = launch();
     EXPECT_TRUE(waitFor([&] { return same(snapshot(), ordinary); })) << forged->out();
     EXPECT_TRUE(forged->said("signed by someone else")) << forged->out();
     forged->signal(SIGTERM);
@@ -161,7 +169,7 @@ TEST_F(RestartExeTest, ARecordForgedOnTheRootOrNamingWindowsOfNobodyChangesNothi
     plan["strips"][0]["columns"] = json::array({{{"windows", {0x7ffffffu, tc_->root()}}, {"frac", 0.25}}});
     plan["floating"] = json::array({{{"window", unmapped}, {"desktop", 0}}});
     setRecord(sealRecord(plan.dump(), key->seal()));
-    auto nobody = startAndSettle();
+    auto nobody = launch();
     EXPECT_TRUE(waitFor([&] { return same(snapshot(), ordinary); })) << nobody->out();
     EXPECT_FALSE(nobody->said("back where they were")) << nobody->out();
     EXPECT_FALSE(tc_->viewable(unmapped));
