@@ -69,12 +69,19 @@ void WindowManager::releaseUnassigned() {
     unassigned_.clear();
 }
 
-void WindowManager::start() { begin(nullptr); }
+void WindowManager::start() {
+    // A plan that came before the permission (or the display) did is for this start.
+    if (!pendingPlan_) return begin(nullptr);
+    const Arrangement plan = std::move(*pendingPlan_);
+    pendingPlan_.reset();
+    begin(&plan);
+}
 
 void WindowManager::begin(const Arrangement* plan) {
     restoredInPlace_ = false;
     trusted.set(platform_.requestTrust());
     if (!trusted()) {
+        if (plan) pendingPlan_ = *plan;
         log("start: no accessibility permission");
         if (onPermissionLost) onPermissionLost();
         return;

@@ -165,7 +165,8 @@ public:
     void start();
     // start(), with the windows the plan names put where it says (those that
     // exist and may be tiled or floated); every other window as start() puts
-    // it. restoredInPlace() tells whether the plan placed any.
+    // it. restoredInPlace() tells whether the plan placed any. Without the
+    // permission, the start that follows it takes the plan.
     void startWith(const Arrangement& plan);
     // Leaves every window where it is; keeps floating, memory and the pause.
     void stop(bool keepObservers);
@@ -271,6 +272,8 @@ private:
     bool restoredInPlace_ = false;
     // How many windows the last rebuild put where its plan said.
     int planned_ = 0;
+    // A plan given while the manager could not start: the next start takes it.
+    std::optional<Arrangement> pendingPlan_;
     void begin(const Arrangement* plan);
     // A plan read against the displays and desktops there are (setups.cpp):
     // where each window it names goes, by number, and which of its strips

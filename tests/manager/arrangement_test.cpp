@@ -122,6 +122,14 @@ TEST_F(ArrangementTest, CapturedArrangementComesBackWithoutASlideAndHostilePlans
         EXPECT_TRUE(isFloating(f));
         EXPECT_TRUE(wm->checkInvariants().empty());
     }
+    // A plan given before the permission waits for the start that has it.
+    sim.setTrusted(false);
+    restartWith(left);
+    EXPECT_FALSE(wm->on());
+    sim.setTrusted(true);
+    wm->start();
+    EXPECT_TRUE(wm->restoredInPlace());
+    EXPECT_EQ(wm->arrangement(), left);
     // A plan naming no window that exists places nothing.
     restartWith(Arrangement{{{"Left", 0, {{{424242}, 0.5}}, 0, 0, 0}}, {}, 0, "Left"});
     EXPECT_FALSE(wm->restoredInPlace());
