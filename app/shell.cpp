@@ -181,8 +181,7 @@ void Shell::start(const LaunchOptions& launch) {
     if (!prefs.onboarded()) {
         deps_.router.onboarding();
     } else if (prefs.enabled()) {
-        if (manager.trusted()) startManager();
-        else deps_.router.permissionLost();
+        startManager();
     }
 
     if (launch.preview && status) status->toggle();
@@ -226,6 +225,12 @@ void Shell::completeOnboarding() {
 
 void Shell::startManager() {
     std::optional<Arrangement> plan = restart ? restart->take() : std::nullopt;
+    if (!manager.trusted()) {
+        // The manager keeps the plan for the start the permission brings.
+        if (plan) manager.startWith(*plan);
+        else deps_.router.permissionLost();
+        return;
+    }
     if (!plan) return manager.start();
     manager.startWith(*plan);
     // The keyboard goes back to the window the user was in, without a slide.

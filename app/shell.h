@@ -154,8 +154,9 @@ private:
     std::vector<Connection> bag_;
     bool pointerWatched_ = false;
     void followPointer();
-    // The manager's start at launch: as a Tarvela before this one left the
-    // windows, when it left a record that holds.
+    // The manager's start at launch (or, without the permission, the
+    // permission window): as a Tarvela before this one left the windows, when
+    // it left a record that holds.
     void startManager();
     // Work handed back from the check timer's queue runs only while the shell lives.
     Lifetime life_;

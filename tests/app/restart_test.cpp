@@ -198,6 +198,15 @@ TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChan
     logs.clear();
     EXPECT_FALSE(start(key->seal())->manager.restoredInPlace());
     EXPECT_TRUE(logged("signed by someone else"));
+    // Before the permission: the plan waits for the start the permission brings.
+    sim.setRestartRecord(sealed);
+    sim.setTrusted(false);
+    auto waiting = start(key->seal());
+    EXPECT_FALSE(waiting->manager.on());
+    sim.takeOver();
+    time.advance(2);
+    EXPECT_TRUE(waiting->manager.restoredInPlace());
+    waiting.reset();
     sim.setRestartRecord(sealed);
     sim.addStandardDisplay("External");
     logs.clear();
