@@ -14,6 +14,7 @@
 #include "app/dbus_bridge.h"
 #include "app/launch_options.h"
 #include "app/qt_router.h"
+#include "app/restart_key.h"
 #include "app/shell.h"
 #include "core/log.h"
 #include "core/window_access.h"
@@ -171,7 +172,7 @@ struct ShellServices {
     }
 };
 
-ShellDeps shellDeps(X11Platform& platform, QtRunLoop& loop, ShellServices& s) {
+ShellDeps shellDeps(X11Platform& platform, QtRunLoop& loop, ShellServices& s, RecordSeal restartSeal) {
     return ShellDeps{
         .platform = platform,
         .main = loop,
@@ -192,6 +193,7 @@ ShellDeps shellDeps(X11Platform& platform, QtRunLoop& loop, ShellServices& s) {
         .quit = [&loop] { loop.quit(); },
         .updates = &s.updates,
         .checkTimer = &s.checkTimer,
+        .restartSeal = std::move(restartSeal),
     };
 }
 
@@ -217,7 +219,10 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     platform.onUnresponsiveClose([](uint32_t, const std::string& title, std::function<void(bool)> answer) {
         askForceQuit(title, std::move(answer));
     });
-    auto shell = std::make_unique<Shell>(shellDeps(platform, loop, *services));
+    // What this user's Tarvela leaves on the display is signed with a key of the user's own.
+    const std::optional<RestartKey> restartKey = RestartKey::load(RestartKey::standardPath());
+    auto shell = std::make_unique<Shell>(
+        shellDeps(platform, loop, *services, restartKey ? restartKey->seal() : RecordSeal{}));
     auto screens = [&] { return platform.screens(); };
     auto compositing = [&] { return platform.compositing(); };
     router.attach(QtRouterDeps{*shell, platform, compositing, [&] { platform.takeOver(); }, recorderKey});
@@ -236,6 +241,10 @@ void serve(X11Platform& platform, QtRunLoop& loop, SingleInstance& instance, con
     // Another start brings this one forward: its windows if it shows any, else the settings.
     instance.listen(loop, [&] {
         if (!ShellWindows::bringForward()) shell->reopen();
+    });
+    instance.onReplace([&] {
+        log("a new start replaces this one");
+        loop.quit();
     });
     // Any process of this user may ask for the update window; Tarvela itself never does.
     ShowUpdateListener showUpdate([&] { shell->showUpdate(); });
@@ -267,10 +276,14 @@ int manageDisplay(char* argv0, const LaunchOptions& launch) {
         std::fprintf(stderr, "tarvela: no display: set DISPLAY or pass --display\n");
         return 1;
     }
-    auto instance = SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display));
+    // With --replace a running Tarvela is asked to make way: it leaves its
+    // arrangement on the display and quits, and this one takes it up.
+    auto instance =
+        SingleInstance::acquire(SingleInstance::defaultDir(), SingleInstance::nameFor(display), 12, 0.25, launch.replace);
     if (!instance) {
-        log("already running on " + display + "; asked it to come forward");
-        return 0;
+        log("already running on " + display +
+            (launch.replace ? "; it did not make way" : "; asked it to come forward"));
+        return launch.replace ? 1 : 0;
     }
     // Qt would abort without its display; say so plainly instead.
     if (auto why = probeDisplay(display)) {

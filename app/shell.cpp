@@ -12,6 +12,9 @@ Shell::Shell(ShellDeps d)
       hotkeys(d.defaults, d.hotkeys, &workspaces),
       manager(WindowManager::Deps{d.platform, d.main, d.makeQueue, d.workers ? d.workers : makeWorkerPool(3), prefs,
                                   rules, workspaces, hooks_}),
+      restart(d.restartSeal ? std::make_unique<RestartKeeper>(RestartKeeper::Deps{d.platform, d.main, manager,
+                                                                                    d.restartSeal})
+                            : nullptr),
       dim(std::make_unique<DimOverlay>(manager, prefs, d.platform)),
       updater(std::make_unique<Updater>(UpdaterDeps{d.main, prefs, AppInfo::version(),
                                                     d.updates ? *d.updates : UpdateConfig{}, d.makeQueue, {}})),
@@ -186,8 +189,7 @@ void Shell::start(const LaunchOptions& launch) {
     if (!prefs.onboarded()) {
         deps_.router.onboarding();
     } else if (prefs.enabled()) {
-        if (manager.trusted()) manager.start();
-        else deps_.router.permissionLost();
+        startManager();
     }
 
     if (launch.preview && status) status->toggle();
@@ -239,7 +241,23 @@ void Shell::restoreLastSession() {
     }
 }
 
+void Shell::startManager() {
+    std::optional<Arrangement> plan = restart ? restart->take() : std::nullopt;
+    if (!manager.trusted()) {
+        // The manager keeps the plan for the start the permission brings.
+        if (plan) manager.startWith(*plan);
+        else deps_.router.permissionLost();
+        return;
+    }
+    if (!plan) return manager.start();
+    manager.startWith(*plan);
+    // The keyboard goes back to the window the user was in, without a slide.
+    if (StripRef s = manager.restoredInPlace() ? manager.cur() : nullptr) s->focusInPlace(s->focusC, s->focusR);
+}
+
+// The arrangement is kept before the strips let go of it.
 void Shell::terminate() {
+    if (restart) restart->flush();
     manager.keepLastSession();
     manager.stop(false);
 }

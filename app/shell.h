@@ -32,6 +32,7 @@
 #include "ipc/ipc_commands.h"
 #include "ipc/ipc_server.h"
 #include "manager/feedback_hooks.h"
+#include "manager/restart_keeper.h"
 #include "manager/window_manager.h"
 #include "settings/defaults.h"
 #include "settings/login_item.h"
@@ -74,6 +75,9 @@ struct ShellDeps {
     const UpdateConfig* updates = nullptr;
     // The background check's timer, kept to `notifyWhenClosed`; none: not kept.
     BackgroundCheckTimer* checkTimer = nullptr;
+    // Signs the arrangement left on the display for the next start and checks
+    // the one found there; none: no arrangement is kept or put back.
+    RecordSeal restartSeal{};
 };
 
 class Shell {
@@ -129,6 +133,8 @@ private:
 
 public:
     WindowManager manager;
+    // Keeps the arrangement for the next start; with a seal only.
+    std::unique_ptr<RestartKeeper> restart;
     std::unique_ptr<DimOverlay> dim;
     std::unique_ptr<Touches> touches;    // with gestures only
     std::unique_ptr<Gestures> gestures;  // with gestures only
@@ -156,6 +162,10 @@ private:
     void restoreLastSession();
     bool lastSessionDecided_ = false;
     std::optional<RunLoop::TimerId> lastSessionTimer_;
+    // The manager's start at launch (or, without the permission, the
+    // permission window): as a Tarvela before this one left the windows, when
+    // it left a record that holds.
+    void startManager();
     // Work handed back from the check timer's queue runs only while the shell lives.
     Lifetime life_;
 };

@@ -306,4 +306,12 @@ private:
     xcb_key_symbols_t* syms_ = nullptr;
 };
 
+// Whether the session started and `x` reached its server; says what is wrong when not.
+inline bool sessionReady(const Session& session, const XClient& x, const char* bench) {
+    if (session.missing().empty() && x.ok()) return true;
+    std::fprintf(stderr, "%s: %s\n", bench,
+                 session.missing().empty() ? "the display is unreachable" : session.missing().c_str());
+    return false;
+}
+
 }  // namespace tarvela::bench

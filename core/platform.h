@@ -303,6 +303,19 @@ public:
         (void)window;
         (void)size;
     }
+
+    // --- what the display keeps for the next Tarvela ---
+    // A text left where the next Tarvela on the same display finds it (X11: a
+    // root window property): it outlives the process, a crash included, and
+    // anyone on the display may change it. Set whole in one step; empty
+    // removes it. Reading gives at most a little more than `maxBytes` (a
+    // longer text is cut there, so the reader can tell it was too long), none
+    // when there is none.
+    virtual std::optional<std::string> restartRecord(size_t maxBytes) {
+        (void)maxBytes;
+        return std::nullopt;
+    }
+    virtual void setRestartRecord(const std::string& text) { (void)text; }
 };
 
 }  // namespace tarvela

@@ -35,14 +35,15 @@ bool fillAddress(sockaddr_un& addr, const std::filesystem::path& p) {
     return true;
 }
 
-// Tells the running instance to come forward; false when nobody answers.
-bool askToActivate(const std::filesystem::path& sock) {
+// Tells the running instance to come forward ("activate") or to hand over
+// and quit ("replace"); false when nobody answers.
+bool ask(const std::filesystem::path& sock, const std::string& what) {
     sockaddr_un addr;
     if (!fillAddress(addr, sock)) return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-              ::write(fd, "activate\n", 9) == 9;
+              ::write(fd, (what + "\n").c_str(), what.size() + 1) == static_cast<ssize_t>(what.size() + 1);
     ::close(fd);
     return ok;
 }
@@ -61,7 +62,7 @@ std::string SingleInstance::nameFor(const std::string& display) {
 }
 
 std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::path& dir, const std::string& name,
-                                                        int polls, double wait) {
+                                                        int polls, double wait, bool replace) {
     std::error_code ec;
     // Private whatever the umask: the scripting socket beside ours is only
     // served from a folder nobody else can write to.
@@ -78,6 +79,7 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::p
         return std::unique_ptr<SingleInstance>(new SingleInstance(-1, -1, lockPath, sockPath));
     }
     bool held = ::flock(lockFd, LOCK_EX | LOCK_NB) == 0;
+    if (!held && replace) ask(sockPath, "replace");
     for (int i = 0; i < polls && !held; ++i) {
         // The one blocking wait before the event loop starts: an instance that
         // is quitting gets up to polls x wait seconds to go.
@@ -85,7 +87,7 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::p
         held = ::flock(lockFd, LOCK_EX | LOCK_NB) == 0;
     }
     if (!held) {
-        askToActivate(sockPath);
+        if (!replace) ask(sockPath, "activate");
         ::close(lockFd);
         return nullptr;
     }
@@ -149,10 +151,12 @@ void SingleInstance::readPeer(uint64_t id) {
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
     if (n > 0) p.said.append(buf, static_cast<size_t>(std::min<size_t>(static_cast<size_t>(n), kRequestBytes)));
     const bool asked = p.said.rfind("activate", 0) == 0;
+    const bool replacing = p.said.rfind("replace", 0) == 0;
     // It has said all it will: closed, failed, asked, or talked past any request.
-    if (n <= 0 || asked || p.said.size() >= kRequestBytes) {
+    if (n <= 0 || asked || replacing || p.said.size() >= kRequestBytes) {
         dropPeer(id);
         if (asked && onActivate_) onActivate_();
+        if (replacing && onReplace_) onReplace_();
     }
 }
 

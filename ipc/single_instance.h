@@ -23,11 +23,13 @@ public:
     // Tries to become the running instance. While another holds the lock, looks
     // again up to `polls` times, waiting `wait` seconds after each look (so an
     // instance that is quitting can go). Null when another instance still runs;
-    // it has then been asked to come forward. When the lock file cannot be
-    // opened there is no telling whether another runs: the check is skipped
-    // (one log line) and the instance holds nothing (checked() is false).
+    // it has then been asked to come forward. With `replace` the running one
+    // is asked first to hand over and quit, and the looks wait for it to go.
+    // When the lock file cannot be opened there is no telling whether another
+    // runs: the check is skipped (one log line) and the instance holds nothing
+    // (checked() is false).
     static std::unique_ptr<SingleInstance> acquire(const std::filesystem::path& dir, const std::string& name,
-                                                   int polls = 12, double wait = 0.25);
+                                                   int polls = 12, double wait = 0.25, bool replace = false);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
@@ -37,6 +39,8 @@ public:
     // `deadline` seconds to say what it wants, and at most `maxPeers` are heard
     // at once (a newcomer pushes the oldest out).
     void listen(RunLoop& loop, std::function<void()> onActivate, double deadline = 0.2, size_t maxPeers = 16);
+    // Called on the main loop when a start with --replace asks this one to make way.
+    void onReplace(std::function<void()> fn) { onReplace_ = std::move(fn); }
     size_t peers() const { return peers_.size(); }
     bool checked() const { return lockFd_ >= 0; }
 
@@ -57,6 +61,7 @@ private:
     RunLoop* loop_ = nullptr;
     RunLoop::WatchId watch_ = 0;
     std::function<void()> onActivate_;
+    std::function<void()> onReplace_;
     double deadline_ = 0.2;
     size_t maxPeers_ = 16;
     std::map<uint64_t, Peer> peers_;  // by arrival: the first is the oldest

@@ -601,6 +601,24 @@ ImageRef SimDesktop::capture(const AXElement& window, std::optional<PixelSize>) 
     return img;
 }
 
+std::optional<std::string> SimDesktop::restartRecord(size_t maxBytes) {
+    std::lock_guard lock(s_->m);
+    if (!s_->restartRecord) return std::nullopt;
+    return s_->restartRecord->substr(0, maxBytes + 1);
+}
+
+void SimDesktop::setRestartRecord(const std::string& text) {
+    std::lock_guard lock(s_->m);
+    ++s_->restartRecordWrites;
+    if (text.empty()) s_->restartRecord.reset();
+    else s_->restartRecord = text;
+}
+
+int SimDesktop::restartRecordWrites() const {
+    std::lock_guard lock(s_->m);
+    return s_->restartRecordWrites;
+}
+
 // ---------------------------------------------------------------- displays
 
 std::vector<Screen> SimDesktop::screens() {

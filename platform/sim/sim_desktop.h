@@ -136,6 +136,10 @@ public:
     SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
     // Always an 8 x 8 picture of the window's own colour: a platform that cannot scale.
     ImageRef capture(const AXElement& window, std::optional<PixelSize> size) override;
+    // Kept by the desktop across managers, as a display server keeps root properties.
+    std::optional<std::string> restartRecord(size_t maxBytes) override;
+    void setRestartRecord(const std::string& text) override;
+    int restartRecordWrites() const;
 
     // ---- displays (each change posts ScreenParametersDidChange) ----
     // Returns the new display's id. visibleFrame defaults to the whole frame.

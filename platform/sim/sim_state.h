@@ -89,6 +89,8 @@ struct SimDesktop::State : std::enable_shared_from_this<State> {
     std::optional<AXElement> dragging;  // the window a drag by hand is moving
     std::optional<Rect> dropMarker;
     DesktopSet desktops;
+    std::optional<std::string> restartRecord;
+    int restartRecordWrites = 0;
     uint64_t nextSub = 1;
 
     // ---- helpers; the caller holds m ----

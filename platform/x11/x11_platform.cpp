@@ -139,6 +139,23 @@ void X11Platform::publishOnRoot(const std::string& property, const std::string& 
         c.setText(c.root(), prop, text);
     xcb_flush(c.raw());
 }
+std::optional<std::string> X11Platform::restartRecord(size_t maxBytes) {
+    x11::Connection& c = d_->conn;
+    if (c.broken()) return std::nullopt;
+    // One long more than the bound: a longer text reads as too long, never as a shorter one.
+    const x11::Property p =
+        c.property(c.root(), d_->a._TARVELA_ARRANGEMENT, static_cast<uint32_t>(maxBytes / 4 + 1));
+    if (p.type != d_->a.UTF8_STRING || p.format != 8) return std::nullopt;
+    return std::string(p.data.begin(), p.data.end());
+}
+void X11Platform::setRestartRecord(const std::string& text) {
+    x11::Connection& c = d_->conn;
+    if (c.broken()) return;
+    // One ChangeProperty: a reader sees the old text or the new one, never a mix.
+    if (text.empty()) xcb_delete_property(c.raw(), c.root(), d_->a._TARVELA_ARRANGEMENT);
+    else c.setText(c.root(), d_->a._TARVELA_ARRANGEMENT, text);
+    xcb_flush(c.raw());
+}
 void X11Platform::answerInput(uint32_t time, const std::function<void()>& fn) {
     d_->focus_.answering(time, fn);
 }

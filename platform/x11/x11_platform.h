@@ -141,6 +141,9 @@ public:
     void publishDesktops(const DesktopSet& set) override;
     void setWindowDesktop(const AXElement& window, int desktop) override;
     SubscriptionRef addDesktopMonitor(DesktopHandler handler) override;
+    // _TARVELA_ARRANGEMENT on the root, UTF8_STRING.
+    std::optional<std::string> restartRecord(size_t maxBytes) override;
+    void setRestartRecord(const std::string& text) override;
 
     // ShellDesktop. A compositor is one that owns _NET_WM_CM_S<screen>, a
     // system tray one that owns _NET_SYSTEM_TRAY_S<screen>.

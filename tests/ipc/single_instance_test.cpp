@@ -47,6 +47,21 @@ TEST_F(SingleInstanceTest, ASecondStartIsRefusedAndWakesTheFirst) {
     EXPECT_EQ(activations, 2);
 }
 
+TEST_F(SingleInstanceTest, AStartThatReplacesAsksTheFirstToMakeWayAndTakesOverOnceItHas) {
+    const std::string name = SingleInstance::nameFor(":5");
+    auto first = SingleInstance::acquire(dir, name, 0);
+    ASSERT_TRUE(first);
+    int activations = 0, replaced = 0;
+    first->listen(loop, [&] { ++activations; });
+    first->onReplace([&] { ++replaced; });
+
+    EXPECT_FALSE(SingleInstance::acquire(dir, name, 0, 0, true));
+    EXPECT_TRUE(loop.runUntil([&] { return replaced == 1; }, 5));
+    EXPECT_EQ(activations, 0);
+    first.reset();  // it made way
+    EXPECT_TRUE(SingleInstance::acquire(dir, name, 0, 0, true));
+}
+
 TEST_F(SingleInstanceTest, TheLockGoesWithTheInstanceAndLeftoversDoNotBlock) {
     const std::string name = SingleInstance::nameFor(":3");
     {
