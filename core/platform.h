@@ -268,6 +268,11 @@ public:
         (void)screenId;
     }
 
+    // A window the user took out of the strips in an earlier run of Tarvela
+    // floats by choice now too: it gets what floated windows get (X11: a title
+    // bar) as if it had just left a strip.
+    virtual void floatedBefore(const AXElement& window) { (void)window; }
+
     // --- desktops ---
     // Shows `set.current` and announces the set: every window whose desktop
     // is another one disappears, the current one's windows appear, at once.

@@ -181,6 +181,7 @@ void WindowManager::rebuild(const Arrangement* plan) {
             floating.push_back(w.el);
             floatDesk_[w.el] = spot->desktop;
             platform_.assignDisplay(w.el, std::nullopt);
+            platform_.floatedBefore(w.el);
             ++planned_;
             continue;
         }

@@ -194,6 +194,11 @@ void FrameWriter::setFullscreen(xcb_window_t w, bool on) {
     }
 }
 
+void FrameWriter::markFloated(xcb_window_t w) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (Geo* g = find(w); g && !std::exchange(g->floated, true)) push(*g, w);
+}
+
 void FrameWriter::forgetFloated() {
     std::lock_guard<std::mutex> lock(mu_);
     for (auto& [w, g] : geo_)

@@ -104,6 +104,8 @@ public:
     void setDragging(xcb_window_t w, bool on);
     // The bar w has while it floats (see Geo::bar); the frame follows at once.
     void setBar(xcb_window_t w, const titlebar::Extents& bar, bool onceFloated);
+    // Floats by the user's choice, as if a strip had just let go of it.
+    void markFloated(xcb_window_t w);
     // The manager stopped: the windows its strips let go of float as they are, unframed.
     void forgetFloated();
     void setFullscreen(xcb_window_t w, bool on);

@@ -168,6 +168,14 @@ void X11Platform::assignDisplay(const AXElement& window, std::optional<uint64_t>
     if (window.isWindow()) d_->assignDisplay(static_cast<xcb_window_t>(window.id), screenId);
 }
 
+void X11Platform::floatedBefore(const AXElement& window) {
+    if (!window.isWindow()) return;
+    const auto w = static_cast<xcb_window_t>(window.id);
+    d_->frames_.markFloated(w);
+    d_->syncBar(w);
+    xcb_flush(d_->conn.raw());
+}
+
 void X11Platform::setTitleBarPainter(std::shared_ptr<TitleBarPainter> painter) {
     d_->bars_.setPainter(std::move(painter));
     xcb_flush(d_->conn.raw());

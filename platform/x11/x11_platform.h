@@ -120,6 +120,7 @@ public:
     // An arranged window is clipped to its display and keeps its geometry
     // against its own ConfigureRequests; without a display it floats freely.
     void assignDisplay(const AXElement& window, std::optional<uint64_t> screenId) override;
+    void floatedBefore(const AXElement& window) override;
     std::unique_ptr<AXObserver> createObserver(int32_t pid, AXCallback callback) override;
     std::vector<RunningApp> runningApplications() override;
     std::optional<RunningApp> runningApplication(int32_t pid) override;

@@ -85,22 +85,28 @@ protected:
 TEST_F(RestartExeTest, SigkillSigtermAndReplaceEachPutEveryStripBackAsItWasWithoutASlide) {
     twoMonitors();
     std::vector<Child> terms;
-    for (int x : {0, 200, 400, 600, 1000, 1300})
+    for (int x : {0, 200, 400, 600, 1000, 1300, 1500})
         terms.push_back(client({"xterm", "-geometry", "60x20+" + std::to_string(x) + "+100"}));
-    ASSERT_TRUE(waitMapped(6));
+    ASSERT_TRUE(waitMapped(7));
     auto first = launch();
-    wins_ = clientWindows(6);
-    ASSERT_EQ(wins_.size(), 6u);
+    wins_ = clientWindows(7);
+    ASSERT_EQ(wins_.size(), 7u);
     ASSERT_TRUE(waitFor([&] { return tiled(wins_); }));
     const json fresh = snapshot().strips;
     ASSERT_EQ(fresh.size(), 2u);
     ASSERT_GE(fresh[0]["columns"].size(), 3u) << fresh.dump();
-    ASSERT_GE(fresh[1]["columns"].size(), 2u) << fresh.dump();
+    ASSERT_GE(fresh[1]["columns"].size(), 3u) << fresh.dump();
     auto window = [&](int strip, int col) { return fresh[strip]["columns"][col]["windows"][0].dump(); };
 
-    // Left: a stack and a wider column; right: a narrower one; the focus on the left's last column.
+    // Left: a stack and a wider column; right: a narrower one and a window
+    // floated, with its title bar; the focus on the left's last column.
     ASSERT_TRUE(run({"xdotool", "windowactivate", "--sync", window(0, 1)}));
     for (const char* m : {"stack-left", "wider", "focus-right"}) ASSERT_EQ(msg({m}).first, 0) << m;
+    const auto floated = static_cast<xcb_window_t>(std::stoul(window(1, static_cast<int>(fresh[1]["columns"].size()) - 1)));
+    ASSERT_TRUE(run({"xdotool", "windowactivate", "--sync", std::to_string(floated)}));
+    ASSERT_EQ(msg({"float-toggle"}).first, 0);
+    auto barred = [&] { return tc_->cardinals(floated, "_NET_FRAME_EXTENTS") == std::vector<uint32_t>{4, 4, 26, 4}; };
+    ASSERT_TRUE(waitFor(barred));
     ASSERT_TRUE(run({"xdotool", "windowactivate", "--sync", window(1, 1)}));
     for (const char* m : {"narrower", "focus-left"}) ASSERT_EQ(msg({m}).first, 0) << m;
     ASSERT_TRUE(run({"xdotool", "windowactivate", "--sync", window(0, static_cast<int>(fresh[0]["columns"].size()) - 1)}));
@@ -121,7 +127,8 @@ TEST_F(RestartExeTest, SigkillSigtermAndReplaceEachPutEveryStripBackAsItWasWitho
         ASSERT_TRUE(launched(*next)) << how << next->out();
         ASSERT_TRUE(ended(*running));  // killed, stopped, or it made way
         EXPECT_TRUE(waitFor([&] { return same(snapshot(), arranged); })) << how << told(snapshot()) << "\nwas " << told(arranged);
-        EXPECT_TRUE(next->said("[Tarvela] start: 6 windows back where they were")) << how << next->out();
+        EXPECT_TRUE(next->said("[Tarvela] start: 7 windows back where they were")) << how << next->out();
+        EXPECT_TRUE(waitFor(barred)) << how;
         EXPECT_FALSE(next->said("scroll: ")) << how << next->out();
         running = std::move(next);
     }
