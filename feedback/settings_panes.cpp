@@ -126,6 +126,9 @@ GeneralPane::GeneralPane(GeneralPaneDeps deps) : d_(std::move(deps)) {
     static_assert(general_pane::focusPolicies.size() == pref_range::focusPolicy.hi - pref_range::focusPolicy.lo + 1);
     bind(p.focusPolicy.key(), {[&p] { return pref_range::focusPolicy.clamp(p.focusPolicy()); },
                                [&p](int v) { p.focusPolicy.set(pref_range::focusPolicy.clamp(v)); }});
+    // The count as `tarvela msg set desktops` and a pager change it: the manager follows the preference.
+    bind(p.desktops.key(), {[&p] { return p.desktopCount(); },
+                            [&p](int v) { p.desktops.set(pref_range::desktops.clamp(v)); }});
     prefsChanged_ = p.changed.connect([this] { changed.emit(); });
 }
 
@@ -155,6 +158,22 @@ std::vector<SettingsRow> GeneralPane::rows() const {
     out.push_back(bound(toggle("focusFollowsMouse", "", "Focus follows the mouse",
                                "Pointing at a column that is wholly on screen focuses it, without moving the strip.")));
     out.push_back(buttons("keyboardShortcuts", "", "Keyboard shortcuts", "", {"Customize"}));
+    SettingsRow count =
+        toggle("desktops", desktops, "Number of desktops", "Super+1…9 shows one; each keeps its own strips.");
+    count.kind = ControlKind::stepper;
+    count.lo = pref_range::desktops.lo;
+    count.hi = pref_range::desktops.hi;
+    out.push_back(bound(std::move(count)));
+    const std::vector<std::string> names = d_.prefs.desktopNameList();
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string number = std::to_string(i + 1);
+        SettingsRow name = toggle(desktopName + number, desktops, "Desktop " + number);
+        name.kind = ControlKind::field;
+        // A desktop without a name of its own shows its number: the field stays empty for it.
+        name.detail = names[i] == number ? std::string() : names[i];
+        name.placeholder = number;
+        out.push_back(std::move(name));
+    }
     out.push_back(bound(toggle("notifyDrift", notifications, "Workspace drift alerts")));
     out.push_back(bound(toggle("notifyRestore", notifications, "Restore results")));
     out.push_back(buttons("appUpdates", notifications, "App updates", "", {"Open Update Settings"}));
@@ -183,6 +202,14 @@ void GeneralPane::press(const std::string& id, int index) {
     else if (id == "layoutsAndRules" && index == 1) exportLayouts();
     else if (id == "diagnostics") sendDiagnostics();
     else if (id == "help") call(d_.open, std::string(general_pane::supportPage));
+}
+
+void GeneralPane::setText(const std::string& id, const std::string& text) {
+    // Only spaces: cleared, so the desktop shows its number again.
+    const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+    for (int d = 0; d < d_.manager.desktopCount(); ++d)
+        // As a pager's rename: the manager stores it and tells pagers and scripts.
+        if (id == general_pane::desktopName + std::to_string(d + 1)) d_.manager.renameDesktop(d, blank ? "" : text);
 }
 
 void GeneralPane::exportLayouts() {

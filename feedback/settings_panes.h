@@ -48,6 +48,8 @@ enum class ControlKind {
     choice,   // a segmented choice; value = index into options
     buttons,  // one button per option; detail = the outcome of the last press, if any
     text,     // no control; detail = the text at the right, if any
+    stepper,  // a number from `lo` to `hi`; value = the number
+    field,    // a line of text; detail = the text, placeholder = what an empty one stands for
 };
 
 struct SettingsRow {
@@ -60,6 +62,8 @@ struct SettingsRow {
     std::vector<std::string> options;
     int value = 0;
     std::string detail;
+    int lo = 0, hi = 0;
+    std::string placeholder;
 };
 
 // A pane of rows. The widget hands every change of a toggle or choice to
@@ -74,6 +78,11 @@ public:
     virtual std::vector<SettingsRow> rows() const = 0;
     // Writes the new value of the toggle or choice `id` at once; unknown ids are ignored.
     void set(const std::string& id, int value);
+    // The text of the field `id`, once its editing is finished; unknown ids are ignored.
+    virtual void setText(const std::string& id, const std::string& text) {
+        (void)id;
+        (void)text;
+    }
     // The button at `index` of the buttons row `id`; unknown ids are ignored.
     virtual void press(const std::string& id, int index) {
         (void)id;
@@ -107,6 +116,9 @@ namespace general_pane {
 inline constexpr const char* supportPage = "https://tarvela.app/support";
 inline constexpr const char* notifications = "Notifications";
 inline constexpr const char* privacy = "Privacy and data";
+inline constexpr const char* desktops = "Desktops";
+// The field naming desktop N (from 1) is "desktopName" N.
+inline constexpr const char* desktopName = "desktopName";
 inline constexpr const char* noCompositor = "No compositing manager is running";
 inline constexpr const char* noCompositorNote =
     "Dimming and blur need one, such as picom. Until one runs, inactive windows stay as they are.";
@@ -139,6 +151,7 @@ public:
 
     std::vector<SettingsRow> rows() const override;
     void press(const std::string& id, int index) override;
+    void setText(const std::string& id, const std::string& text) override;
 
     // The compositing manager came or went: the rows say so.
     void compositingChanged() { changed.emit(); }

@@ -174,6 +174,14 @@ Json IpcCommands::run(const ipc::Request& r) {
         d_.manager.sendToDesktop(desktopIndex(r.args[0]), false);
         return nullptr;
     }
+    if (c.name == "rename-desktop") {
+        const int d = desktopIndex(r.args[0]);
+        const std::string name = r.args[1].get<std::string>();
+        // From a script a blank name is most likely an unset variable, not a wish to clear it.
+        if (name.find_first_not_of(" \t\n") == std::string::npos) throw IpcError("a desktop's name cannot be empty");
+        d_.manager.renameDesktop(d, name);
+        return nullptr;
+    }
     throw IpcError("command " + c.name + " is not handled here");
 }
 

@@ -122,6 +122,10 @@ const std::vector<CommandDef>& commands() {
          {{"desktop", ArgType::integer}},
          "move the focused window to desktop N (from 1), keeping its width",
          std::nullopt},
+        {"rename-desktop",
+         {{"desktop", ArgType::integer}, {"name", ArgType::string}},
+         "rename desktop N (from 1), as a pager would",
+         std::nullopt},
     };
     return table;
 }

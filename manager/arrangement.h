@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/platform.h"
@@ -47,6 +48,10 @@ struct Arrangement {
     bool operator==(const Arrangement&) const = default;
     bool empty() const { return strips.empty() && floating.empty(); }
 };
+
+// The arrangement each set-up of displays had when it was last left, by
+// setupKey(), the latest used last.
+using SetupMemory = std::vector<std::pair<std::string, Arrangement>>;
 
 // The set of displays connected, as one text: their keys, sorted, so that the
 // same monitors give the same set-up whatever order the server lists them in.

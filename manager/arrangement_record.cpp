@@ -14,6 +14,8 @@ namespace {
 // Deeper than any record nests; checked before parsing, so no hostile text
 // makes the parser or the value it builds recurse far.
 constexpr int kMaxDepth = 8;
+// A set-up names every display it has.
+constexpr size_t kMaxSetupKey = record::kMaxKey * 16;
 
 bool shallow(std::string_view text) {
     int depth = 0;
@@ -92,6 +94,17 @@ json encodeStrip(const StripPlan& s) {
             {"focusC", s.focusC},   {"focusR", s.focusR},   {"offset", s.offset}};
 }
 
+json encodeFields(const Arrangement& a) {
+    json strips = json::array();
+    for (const StripPlan& s : a.strips) strips.push_back(encodeStrip(s));
+    json floating = json::array();
+    for (const FloatPlan& f : a.floating) floating.push_back({{"window", f.window}, {"desktop", f.desktop}});
+    return {{"desktop", a.desktop},
+            {"focusDisplay", a.focusDisplay},
+            {"strips", std::move(strips)},
+            {"floating", std::move(floating)}};
+}
+
 std::optional<StripPlan> decodeStrip(Reader& rd, const json& j) {
     StripPlan s;
     s.display = rd.text(j, "display", record::kMaxKey);
@@ -117,12 +130,11 @@ std::optional<StripPlan> decodeStrip(Reader& rd, const json& j) {
     return rd.ok ? std::optional(std::move(s)) : std::nullopt;
 }
 
-std::optional<ArrangementRecord> decodeChecked(const json& j) {
-    Reader rd;
-    if (rd.integer(j, "version", record::kVersion, record::kVersion) != record::kVersion || !rd.ok) return std::nullopt;
-    ArrangementRecord r;
-    r.setup = rd.text(j, "setup", record::kMaxKey * 16);
-    Arrangement& a = r.arrangement;
+// The fields of an arrangement, in a record or in one of its set-ups; each
+// arrangement is bounded on its own.
+std::optional<Arrangement> decodeFields(Reader& rd, const json& j) {
+    rd.windows = 0;
+    Arrangement a;
     a.desktop = rd.desktop(j, false);
     a.focusDisplay = rd.text(j, "focusDisplay", record::kMaxKey);
     const json* strips = rd.array(j, "strips", record::kMaxStrips);
@@ -141,22 +153,44 @@ std::optional<ArrangementRecord> decodeChecked(const json& j) {
         if (!rd.ok) return std::nullopt;
         a.floating.push_back(fp);
     }
+    return a;
+}
+
+std::optional<ArrangementRecord> decodeChecked(const json& j) {
+    Reader rd;
+    if (rd.integer(j, "version", record::kVersion, record::kVersion) != record::kVersion || !rd.ok) return std::nullopt;
+    ArrangementRecord r;
+    r.setup = rd.text(j, "setup", kMaxSetupKey);
+    auto a = decodeFields(rd, j);
+    if (!a) return std::nullopt;
+    r.arrangement = std::move(*a);
+    if (!j.contains("setups")) return r;
+    const json* setups = rd.array(j, "setups", record::kMaxSetups);
+    if (!rd.ok) return std::nullopt;
+    for (const json& s : *setups) {
+        std::string key = rd.text(s, "setup", kMaxSetupKey);
+        auto sa = decodeFields(rd, s);
+        if (!sa) return std::nullopt;
+        r.setups.emplace_back(std::move(key), std::move(*sa));
+    }
     return r;
 }
 
 }  // namespace
 
 std::string encodeArrangement(const ArrangementRecord& r) {
-    json strips = json::array();
-    for (const StripPlan& s : r.arrangement.strips) strips.push_back(encodeStrip(s));
-    json floating = json::array();
-    for (const FloatPlan& f : r.arrangement.floating) floating.push_back({{"window", f.window}, {"desktop", f.desktop}});
-    const json j = {{"version", record::kVersion},
-                    {"setup", r.setup},
-                    {"desktop", r.arrangement.desktop},
-                    {"focusDisplay", r.arrangement.focusDisplay},
-                    {"strips", std::move(strips)},
-                    {"floating", std::move(floating)}};
+    json j = encodeFields(r.arrangement);
+    j["version"] = record::kVersion;
+    j["setup"] = r.setup;
+    if (!r.setups.empty()) {
+        json setups = json::array();
+        for (const auto& [key, a] : r.setups) {
+            json s = encodeFields(a);
+            s["setup"] = key;
+            setups.push_back(std::move(s));
+        }
+        j["setups"] = std::move(setups);
+    }
     // Keys that are not valid UTF-8 (an output's name is bytes) are replaced, not thrown on.
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -30,6 +30,9 @@ struct RecordSeal {
 struct ArrangementRecord {
     std::string setup;  // setupKey() of the displays it was made on
     Arrangement arrangement;
+    // Other set-ups' arrangements, so that a monitor plugged back after a
+    // restart still gets its columns back. A record without them reads as none.
+    SetupMemory setups;
     bool operator==(const ArrangementRecord&) const = default;
 };
 
@@ -40,7 +43,8 @@ inline constexpr size_t kMaxBytes = 256 * 1024;
 inline constexpr size_t kMaxStrips = 256;      // displays × desktops
 inline constexpr size_t kMaxColumns = 512;     // per strip
 inline constexpr size_t kMaxRows = 64;         // per column
-inline constexpr size_t kMaxWindows = 4096;    // in all, floating ones included
+inline constexpr size_t kMaxWindows = 4096;    // per arrangement, floating ones included
+inline constexpr size_t kMaxSetups = 8;        // set-ups remembered besides the one in use
 inline constexpr size_t kMaxKey = 512;         // a display's key, in bytes
 inline constexpr int kMaxDesktop = 64;         // desktops are 0 .. kMaxDesktop - 1
 inline constexpr double kMinFrac = 0.01, kMaxFrac = 2.0;

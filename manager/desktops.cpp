@@ -50,6 +50,13 @@ int WindowManager::desktopFor(const AXElement& el) const {
     return asked >= 0 && asked < desktopCount() ? static_cast<int>(asked) : desktop();
 }
 
+bool WindowManager::onDesktop(const AXElement& el, int d) const {
+    if (const int tiled = stripDesktop(el); tiled >= 0) return tiled == d;
+    auto f = floatDesk_.find(el);
+    const int64_t at = f != floatDesk_.end() ? f->second : attr<int64_t>(platform_, el, ax::Desktop).value_or(desktop());
+    return at == d || at == kAllDesktops;
+}
+
 void WindowManager::publishDesktops() {
     platform_.publishDesktops(DesktopSet{desktopCount(), desktop(), desktopNames()});
 }
@@ -83,15 +90,23 @@ void WindowManager::showDesktop(int d) {
     desktop.changed.emit(d);
     changed.emit();
     log("desktop " + std::to_string(d + 1) + " shown");
-    // The focus goes to the window that had it here; the strip is already
-    // where the user left it, so nothing slides.
-    if (acting())
-        if (StripRef s = cur())
-            if (const Item* it = s->focusedItem()) {
-                if (platform_.runningApplication(it->pid)) platform_.activate(it->pid);
-                platform_.performAction(it->el, ax::Raise);
-                platform_.setAttribute(it->el, ax::Main, true);
-            }
+    // The focus goes to the window that had it here: a floating window or a
+    // dialog as it was left, else the strip's focused column, the strip being
+    // already where the user left it, so nothing slides.
+    if (acting()) {
+        std::optional<AXElement> to;
+        auto back = deskFocus_.find(d);
+        if (back != deskFocus_.end() && stripDesktop(back->second) < 0 && onDesktop(back->second, d) &&
+            attr<Point>(platform_, back->second, ax::Position))
+            to = back->second;
+        else if (StripRef s = cur())
+            if (const Item* it = s->focusedItem()) to = it->el;
+        if (to) {
+            if (auto pid = platform_.pidOf(*to); pid && platform_.runningApplication(*pid)) platform_.activate(*pid);
+            platform_.performAction(*to, ax::Raise);
+            platform_.setAttribute(*to, ax::Main, true);
+        }
+    }
     desktopsChanged.emit("switched");
     feedback_.updateDim();
 }
@@ -167,6 +182,13 @@ void WindowManager::sendToDesktop(int d, bool column) {
 
 // The preference's observer announces the new names.
 void WindowManager::renameDesktops(const std::vector<std::string>& names) { prefs.setDesktopNames(names); }
+
+void WindowManager::renameDesktop(int d, const std::string& name) {
+    std::vector<std::string> names = desktopNames();
+    if (d < 0 || static_cast<size_t>(d) >= names.size() || names[static_cast<size_t>(d)] == name) return;
+    names[static_cast<size_t>(d)] = name;
+    renameDesktops(names);
+}
 
 void WindowManager::watchDesktopPrefs() {
     desktopPrefs_.push_back(prefs.desktops.changed.connect(life_.guard([this](const int&) { desktopCountChanged(); })));

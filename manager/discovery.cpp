@@ -465,8 +465,12 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
     auto gone = [this](const AXElement& el) {
         return !attr<Point>(platform_, el, ax::Position) || !attr<Size>(platform_, el, ax::SizeAttr);
     };
-    std::erase_if(floating, gone);
+    // Floating windows are not published: one that closed is announced, or
+    // whoever keeps them (the restart record) would go on naming its number
+    // until the next change, and a window that reuses it could float.
+    const bool floatClosed = std::erase_if(floating, gone) > 0;
     std::erase_if(floatDesk_, [&](const auto& entry) { return gone(entry.first); });
+    std::erase_if(deskFocus_, [&](const auto& entry) { return gone(entry.second); });
     if (std::any_of(attention().begin(), attention().end(), gone)) {
         std::vector<AXElement> marks = attention();
         std::erase_if(marks, gone);
@@ -474,6 +478,7 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
     }
     driftCheck(why, names);
     feedback_.updateDim();
+    if (floatClosed) changed.emit();
 }
 
 // ---- focus ----
@@ -481,7 +486,11 @@ void WindowManager::pruneAll(const std::optional<std::string>& reason) {
 void WindowManager::focusChanged() {
     if (on()) pruneAll(std::nullopt);
     if (on())
-        if (auto w = frontWindow()) setAttention(*w, false);
+        if (auto w = frontWindow()) {
+            setAttention(*w, false);
+            // Focus heard late from a desktop just left does not count here.
+            if (onDesktop(*w, desktop())) deskFocus_[desktop()] = *w;
+        }
     if (on() && !paused()) {
         if (auto w = frontWindow()) {
             const std::vector<StripRef> list = strips();

@@ -1,5 +1,7 @@
 #include "manager/restart_keeper.h"
 
+#include <algorithm>
+
 #include "core/log.h"
 
 namespace tarvela {
@@ -23,7 +25,7 @@ std::optional<std::string> RestartKeeper::current() {
     // followed by a rebuild leaves a record the next start will not take.
     std::vector<Screen> screens;
     for (const StripRef& s : d_.manager.strips()) screens.push_back(s->screen);
-    return encodeArrangement(ArrangementRecord{setupKey(screens), d_.manager.arrangement()});
+    return encodeArrangement(ArrangementRecord{setupKey(screens), d_.manager.arrangement(), d_.manager.setups()});
 }
 
 void RestartKeeper::check() {
@@ -66,12 +68,30 @@ std::optional<Arrangement> RestartKeeper::take() {
         log(std::string("restart: the arrangement left on the display is ") + describe(*opened.fault) + "; not used");
         return std::nullopt;
     }
-    if (opened.record->setup != setupKey(d_.platform.screens())) {
-        log("restart: the arrangement left on the display was made on other displays; not used");
-        return std::nullopt;
+    ArrangementRecord& r = *opened.record;
+    if (r.setup != setupKey(d_.platform.screens())) {
+        // The displays changed while no Tarvela ran: what the record holds is
+        // the memory of the set-up it was made on, and the one there is now
+        // may have been seen before, as after a change while running.
+        const Arrangement left = r.arrangement;
+        std::erase_if(r.setups, [&](const auto& e) { return e.first == r.setup; });
+        r.setups.emplace_back(r.setup, left);
+        d_.manager.recallSetups(r.setups);
+        const std::string now = setupKey(d_.platform.screens());
+        auto seen = std::find_if(r.setups.begin(), r.setups.end(), [&](const auto& e) { return e.first == now; });
+        if (seen == r.setups.end()) {
+            log("restart: the arrangement left on the display was made on other displays; not used");
+            return std::nullopt;
+        }
+        log("restart: the displays changed since the last run; their columns go back");
+        Arrangement plan = std::move(seen->second);
+        plan.floating = left.floating;
+        plan.desktop = left.desktop;
+        return plan;
     }
+    d_.manager.recallSetups(r.setups);
     log("restart: taking up the arrangement the last run left");
-    return std::move(opened.record->arrangement);
+    return std::move(r.arrangement);
 }
 
 }  // namespace tarvela

@@ -37,7 +37,8 @@ public:
 
     // The arrangement a Tarvela before this one left, when it verifies, reads
     // and was made on the displays there are now; none otherwise, with a log
-    // line saying why when there was a record.
+    // line saying why when there was a record. A record that verifies and
+    // reads gives the manager its memory of other set-ups of displays.
     std::optional<Arrangement> take();
     // Writes now what has not been written yet.
     void flush();

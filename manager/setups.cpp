@@ -149,6 +149,17 @@ void WindowManager::startWith(const Arrangement& plan) { begin(&plan); }
 
 // ---- set-ups of displays ----
 
+void WindowManager::recallSetups(const SetupMemory& earlier) {
+    SetupMemory merged;
+    for (const auto& e : earlier)
+        if (!std::any_of(setups_.begin(), setups_.end(), [&](const auto& s) { return s.first == e.first; }) &&
+            !std::any_of(merged.begin(), merged.end(), [&](const auto& s) { return s.first == e.first; }))
+            merged.push_back(e);
+    merged.insert(merged.end(), setups_.begin(), setups_.end());
+    if (merged.size() > setupLimit) merged.erase(merged.begin(), merged.end() - setupLimit);
+    setups_ = std::move(merged);
+}
+
 void WindowManager::displaysChanged() {
     const std::vector<StripRef> shown = strips();
     std::vector<Screen> before;

@@ -168,6 +168,10 @@ public:
     // it. restoredInPlace() tells whether the plan placed any. Without the
     // permission, the start that follows it takes the plan.
     void startWith(const Arrangement& plan);
+    // What each set-up of displays had when it was last left, and taking up
+    // what an earlier run remembered (the set-ups this run has seen win).
+    const SetupMemory& setups() const { return setups_; }
+    void recallSetups(const SetupMemory& earlier);
     // Leaves every window where it is; keeps floating, memory and the pause.
     void stop(bool keepObservers);
     // The 1.5-second permission poll; called once at launch.
@@ -251,6 +255,8 @@ public:
     void sendToDesktop(int d, bool column);
     // Names from the first desktop on; the others keep theirs.
     void renameDesktops(const std::vector<std::string>& names);
+    // Desktop `d` alone; an empty name gives it back its number.
+    void renameDesktop(int d, const std::string& name);
     // Desktop `d`'s strips (the current one's are `strips`); empty when off.
     std::vector<StripRef> stripsOf(int d) const;
     // The windows on desktop `d`, tiled and floating (not those on every desktop).
@@ -304,7 +310,7 @@ private:
     std::vector<Col> plannedColumns(const Strip& s, const PlanIndex& index, int d, std::vector<Item> items,
                                     std::optional<Strip::Rest>& rest);
     // The arrangement of each set-up of displays, the latest used last.
-    std::vector<std::pair<std::string, Arrangement>> setups_;
+    SetupMemory setups_;
     // The rebuild after displays came or went: the arrangement stays with the
     // set-up it was made on, and a set-up seen before gets its own back.
     void displaysChanged();
@@ -312,6 +318,11 @@ private:
     std::vector<std::vector<StripRef>> parked_;
     // The display each desktop was last worked on: its focus comes back there.
     std::unordered_map<int, int> deskDisplay_;
+    // The window each desktop last had the focus in: switching back gives it
+    // to a dialog or floating window again, which no strip's focus names.
+    std::unordered_map<int, AXElement> deskFocus_;
+    // Whether a window (tiled, floating or neither) is on desktop `d`.
+    bool onDesktop(const AXElement& el, int d) const;
     // Floating windows' desktops (kAllDesktops: sticky); tiled ones are on
     // the desktop whose strip holds them.
     std::unordered_map<AXElement, int, AXElementHash> floatDesk_;

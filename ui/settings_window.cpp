@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTextDocument>
 #include <QTimer>
@@ -69,6 +70,26 @@ QWidget* settingsRowFor(const SettingsRow& r, RowPane& pane) {
                 buttons->addWidget(button(r.options[i], [&pane, id, i] { pane.press(id, static_cast<int>(i)); }));
             col->addLayout(buttons);
             if (!r.detail.empty()) col->addWidget(textLabel(r.detail, TypeRole::note), 0, Qt::AlignRight);
+            break;
+        }
+        case ControlKind::stepper: {
+            auto* spin = new QSpinBox;
+            spin->setRange(r.lo, r.hi);
+            spin->setValue(r.value);
+            QObject::connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), spin,
+                             [&pane, id](int v) { pane.set(id, v); });
+            control = spin;
+            break;
+        }
+        case ControlKind::field: {
+            auto* edit = new QLineEdit(q(r.detail));
+            edit->setPlaceholderText(q(r.placeholder));
+            // Told once the editing ends (Return or the focus leaving), not at every key:
+            // each change redraws the pane, which would take the field away while typing.
+            QObject::connect(edit, &QLineEdit::editingFinished, edit, [&pane, id, edit, was = r.detail] {
+                if (edit->text().toStdString() != was) pane.setText(id, edit->text().toStdString());
+            });
+            control = edit;
             break;
         }
         case ControlKind::text:

@@ -34,6 +34,7 @@ ArrangementRecord sample() {
     r.arrangement.floating = {{15, kAllDesktops}, {16, 1}};
     r.arrangement.desktop = 2;
     r.arrangement.focusDisplay = "HDMI-1";
+    r.setups = {{"DP-1\n", Arrangement{{StripPlan{"DP-1", 0, {{{11, 14}, 0.5}}, 0, 1, 0}}, {}, 0, "DP-1"}}};
     return r;
 }
 
@@ -54,11 +55,20 @@ TEST(ArrangementRecordTest, ReadsBackAsWrittenAndAnythingForgedBrokenOrOutOfBoun
     for (const auto& [field, value] : std::vector<std::pair<const char*, nlohmann::json>>{
              {"/version", 2}, {"/strips/0/columns/0/frac", 40.0}, {"/strips/0/offset", 1e300},
              {"/strips/1/desktop", 9999}, {"/floating/0/window", 0}, {"/strips/0/columns/1/windows/0", -3},
-             {"/strips/0/focusC", 2}, {"/desktop", "2"}}) {
+             {"/strips/0/focusC", 2}, {"/desktop", "2"}, {"/setups/0/strips/0/focusR", 2},
+             {"/setups", nlohmann::json::array({base["setups"][0], base["setups"][0], base["setups"][0],
+                                                base["setups"][0], base["setups"][0], base["setups"][0],
+                                                base["setups"][0], base["setups"][0], base["setups"][0]})}}) {
         nlohmann::json j = base;
         j[nlohmann::json::json_pointer(field)] = value;
         bad.push_back(j.dump());
     }
+    // A record from before set-ups were kept reads as it did.
+    nlohmann::json older = base;
+    older.erase("setups");
+    ArrangementRecord without = sample();
+    without.setups.clear();
+    EXPECT_EQ(decodeArrangement(older.dump()), without);
     for (const char* offset : {"NaN", "1e400"}) bad.push_back(std::string(good).replace(good.find("123.25"), 6, offset));
     bad.push_back("{\"version\":1,");
     bad.push_back(std::string(5000, '[') + std::string(5000, ']'));
@@ -212,6 +222,47 @@ TEST_F(RestartShellTest, TheNextStartPutsEveryWindowBackOnceAndAForgedRecordChan
     logs.clear();
     EXPECT_FALSE(start(key->seal())->manager.restoredInPlace());
     EXPECT_TRUE(logged("made on other displays"));
+}
+
+TEST_F(RestartShellTest, AMonitorDockedAgainAfterARestartGetsItsColumnsBackAndAClosedFloatingWindowIsForgotten) {
+    const uint64_t external = sim.addStandardDisplay("External");
+    auto first = start(key->seal());
+    WindowManager& m = first->manager;
+    auto recorded = [&] { return openRecord(*sim.restartRecord(record::kMaxBytes), key->seal()).record; };
+    // Closed while another window has the focus: nothing else announces it.
+    sim.focusWindow(wins[3]);
+    time.advance(1);
+    m.perform(Action::floatToggle, 0);
+    sim.focusWindow(wins[0]);
+    time.advance(1);
+    ASSERT_EQ(recorded()->arrangement.floating.size(), 1u);
+    sim.closeWindow(wins[3]);
+    time.advance(1);
+    EXPECT_TRUE(recorded()->arrangement.floating.empty());
+
+    m.perform(Action::sendDisplay, 0);
+    time.advance(1);
+    const Arrangement docked = m.arrangement();
+    ASSERT_EQ(docked.strips[1].columns.size(), 1u);  // the external display's
+    // Undocked, then an update restarts Tarvela, then docked again.
+    sim.removeDisplay(external);
+    time.advance(1);
+    first->terminate();
+    first.reset();
+    auto second = start(key->seal());
+    EXPECT_TRUE(second->manager.restoredInPlace());
+    const uint64_t again = sim.addStandardDisplay("External");
+    time.advance(1);
+    EXPECT_EQ(second->manager.arrangement().strips, docked.strips);
+    // Undocked again, and docked while no Tarvela runs.
+    sim.removeDisplay(again);
+    time.advance(1);
+    second->terminate();
+    second.reset();
+    sim.addStandardDisplay("External");
+    auto third = start(key->seal());
+    EXPECT_TRUE(third->manager.restoredInPlace());
+    EXPECT_EQ(third->manager.arrangement().strips, docked.strips);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ namespace {
 std::vector<SettingsRow> controls(const RowPane& pane) {
     std::vector<SettingsRow> out;
     for (const SettingsRow& r : pane.rows())
-        if (r.kind == ControlKind::toggle || r.kind == ControlKind::choice) out.push_back(r);
+        if (r.kind == ControlKind::toggle || r.kind == ControlKind::choice || r.kind == ControlKind::stepper)
+            out.push_back(r);
     return out;
 }
 
@@ -79,6 +80,7 @@ TEST_F(SettingsTest, EveryControlWritesItsPreferenceAtOnce) {
         {"general", "previews", 1, {{"previews", true}}},
         {"general", "focusPolicy", 2, {{"focusPolicy", int64_t{2}}}},
         {"general", "focusFollowsMouse", 1, {{"focusFollowsMouse", true}}},
+        {"general", "desktops", 6, {{"desktops", int64_t{6}}}},
         {"gestures", "swipe3", 0, {{"swipe3", false}}},
         {"gestures", "optionScroll", 0, {{"optionScroll", false}}},
         {"gestures", "pinch4", 1, {{"pinch4", true}}},
@@ -137,6 +139,28 @@ TEST_F(SettingsTest, GeneralPaneFollowsChangesMadeElsewhereAndTheCompositor) {
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ((warning - 1)->id, "blur");  // right under the effects it is about
     EXPECT_EQ(rowOf(rows, "version")->detail, AppInfo::version());
+}
+
+// One name field per desktop; a name typed there reaches the manager and the
+// pagers, and a blank one gives the desktop back its number.
+TEST_F(SettingsTest, GeneralPaneNamesEveryDesktop) {
+    desktopOfThree();
+    GeneralPane general({*prefs, *wm, *transfer, mail, tmp.path(), {}, {}, {}, {}, {}, {}});
+    auto fields = [&] {
+        std::vector<std::string> out;
+        for (const SettingsRow& r : general.rows())
+            if (r.kind == ControlKind::field) out.push_back(r.id + "=" + r.detail + "/" + r.placeholder);
+        return out;
+    };
+    general.set("desktops", 2);
+    EXPECT_EQ(fields(), (std::vector<std::string>{"desktopName1=/1", "desktopName2=/2"}));
+    general.setText("desktopName2", "Mail");
+    EXPECT_EQ(sim.desktops().names, (std::vector<std::string>{"1", "Mail"}));
+    general.set("desktops", 3);
+    EXPECT_EQ(fields(), (std::vector<std::string>{"desktopName1=/1", "desktopName2=Mail/2", "desktopName3=/3"}));
+    general.setText("desktopName2", "  ");
+    general.setText("desktopName4", "Gone");
+    EXPECT_EQ(wm->desktopNames(), (std::vector<std::string>{"1", "2", "3"}));
 }
 
 TEST_F(SettingsTest, GeneralPaneButtons) {

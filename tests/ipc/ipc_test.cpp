@@ -120,11 +120,15 @@ TEST_F(IpcTest, DesktopsAreShownByNumberOrNameAndTheirChangesAreTold) {
     EXPECT_TRUE(ok(p.ask("desktop", {1})));
     EXPECT_EQ(error(p.ask("desktop", {5})), "a desktop is 1 to 4, not 5");
     EXPECT_EQ(error(p.ask("desktop", {"Play"})), "no desktop \"Play\"");
+    EXPECT_TRUE(ok(p.ask("rename-desktop", {3, "Play"})));
+    EXPECT_EQ(error(p.ask("rename-desktop", {5, "Play"})), "a desktop is 1 to 4, not 5");
+    EXPECT_EQ(error(p.ask("rename-desktop", {2, " "})), "a desktop's name cannot be empty");
     const Json list = p.ask("get", {"desktops"})["result"];
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0], Json::parse(R"({"index":1,"name":"Mail","windows":)" + std::to_string(total - 1) +
                                    R"(,"current":true})"));
     EXPECT_EQ(list[1]["windows"], 1);
+    EXPECT_EQ(list[2]["name"], "Play");
     EXPECT_TRUE(ok(p.ask("set", {"desktops", 2})));
     EXPECT_EQ(error(p.ask("set", {"desktops", 11})), "preference desktops takes an integer from 1 to 10, not 11");
     desk.time.advance(1);
@@ -136,7 +140,7 @@ TEST_F(IpcTest, DesktopsAreShownByNumberOrNameAndTheirChangesAreTold) {
                         std::to_string(e["count"].get<int>()));
     }
     EXPECT_EQ(heard, (std::vector<std::string>{"renamed Mail of 4", "switched Web of 4", "switched Mail of 4",
-                                               "count Mail of 2"}));
+                                               "renamed Mail of 4", "count Mail of 2"}));
 }
 
 TEST_F(IpcTest, WorkspacesAreSavedAndRestoredByNameOrSlot) {

@@ -64,6 +64,17 @@ TEST_F(DesktopTest, SwitchingShowsEachDesktopAsLeftWithItsFocusAndWithoutMovingA
     EXPECT_FALSE(sim.isShown(e));
     EXPECT_EQ(wm->windowCount(0), 4);
     EXPECT_EQ(wm->windowCount(1), 1);
+    // A floating window that had the focus gets it back, not the strip's column.
+    sim.focusWindow(c);
+    settle();
+    wm->perform(Action::floatToggle, 0);
+    sim.focusWindow(c);
+    settle();
+    wm->showDesktop(1);
+    settle();
+    wm->showDesktop(0);
+    settle();
+    EXPECT_EQ(sim.focusedWindow(term), c);
     EXPECT_EQ(wm->checkInvariants(), std::vector<std::string>{});
 }
 

@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
@@ -64,6 +66,19 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     ASSERT_NE(customize, nullptr);
     QTest::mouseClick(customize, Qt::LeftButton);
     EXPECT_EQ(selected, std::vector<SettingsPane>{SettingsPane::shortcuts});
+    // A desktop's name is taken when its editing ends; the count redraws the fields.
+    QLineEdit* second = findNamed<QLineEdit>(window, "Desktop 2");
+    ASSERT_NE(second, nullptr);
+    QTest::keyClicks(second, "Mail");
+    EXPECT_EQ(wm->desktopNames()[1], "2");
+    QTest::keyClick(second, Qt::Key_Return);
+    EXPECT_EQ(wm->desktopNames()[1], "Mail");
+    QSpinBox* count = findNamed<QSpinBox>(window, "Number of desktops");
+    ASSERT_NE(count, nullptr);
+    count->setValue(6);
+    redrawn();
+    EXPECT_EQ(wm->desktopCount(), 6);
+    EXPECT_NE(findNamed<QLineEdit>(window, "Desktop 6"), nullptr);
     window.select(SettingsPane::workspaces);
     QPushButton* save = findNamed<QPushButton>(window, "Save current layout");
     ASSERT_NE(save, nullptr);
