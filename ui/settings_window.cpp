@@ -76,6 +76,9 @@ QWidget* settingsRowFor(const SettingsRow& r, RowPane& pane) {
             auto* spin = new QSpinBox;
             spin->setRange(r.lo, r.hi);
             spin->setValue(r.value);
+            // Typing "10" must not pass through 1: each value is applied (and
+            // the pane redrawn) only once it is entered or stepped to.
+            spin->setKeyboardTracking(false);
             QObject::connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), spin,
                              [&pane, id](int v) { pane.set(id, v); });
             control = spin;

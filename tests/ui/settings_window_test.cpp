@@ -75,6 +75,15 @@ TEST_F(SettingsTest, ClicksWriteAtOnceAndTheWindowFollowsChangesMadeElsewhere) {
     EXPECT_EQ(wm->desktopNames()[1], "Mail");
     QSpinBox* count = findNamed<QSpinBox>(window, "Number of desktops");
     ASSERT_NE(count, nullptr);
+    // Typed, the count is taken once entered, not at its first digit.
+    count->selectAll();
+    QTest::keyClicks(count, "10");
+    EXPECT_EQ(wm->desktopCount(), 4);
+    QTest::keyClick(count, Qt::Key_Return);
+    redrawn();
+    EXPECT_EQ(wm->desktopCount(), 10);
+    count = findNamed<QSpinBox>(window, "Number of desktops");
+    ASSERT_NE(count, nullptr);
     count->setValue(6);
     redrawn();
     EXPECT_EQ(wm->desktopCount(), 6);
