@@ -3,6 +3,7 @@
 // displays so that columns go back to a monitor that comes back.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/log.h"
 #include "core/window_access.h"
@@ -160,6 +161,32 @@ void WindowManager::recallSetups(const SetupMemory& earlier) {
     setups_ = std::move(merged);
 }
 
+// The window the user is typing in keeps the focus through a change of
+// displays and its strip rests on it, rather than leaving it beyond an edge
+// with another column marked focused. A strip whose remembered focus it is
+// keeps its remembered scroll position.
+void WindowManager::focusStaysInView(Arrangement& plan) {
+    const std::optional<AXElement> w = frontWindow();
+    const auto n = w ? windowNumber(platform_, *w) : std::nullopt;
+    if (!n) return;
+    for (StripPlan& sp : plan.strips) {
+        if (sp.desktop != plan.desktop) continue;
+        for (size_t c = 0; c < sp.columns.size(); ++c) {
+            const std::vector<uint32_t>& ws = sp.columns[c].windows;
+            auto r = std::find(ws.begin(), ws.end(), *n);
+            if (r == ws.end()) continue;
+            const int row = static_cast<int>(r - ws.begin());
+            if (sp.focusC != static_cast<int>(c) || sp.focusR != row) {
+                sp.focusC = static_cast<int>(c);
+                sp.focusR = row;
+                sp.offset = std::numeric_limits<double>::quiet_NaN();
+            }
+            plan.focusDisplay = sp.display;
+            return;
+        }
+    }
+}
+
 void WindowManager::displaysChanged() {
     const std::vector<StripRef> shown = strips();
     std::vector<Screen> before;
@@ -181,6 +208,7 @@ void WindowManager::displaysChanged() {
         plan.floating.clear();
         plan.desktop = desktop();
         log("displays: a set-up seen before, its columns go back");
+        focusStaysInView(plan);
         rebuild(&plan);
         return;
     }
@@ -213,6 +241,7 @@ void WindowManager::displaysChanged() {
         t->columns.insert(t->columns.begin() + static_cast<std::ptrdiff_t>(at), from.columns.begin(), from.columns.end());
     }
     log("displays: " + std::to_string(gone.size()) + " gone, their columns join " + to);
+    focusStaysInView(plan);
     rebuild(&plan);
 }
 

@@ -314,6 +314,7 @@ private:
     // The rebuild after displays came or went: the arrangement stays with the
     // set-up it was made on, and a set-up seen before gets its own back.
     void displaysChanged();
+    void focusStaysInView(Arrangement& plan);
     // Desktops not shown, each a strip per display; the current one's slot is empty.
     std::vector<std::vector<StripRef>> parked_;
     // The display each desktop was last worked on: its focus comes back there.

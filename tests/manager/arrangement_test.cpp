@@ -144,10 +144,13 @@ TEST_F(ArrangementTest, ColumnsOfAnUnpluggedDisplayJoinAsAGroupAndGoBackWhenItRe
     sim.postActiveSpaceChange();  // its rebuild comes first
     settle();
     // Right after the focused column, in their order and widths, on every
-    // desktop; the focus stays where it was.
+    // desktop; the window the user was in keeps the focus and is in view.
     EXPECT_EQ(columns(0), (Columns{{a, b}, {d}, {e}, {g}}));
     EXPECT_EQ(fracs(0), (std::vector<double>{2.0 / 3, 0.5, 0.5, 0.5}));
-    EXPECT_EQ(strip(0)->focusC, 0);
+    ASSERT_NE(strip(0)->focusedItem(), nullptr);
+    EXPECT_EQ(strip(0)->focusedItem()->el, d);
+    const Rect vr = strip(0)->visibleRect();
+    EXPECT_TRUE(vr.minX() <= sim.frameOf(d)->minX() && sim.frameOf(d)->maxX() <= vr.maxX());
     EXPECT_EQ(columns(*wm->stripsOf(1)[0]), (Columns{{c}}));
     const AXElement h = window(term, 300);  // opened meanwhile: where the ordinary way puts it
     settle();
@@ -159,4 +162,14 @@ TEST_F(ArrangementTest, ColumnsOfAnUnpluggedDisplayJoinAsAGroupAndGoBackWhenItRe
     EXPECT_EQ(back.strips[1], before.strips[1]);
     EXPECT_EQ(back.strips[3], before.strips[3]);
     EXPECT_TRUE(wm->checkInvariants().empty());
+
+    // Unplugged again, a set-up seen before: its remembered focus gives way
+    // to the window the user is in now.
+    sim.focusWindow(a);
+    settle();
+    sim.removeDisplay(sim.screens()[1].id);
+    settle();
+    ASSERT_NE(strip(0)->focusedItem(), nullptr);
+    EXPECT_EQ(strip(0)->focusedItem()->el, a);
+    EXPECT_TRUE(vr.minX() <= sim.frameOf(a)->minX() && sim.frameOf(a)->maxX() <= vr.maxX());
 }
