@@ -5,6 +5,7 @@
 #include <xcb/shape.h>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 #include "core/log.h"
@@ -253,7 +254,7 @@ void X11Platform::Impl::manage(xcb_window_t w, WindowProps props, bool adopting)
     cl.desktop = openingDesktop(cl);
     cl.asked = askedDesktop(cl);
     cl.offDesktop = !shownOnDesktop(cl);
-    frameClient(cl, wasViewable);
+    frameClient(cl, wasViewable, adopting);
     watchUserTimeWindow(w);
     syncBar(w);
     keepFrameOnDisplay(w);  // before it shows
@@ -307,7 +308,7 @@ Rect X11Platform::Impl::openingPlace(const Client& cl) {
     return geom;
 }
 
-void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
+void X11Platform::Impl::frameClient(Client& cl, bool wasViewable, bool adopting) {
     xcb_connection_t* c = conn.raw();
     const xcb_window_t w = cl.win;
     const Rect geom = cl.props.geom;
@@ -333,7 +334,10 @@ void X11Platform::Impl::frameClient(Client& cl, bool wasViewable) {
     const uint32_t zero = 0;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_BORDER_WIDTH, &zero);
     followShape(w, geom.size());
-    if (composite) xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    if (composite) {
+        if (adopting) redirectLater_.push_back(w);
+        else xcb_composite_redirect_window(c, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    }
     conn.setCardinals(w, a._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, {0, 0, 0, 0});
     conn.setCardinals(w, a._NET_WM_DESKTOP, XCB_ATOM_CARDINAL,
                       {cl.desktop == kAllDesktops ? 0xFFFFFFFFu : static_cast<uint32_t>(cl.desktop)});
@@ -431,7 +435,9 @@ void X11Platform::Impl::unmanage(xcb_window_t w, bool withdrawn) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(xc, w, XCB_CW_EVENT_MASK, &none);
         if (shape) xcb_shape_select_input(xc, w, 0);
-        if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        auto later = std::find(redirectLater_.begin(), redirectLater_.end(), w);
+        if (later != redirectLater_.end()) redirectLater_.erase(later);
+        else if (composite) xcb_composite_unredirect_window(xc, w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     }
     xcb_destroy_window(xc, frame);
     if (move_ && move_->win == w) endMove();
@@ -469,6 +475,16 @@ void X11Platform::Impl::adoptExisting() {
         if (p.type == WinType::Desktop || p.type == WinType::Other) continue;
         manage(wins[i], std::move(p), true);
     }
+    // A second is ample for the manager's first arrangement; a picture asked
+    // for sooner redirects them at once.
+    if (!redirectLater_.empty()) loop.after(1.0, life.guard([this] { redirectPending(); }));
+}
+
+void X11Platform::Impl::redirectPending() {
+    if (redirectLater_.empty()) return;
+    for (xcb_window_t w : std::exchange(redirectLater_, {}))
+        if (client(w)) xcb_composite_redirect_window(conn.raw(), w, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    xcb_flush(conn.raw());
 }
 
 void X11Platform::Impl::adoptFocus() {

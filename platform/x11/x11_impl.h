@@ -225,7 +225,12 @@ struct X11Platform::Impl {
     // by their parent or group (placeFloating), the rest where they ask.
     Rect openingPlace(const x11::Client& c);
     // Wraps c in a frame of ours and starts its records (clients_, frames_).
-    void frameClient(x11::Client& c, bool wasViewable);
+    void frameClient(x11::Client& c, bool wasViewable, bool adopting);
+    // Windows found at start whose redirection (their own pixmap, for
+    // pictures) waits until they are back in place: allocating those pixmaps
+    // is most of the server's work in a restart.
+    std::vector<xcb_window_t> redirectLater_;
+    void redirectPending();
     void unmanage(xcb_window_t w, bool withdrawn);
     void adoptExisting();
     void adoptFocus();

@@ -274,6 +274,7 @@ SubscriptionRef X11Platform::addLaunchMonitor(std::function<void(const std::stri
 ImageRef X11Platform::capture(const AXElement& window, std::optional<PixelSize> size) {
     if (!window.isWindow()) return nullptr;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);
+    d_->redirectPending();
     const x11::Client* c = d_->client(w);
     return c && !c->iconic ? d_->pictures_.capture(w, size) : nullptr;
 }
@@ -281,6 +282,7 @@ ImageRef X11Platform::capture(const AXElement& window, std::optional<PixelSize> 
 void X11Platform::prepareCapture(const AXElement& window, PixelSize size) {
     if (!window.isWindow()) return;
     const xcb_window_t w = static_cast<xcb_window_t>(window.id);
+    d_->redirectPending();
     const x11::Client* c = d_->client(w);
     if (c && !c->iconic) d_->pictures_.prepare(w, size);
 }

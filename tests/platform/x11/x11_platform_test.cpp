@@ -160,6 +160,8 @@ TEST_F(X11Test, AdoptsWindowsAlreadyOnScreenWithTheirApplications) {
     EXPECT_EQ(list.size(), 2u);
     EXPECT_NE(std::find(list.begin(), list.end(), xid(t)), list.end());
     EXPECT_EQ(tileableWindows(*wm_).size(), 2u);
+    // Their own pixmaps come a second later, or at once for a picture.
+    EXPECT_TRUE(wm_->capture(l, PixelSize{40, 30}));
 }
 
 TEST_F(X11Test, NotificationsFollowWindowsAppearingWithdrawingAndClosing) {
