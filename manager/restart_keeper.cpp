@@ -69,29 +69,29 @@ std::optional<Arrangement> RestartKeeper::take() {
         return std::nullopt;
     }
     ArrangementRecord& r = *opened.record;
-    if (r.setup != setupKey(d_.platform.screens())) {
-        // The displays changed while no Tarvela ran: what the record holds is
-        // the memory of the set-up it was made on, and the one there is now
-        // may have been seen before, as after a change while running.
-        const Arrangement left = r.arrangement;
-        std::erase_if(r.setups, [&](const auto& e) { return e.first == r.setup; });
-        r.setups.emplace_back(r.setup, left);
+    const std::string now = setupKey(d_.platform.screens());
+    if (r.setup == now) {
         d_.manager.recallSetups(r.setups);
-        const std::string now = setupKey(d_.platform.screens());
-        auto seen = std::find_if(r.setups.begin(), r.setups.end(), [&](const auto& e) { return e.first == now; });
-        if (seen == r.setups.end()) {
-            log("restart: the arrangement left on the display was made on other displays; not used");
-            return std::nullopt;
-        }
-        log("restart: the displays changed since the last run; their columns go back");
-        Arrangement plan = std::move(seen->second);
-        plan.floating = left.floating;
-        plan.desktop = left.desktop;
-        return plan;
+        log("restart: taking up the arrangement the last run left");
+        return std::move(r.arrangement);
     }
+    // The displays changed while no Tarvela ran: what the record holds is the
+    // memory of the set-up it was made on, and the one there is now may have
+    // been seen before, as after a change while running.
+    const Arrangement left = r.arrangement;
+    std::erase_if(r.setups, [&](const auto& e) { return e.first == r.setup; });
+    r.setups.emplace_back(r.setup, left);
     d_.manager.recallSetups(r.setups);
-    log("restart: taking up the arrangement the last run left");
-    return std::move(r.arrangement);
+    auto seen = std::find_if(r.setups.begin(), r.setups.end(), [&](const auto& e) { return e.first == now; });
+    if (seen == r.setups.end()) {
+        log("restart: the arrangement left on the display was made on other displays; not used");
+        return std::nullopt;
+    }
+    log("restart: the displays changed since the last run; their columns go back");
+    Arrangement plan = std::move(seen->second);
+    plan.floating = left.floating;
+    plan.desktop = left.desktop;
+    return plan;
 }
 
 }  // namespace tarvela
